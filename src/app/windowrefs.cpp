@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/windowrefs.h"
+
+namespace morvane {
+
+MainWindowBase *fMain = nullptr;
+ViewerBase *fView = nullptr;
+QWidget *fMoco = nullptr;
+QWidget *fRene = nullptr;
+QWidget *fOp = nullptr;
+QDialog *AboutBox = nullptr;
+
+} // namespace morvane
