@@ -20,10 +20,10 @@ QString errorReportText(const QString &text)
 void showErrorReport(const QString &text, QWidget *parent)
 {
     QMessageBox box(QMessageBox::Critical,
-                    QApplication::applicationDisplayName(),
-                    errorReportText(text),
-                    QMessageBox::Ok,
-                    parent);
+        QApplication::applicationDisplayName(),
+        errorReportText(text),
+        QMessageBox::Ok,
+        parent);
     box.exec();
 }
 

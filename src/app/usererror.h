@@ -16,8 +16,7 @@ public:
     explicit UserError(QString text)
         : m_text(std::move(text))
         , m_utf8(m_text.toUtf8())
-    {
-    }
+    {}
     [[nodiscard]] const QString &text() const noexcept { return m_text; }
     [[nodiscard]] const char *what() const noexcept override { return m_utf8.constData(); }
 

@@ -17,10 +17,10 @@ public:
     using QMainWindow::QMainWindow;
 
     // Shared state owned by the main window.
-    QString FolderPath;        // current folder, no trailing "/" except the root "/"
+    QString FolderPath; // current folder, no trailing "/" except the root "/"
     QStringList SelectedNames; // captions of the selected items, in list order
-    int SelectedIndex = 0;     // list index of the last item selected alone
-    QStringList PictureList;   // five strings per picture: path, size, date-time, width, height
+    int SelectedIndex = 0; // list index of the last item selected alone
+    QStringList PictureList; // five strings per picture: path, size, date-time, width, height
     bool OpenRequested = false;
 
     // Rebuilds the file list for `FolderPath`.

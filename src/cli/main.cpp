@@ -1,6 +1,46 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Placeholder until the first command lands.
-int main()
+// morvane-cli: the program's pure logic and its headless list builder, from a terminal.
+#include "cli/commands.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Command
 {
-    return 0;
+    const char *name;
+    const char *usage;
+    int (*run)(const std::vector<std::string> &args);
+};
+
+// One row per subcommand.
+const Command kCommands[] = {
+    {nullptr, nullptr, nullptr},
+};
+
+int usage()
+{
+    std::fputs("usage: morvane-cli COMMAND ARGS...\n", stderr);
+    for (const Command &c : kCommands) {
+        if (c.name != nullptr)
+            std::fprintf(stderr, "  %s\n", c.usage);
+    }
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 2)
+        return usage();
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    for (const Command &c : kCommands) {
+        if (c.name != nullptr && std::strcmp(c.name, argv[1]) == 0)
+            return c.run(args);
+    }
+    return usage();
 }

@@ -31,8 +31,8 @@ struct Cp932Text
 
 // Any thread. A placeholder whose index is in `extras` becomes what it stands for; every other
 // byte sequence that is not CP932 becomes U+FFFD. A lead byte at the very end becomes U+FFFD.
-[[nodiscard]] std::string fromCp932(std::string_view cp932,
-                                    const std::vector<char32_t> &extras = {});
+[[nodiscard]] std::string fromCp932(
+    std::string_view cp932, const std::vector<char32_t> &extras = {});
 
 // Strict conversion for stored text (the settings file): a character without a CP932 form is
 // written as "?" and `ok` turns false. Any thread.

@@ -44,7 +44,10 @@ TEST(Cp932Test, CharactersOutsideTheCodePageRoundTripAsDoubleByteCharacters)
     const Case cases[] = {
         {"accented latin", "jos\u00e9.jpg", 3 + 2 + 4},
         {"emoji", "\U0001F600x", 2 + 1},
-        {"invalid utf-8 byte", "a\xff" "b", 1 + 2 + 1},
+        {"invalid utf-8 byte",
+            "a\xff"
+            "b",
+            1 + 2 + 1},
         {"truncated sequence at end", "a\xe3\x81", 1 + 2 + 2},
         {"user-defined area character", "\ue000", 2},
     };

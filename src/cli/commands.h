@@ -1,0 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Each subcommand takes the arguments after its name and returns the process exit status:
+// 0 success, 1 a reported failure of the operation, 2 bad usage or a missing input.
+namespace morvane::cli {} // namespace morvane::cli

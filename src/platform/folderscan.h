@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace morvane::platform {
+
+// One regular file of a folder, as the enumeration reports it.
+struct FolderEntry
+{
+    QByteArray nativeName; // the name's bytes as the file system holds them (maybe not UTF-8)
+    QString name; // the name for display; invalid UTF-8 bytes shown as U+FFFD
+    std::int64_t size = 0; // bytes
+    // Last-write time as local civil time (seconds are not yet cut to the two-second stamp).
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+// The regular files of `folderNative` (symlinks to files followed; directories, sockets, fifos,
+// devices and broken links skipped; dot-files included), in the order the file system returns
+// them. A folder that cannot be read gives an empty list; an entry that vanishes or cannot be
+// examined while the folder is read is skipped. Any thread; reads no window state.
+[[nodiscard]] std::vector<FolderEntry> scanFolder(const QByteArray &folderNative);
+
+// The native path of a file of a folder: `folderNative` + "/" + `nativeName` (one separator
+// only after the root "/").
+[[nodiscard]] QByteArray joinNative(const QByteArray &folderNative, const QByteArray &nativeName);
+
+} // namespace morvane::platform
