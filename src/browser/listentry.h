@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+namespace morvane {
+
+// Indexes of the five sub-items of a list item (`FileRecord`).
+enum FileRecordField {
+    KindFlag = 0,
+    SizeField = 1,
+    DateTimeField = 2,
+    WidthField = 3,
+    HeightField = 4
+};
+
+// One item of the file list as the list builder hands it over: the caption, the file's native
+// name (to reach the file even when its name is not UTF-8), the `BoxSize` x `BoxSize` image of the
+// box, and the five sub-items ("0"/"1", size, date-time text, width, height).
+struct ListEntry
+{
+    QString caption;
+    QByteArray nativeName;
+    QImage image;
+    QStringList record;
+};
+
+} // namespace morvane
