@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace morvane::browser {
+
+// The drawn size of a picture in its square box, in pixels.
+struct DrawnSize
+{
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+};
+
+// The fit of a picture of `width` x `height` pixels (for a JPEG, the decoder's scaled output)
+// into a box of `boxSize` pixels: the longer side becomes `boxSize`, the other is scaled with
+// integer divisions that discard the remainder. nullopt when width or height is 0 or negative, or
+// boxSize is not positive (such a picture is listed as an other file). 64-bit arithmetic.
+[[nodiscard]] std::optional<DrawnSize> fitToBox(
+    std::int64_t width, std::int64_t height, std::int64_t boxSize);
+
+} // namespace morvane::browser
