@@ -30,9 +30,28 @@ public:
     [[nodiscard]] std::string readString(
         std::string_view section, std::string_view key, std::string_view def) const;
 
+    // Writes replace the first entry of the key in the first section of that name, or append
+    // the entry at the end of the section (a missing section is appended at the end of the file).
+    // A value is stored without spaces and control characters at its ends, as a later reading
+    // gives it back. A write that the file could not hold faithfully (see isStorable*) changes
+    // nothing.
     void writeInteger(std::string_view section, std::string_view key, int value);
     void writeBool(std::string_view section, std::string_view key, bool value);
     void writeString(std::string_view section, std::string_view key, std::string_view value);
+
+    // writeString that tells whether the value was stored (false: nothing changed).
+    [[nodiscard]] bool tryWriteString(
+        std::string_view section, std::string_view key, std::string_view value);
+
+    // True when the section holds an entry for the key (whatever its value).
+    [[nodiscard]] bool hasValue(std::string_view section, std::string_view key) const;
+
+    // What a write accepts. A section name: no CR, LF or NUL, no spaces or control characters at
+    // its ends. A key: the same, no "=", and not opening with ";" or "[". A value: no CR, LF or
+    // NUL (it would split the line or cut it short); spaces at its ends are dropped, not refused.
+    [[nodiscard]] static bool isStorableName(std::string_view name) noexcept;
+    [[nodiscard]] static bool isStorableKey(std::string_view key) noexcept;
+    [[nodiscard]] static bool isStorableValue(std::string_view value) noexcept;
 
 private:
     struct Section
@@ -40,6 +59,10 @@ private:
         std::string name;
         std::vector<std::string> lines;
     };
+    [[nodiscard]] const Section *findSection(std::string_view section) const;
+    [[nodiscard]] std::optional<std::string_view> findValue(
+        std::string_view section, std::string_view key) const;
+
     std::vector<Section> m_sections;
 };
 

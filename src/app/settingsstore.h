@@ -4,10 +4,12 @@
 #include "app/settingsfile.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace morvane {
 
-// A settings object on one file path: reads the whole file when created, offers typed reads and
+// A settings object on one file path: reads the whole file when created (at most its first MiB,
+// cut at the last whole line; a missing or unreadable file reads as empty), offers typed reads and
 // writes per section and key (texts converted between UTF-8 and code page 932 here), and writes
 // the whole file back atomically (a temporary file in the same folder renamed over the old one,
 // so a crash never leaves half a file). UI thread only.
@@ -24,6 +26,18 @@ public:
     void writeBool(const QString &section, const QString &key, bool value);
     void writeString(const QString &section, const QString &key, const QString &value);
 
+    // Text that code page 932 cannot hold (for example "é" in a program path) or that holds a line
+    // break is refused: the key keeps its old value and is noted in rejectedKeys(). Writing back
+    // exactly what readString() gave keeps the entry's own bytes. The write functions above do
+    // the same; this one also returns whether the value was stored.
+    [[nodiscard]] bool tryWriteString(
+        const QString &section, const QString &key, const QString &value);
+
+    // "Section/Key" of every refused write of this object, in order; and a Japanese message
+    // naming them for the user (empty when nothing was refused).
+    [[nodiscard]] QStringList rejectedKeys() const;
+    [[nodiscard]] QString rejectedMessage() const;
+
     // Writes the file back. On failure returns false and sets `errorMessage` to a Japanese
     // message naming the file and the system's reason; the old file is left untouched.
     [[nodiscard]] bool save(QString *errorMessage);
@@ -37,6 +51,7 @@ public:
 private:
     QString m_path;
     app::SettingsFile m_file;
+    QStringList m_rejected;
 };
 
 } // namespace morvane

@@ -13,7 +13,8 @@ namespace morvane::browser {
 [[nodiscard]] std::string deriveFolderPath(
     const std::string &reportedPath, const std::string &displayText);
 
-// The full path of a listed file: `folderPath` + "/" + `name`.
+// The full path of a listed file: `folderPath` + "/" + `name`; a folder path that already ends in
+// "/" (the root) takes no second separator.
 [[nodiscard]] std::string filePath(const std::string &folderPath, const std::string &name);
 
 } // namespace morvane::browser
