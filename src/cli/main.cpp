@@ -18,6 +18,7 @@ struct Command
 
 // One row per subcommand.
 const Command kCommands[] = {
+    {"census", "census DIR", morvane::cli::runCensus},
     {nullptr, nullptr, nullptr},
 };
 
