@@ -14,9 +14,11 @@ struct DrawnSize
 };
 
 // The fit of a picture of `width` x `height` pixels (for a JPEG, the decoder's scaled output)
-// into a box of `boxSize` pixels: the longer side becomes `boxSize`, the other is scaled with
-// integer divisions that discard the remainder. nullopt when width or height is 0 or negative, or
-// boxSize is not positive (such a picture is listed as an other file). 64-bit arithmetic.
+// into a box of `boxSize` pixels: the longer side (the width for a square) becomes `boxSize`, the
+// other is scaled with integer divisions that discard the remainder, so a very thin picture may
+// get 0 in one direction; neither side ever exceeds `boxSize`. nullopt when width or height is 0
+// or negative, or boxSize is not positive (such a picture is listed as an other file), and for
+// values above 2147483647, which no decoder reports. 64-bit arithmetic. Any thread.
 [[nodiscard]] std::optional<DrawnSize> fitToBox(
     std::int64_t width, std::int64_t height, std::int64_t boxSize);
 
