@@ -12,4 +12,11 @@ namespace morvane::cli {
 // file in list order (caption, kind, size, date-time text, width, height; tab separated), UTF-8.
 int runCensus(const std::vector<std::string> &args);
 
+// rename --pattern P [--start N] [--] NAME...: a dry run of the batch rename. One line per NAME
+// with its new name (UTF-8), the sequence number running on across the names from N (default 1);
+// a name whose new name cannot be made gives `error<TAB>message` on its line and status 1, the
+// run going on. A pattern error, or a start number that is not an integer, prints
+// `error<TAB>message` alone and returns 1.
+int runRename(const std::vector<std::string> &args);
+
 } // namespace morvane::cli

@@ -19,6 +19,7 @@ struct Command
 // One row per subcommand.
 const Command kCommands[] = {
     {"census", "census DIR", morvane::cli::runCensus},
+    {"rename", "rename --pattern PATTERN [--start N] [--] NAME...", morvane::cli::runRename},
     {nullptr, nullptr, nullptr},
 };
 

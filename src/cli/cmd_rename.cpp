@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// rename: a dry run of the batch rename over names given on the command line.
+#include "cli/commands.h"
+#include "organise/renamelang.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace morvane::cli {
+namespace {
+
+    constexpr const char *kUsage =
+        "usage: morvane-cli rename --pattern PATTERN [--start N] [--] NAME...\n";
+
+    int badUsage(const char *why)
+    {
+        std::fprintf(stderr, "rename: %s\n", why);
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+
+    // Names come from file systems and may hold control characters; written raw they would
+    // break the one-line-per-name output or drive the terminal. They are shown as \xHH.
+    std::string printable(std::string_view s)
+    {
+        std::string out;
+        out.reserve(s.size());
+        for (const char c : s) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b < 0x20 || b == 0x7F) {
+                char buf[5];
+                std::snprintf(buf, sizeof buf, "\\x%02X", b);
+                out += buf;
+            } else {
+                out += c;
+            }
+        }
+        return out;
+    }
+
+    void printLine(std::string_view a, std::string_view b = {}, bool tab = false)
+    {
+        std::string line = printable(a);
+        if (tab) {
+            line += '\t';
+            line += printable(b);
+        }
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+
+} // namespace
+
+int runRename(const std::vector<std::string> &args)
+{
+    std::optional<std::string> pattern;
+    std::optional<std::string> start;
+    std::vector<std::string> names;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        if (optionsEnded || a.size() < 2 || a.compare(0, 2, "--") != 0) {
+            names.push_back(a);
+        } else if (a == "--") {
+            optionsEnded = true;
+        } else if (a == "--pattern" || a == "--start") {
+            if (i + 1 >= args.size())
+                return badUsage(
+                    a == "--pattern" ? "--pattern needs a value" : "--start needs a value");
+            (a == "--pattern" ? pattern : start) = args[++i];
+        } else {
+            return badUsage(("unknown option " + a).c_str());
+        }
+    }
+    if (!pattern)
+        return badUsage("--pattern is missing");
+    if (names.empty())
+        return badUsage("no NAME given");
+
+    // The start number is read as the rename dialog reads its box: empty means 0 after a notice,
+    // anything that is not a decimal integer ends the run before any name.
+    std::int64_t startNumber = 1;
+    if (start) {
+        if (start->empty()) {
+            std::fprintf(stderr, "%s\n", std::string(organise::kEmptyStartMessage).c_str());
+            startNumber = 0;
+        } else if (const auto n = organise::parseStartNumber(*start)) {
+            startNumber = *n;
+        } else {
+            printLine("error", organise::notIntegerMessage(*start), true);
+            return 1;
+        }
+    }
+
+    const organise::RenameRun run = organise::buildNewNames(names, *pattern, startNumber);
+    if (run.patternError != organise::RenameError::None) {
+        printLine("error", run.patternMessage, true);
+        return 1;
+    }
+    int status = 0;
+    for (const organise::RenameResult &r : run.results) {
+        if (r.ok()) {
+            printLine(r.name);
+        } else {
+            printLine("error", r.message, true);
+            status = 1;
+        }
+    }
+    return status;
+}
+
+} // namespace morvane::cli
