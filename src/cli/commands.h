@@ -19,4 +19,9 @@ int runCensus(const std::vector<std::string> &args);
 // `error<TAB>message` alone and returns 1.
 int runRename(const std::vector<std::string> &args);
 
+// exif FILE: the Exif rows of FILE as the main window appends them, one `label<TAB>value` line
+// each (UTF-8); after a failure a last line `error<TAB>message` and status 1; nothing for a file
+// that yields no rows. A FILE that cannot be opened or mapped: message on stderr, status 2.
+int runExif(const std::vector<std::string> &args);
+
 } // namespace morvane::cli

@@ -20,6 +20,7 @@ struct Command
 const Command kCommands[] = {
     {"census", "census DIR", morvane::cli::runCensus},
     {"rename", "rename --pattern PATTERN [--start N] [--] NAME...", morvane::cli::runRename},
+    {"exif", "exif FILE", morvane::cli::runExif},
     {nullptr, nullptr, nullptr},
 };
 
