@@ -160,10 +160,14 @@ namespace {
             while (pos < m_image.size()) {
                 std::uint16_t t = 0;
                 std::uint32_t count = 0;
-                if (!m_image.u16(pos, t) || !m_image.u32(pos + 4, count))
+                if (!m_image.u16(pos, t))
                     return readError();
+                // A zero tag ends the walk before its count is read: a block whose last
+                // directory link stands at the very end of the file is complete, not cut.
                 if (t == tag::End)
                     return std::nullopt;
+                if (!m_image.u32(pos + 4, count))
+                    return readError();
                 if (t == tag::ExifPointer) {
                     if (pointerFollowed) {
                         pos += kEntrySize;
