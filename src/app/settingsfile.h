@@ -24,7 +24,8 @@ public:
     // an empty line; lines end in CR LF.
     [[nodiscard]] std::string serialize() const;
 
-    // Reads with a default: a missing section or key, or an unreadable value, gives `def`.
+    // Reads with a default: a missing section or key, or an unreadable value, gives `def`. A
+    // section or key that occurs twice (a hand-edited file) is read from its first occurrence.
     [[nodiscard]] int readInteger(std::string_view section, std::string_view key, int def) const;
     [[nodiscard]] bool readBool(std::string_view section, std::string_view key, bool def) const;
     [[nodiscard]] std::string readString(

@@ -36,6 +36,9 @@ namespace {
 
     QByteArray readCapped(const QString &path)
     {
+        // Only a regular file is read: a fifo or a device in its place would block or never end.
+        if (!QFileInfo(path).isFile())
+            return {};
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             return {};

@@ -9,7 +9,8 @@
 namespace morvane {
 
 // A settings object on one file path: reads the whole file when created (at most its first MiB,
-// cut at the last whole line; a missing or unreadable file reads as empty), offers typed reads and
+// cut at the last whole line; a missing or unreadable file, or one that is no regular file, reads
+// as empty), offers typed reads and
 // writes per section and key (texts converted between UTF-8 and code page 932 here), and writes
 // the whole file back atomically (a temporary file in the same folder renamed over the old one,
 // so a crash never leaves half a file). UI thread only.

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -116,6 +117,14 @@ TEST_F(SettingsStoreTest, MissingFileGivesDefaults)
     EXPECT_EQ(
         store.readString(QStringLiteral("Main"), QStringLiteral("TN1"), QStringLiteral("登録１")),
         QStringLiteral("登録１"));
+}
+
+TEST_F(SettingsStoreTest, FifoInPlaceOfTheFileIsNotRead)
+{
+    // Reading a fifo would block start-up until some other program wrote to it.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(iniPath()).constData(), 0600), 0);
+    const SettingsStore store(iniPath());
+    EXPECT_EQ(store.readInteger(QStringLiteral("Main"), QStringLiteral("Top"), 114), 114);
 }
 
 TEST_F(SettingsStoreTest, RoundTripThroughAFreshStore)
