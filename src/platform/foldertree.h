@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "platform/foldertreemodel.h"
+
+#include <QTreeView>
+
+#include <functional>
+
+namespace morvane::platform {
+
+// The folder tree: folders only, rooted at "デスクトップ" (see FolderTreeModel), no lines at
+// the root, indent 19, the selection kept visible when the tree loses focus, no automatic
+// refresh. A right click selects the folder under the pointer and offers "名前の変更" (in-place
+// editing) and "削除" (to the trash, after asking) for ordinary folders. The top node is
+// expanded and selected when the tree is made. UI thread only.
+class FolderTree : public QTreeView
+{
+    Q_OBJECT
+
+public:
+    // `desktopPath`: see FolderTreeModel.
+    explicit FolderTree(const QString &desktopPath = {}, QWidget *parent = nullptr);
+    ~FolderTree() override;
+
+    [[nodiscard]] FolderTreeModel *folderModel() const noexcept { return m_model; }
+
+    // The selected node and its path (native bytes / for display) and display text; invalid or
+    // empty when nothing is selected.
+    [[nodiscard]] QModelIndex selectedNode() const;
+    [[nodiscard]] QByteArray selectedNativePath() const;
+    [[nodiscard]] QString selectedPath() const;
+    [[nodiscard]] QString selectedText() const;
+
+    // Makes `node` the selected node (its ancestors are expanded); fires folderChanged when the
+    // selection changes.
+    void selectNode(const QModelIndex &node);
+    // Selects the folder `native` if the tree holds it (see FolderTreeModel::indexForPath).
+    bool selectPath(const QByteArray &native);
+
+    // Expands `node` (reading its children), reads its children again, or finds a child by
+    // display text (invalid when there is none).
+    void expandNode(const QModelIndex &node);
+    void refreshNode(const QModelIndex &node);
+    [[nodiscard]] QModelIndex findChild(const QModelIndex &parent, const QString &text);
+
+    // Re-reads the whole tree from its top node, then expands the folders that were expanded,
+    // selects the folder that was selected (or its nearest ancestor still there) and restores
+    // the top item of the scroll position. The reselection fires folderChanged.
+    void reloadTree();
+
+    // How the tree asks before deleting and how it reports failures. The defaults are message
+    // boxes; tests put answers in their place. `confirm` returns true for yes.
+    void setPrompts(std::function<bool(const QString &question)> confirm,
+        std::function<void(const QString &message)> warn);
+
+signals:
+    // The selected folder changed, or its path did (the folder or one above it was renamed).
+    void folderChanged();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    // A node as reload finds it again: display text and native path from the top node down.
+    struct Step
+    {
+        QString text;
+        QByteArray native;
+    };
+    using NodePath = QList<Step>;
+
+    [[nodiscard]] NodePath pathOf(const QModelIndex &node) const;
+    [[nodiscard]] QModelIndex resolve(const NodePath &path, bool nearest);
+    void collectExpanded(const QModelIndex &parent, QList<NodePath> &out) const;
+    void renameSelected();
+    void deleteSelected();
+    void onRenamed(const QModelIndex &node);
+
+    FolderTreeModel *m_model = nullptr;
+    std::function<bool(const QString &)> m_confirm;
+    std::function<void(const QString &)> m_warn;
+};
+
+} // namespace morvane::platform
