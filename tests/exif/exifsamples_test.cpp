@@ -1,0 +1,421 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The rows of real camera files, checked against an independent reading of the same files by
+// exiftool. exiftool's verbose listing gives each directory's entries in file order with their
+// stored values (rationals as "num/den"), so the test knows which entries the walk meets and in
+// which order, and compares the numbers behind each row rather than the row's text, since the
+// rows round, truncate and convert (APEX) where exiftool does not.
+#include "exif/exifcases.h"
+#include "exif/exifrows.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <regex>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using morvane::exif::ExifErrorKind;
+using morvane::exif::ExifRow;
+
+struct EtEntry
+{
+    std::string name;
+    std::string value; // as exiftool prints it
+};
+
+// The first Exif block of one file, as exiftool lists it.
+struct EtFile
+{
+    std::vector<EtEntry> ifd0; // in file order, ExifOffset included
+    std::vector<EtEntry> exifIfd;
+};
+
+std::string runCommand(const std::string &command, int &status)
+{
+    std::string out;
+    FILE *p = ::popen(command.c_str(), "r");
+    if (p == nullptr) {
+        status = -1;
+        return out;
+    }
+    char buf[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    status = ::pclose(p);
+    return out;
+}
+
+std::string shellQuote(const std::string &s)
+{
+    std::string q = "'";
+    for (const char c : s) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    return q + "'";
+}
+
+// Splits exiftool's verbose listing by file and keeps the first IFD0 and the Exif directory
+// nested in it.
+std::map<std::string, EtFile> parseVerbose(const std::string &text)
+{
+    static const std::regex fileLine(R"(^======== (.*)$)");
+    static const std::regex ifd0Entry(R"(^  \| \d+\)\s+(\w+)(?: = (.*)| \(SubDirectory\) -->)$)");
+    static const std::regex exifEntry(
+        R"(^  \| \| \d+\)\s+(\w+)(?: = (.*)| \(SubDirectory\) -->)$)");
+    std::map<std::string, EtFile> files;
+    EtFile *cur = nullptr;
+    enum class Where { Before, Ifd0, ExifIfd, Done } where = Where::Before;
+    std::istringstream in(text);
+    std::string line;
+    std::smatch m;
+    while (std::getline(in, line)) {
+        if (std::regex_match(line, m, fileLine)) {
+            cur = &files[fs::path(m[1].str()).filename().string()];
+            where = Where::Before;
+            continue;
+        }
+        if (cur == nullptr || where == Where::Done)
+            continue;
+        if (line.rfind("  + [IFD0 directory", 0) == 0) {
+            where = where == Where::Before ? Where::Ifd0 : Where::Done;
+            continue;
+        }
+        if (where == Where::Before)
+            continue;
+        if (line.rfind("  | + [ExifIFD directory", 0) == 0) {
+            where = Where::ExifIfd;
+            continue;
+        }
+        if (std::regex_match(line, m, ifd0Entry)) {
+            where = Where::Ifd0;
+            cur->ifd0.push_back({m[1].str(), m[2].str()});
+        } else if (where == Where::ExifIfd && std::regex_match(line, m, exifEntry)) {
+            cur->exifIfd.push_back({m[1].str(), m[2].str()});
+        } else if (line.rfind("  | ", 0) != 0) {
+            where = Where::Done; // the end of IFD0 and everything nested in it
+        }
+    }
+    return files;
+}
+
+// The stored fraction of a rational: the first "num/den" in the parentheses exiftool appends.
+bool fraction(const std::string &v, double &num, double &den)
+{
+    static const std::regex re(R"(\((-?\d+)/(-?\d+))");
+    std::smatch m;
+    if (!std::regex_search(v, m, re))
+        return false;
+    num = std::stod(m[1].str());
+    den = std::stod(m[2].str());
+    return true;
+}
+
+long long firstInteger(const std::string &v)
+{
+    return std::stoll(v);
+}
+
+std::string rtrim(std::string s)
+{
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32)
+        s.pop_back();
+    return s;
+}
+
+bool parseNumber(std::string_view s, double &out)
+{
+    const auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+    return ec == std::errc() && p == s.data() + s.size();
+}
+
+bool stripSuffix(std::string_view &s, std::string_view suffix)
+{
+    if (s.size() < suffix.size() || s.substr(s.size() - suffix.size()) != suffix)
+        return false;
+    s.remove_suffix(suffix.size());
+    return true;
+}
+
+bool near(double a, double b, double tolerance)
+{
+    return std::fabs(a - b) <= tolerance;
+}
+
+// What one row must show, in terms of exiftool's numbers.
+struct Expected
+{
+    std::string label;
+    std::string kind; // the exiftool tag name
+    std::string text; // texts, names and sizes: the exact value
+    double num = 0, den = 0;
+};
+
+const std::map<long long, std::string> &programNames()
+{
+    static const std::map<long long, std::string> m = {{1, "マニュアル"},
+        {2, "プログラム"},
+        {3, "絞り優先AE"},
+        {4, "シャッター速度優先AE"},
+        {5, "低速プログラムAE"},
+        {6, "高速プログラムAE"},
+        {7, "ポートレイト"}};
+    return m;
+}
+
+const std::map<long long, std::string> &meteringNames()
+{
+    static const std::map<long long, std::string> m = {{1, "平均測光"},
+        {2, "中央部重点測光"},
+        {3, "スポット測光"},
+        {4, "多点スポット測光"},
+        {5, "マルチパターン測光"}};
+    return m;
+}
+
+std::string nameOr(const std::map<long long, std::string> &m, long long v)
+{
+    const auto it = m.find(v);
+    return it == m.end() ? "不明" : it->second;
+}
+
+// The rows the walk must produce for the entries exiftool lists, and the error it must end with.
+struct Expectation
+{
+    std::vector<Expected> rows;
+    std::optional<ExifErrorKind> error;
+};
+
+Expectation expect(const std::vector<EtEntry> &walk)
+{
+    Expectation out;
+    bool shutterShown = false;
+    bool apertureShown = false;
+    std::string width, height;
+    const auto zeroFault = [](double num, double den) -> std::optional<ExifErrorKind> {
+        if (den != 0)
+            return std::nullopt;
+        return num == 0 ? ExifErrorKind::InvalidOperation : ExifErrorKind::DivisionByZero;
+    };
+    for (const EtEntry &e : walk) {
+        const std::string &n = e.name;
+        double num = 0, den = 0;
+        const auto rational = [&](const char *label) {
+            if (!fraction(e.value, num, den))
+                return false;
+            if ((out.error = zeroFault(num, den)))
+                return false;
+            out.rows.push_back({label, n, {}, num, den});
+            return true;
+        };
+        const auto text = [&](const char *label) {
+            if (!rtrim(e.value).empty())
+                out.rows.push_back({label, n, rtrim(e.value)});
+        };
+        if (n == "Make") {
+            text("メーカー名：");
+        } else if (n == "Model") {
+            text("製品名：");
+        } else if (n == "DateTimeOriginal") {
+            text("撮影日時：");
+        } else if (n == "ExposureTime") {
+            if (!fraction(e.value, num, den))
+                continue;
+            // The reciprocal is taken when the denominator is larger, so a zero numerator fails.
+            const bool reciprocal = den > num;
+            if ((out.error = reciprocal ? zeroFault(den, num) : zeroFault(num, den)))
+                break;
+            out.rows.push_back({"シャッター速度：", n, {}, num, den});
+            shutterShown = true;
+        } else if (n == "ShutterSpeedValue") {
+            if (!shutterShown && !rational("シャッター速度：") && out.error)
+                break;
+        } else if (n == "FNumber") {
+            if (rational("絞り値："))
+                apertureShown = true;
+            else if (out.error)
+                break;
+        } else if (n == "ApertureValue") {
+            if (!apertureShown && !rational("絞り値：") && out.error)
+                break;
+        } else if (n == "MaxApertureValue") {
+            if (!rational("開放Ｆ値：") && out.error)
+                break;
+        } else if (n == "ExposureCompensation") {
+            if (!rational("露出補正：") && out.error)
+                break;
+        } else if (n == "CompressedBitsPerPixel") {
+            if (!rational("ＪＰＥＧ圧縮率：") && out.error)
+                break;
+        } else if (n == "FocalLength") {
+            if (!rational("焦点距離：") && out.error)
+                break;
+        } else if (n == "ISO") {
+            out.rows.push_back({"ＩＳＯ感度：", n, std::to_string(firstInteger(e.value))});
+        } else if (n == "ExposureProgram") {
+            out.rows.push_back({"露出モード：", n, nameOr(programNames(), firstInteger(e.value))});
+        } else if (n == "MeteringMode") {
+            out.rows.push_back({"測光モード：", n, nameOr(meteringNames(), firstInteger(e.value))});
+        } else if (n == "Flash") {
+            const long long v = firstInteger(e.value);
+            out.rows.push_back({"フラッシュ発光：", n, v == 0 ? "OFF" : v == 1 ? "ON" : "不明"});
+        } else if (n == "ExifImageWidth" || n == "ExifImageHeight") {
+            (n == "ExifImageWidth" ? width : height) = std::to_string(firstInteger(e.value));
+            if (!width.empty() && !height.empty())
+                out.rows.push_back({"画像サイズ：", n, width + "×" + height});
+        }
+    }
+    return out;
+}
+
+// Checks one of our rows against what exiftool's numbers say it must show.
+std::string mismatch(const ExifRow &row, const Expected &e)
+{
+    if (row.label != e.label)
+        return "label " + row.label + " instead of " + e.label;
+    std::string_view v = row.value;
+    double got = 0;
+    const double x = e.den != 0 ? e.num / e.den : 0;
+    const std::string bad = "value " + row.value + " for " + e.kind + " " + std::to_string(e.num)
+        + "/" + std::to_string(e.den);
+    if (e.kind == "Make" || e.kind == "Model" || e.kind == "DateTimeOriginal")
+        return rtrim(row.value) == e.text ? "" : "text " + row.value + " instead of " + e.text;
+    if (e.kind == "ExposureTime") {
+        const bool reciprocal = v.substr(0, 2) == "1/";
+        if (reciprocal)
+            v.remove_prefix(2);
+        if (!stripSuffix(v, "(s)") || !parseNumber(v, got))
+            return bad;
+        const double seconds = reciprocal ? 1 / got : got;
+        return near(seconds, x, 1e-12 * x) && reciprocal == (e.den > e.num) ? "" : bad;
+    }
+    if (e.kind == "ShutterSpeedValue") {
+        // 2^Tv rounded: a denominator, or whole seconds for a negative value.
+        const bool fractionShown = v.substr(0, 2) == "1/";
+        if (fractionShown)
+            v.remove_prefix(2);
+        if (!parseNumber(v, got))
+            return bad;
+        const double expected = std::exp2(std::fabs(x));
+        return near(got, expected, 0.5 + 1e-9 * expected) && fractionShown == (x >= 0) ? "" : bad;
+    }
+    if (e.kind == "FNumber")
+        return parseNumber(v, got) && near(got, x, 1e-12 * x) ? "" : bad;
+    if (e.kind == "FocalLength")
+        return stripSuffix(v, "mm") && parseNumber(v, got) && near(got, x, 1e-12 * x) ? "" : bad;
+    if (e.kind == "ApertureValue" || e.kind == "MaxApertureValue")
+        return parseNumber(v, got) && near(got, std::exp2(x / 2), 0.05 + 1e-9) ? "" : bad;
+    if (e.kind == "ExposureCompensation") {
+        const bool plus = !v.empty() && v.front() == '+';
+        if (plus)
+            v.remove_prefix(1);
+        if (!stripSuffix(v, "(EV)") || !parseNumber(v, got))
+            return bad;
+        return near(got, x, 0.05 + 1e-9) && plus == (got > 0) ? "" : bad;
+    }
+    if (e.kind == "CompressedBitsPerPixel") {
+        if (!stripSuffix(v, "/1") || !parseNumber(v, got))
+            return bad;
+        return got <= x + 1e-9 && got > x - 1 ? "" : bad;
+    }
+    return row.value == e.text ? "" : "value " + row.value + " instead of " + e.text;
+}
+
+std::vector<std::uint8_t> readFile(const fs::path &p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(ExifSamplesTest, RowsAgreeWithAnIndependentReader)
+{
+    const fs::path dir = fs::path(MORVANE_SHARED_DIR) / "exif-samples";
+    if (!fs::is_directory(dir))
+        GTEST_SKIP() << "no camera samples at " << dir;
+    int status = 0;
+    runCommand("exiftool -ver 2>/dev/null", status);
+    if (status != 0)
+        GTEST_SKIP() << "exiftool is not installed";
+    const std::string listing = runCommand(
+        "exiftool -v1 -ext jpg -ext jpeg " + shellQuote(dir.string()) + " 2>/dev/null", status);
+    ASSERT_EQ(status, 0);
+    const auto et = parseVerbose(listing);
+
+    int compared = 0, noExif = 0, notExifSegment = 0, noPointer = 0;
+    std::size_t rowsCompared = 0;
+    for (const auto &item : fs::directory_iterator(dir)) {
+        const fs::path p = item.path();
+        const std::string ext = p.extension().string();
+        if (ext != ".jpg" && ext != ".jpeg")
+            continue;
+        const std::string name = p.filename().string();
+        SCOPED_TRACE(name);
+        const std::vector<std::uint8_t> bytes = readFile(p);
+        const auto result = morvane::exif::summaryRows(bytes);
+        ASSERT_GE(bytes.size(), 12u);
+        ASSERT_EQ(bytes[0], 0xFF); // every sample starts with its start-of-image marker
+        ASSERT_EQ(bytes[1], 0xD8);
+
+        if (bytes[2] != 0xFF || bytes[3] != 0xE1) {
+            // JFIF and other files whose first segment is not APP1.
+            ++noExif;
+            ASSERT_EQ(result.rows.size(), 1u);
+            EXPECT_EQ(result.rows[0], (ExifRow {"Exif情報：", "なし"}));
+            EXPECT_FALSE(result.error);
+            continue;
+        }
+        if (std::string(bytes.begin() + 6, bytes.begin() + 12) != std::string("Exif\0\0", 6)) {
+            ++notExifSegment; // an XMP segment first: the narrow reader's result is not Exif
+            continue;
+        }
+        ASSERT_TRUE(et.count(name)) << "exiftool did not list the file";
+        const EtFile &f = et.at(name);
+        std::vector<EtEntry> walk;
+        bool pointer = false;
+        for (const EtEntry &e : f.ifd0) {
+            if (e.name == "ExifOffset") {
+                pointer = true;
+                break;
+            }
+            walk.push_back(e);
+        }
+        if (!pointer) {
+            // Without a pointer the walk goes on through bytes that are not entries.
+            ++noPointer;
+            continue;
+        }
+        walk.insert(walk.end(), f.exifIfd.begin(), f.exifIfd.end());
+        const Expectation want = expect(walk);
+        ++compared;
+        rowsCompared += want.rows.size();
+        ASSERT_EQ(result.rows.size(), want.rows.size());
+        for (std::size_t i = 0; i < want.rows.size(); ++i) {
+            EXPECT_EQ(mismatch(result.rows[i], want.rows[i]), "") << "row " << i;
+        }
+        EXPECT_EQ(morvane::exiftest::errorText(
+                      result.error ? std::optional(result.error->kind) : std::nullopt),
+            morvane::exiftest::errorText(want.error));
+    }
+    std::printf("compared %zu rows of %d files with exiftool; %d without an APP1 first, %d with"
+                " another APP1, %d without an Exif pointer\n",
+        rowsCompared,
+        compared,
+        noExif,
+        notExifSegment,
+        noPointer);
+    // The samples hold about 60 camera files with Exif first; far fewer means the comparison
+    // itself broke (a changed listing format, say), not that the files changed.
+    EXPECT_GE(compared, 50);
+    EXPECT_GE(rowsCompared, 500u);
+}
+
+} // namespace
