@@ -1,0 +1,155 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// morvane-cli exif, run as a separate process on files written by the test.
+#include "exif/exifcases.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using morvane::testsupport::ByteOrder;
+
+std::string shellQuote(const std::string &s)
+{
+    std::string q = "'";
+    for (const char c : s) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    return q + "'";
+}
+
+struct CliRun
+{
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class ExifCliTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path() / ("morvane-exif-cli-" + std::to_string(::getpid()));
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+
+    fs::path write(const std::string &name, const std::vector<std::uint8_t> &bytes)
+    {
+        const fs::path p = m_dir / name;
+        std::ofstream out(p, std::ios::binary);
+        out.write(reinterpret_cast<const char *>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+        return p;
+    }
+
+    CliRun run(const std::vector<std::string> &args)
+    {
+        const fs::path errFile = m_dir / "stderr.txt";
+        std::string command = shellQuote(MORVANE_CLI) + " exif";
+        for (const auto &a : args)
+            command += " " + shellQuote(a);
+        command += " 2>" + shellQuote(errFile.string());
+        CliRun r;
+        FILE *p = ::popen(command.c_str(), "r");
+        if (p == nullptr)
+            return r;
+        char buf[4096];
+        std::size_t n = 0;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+            r.out.append(buf, n);
+        const int status = ::pclose(p);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::ifstream err(errFile, std::ios::binary);
+        r.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
+        return r;
+    }
+
+    fs::path m_dir;
+};
+
+TEST_F(ExifCliTest, PrintsTheRowsOfEveryHandWorkedCase)
+{
+    int k = 0;
+    for (const auto &c : morvane::exiftest::rowCases()) {
+        SCOPED_TRACE(c.name);
+        const ByteOrder order = k % 2 != 0 ? ByteOrder::Big : ByteOrder::Little;
+        const fs::path p = write(
+            "case" + std::to_string(k) + ".jpg", morvane::exiftest::cameraFile(order, c.fill));
+        ++k;
+        std::string expected;
+        for (const auto &row : c.rows)
+            expected += row.label + "\t" + row.value + "\n";
+        if (c.error)
+            expected += "error\t" + morvane::exiftest::errorText(c.error) + "\n";
+        const CliRun r = run({p.string()});
+        EXPECT_EQ(r.out, expected);
+        EXPECT_EQ(r.status, c.error ? 1 : 0);
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+TEST_F(ExifCliTest, FilesWithoutExif)
+{
+    struct Case
+    {
+        const char *name;
+        std::vector<std::uint8_t> bytes;
+        const char *out;
+    };
+    std::vector<std::uint8_t> bitmap = {'B', 'M'};
+    bitmap.resize(600, 0);
+    const Case cases[] = {
+        {"jfif.jpg", morvane::testsupport::jfifJpeg(), "Exif情報：\tなし\n"},
+        {"bitmap.bmp", bitmap, ""},
+        {"short.bin", {0x42, 0x4D, 0x00}, ""},
+        {"empty.jpg", {}, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliRun r = run({write(c.name, c.bytes).string()});
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.status, 0);
+    }
+}
+
+TEST_F(ExifCliTest, BadInputsGiveStatusTwo)
+{
+    const std::string missing = (m_dir / "no such file.jpg").string();
+    fs::create_directories(m_dir / "folder.jpg");
+    const std::string folder = (m_dir / "folder.jpg").string();
+    struct Case
+    {
+        const char *name;
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const Case cases[] = {
+        {"missing file", {missing}, "ファイル " + missing + " は開けません\n"},
+        {"a folder", {folder}, "ファイル " + folder + " は開けません\n"},
+        {"no file", {}, "usage: morvane-cli exif FILE\n"},
+        {"two files", {missing, missing}, "usage: morvane-cli exif FILE\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliRun r = run(c.args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, c.err);
+    }
+}
+
+} // namespace
