@@ -7,6 +7,7 @@
 #include "exif/exifcases.h"
 #include "exif/exifrows.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -14,7 +15,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
-#include <regex>
 #include <sstream>
 
 namespace {
@@ -64,23 +64,50 @@ std::string shellQuote(const std::string &s)
     return q + "'";
 }
 
+// One entry line of a directory listing: `prefix`, "N)", blanks, the tag name, then " = value"
+// or " (SubDirectory) -->".
+bool entryLine(std::string_view line, std::string_view prefix, EtEntry &out)
+{
+    if (line.substr(0, prefix.size()) != prefix)
+        return false;
+    line.remove_prefix(prefix.size());
+    std::size_t i = 0;
+    while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])))
+        ++i;
+    if (i == 0 || i >= line.size() || line[i] != ')')
+        return false;
+    ++i;
+    while (i < line.size() && line[i] == ' ')
+        ++i;
+    const std::size_t nameStart = i;
+    while (i < line.size() && (std::isalnum(static_cast<unsigned char>(line[i])) || line[i] == '_'))
+        ++i;
+    if (i == nameStart)
+        return false;
+    out.name = std::string(line.substr(nameStart, i - nameStart));
+    const std::string_view rest = line.substr(i);
+    if (rest == " (SubDirectory) -->") {
+        out.value.clear();
+        return true;
+    }
+    if (rest.substr(0, 3) != " = ")
+        return false;
+    out.value = std::string(rest.substr(3));
+    return true;
+}
+
 // Splits exiftool's verbose listing by file and keeps the first IFD0 and the Exif directory
 // nested in it.
 std::map<std::string, EtFile> parseVerbose(const std::string &text)
 {
-    static const std::regex fileLine(R"(^======== (.*)$)");
-    static const std::regex ifd0Entry(R"(^  \| \d+\)\s+(\w+)(?: = (.*)| \(SubDirectory\) -->)$)");
-    static const std::regex exifEntry(
-        R"(^  \| \| \d+\)\s+(\w+)(?: = (.*)| \(SubDirectory\) -->)$)");
     std::map<std::string, EtFile> files;
     EtFile *cur = nullptr;
     enum class Where { Before, Ifd0, ExifIfd, Done } where = Where::Before;
     std::istringstream in(text);
     std::string line;
-    std::smatch m;
     while (std::getline(in, line)) {
-        if (std::regex_match(line, m, fileLine)) {
-            cur = &files[fs::path(m[1].str()).filename().string()];
+        if (line.rfind("======== ", 0) == 0) {
+            cur = &files[fs::path(line.substr(9)).filename().string()];
             where = Where::Before;
             continue;
         }
@@ -96,11 +123,12 @@ std::map<std::string, EtFile> parseVerbose(const std::string &text)
             where = Where::ExifIfd;
             continue;
         }
-        if (std::regex_match(line, m, ifd0Entry)) {
+        EtEntry e;
+        if (entryLine(line, "  | ", e)) {
             where = Where::Ifd0;
-            cur->ifd0.push_back({m[1].str(), m[2].str()});
-        } else if (where == Where::ExifIfd && std::regex_match(line, m, exifEntry)) {
-            cur->exifIfd.push_back({m[1].str(), m[2].str()});
+            cur->ifd0.push_back(e);
+        } else if (where == Where::ExifIfd && entryLine(line, "  | | ", e)) {
+            cur->exifIfd.push_back(e);
         } else if (line.rfind("  | ", 0) != 0) {
             where = Where::Done; // the end of IFD0 and everything nested in it
         }
@@ -111,12 +139,20 @@ std::map<std::string, EtFile> parseVerbose(const std::string &text)
 // The stored fraction of a rational: the first "num/den" in the parentheses exiftool appends.
 bool fraction(const std::string &v, double &num, double &den)
 {
-    static const std::regex re(R"(\((-?\d+)/(-?\d+))");
-    std::smatch m;
-    if (!std::regex_search(v, m, re))
+    const std::size_t open = v.find('(');
+    if (open == std::string::npos)
         return false;
-    num = std::stod(m[1].str());
-    den = std::stod(m[2].str());
+    const char *p = v.data() + open + 1;
+    const char *end = v.data() + v.size();
+    long long n = 0, d = 0;
+    const auto r1 = std::from_chars(p, end, n);
+    if (r1.ec != std::errc() || r1.ptr == end || *r1.ptr != '/')
+        return false;
+    const auto r2 = std::from_chars(r1.ptr + 1, end, d);
+    if (r2.ec != std::errc())
+        return false;
+    num = static_cast<double>(n);
+    den = static_cast<double>(d);
     return true;
 }
 
