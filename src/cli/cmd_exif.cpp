@@ -36,8 +36,9 @@ namespace {
         [[nodiscard]] bool open(const std::string &path, exif::ExifErrorKind &failure)
         {
             failure = exif::ExifErrorKind::OpenFailed;
+            // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
             do {
-                m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+                m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
             } while (m_fd < 0 && errno == EINTR);
             if (m_fd < 0)
                 return false;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -131,6 +132,8 @@ TEST_F(ExifCliTest, BadInputsGiveStatusTwo)
     const std::string missing = (m_dir / "no such file.jpg").string();
     fs::create_directories(m_dir / "folder.jpg");
     const std::string folder = (m_dir / "folder.jpg").string();
+    const std::string fifo = (m_dir / "fifo.jpg").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     struct Case
     {
         const char *name;
@@ -140,6 +143,7 @@ TEST_F(ExifCliTest, BadInputsGiveStatusTwo)
     const Case cases[] = {
         {"missing file", {missing}, "ファイル " + missing + " は開けません\n"},
         {"a folder", {folder}, "ファイル " + folder + " は開けません\n"},
+        {"a FIFO without a writer", {fifo}, "ファイル " + fifo + " は開けません\n"},
         {"no file", {}, "usage: morvane-cli exif FILE\n"},
         {"two files", {missing, missing}, "usage: morvane-cli exif FILE\n"},
     };
