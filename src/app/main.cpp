@@ -1,6 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Placeholder until the window set lands.
-int main()
+#include "app/application.h"
+#include "app/settingsstore.h"
+#include "app/windowset.h"
+
+int main(int argc, char **argv)
 {
-    return 0;
+    morvane::Application app(argc, argv);
+    morvane::WindowSet windows(morvane::SettingsStore::defaultPath());
+    QObject::connect(&windows, &morvane::WindowSet::ended, &app, [] {
+        QCoreApplication::exit(0);
+    });
+    windows.show();
+    return QApplication::exec();
 }

@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/application.h"
+
+#include "app/errorreport.h"
+
+#include <QFont>
+#include <QIcon>
+
+namespace morvane {
+
+Application::Application(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    // Only the name is set: a display name would be appended to every window caption by the
+    // platform, and the display name falls back to the name for the error report's caption.
+    setApplicationName(QStringLiteral("Morvane"));
+    applyLook();
+    // The program ends when the main window closes, not when the last visible window does: the
+    // window set ends the event loop itself (see WindowSet).
+    setQuitOnLastWindowClosed(false);
+}
+
+void Application::applyLook()
+{
+    const QString family = QStringLiteral("ＭＳ Ｐゴシック");
+    QFont::insertSubstitutions(
+        family, {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+    QFont font(family);
+    font.setPointSize(9);
+    QApplication::setFont(font);
+    // Without a desktop session the platform names no icon theme; the program's icons come from
+    // the freedesktop theme that setup installs.
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == u"hicolor")
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+}
+
+bool Application::notify(QObject *receiver, QEvent *event)
+{
+    bool handled = false;
+    reportErrors([&] {
+        handled = QApplication::notify(receiver, event);
+    });
+    return handled;
+}
+
+} // namespace morvane

@@ -1,0 +1,138 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "browser/filelistmodel.h"
+
+#include <algorithm>
+
+namespace morvane {
+
+FileListModel::FileListModel(QObject *parent)
+    : QAbstractListModel(parent)
+{}
+
+FileListModel::~FileListModel() = default;
+
+int FileListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant FileListModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const ListEntry &e = *m_rows[static_cast<std::size_t>(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return e.caption;
+    case Qt::DecorationRole:
+        return e.image;
+    case NativeNameRole:
+        return e.nativeName;
+    case RecordRole:
+        return e.record;
+    case KindRole:
+        return e.record.isEmpty() ? QString() : e.record.front();
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+}
+
+const ListEntry &FileListModel::entry(int row) const
+{
+    Q_ASSERT(row >= 0 && row < count());
+    return *m_rows[static_cast<std::size_t>(row)];
+}
+
+int FileListModel::upperBound(const QString &caption) const
+{
+    const auto it = std::upper_bound(m_rows.begin(),
+        m_rows.end(),
+        caption,
+        [this](const QString &c, const std::unique_ptr<ListEntry> &e) {
+            return m_order.compare(c, e->caption) < 0;
+        });
+    return static_cast<int>(it - m_rows.begin());
+}
+
+int FileListModel::insertSorted(ListEntry entry)
+{
+    const int row = upperBound(entry.caption);
+    auto item = std::make_unique<ListEntry>(std::move(entry));
+    beginInsertRows({}, row, row);
+    m_rows.insert(m_rows.begin() + row, std::move(item));
+    endInsertRows();
+    return row;
+}
+
+void FileListModel::clear()
+{
+    if (m_rows.empty())
+        return;
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+bool FileListModel::removeEntry(int row)
+{
+    if (row < 0 || row >= count())
+        return false;
+    beginRemoveRows({}, row, row);
+    m_rows.erase(m_rows.begin() + row);
+    endRemoveRows();
+    return true;
+}
+
+int FileListModel::setCaption(int row, const QString &caption, const QByteArray &nativeName)
+{
+    if (row < 0 || row >= count())
+        return -1;
+    // The target row as it would be without the item itself: search the list with the item taken
+    // out, so equal neighbours never make it jump past itself.
+    std::unique_ptr<ListEntry> item = std::move(m_rows[static_cast<std::size_t>(row)]);
+    m_rows.erase(m_rows.begin() + row);
+    const int target = upperBound(caption);
+    m_rows.insert(m_rows.begin() + row, std::move(item));
+
+    ListEntry &e = *m_rows[static_cast<std::size_t>(row)];
+    e.caption = caption;
+    e.nativeName = nativeName;
+    if (target != row) {
+        // beginMoveRows counts the destination in the list before the move.
+        const int destination = target > row ? target + 1 : target;
+        beginMoveRows({}, row, row, {}, destination);
+        std::unique_ptr<ListEntry> moving = std::move(m_rows[static_cast<std::size_t>(row)]);
+        m_rows.erase(m_rows.begin() + row);
+        m_rows.insert(m_rows.begin() + target, std::move(moving));
+        endMoveRows();
+    }
+    const QModelIndex changed = index(target);
+    emit dataChanged(changed, changed, {Qt::DisplayRole, Qt::EditRole, NativeNameRole});
+    return target;
+}
+
+int FileListModel::findCaption(const QString &caption) const
+{
+    // Items that compare equal to the collator sit next to each other; look back from the upper
+    // bound over that run for the exact caption.
+    int row = upperBound(caption) - 1;
+    while (row >= 0) {
+        const QString &c = m_rows[static_cast<std::size_t>(row)]->caption;
+        if (c == caption)
+            return row;
+        if (m_order.compare(c, caption) != 0)
+            break;
+        --row;
+    }
+    return -1;
+}
+
+} // namespace morvane

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "browser/listentry.h"
+#include "platform/captionorder.h"
+
+#include <QAbstractListModel>
+
+#include <memory>
+#include <vector>
+
+namespace morvane {
+
+// The items of the file list (`ListView1`), kept sorted by caption in the file list's order
+// (platform::CaptionOrder) at every moment: an insert finds its row by binary search, so it costs
+// O(log n) caption comparisons and never re-sorts. Rows are list indexes. UI thread only.
+class FileListModel : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    enum Role {
+        NativeNameRole =
+            Qt::UserRole + 1, // QByteArray: the file's name as the file system holds it
+        RecordRole, // QStringList: the five sub-items (`FileRecord`)
+        KindRole // QString: sub-item 0, "0" picture or "1" other file
+    };
+
+    explicit FileListModel(QObject *parent = nullptr);
+    ~FileListModel() override;
+
+    [[nodiscard]] int rowCount(const QModelIndex &parent = {}) const override;
+    [[nodiscard]] QVariant data(const QModelIndex &index, int role) const override;
+    [[nodiscard]] Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    // Number of items.
+    [[nodiscard]] int count() const noexcept { return static_cast<int>(m_rows.size()); }
+
+    // The item at list index `row`; `row` must be in [0, count()).
+    [[nodiscard]] const ListEntry &entry(int row) const;
+
+    // Inserts `entry` after every item whose caption sorts before or equal to its caption and
+    // returns its list index.
+    int insertSorted(ListEntry entry);
+
+    // Removes every item.
+    void clear();
+
+    // Removes the item at `row`; false when `row` is out of range.
+    bool removeEntry(int row);
+
+    // Gives the item at `row` a new caption (and native name) and moves it to the row its caption
+    // sorts to. Returns the new list index, or -1 when `row` is out of range.
+    int setCaption(int row, const QString &caption, const QByteArray &nativeName);
+
+    // List index of the item whose caption equals `caption` exactly, or -1.
+    [[nodiscard]] int findCaption(const QString &caption) const;
+
+private:
+    // Index of the first item whose caption sorts after `caption`.
+    [[nodiscard]] int upperBound(const QString &caption) const;
+
+    // Items by list index. Pointers keep an insert in the middle to moving 8 bytes per later row.
+    std::vector<std::unique_ptr<ListEntry>> m_rows;
+    platform::CaptionOrder m_order;
+};
+
+} // namespace morvane

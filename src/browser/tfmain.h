@@ -1,0 +1,193 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "app/windowrefs.h"
+#include "browser/listentry.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QListView;
+class QMenu;
+class QSplitter;
+class QStatusBar;
+class QStyle;
+class QTabWidget;
+class QToolBar;
+
+namespace morvane {
+
+namespace platform {
+    class FolderTree;
+} // namespace platform
+
+class FileListModel;
+class StringGrid;
+
+// The main window `fMain`: folder tree and information grid on the left, the path field and the
+// file list on the right, tool bar on top, four status panels at the bottom. It owns the shared
+// state of MainWindowBase. Its creation handler reads section "Main" of the settings file; its
+// close handler writes it and then calls the end handler (the window set ends the program
+// there). UI thread only.
+//
+// Section "Main" keeps the window's place as its frame's top-left ("Left", "Top") and the size
+// of its client area ("Width", "Height"). The frame's size is known only to the window manager
+// once the window is shown (and not at all on some platforms), so a stored outer size could not
+// be turned back into the same window; the client size can, and reading what was written gives
+// the same window on every start.
+class TfMain : public MainWindowBase
+{
+    Q_OBJECT
+
+public:
+    // `settingsPath`: the settings file; `treeRoot`: the folder the tree's top node stands for
+    // (empty for the desktop). The constructor builds the window, runs the folder selection of
+    // the tree's top node and then the creation handler, as the program's start does.
+    TfMain(QString settingsPath, const QString &treeRoot, QWidget *parent = nullptr);
+    ~TfMain() override;
+
+    void ThumbnailList() override;
+
+    // Called after the close handler has saved; the window set ends the program there.
+    void setEndHandler(std::function<void()> handler) { m_endHandler = std::move(handler); }
+
+    // The text of status panel `i` (0 to 3).
+    [[nodiscard]] QString panelText(int i) const;
+    void setPanelText(int i, const QString &text);
+
+    // The native bytes of FolderPath (FolderPath shows U+FFFD where a name is not UTF-8).
+    [[nodiscard]] const QByteArray &folderNative() const noexcept { return m_folderNative; }
+
+    // The list model behind ListView1.
+    [[nodiscard]] FileListModel *listModel() const noexcept { return m_list; }
+
+    // The box size and JPEG scale of the last build, and its census prefix.
+    [[nodiscard]] int boxSize() const noexcept { return BoxSize; }
+    [[nodiscard]] int jpegScale() const noexcept { return JpegScale; }
+    [[nodiscard]] const QString &censusText() const noexcept { return CensusText; }
+
+    // Adds one built item to the list at its sorted place and returns its list index. The list
+    // builder calls it once per file, in enumeration order.
+    int addListEntry(ListEntry entry);
+
+    // Controls.
+    QToolBar *ToolBar1 = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    QTabWidget *PageControl1 = nullptr;
+    platform::FolderTree *ShellTreeView1 = nullptr;
+    StringGrid *StringGrid1 = nullptr;
+    QSplitter *Splitter1 = nullptr;
+    QWidget *Panel2 = nullptr;
+    QLineEdit *Edit2 = nullptr;
+    QListView *ListView1 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+
+    // Actions.
+    QAction *actOpen = nullptr;
+    QAction *actClose = nullptr;
+    QAction *actAll = nullptr;
+    QAction *actHMF = nullptr;
+    QAction *actDel = nullptr;
+    QAction *actRenew = nullptr;
+    QAction *actExp = nullptr;
+    QAction *actOp = nullptr;
+    QAction *actReName = nullptr;
+
+    // Menu items without an action of their own.
+    QAction *N22 = nullptr; // "すべて選択"
+    QAction *N23 = nullptr; // "画像以外選択"
+    QAction *N11 = nullptr; // "フォルダ更新"
+    QAction *UpDate1 = nullptr;
+    QAction *NewFolder1 = nullptr; // actHMF under "フォルダの新規作成(&M)..."
+    QAction *N16 = nullptr; // tool items of the main menu
+    QAction *N17 = nullptr;
+    QAction *N18 = nullptr;
+    QAction *N19 = nullptr; // tool items of the popup menu
+    QAction *N20 = nullptr;
+    QAction *N21 = nullptr;
+    QAction *Help2 = nullptr;
+    QAction *About1 = nullptr;
+    // The "サイズ" items "32" to "320" and the "クオリティ" items "Full" to "Eighth", in menu
+    // order; each item's data() is its Tag.
+    std::array<QAction *, 7> SizeItems {};
+    std::array<QAction *, 4> QualityItems {};
+
+    // Handlers.
+    void ShellTreeView1Change();
+    void N11Click();
+    void N3201Click(QAction *sender);
+    void Eighth1Click(QAction *sender);
+    void UpDate1Click();
+    void actCloseExecute();
+    void actRenewExecute();
+    void About1Click();
+    // Filled by the selection and command handling that builds on this window.
+    void actOpenExecute();
+    void actAllExecute();
+    void N22Click();
+    void N23Click();
+    void actHMFExecute();
+    void actDelExecute();
+    void actExpExecute();
+    void actOpExecute();
+    void actReNameExecute();
+    void Help2Click();
+    void N16Click();
+    void N17Click();
+    void N18Click();
+    void N19Click();
+    void N20Click();
+    void N21Click();
+    void ListView1SelectItem();
+    void ListView1DblClick();
+
+signals:
+    // A build of the list ended (after the census was written).
+    void listBuilt();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildLayout(const QString &treeRoot);
+    void buildActions();
+    void buildMenus();
+    void buildToolBar();
+    void buildPopupMenu();
+    void connectHandlers();
+    void FormCreate();
+    void FormClose();
+    // The "Main" section's keys, read into and written from the window.
+    void readSettings();
+    [[nodiscard]] bool writeSettings(QString *errorMessage) const;
+    // The box of an other file: white, the generic icon centred at (BoxSize div 2 - 16).
+    [[nodiscard]] QImage otherFileBox() const;
+    // Applies the list view's icon and grid sizes for BoxSize.
+    void applyBoxSize();
+
+    QString m_settingsPath;
+    QByteArray m_folderNative;
+    FileListModel *m_list = nullptr;
+    std::array<QLabel *, 4> m_panels {};
+    QActionGroup *m_sizeGroup = nullptr;
+    QStyle *m_toolStyle = nullptr; // the tool buttons' style, owned by ToolBar1
+    QActionGroup *m_qualityGroup = nullptr;
+    std::function<void()> m_endHandler;
+
+    // Private state of the list build.
+    QString CensusText;
+    int JpegScale = 3;
+    int BoxSize = 48;
+    int m_lastAdded = -1; // list index of the item most recently added
+};
+
+} // namespace morvane

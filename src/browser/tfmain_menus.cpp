@@ -1,0 +1,342 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's actions, main menu, tool bar and list popup menu, and the handlers of the
+// menu items that need no other part of the window.
+#include "app/errorreport.h"
+#include "browser/tfmain.h"
+#include "platform/foldertree.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProxyStyle>
+#include <QStyleFactory>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace morvane {
+
+namespace {
+
+    // The four tool images, by image index: refresh, select pictures, rename, copy and move.
+    QIcon toolImage(int index)
+    {
+        static const char *const names[] = {
+            "view-refresh", "edit-select-all", "document-edit", "edit-copy"};
+        if (index < 0 || index > 3)
+            return {};
+        const QString name = QString::fromLatin1(names[index]);
+        return QIcon::fromTheme(name, QIcon::fromTheme(name + QStringLiteral("-symbolic")));
+    }
+
+    // The style's default button margins leave too little of the 102 pixels for the longest
+    // caption ("コピーと移動(&M)..."), which the style would then cut in the middle.
+    class ToolButtonStyle : public QProxyStyle
+    {
+    public:
+        ToolButtonStyle()
+            : QProxyStyle(QStyleFactory::create(QApplication::style()->name()))
+        {}
+        int pixelMetric(
+            PixelMetric metric, const QStyleOption *option, const QWidget *widget) const override
+        {
+            if (metric == PM_ButtonMargin)
+                return 1;
+            return QProxyStyle::pixelMetric(metric, option, widget);
+        }
+    };
+
+} // namespace
+
+void TfMain::buildActions()
+{
+    struct ActionRow
+    {
+        QAction *TfMain::*member;
+        const char *category;
+        const char *caption; // UTF-8
+        int image; // index of the tool image, -1 for none
+    };
+    // clang-format off
+    static const ActionRow rows[] = {
+        {&TfMain::actOpen,   "file", "開く",                   -1},
+        {&TfMain::actClose,  "file", "終了",                   -1},
+        {&TfMain::actAll,    "edit", "画像のみ選択(&A)",       1},
+        {&TfMain::actHMF,    "edit", "コピーと移動(&M)...",    3},
+        {&TfMain::actDel,    "edit", "削除",                   -1},
+        {&TfMain::actRenew,  "view", "更新(&N)",               0},
+        {&TfMain::actExp,    "tool", "エクスプローラーを開く", -1},
+        {&TfMain::actOp,     "tool", "オプション...",          -1},
+        {&TfMain::actReName, "edit", "名前の変更(&R)...",      2},
+    };
+    // clang-format on
+    for (const ActionRow &r : rows) {
+        auto *a = new QAction(QString::fromUtf8(r.caption), this);
+        a->setProperty("category", QString::fromLatin1(r.category));
+        // The tool buttons show the caption with its "..." (the default icon text would drop
+        // it). The "&" is left out there: the style measures the caption with the "&" when it
+        // decides whether to cut it, and the longest one would then lose its middle.
+        a->setIconText(a->text().remove(u'&'));
+        if (r.image >= 0)
+            a->setIcon(toolImage(r.image));
+        a->setMenuRole(QAction::NoRole);
+        this->*r.member = a;
+    }
+
+    auto item = [this](const QString &caption) {
+        auto *a = new QAction(caption, this);
+        a->setMenuRole(QAction::NoRole);
+        return a;
+    };
+    N22 = item(QStringLiteral("すべて選択"));
+    N23 = item(QStringLiteral("画像以外選択"));
+    N11 = item(QStringLiteral("フォルダ更新"));
+    UpDate1 = item(QStringLiteral("UpDate"));
+    UpDate1->setCheckable(true);
+    UpDate1->setChecked(true);
+    NewFolder1 = item(QStringLiteral("フォルダの新規作成(&M)..."));
+    N16 = item(QStringLiteral("登録１"));
+    N17 = item(QStringLiteral("登録２"));
+    N18 = item(QStringLiteral("登録３"));
+    N19 = item(QStringLiteral("登録１"));
+    N20 = item(QStringLiteral("登録２"));
+    N21 = item(QStringLiteral("登録３"));
+    Help2 = item(QStringLiteral("ヘルプ"));
+    About1 = item(QStringLiteral("バージョン情報"));
+
+    m_sizeGroup = new QActionGroup(this);
+    m_sizeGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    const int sizes[] = {32, 48, 64, 96, 128, 256, 320};
+    for (std::size_t i = 0; i < SizeItems.size(); ++i) {
+        QAction *a = item(QString::number(sizes[i]));
+        a->setCheckable(true);
+        a->setData(sizes[i]);
+        m_sizeGroup->addAction(a);
+        SizeItems[i] = a;
+    }
+    SizeItems[1]->setChecked(true);
+
+    m_qualityGroup = new QActionGroup(this);
+    m_qualityGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    const char *const qualities[] = {"Full", "Half", "Quarter", "Eighth"};
+    for (std::size_t i = 0; i < QualityItems.size(); ++i) {
+        QAction *a = item(QString::fromLatin1(qualities[i]));
+        a->setCheckable(true);
+        a->setData(static_cast<int>(i));
+        m_qualityGroup->addAction(a);
+        QualityItems[i] = a;
+    }
+    QualityItems[3]->setChecked(true);
+}
+
+void TfMain::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    QMenu *file = bar->addMenu(QStringLiteral("ファイル(&F)"));
+    file->addAction(actOpen);
+    file->addSeparator();
+    file->addAction(actClose);
+
+    QMenu *edit = bar->addMenu(QStringLiteral("編集(&E)"));
+    edit->addAction(N22);
+    edit->addAction(actAll);
+    edit->addAction(N23);
+    edit->addSeparator();
+    edit->addAction(actHMF);
+    edit->addAction(actDel);
+    edit->addSeparator();
+    edit->addAction(actReName);
+
+    QMenu *view = bar->addMenu(QStringLiteral("表示(&V)"));
+    view->addAction(actRenew);
+    view->addAction(N11);
+    view->addSeparator();
+    QMenu *size = view->addMenu(QStringLiteral("サイズ"));
+    for (QAction *a : SizeItems)
+        size->addAction(a);
+    QMenu *quality = view->addMenu(QStringLiteral("クオリティ"));
+    for (QAction *a : QualityItems)
+        quality->addAction(a);
+    view->addAction(UpDate1);
+
+    QMenu *tool = bar->addMenu(QStringLiteral("ツール(&T)"));
+    tool->addAction(actExp);
+    tool->addSeparator();
+    tool->addAction(NewFolder1);
+    tool->addSeparator();
+    tool->addAction(N16);
+    tool->addAction(N17);
+    tool->addAction(N18);
+    tool->addSeparator();
+    tool->addAction(actOp);
+
+    QMenu *help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    help->addAction(Help2);
+    help->addAction(About1);
+}
+
+void TfMain::buildToolBar()
+{
+    ToolBar1 = new QToolBar(this);
+    m_toolStyle = new ToolButtonStyle;
+    m_toolStyle->setParent(ToolBar1);
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setFixedHeight(40);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+    for (QAction *a : {actRenew, actAll, actReName, actHMF}) {
+        ToolBar1->addAction(a);
+        if (auto *button = qobject_cast<QToolButton *>(ToolBar1->widgetForAction(a))) {
+            button->setFixedSize(102, 35);
+            button->setAutoRaise(true);
+            button->setStyle(m_toolStyle);
+        }
+    }
+}
+
+void TfMain::buildPopupMenu()
+{
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->addAction(actReName);
+    PopupMenu1->addAction(actHMF);
+    PopupMenu1->addAction(actDel);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(N19);
+    PopupMenu1->addAction(N20);
+    PopupMenu1->addAction(N21);
+}
+
+void TfMain::connectHandlers()
+{
+    // Every handler reached through a signal runs inside reportErrors: no exception may cross a
+    // Qt signal.
+    auto wire = [this](QAction *a, void (TfMain::*handler)()) {
+        connect(a, &QAction::triggered, this, [this, handler] {
+            reportErrors([&] {
+                (this->*handler)();
+            });
+        });
+    };
+    wire(actOpen, &TfMain::actOpenExecute);
+    wire(actClose, &TfMain::actCloseExecute);
+    wire(actAll, &TfMain::actAllExecute);
+    wire(actHMF, &TfMain::actHMFExecute);
+    wire(actDel, &TfMain::actDelExecute);
+    wire(actRenew, &TfMain::actRenewExecute);
+    wire(actExp, &TfMain::actExpExecute);
+    wire(actOp, &TfMain::actOpExecute);
+    wire(actReName, &TfMain::actReNameExecute);
+    wire(N22, &TfMain::N22Click);
+    wire(N23, &TfMain::N23Click);
+    wire(N11, &TfMain::N11Click);
+    wire(UpDate1, &TfMain::UpDate1Click);
+    wire(N16, &TfMain::N16Click);
+    wire(N17, &TfMain::N17Click);
+    wire(N18, &TfMain::N18Click);
+    wire(N19, &TfMain::N19Click);
+    wire(N20, &TfMain::N20Click);
+    wire(N21, &TfMain::N21Click);
+    wire(Help2, &TfMain::Help2Click);
+    wire(About1, &TfMain::About1Click);
+    // "フォルダの新規作成(&M)..." is the copy and move command under another caption.
+    connect(NewFolder1, &QAction::triggered, actHMF, &QAction::trigger);
+    connect(actHMF, &QAction::enabledChanged, NewFolder1, &QAction::setEnabled);
+    for (QAction *a : SizeItems) {
+        connect(a, &QAction::triggered, this, [this, a] {
+            reportErrors([&] {
+                N3201Click(a);
+            });
+        });
+    }
+    for (QAction *a : QualityItems) {
+        connect(a, &QAction::triggered, this, [this, a] {
+            reportErrors([&] {
+                Eighth1Click(a);
+            });
+        });
+    }
+
+    connect(ShellTreeView1, &platform::FolderTree::folderChanged, this, [this] {
+        reportErrors([&] {
+            ShellTreeView1Change();
+        });
+    });
+    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        reportErrors([&] {
+            ListView1SelectItem();
+        });
+    });
+    connect(ListView1, &QListView::doubleClicked, this, [this] {
+        reportErrors([&] {
+            ListView1DblClick();
+        });
+    });
+    connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        PopupMenu1->popup(ListView1->viewport()->mapToGlobal(pos));
+    });
+}
+
+void TfMain::N3201Click(QAction *sender)
+{
+    // An exclusive group checks the chosen item (and unchecks the others) before this runs;
+    // the list is rebuilt also when it was checked already.
+    if (sender != nullptr && !sender->isChecked())
+        sender->setChecked(true);
+    ThumbnailList();
+}
+
+void TfMain::Eighth1Click(QAction *sender)
+{
+    if (sender != nullptr && !sender->isChecked())
+        sender->setChecked(true);
+    ThumbnailList();
+}
+
+void TfMain::UpDate1Click()
+{
+    // The item is checkable, so choosing it has toggled its check; the new choice applies from
+    // the next build.
+}
+
+void TfMain::actCloseExecute()
+{
+    close();
+}
+
+void TfMain::actRenewExecute()
+{
+    ThumbnailList();
+}
+
+void TfMain::About1Click()
+{
+    if (AboutBox != nullptr)
+        AboutBox->exec();
+}
+
+// Filled by the selection and command handling that builds on this window.
+void TfMain::actOpenExecute() {}
+void TfMain::actAllExecute() {}
+void TfMain::N22Click() {}
+void TfMain::N23Click() {}
+void TfMain::actHMFExecute() {}
+void TfMain::actDelExecute() {}
+void TfMain::actExpExecute() {}
+void TfMain::actOpExecute() {}
+void TfMain::actReNameExecute() {}
+void TfMain::Help2Click() {}
+void TfMain::N16Click() {}
+void TfMain::N17Click() {}
+void TfMain::N18Click() {}
+void TfMain::N19Click() {}
+void TfMain::N20Click() {}
+void TfMain::N21Click() {}
+void TfMain::ListView1SelectItem() {}
+void TfMain::ListView1DblClick() {}
+
+} // namespace morvane
