@@ -87,7 +87,8 @@ void TfMain::buildLayout(const QString &treeRoot)
     Splitter1->setChildrenCollapsible(false);
 
     PageControl1 = new QTabWidget(Splitter1);
-    ShellTreeView1 = new platform::FolderTree(treeRoot, PageControl1);
+    ShellTreeView1 =
+        new platform::FolderTree(treeRoot, platform::FolderTreeModel::Places::Shown, PageControl1);
     StringGrid1 = new StringGrid(PageControl1);
     PageControl1->addTab(ShellTreeView1, QStringLiteral("フォルダー"));
     PageControl1->addTab(StringGrid1, QStringLiteral("Exif"));

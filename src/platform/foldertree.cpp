@@ -8,9 +8,9 @@
 
 namespace morvane::platform {
 
-FolderTree::FolderTree(const QString &desktopPath, QWidget *parent)
+FolderTree::FolderTree(const QString &desktopPath, FolderTreeModel::Places places, QWidget *parent)
     : QTreeView(parent)
-    , m_model(new FolderTreeModel(desktopPath, this))
+    , m_model(new FolderTreeModel(desktopPath, places, this))
 {
     setModel(m_model);
     setHeaderHidden(true);

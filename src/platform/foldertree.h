@@ -19,8 +19,10 @@ class FolderTree : public QTreeView
     Q_OBJECT
 
 public:
-    // `desktopPath`: see FolderTreeModel.
-    explicit FolderTree(const QString &desktopPath = {}, QWidget *parent = nullptr);
+    // `desktopPath`, `places`: see FolderTreeModel.
+    explicit FolderTree(const QString &desktopPath = {},
+        FolderTreeModel::Places places = FolderTreeModel::Places::Shown,
+        QWidget *parent = nullptr);
     ~FolderTree() override;
 
     [[nodiscard]] FolderTreeModel *folderModel() const noexcept { return m_model; }

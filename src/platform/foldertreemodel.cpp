@@ -164,9 +164,10 @@ void FolderTreeModel::rebase(Node *node, const QByteArray &oldPrefix, const QByt
     }
 }
 
-FolderTreeModel::FolderTreeModel(const QString &desktopPath, QObject *parent)
+FolderTreeModel::FolderTreeModel(const QString &desktopPath, Places places, QObject *parent)
     : QAbstractItemModel(parent)
     , m_desktopPath(desktopPath)
+    , m_places(places)
 {
     buildTop();
 }
@@ -189,6 +190,12 @@ void FolderTreeModel::buildTop()
     top->kind = NodeKind::Desktop;
     top->parent = m_root.get();
     top->row = 0;
+    // The desktop's children are read at once: the tree shows the top node expanded, and
+    // reading them here keeps them inside the model reset of a reload instead of a row
+    // insertion that a view would start from its own reset handling.
+    top->children = childrenOf(top.get());
+    top->loaded = true;
+    top->probe = top->children.empty() ? 0 : 1;
     m_root->children.push_back(std::move(top));
 }
 
@@ -271,7 +278,7 @@ bool FolderTreeModel::hasChildren(const QModelIndex &parent) const
     const Node *n = nodeOf(parent);
     if (n->loaded)
         return !n->children.empty();
-    if (n->kind == NodeKind::Desktop)
+    if (n->kind == NodeKind::Desktop && m_places == Places::Shown)
         return true; // the places always sit under it
     if (n->probe < 0)
         n->probe = subfolderNames(n->native, true).empty() ? 0 : 1;
@@ -297,6 +304,18 @@ void FolderTreeModel::loadChildren(const QModelIndex &parent)
 
 void FolderTreeModel::readChildren(Node *node, const QModelIndex &index)
 {
+    std::vector<std::unique_ptr<Node>> fresh = childrenOf(node);
+    node->loaded = true;
+    node->probe = fresh.empty() ? 0 : 1;
+    if (fresh.empty())
+        return;
+    beginInsertRows(index, 0, static_cast<int>(fresh.size()) - 1);
+    node->children = std::move(fresh);
+    endInsertRows();
+}
+
+std::vector<std::unique_ptr<FolderTreeModel::Node>> FolderTreeModel::childrenOf(Node *node) const
+{
     std::vector<std::unique_ptr<Node>> fresh;
     std::vector<QByteArray> names = subfolderNames(node->native, false);
     std::vector<std::pair<QString, QByteArray>> named;
@@ -314,7 +333,7 @@ void FolderTreeModel::readChildren(Node *node, const QModelIndex &index)
         child->parent = node;
         fresh.push_back(std::move(child));
     }
-    if (node->kind == NodeKind::Desktop) {
+    if (node->kind == NodeKind::Desktop && m_places == Places::Shown) {
         auto place = [&](const QString &text, const QByteArray &native, NodeKind kind) {
             auto child = std::make_unique<Node>();
             child->text = text;
@@ -329,13 +348,7 @@ void FolderTreeModel::readChildren(Node *node, const QModelIndex &index)
             place(v.text, v.native, NodeKind::Volume);
     }
     renumber(fresh);
-    node->loaded = true;
-    node->probe = fresh.empty() ? 0 : 1;
-    if (fresh.empty())
-        return;
-    beginInsertRows(index, 0, static_cast<int>(fresh.size()) - 1);
-    node->children = std::move(fresh);
-    endInsertRows();
+    return fresh;
 }
 
 void FolderTreeModel::dropChildren(Node *node, const QModelIndex &index)

@@ -29,9 +29,13 @@ public:
     };
     enum class NodeKind { Desktop, Home, Computer, Volume, Folder };
 
+    enum class Places { Shown, Hidden };
+
     // `desktopPath` is the folder the top node stands for; empty means the XDG desktop folder,
-    // or home when that does not exist.
-    explicit FolderTreeModel(const QString &desktopPath = {}, QObject *parent = nullptr);
+    // or home when that does not exist. `places` Hidden leaves out "ホーム", "コンピューター" and
+    // the volumes (for tests that walk the whole tree, which would otherwise read all of "/").
+    explicit FolderTreeModel(
+        const QString &desktopPath = {}, Places places = Places::Shown, QObject *parent = nullptr);
     ~FolderTreeModel() override;
 
     [[nodiscard]] QModelIndex index(
@@ -107,12 +111,15 @@ private:
     [[nodiscard]] QModelIndex indexOf(const Node *node) const;
     void buildTop();
     void readChildren(Node *node, const QModelIndex &index);
+    // The children of `node` as read from disk now, sorted; nothing is changed.
+    [[nodiscard]] std::vector<std::unique_ptr<Node>> childrenOf(Node *node) const;
     void dropChildren(Node *node, const QModelIndex &index);
     static void renumber(std::vector<std::unique_ptr<Node>> &children);
     // Rewrites the paths of a renamed node's loaded descendants.
     static void rebase(Node *node, const QByteArray &oldPrefix, const QByteArray &newPrefix);
 
     QString m_desktopPath;
+    Places m_places = Places::Shown;
     std::unique_ptr<Node> m_root; // invisible; its one child is the desktop node
 };
 
