@@ -24,4 +24,11 @@ int runRename(const std::vector<std::string> &args);
 // that yields no rows. A FILE that cannot be opened or mapped: message on stderr, status 2.
 int runExif(const std::vector<std::string> &args);
 
+// thumbs DIR [--size N] [--quality full|half|quarter|eighth] [--threads N] [--sheet OUT.png]: the
+// main window's list build run headless (offscreen without a display); prints files, pictures,
+// other files, bytes, wall time, pictures per second, peak memory, the built list's heap per item
+// and the census panel text; --sheet writes the list as a contact sheet (PNG, list order, captions
+// under the boxes). Status 1 when the build stops early or the sheet cannot be written.
+int runThumbs(const std::vector<std::string> &args);
+
 } // namespace morvane::cli

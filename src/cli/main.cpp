@@ -21,6 +21,9 @@ const Command kCommands[] = {
     {"census", "census DIR", morvane::cli::runCensus},
     {"rename", "rename --pattern PATTERN [--start N] [--] NAME...", morvane::cli::runRename},
     {"exif", "exif FILE", morvane::cli::runExif},
+    {"thumbs",
+        "thumbs DIR [--size N] [--quality full|half|quarter|eighth] [--threads N] [--sheet OUT.png]",
+        morvane::cli::runThumbs},
     {nullptr, nullptr, nullptr},
 };
 

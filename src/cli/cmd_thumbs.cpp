@@ -1,0 +1,268 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// morvane-cli thumbs DIR: the list build of the main window, headless, with its figures.
+#include "browser/census.h"
+#include "browser/listbuilder.h"
+#include "cli/commands.h"
+#include "platform/captionorder.h"
+
+#include <QElapsedTimer>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QPainter>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <malloc.h>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace morvane::cli {
+namespace {
+
+    const char kUsage[] = "usage: morvane-cli thumbs DIR [--size N] "
+                          "[--quality full|half|quarter|eighth] [--threads N] [--sheet OUT.png]\n";
+
+    // A contact sheet of more items would be an image of hundreds of megabytes.
+    constexpr std::size_t kSheetItems = 2000;
+
+    struct Arguments
+    {
+        std::string dir;
+        browser::ListBuildOptions options;
+        std::string sheet;
+    };
+
+    bool parseInt(const std::string &text, int low, int high, int &value)
+    {
+        int v = 0;
+        const char *end = text.data() + text.size();
+        const auto [ptr, ec] = std::from_chars(text.data(), end, v);
+        if (ec != std::errc() || ptr != end || v < low || v > high)
+            return false;
+        value = v;
+        return true;
+    }
+
+    bool parseQuality(const std::string &text, int &scale)
+    {
+        static const char *const names[] = {"full", "half", "quarter", "eighth"};
+        for (int i = 0; i < 4; ++i) {
+            if (text == names[i]) {
+                scale = i;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Fills `out`; on bad usage prints why and returns false.
+    bool parseArguments(const std::vector<std::string> &args, Arguments &out)
+    {
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            const std::string &a = args[i];
+            const bool hasValue = i + 1 < args.size();
+            if (a == "--size" || a == "--quality" || a == "--threads" || a == "--sheet") {
+                if (!hasValue) {
+                    std::fprintf(stderr, "morvane-cli thumbs: %s に値がありません。\n", a.c_str());
+                    return false;
+                }
+                const std::string &v = args[++i];
+                bool ok = true;
+                if (a == "--size")
+                    ok = parseInt(v, 1, 1024, out.options.boxSize);
+                else if (a == "--quality")
+                    ok = parseQuality(v, out.options.jpegScale);
+                else if (a == "--threads")
+                    ok = parseInt(v, 0, 256, out.options.threads);
+                else
+                    out.sheet = v;
+                if (!ok || v.empty()) {
+                    std::fprintf(stderr,
+                        "morvane-cli thumbs: %s の値「%s」は使えません。\n",
+                        a.c_str(),
+                        v.c_str());
+                    return false;
+                }
+            } else if (out.dir.empty() && !a.empty() && a.rfind("--", 0) != 0) {
+                out.dir = a;
+            } else {
+                std::fprintf(stderr, "morvane-cli thumbs: 引数「%s」は使えません。\n", a.c_str());
+                return false;
+            }
+        }
+        if (out.dir.empty()) {
+            std::fputs("morvane-cli thumbs: フォルダーを指定してください。\n", stderr);
+            return false;
+        }
+        return true;
+    }
+
+    // The list's order: captions by the locale-aware comparison; names that show alike keep
+    // their bytes' order so the order is total.
+    std::vector<const ListEntry *> inListOrder(const std::vector<ListEntry> &items)
+    {
+        std::vector<const ListEntry *> sorted;
+        sorted.reserve(items.size());
+        for (const ListEntry &e : items)
+            sorted.push_back(&e);
+        const platform::CaptionOrder order;
+        std::stable_sort(
+            sorted.begin(), sorted.end(), [&order](const ListEntry *a, const ListEntry *b) {
+                const int c = order.compare(a->caption, b->caption);
+                return c != 0 ? c < 0 : a->nativeName < b->nativeName;
+            });
+        return sorted;
+    }
+
+    // The built list drawn as a person would see it: the boxes in list order, each with its
+    // caption under it, the census above them.
+    bool writeSheet(const std::vector<ListEntry> &items,
+        int boxSize,
+        const QString &census,
+        const QString &path)
+    {
+        std::vector<const ListEntry *> sorted = inListOrder(items);
+        if (sorted.size() > kSheetItems) {
+            std::fprintf(stderr,
+                "morvane-cli thumbs: シートには一覧順の最初の %zu 件だけを載せます（全 %zu "
+                "件）。\n",
+                kSheetItems,
+                sorted.size());
+            sorted.resize(kSheetItems);
+        }
+        QFont font(QStringLiteral("IPAPGothic"));
+        font.setPixelSize(12);
+        font.setStyleHint(QFont::SansSerif);
+        const QFontMetrics metrics(font);
+        const int gap = 8;
+        const int cellWidth = std::max(boxSize, 120);
+        const int lineHeight = metrics.height();
+        const int cellHeight = boxSize + 4 + lineHeight;
+        const int count = static_cast<int>(sorted.size());
+        const int columns = std::clamp(
+            static_cast<int>(std::ceil(std::sqrt(count * 1.5))), 1, std::max(1, 1600 / cellWidth));
+        const int rows = std::max(1, (count + columns - 1) / columns);
+        const int headerHeight = lineHeight + 2 * gap;
+        const int width = std::max(
+            gap + columns * (cellWidth + gap), metrics.horizontalAdvance(census) + 2 * gap);
+        const int height = headerHeight + rows * (cellHeight + gap) + gap;
+
+        QImage sheet(width, height, QImage::Format_RGB32);
+        if (sheet.isNull())
+            return false;
+        sheet.fill(QColor(0xD4, 0xD4, 0xD4));
+        QPainter painter(&sheet);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(gap, gap, width - 2 * gap, lineHeight), Qt::AlignLeft, census);
+        for (int i = 0; i < count; ++i) {
+            const int x = gap + (i % columns) * (cellWidth + gap);
+            const int y = headerHeight + (i / columns) * (cellHeight + gap);
+            painter.drawImage(
+                x + (cellWidth - boxSize) / 2, y, sorted[static_cast<std::size_t>(i)]->image);
+            const QString caption = metrics.elidedText(
+                sorted[static_cast<std::size_t>(i)]->caption, Qt::ElideMiddle, cellWidth);
+            painter.drawText(
+                QRect(x, y + boxSize + 4, cellWidth, lineHeight), Qt::AlignHCenter, caption);
+        }
+        painter.end();
+        QImageWriter writer(path, "png");
+        return writer.write(sheet);
+    }
+
+    std::size_t heapInUse()
+    {
+        const struct mallinfo2 info = mallinfo2();
+        return info.uordblks + info.hblkhd;
+    }
+
+} // namespace
+
+int runThumbs(const std::vector<std::string> &args)
+{
+    Arguments arguments;
+    if (!parseArguments(args, arguments)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    struct stat st
+    {
+    };
+    if (::stat(arguments.dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        std::fprintf(stderr,
+            "morvane-cli thumbs: フォルダー「%s」が見つかりません。\n",
+            arguments.dir.c_str());
+        return 2;
+    }
+
+    // Type icons and the sheet's text need a GUI application; without a display it runs on the
+    // offscreen platform.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr
+        && std::getenv("WAYLAND_DISPLAY") == nullptr) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    static int argc = 1;
+    static char name[] = "morvane-cli";
+    static char *argv[] = {name, nullptr};
+    std::unique_ptr<QGuiApplication> app;
+    if (QCoreApplication::instance() == nullptr)
+        app = std::make_unique<QGuiApplication>(argc, argv);
+
+    const QByteArray folder(arguments.dir.data(), static_cast<qsizetype>(arguments.dir.size()));
+    browser::ListBuilder builder;
+    std::vector<ListEntry> items;
+    const std::size_t heapBefore = heapInUse();
+    QElapsedTimer timer;
+    timer.start();
+    const browser::ListBuildResult result =
+        builder.build(folder, arguments.options, [&items](ListEntry &&e) {
+            items.push_back(std::move(e));
+        });
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    const std::size_t heapAfter = heapInUse();
+    if (!result.completed) {
+        std::fprintf(stderr, "morvane-cli thumbs: %s\n", result.failure.toUtf8().constData());
+        return 1;
+    }
+
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto box = static_cast<double>(arguments.options.boxSize);
+    const double listBytes =
+        heapAfter > heapBefore ? static_cast<double>(heapAfter - heapBefore) : 0.0;
+    const double perItem = items.empty() ? 0.0 : listBytes / static_cast<double>(items.size());
+    const std::string census = browser::censusText(result.files, result.bytes);
+    const std::string panel = browser::positionText(census, 0);
+
+    std::printf("files: %lld\n", static_cast<long long>(result.files));
+    std::printf("pictures: %lld\n", static_cast<long long>(result.pictures));
+    std::printf("other files: %lld\n", static_cast<long long>(result.others));
+    std::printf("bytes: %lld\n", static_cast<long long>(result.bytes));
+    std::printf("wall time: %.3f s\n", seconds);
+    std::printf("pictures per second: %.1f\n",
+        seconds > 0 ? static_cast<double>(result.pictures) / seconds : 0.0);
+    std::printf("peak memory: %.1f MiB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
+    std::printf("list memory: %.0f bytes per item (budget %.0f)\n", perItem, box * box * 4 + 1024);
+    std::printf("census: %s\n", panel.c_str());
+
+    if (!arguments.sheet.empty()) {
+        if (!writeSheet(items,
+                arguments.options.boxSize,
+                QString::fromStdString(panel),
+                QString::fromStdString(arguments.sheet))) {
+            std::fprintf(stderr,
+                "morvane-cli thumbs: シート「%s」を書き込めません。\n",
+                arguments.sheet.c_str());
+            return 1;
+        }
+        std::printf("sheet: %s\n", arguments.sheet.c_str());
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+} // namespace morvane::cli

@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QHash>
+#include <QImage>
+#include <QMimeDatabase>
+#include <QString>
+
+namespace morvane::platform {
+
+// The icons that stand for other files (files that are not pictures): the desktop icon theme's
+// icon for the MIME type that the file's name suggests (the content is not read). UI thread only:
+// needs a QGuiApplication and uses QIcon, which is not for worker threads.
+class FileIcons
+{
+public:
+    static constexpr int kIconSize = 32; // device pixels
+
+    FileIcons();
+
+    // A kIconSize x kIconSize image (Format_ARGB32_Premultiplied, device pixel ratio 1) for the
+    // file called `fileName`: the theme icon of its MIME type, else the theme's icon of the type's
+    // generic kind, else a generic file icon (drawn here when the theme has none at all). Never
+    // null. Cached per MIME type for the object's lifetime.
+    [[nodiscard]] QImage iconForFileName(const QString &fileName);
+
+    // The MIME type name the icon is chosen by ("text/plain", "application/octet-stream" for an
+    // unknown name). Lets callers cache what they draw from the icon by the same key.
+    [[nodiscard]] QString mimeTypeForFileName(const QString &fileName) const;
+
+    // The icon for a MIME type name as returned by mimeTypeForFileName().
+    [[nodiscard]] QImage iconForMimeType(const QString &mimeName);
+
+private:
+    QMimeDatabase m_mimeDatabase;
+    QHash<QString, QImage> m_byMimeType;
+};
+
+} // namespace morvane::platform
