@@ -13,6 +13,8 @@ namespace morvane {
 // Centred on the screen each time it is shown; it keeps no state. Shown modally. UI thread only.
 class TAboutBox : public QDialog
 {
+    Q_OBJECT
+
 public:
     explicit TAboutBox(QWidget *parent = nullptr);
 

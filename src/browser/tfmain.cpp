@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -66,7 +67,7 @@ TfMain::TfMain(QString settingsPath, const QString &treeRoot, QWidget *parent)
     connectHandlers();
     setMinimumSize(360, 240);
     move(193, 114);
-    resize(632, 426);
+    resize(632, 426 + menuBarHeight());
     // The tree selected its top node while it was made; that selection's handling builds the
     // list for the desktop with the design settings, before the creation handler runs.
     reportErrors([this] {
@@ -149,6 +150,18 @@ void TfMain::buildLayout(const QString &treeRoot)
     setStatusBar(StatusBar1);
 }
 
+int TfMain::menuBarHeight() const
+{
+    // A menu bar that the platform shows outside the window takes no room in it.
+    const QMenuBar *bar = menuBar();
+    return bar->isNativeMenuBar() ? 0 : bar->sizeHint().height();
+}
+
+int TfMain::clientHeight() const
+{
+    return height() - menuBarHeight();
+}
+
 QString TfMain::panelText(int i) const
 {
     if (i < 0 || i >= static_cast<int>(m_panels.size()))
@@ -186,8 +199,8 @@ void TfMain::readSettings()
     move(x(), top);
     const int left = s.readInteger(kSection, QStringLiteral("Left"), x());
     move(left, y());
-    const int height = s.readInteger(kSection, QStringLiteral("Height"), this->height());
-    resize(width(), height);
+    const int height = s.readInteger(kSection, QStringLiteral("Height"), clientHeight());
+    resize(width(), height + menuBarHeight());
     const int width = s.readInteger(kSection, QStringLiteral("Width"), this->width());
     resize(width, this->height());
 
@@ -219,7 +232,7 @@ bool TfMain::writeSettings(QString *errorMessage) const
     SettingsStore s(m_settingsPath);
     s.writeInteger(kSection, QStringLiteral("Top"), y());
     s.writeInteger(kSection, QStringLiteral("Left"), x());
-    s.writeInteger(kSection, QStringLiteral("Height"), height());
+    s.writeInteger(kSection, QStringLiteral("Height"), clientHeight());
     s.writeInteger(kSection, QStringLiteral("Width"), width());
     for (std::size_t i = 0; i < SizeItems.size(); ++i)
         s.writeBool(kSection, QStringLiteral("Size%1").arg(i + 1), SizeItems[i]->isChecked());

@@ -40,10 +40,11 @@ class StringGrid;
 // there). UI thread only.
 //
 // Section "Main" keeps the window's place as its frame's top-left ("Left", "Top") and the size
-// of its client area ("Width", "Height"). The frame's size is known only to the window manager
-// once the window is shown (and not at all on some platforms), so a stored outer size could not
-// be turned back into the same window; the client size can, and reading what was written gives
-// the same window on every start.
+// of its client area, the part below the menu bar ("Width", "Height"). The frame's size is known
+// only to the window manager once the window is shown (and not at all on some platforms), so a
+// stored outer size could not be turned back into the same window; the client size can, and
+// reading what was written gives the same window on every start. The design client area is
+// 632 × 426.
 class TfMain : public MainWindowBase
 {
     Q_OBJECT
@@ -63,6 +64,11 @@ public:
     // The text of status panel `i` (0 to 3).
     [[nodiscard]] QString panelText(int i) const;
     void setPanelText(int i, const QString &text);
+
+    // Height of the menu bar inside the window (0 when the platform shows it elsewhere), and
+    // the height of the client area below it.
+    [[nodiscard]] int menuBarHeight() const;
+    [[nodiscard]] int clientHeight() const;
 
     // The native bytes of FolderPath (FolderPath shows U+FFFD where a name is not UTF-8).
     [[nodiscard]] const QByteArray &folderNative() const noexcept { return m_folderNative; }

@@ -9,6 +9,8 @@ namespace morvane {
 // Created hidden at start-up; closing it only hides it. UI thread only.
 class TfMoco : public QWidget
 {
+    Q_OBJECT
+
 public:
     explicit TfMoco(QWidget *parent = nullptr);
 

@@ -9,6 +9,8 @@ namespace morvane {
 // start-up; closing it only hides it. UI thread only.
 class TfRene : public QWidget
 {
+    Q_OBJECT
+
 public:
     explicit TfRene(QWidget *parent = nullptr);
 

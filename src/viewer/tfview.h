@@ -10,6 +10,8 @@ namespace morvane {
 // only.
 class TfView : public ViewerBase
 {
+    Q_OBJECT
+
 public:
     explicit TfView(QWidget *parent = nullptr);
 
