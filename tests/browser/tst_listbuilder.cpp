@@ -1,0 +1,499 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The list builder on real folders: the fit and draw rules through decoded files, other files
+// with their type icon, files that cannot be read, what the enumeration lists, the byte sum and
+// date text, and the decoding pool giving exactly the single-thread list.
+#include "browser/listbuilder.h"
+#include "platform/folderscan.h"
+#include "support/imagefixtures.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <ctime>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using morvane::ListEntry;
+using morvane::browser::ListBuilder;
+using morvane::browser::ListBuildOptions;
+using morvane::browser::ListBuildResult;
+using morvane::testsupport::JpegColour;
+using morvane::testsupport::JpegSpec;
+
+namespace {
+
+struct Built
+{
+    ListBuildResult result;
+    std::vector<ListEntry> items;
+};
+
+Built buildFolder(const QString &folder, int box, int scale, int threads)
+{
+    ListBuilder builder;
+    Built built;
+    ListBuildOptions options;
+    options.boxSize = box;
+    options.jpegScale = scale;
+    options.threads = threads;
+    built.result = builder.build(QFile::encodeName(folder), options, [&built](ListEntry &&e) {
+        built.items.push_back(std::move(e));
+    });
+    return built;
+}
+
+const ListEntry *find(const Built &built, const QString &caption)
+{
+    for (const ListEntry &e : built.items) {
+        if (e.caption == caption)
+            return &e;
+    }
+    return nullptr;
+}
+
+bool isWhite(QRgb p)
+{
+    return (p & 0xFFFFFFu) == 0xFFFFFFu;
+}
+
+// Counts pixels of `image` inside and outside `rect` that are not white.
+struct Coverage
+{
+    int insideWhite = 0;
+    int insideColoured = 0;
+    int outsideColoured = 0;
+};
+
+Coverage coverage(const QImage &image, const QRect &rect)
+{
+    Coverage c;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const bool white = isWhite(image.pixel(x, y));
+            if (rect.contains(x, y))
+                (white ? c.insideWhite : c.insideColoured)++;
+            else if (!white)
+                c.outsideColoured++;
+        }
+    }
+    return c;
+}
+
+bool writeJpeg(const QString &path,
+    int w,
+    int h,
+    bool progressive = false,
+    JpegColour colour = JpegColour::Rgb)
+{
+    JpegSpec spec;
+    spec.width = w;
+    spec.height = h;
+    spec.progressive = progressive;
+    spec.colour = colour;
+    spec.c0 = 40;
+    spec.c1 = colour == JpegColour::Cmyk ? 200 : 60;
+    spec.c2 = 90;
+    spec.c3 = colour == JpegColour::Cmyk ? 60 : 0;
+    return morvane::testsupport::writeFile(path, morvane::testsupport::jpegBytes(spec));
+}
+
+bool setLocalTime(const QString &path, int y, int mo, int d, int h, int mi, int s)
+{
+    std::tm t {};
+    t.tm_year = y - 1900;
+    t.tm_mon = mo - 1;
+    t.tm_mday = d;
+    t.tm_hour = h;
+    t.tm_min = mi;
+    t.tm_sec = s;
+    t.tm_isdst = -1;
+    const time_t when = std::mktime(&t);
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+}
+
+} // namespace
+
+class TestListBuilder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void picturesFit_data();
+    void picturesFit();
+    void otherFiles_data();
+    void otherFiles();
+    void unreadableForAnotherUser();
+    void enumerationChoosesFiles();
+    void recordAndSums();
+    void poolMatchesSingleThread_data();
+    void poolMatchesSingleThread();
+    void callbackExceptionEndsBuild_data();
+    void callbackExceptionEndsBuild();
+    void nestedBuildRefused();
+    void badBoxSizeRefused();
+    void unreadableFolderIsEmpty();
+};
+
+void TestListBuilder::picturesFit_data()
+{
+    QTest::addColumn<QString>("kind"); // jpeg, progressive, cmyk, grey, bmp, ico
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("box");
+    QTest::addColumn<int>("scale");
+    QTest::addColumn<QSize>("drawn"); // hand-worked from the fit rule
+    // 1600 x 1200 at 1/8 decodes to 200 x 150; 48 wide, (150*1000) div ((200*1000) div 48) = 36.
+    QTest::newRow("jpeg 1600x1200 box 48 eighth")
+        << "jpeg" << QSize(1600, 1200) << 48 << 3 << QSize(48, 36);
+    QTest::newRow("progressive 1600x1200 box 48 eighth")
+        << "progressive" << QSize(1600, 1200) << 48 << 3 << QSize(48, 36);
+    QTest::newRow("cmyk 1600x1200 box 48 eighth")
+        << "cmyk" << QSize(1600, 1200) << 48 << 3 << QSize(48, 36);
+    QTest::newRow("grey 1200x1600 box 64 quarter")
+        << "grey" << QSize(1200, 1600) << 64 << 2 << QSize(48, 64);
+    // 1200 x 1600: 48 high, (1200*1000) div ((1600*1000) div 48 = 33333) = 36.
+    QTest::newRow("bitmap 1200x1600 box 48")
+        << "bmp" << QSize(1200, 1600) << 48 << 3 << QSize(36, 48);
+    QTest::newRow("jpeg 100x100 box 48 full")
+        << "jpeg" << QSize(100, 100) << 48 << 0 << QSize(48, 48);
+    QTest::newRow("bitmap 100x100 box 48") << "bmp" << QSize(100, 100) << 48 << 3 << QSize(48, 48);
+    QTest::newRow("bitmap 16x16 box 320 enlarged")
+        << "bmp" << QSize(16, 16) << 320 << 3 << QSize(320, 320);
+    // An icon keeps its own size at 0, 0 whatever the fit would say.
+    QTest::newRow("icon 32 box 128") << "ico" << QSize(32, 32) << 128 << 3 << QSize(32, 32);
+    QTest::newRow("icon 48 box 32 clipped") << "ico" << QSize(48, 48) << 32 << 3 << QSize(32, 32);
+}
+
+void TestListBuilder::picturesFit()
+{
+    QFETCH(QString, kind);
+    QFETCH(QSize, size);
+    QFETCH(int, box);
+    QFETCH(int, scale);
+    QFETCH(QSize, drawn);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ext = kind == "bmp" ? "bmp" : kind == "ico" ? "ico" : "jpg";
+    const QString path = dir.filePath("picture." + ext);
+    bool written = false;
+    if (kind == "bmp") {
+        written = morvane::testsupport::writeFile(
+            path, morvane::testsupport::bmpBytes(size.width(), size.height(), 20, 40, 160));
+    } else if (kind == "ico") {
+        written = morvane::testsupport::writeFile(
+            path, morvane::testsupport::icoBytes(size.width(), 200, 0, 0, 255));
+    } else {
+        written = writeJpeg(path,
+            size.width(),
+            size.height(),
+            kind == "progressive",
+            kind == "cmyk"       ? JpegColour::Cmyk
+                : kind == "grey" ? JpegColour::Grey
+                                 : JpegColour::Rgb);
+    }
+    QVERIFY(written);
+
+    for (int threads : {1, 2}) {
+        const Built built = buildFolder(dir.path(), box, scale, threads);
+        QVERIFY(built.result.completed);
+        QCOMPARE(built.items.size(), std::size_t(1));
+        const ListEntry &e = built.items.front();
+        QCOMPARE(e.record.value(0), QStringLiteral("0"));
+        QCOMPARE(e.record.value(3), QString::number(size.width()));
+        QCOMPARE(e.record.value(4), QString::number(size.height()));
+        QCOMPARE(e.image.size(), QSize(box, box));
+        const Coverage c = coverage(e.image, QRect(QPoint(0, 0), drawn));
+        QCOMPARE(c.insideWhite, 0);
+        QCOMPARE(c.insideColoured, drawn.width() * drawn.height());
+        QCOMPARE(c.outsideColoured, 0);
+        QCOMPARE(built.result.pictures, 1);
+        QCOMPARE(built.result.others, 0);
+    }
+}
+
+void TestListBuilder::otherFiles_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("box");
+    JpegSpec spec;
+    spec.width = 400;
+    spec.height = 300;
+    const QByteArray jpeg = morvane::testsupport::jpegBytes(spec);
+    QTest::newRow("text file") << "notes.txt" << QByteArray("hello\n") << 48;
+    QTest::newRow("jpg holding no JPEG") << "fake.jpg" << QByteArray("plain text") << 48;
+    QTest::newRow("truncated JPEG") << "cut.JPG" << jpeg.left(jpeg.size() / 2) << 64;
+    QTest::newRow("zero-byte jpeg") << "empty.jpeg" << QByteArray() << 48;
+    QTest::newRow("bmp holding a JPEG") << "photo.bmp" << jpeg << 96;
+    QTest::newRow("ico holding text") << "broken.ico" << QByteArray("not an icon") << 48;
+    QTest::newRow("metafile") << "drawing.wmf" << QByteArray("\xD7\xCD\xC6\x9A", 4) << 48;
+    QTest::newRow("no extension, box 32 puts the icon at 0,0") << "README" << QByteArray("x") << 32;
+    QTest::newRow("box 320") << "data.bin" << QByteArray("\x01\x02", 2) << 320;
+}
+
+void TestListBuilder::otherFiles()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(int, box);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(morvane::testsupport::writeFile(dir.filePath(name), content));
+    const Built built = buildFolder(dir.path(), box, 3, 1);
+    QVERIFY(built.result.completed);
+    QCOMPARE(built.items.size(), std::size_t(1));
+    const ListEntry &e = built.items.front();
+    QCOMPARE(e.caption, name);
+    QCOMPARE(e.record.size(), 5);
+    QCOMPARE(e.record.value(0), QStringLiteral("1"));
+    QCOMPARE(e.record.value(1), QString::number(content.size()));
+    QVERIFY(e.record.value(3).isEmpty());
+    QVERIFY(e.record.value(4).isEmpty());
+    QCOMPARE(e.image.size(), QSize(box, box));
+    const int at = box / 2 - 16;
+    const Coverage c = coverage(e.image, QRect(at, at, 32, 32));
+    QVERIFY2(c.insideColoured > 0, "the type icon is drawn in the 32 x 32 square");
+    QCOMPARE(c.outsideColoured, 0);
+    QCOMPARE(built.result.others, 1);
+    QCOMPARE(built.result.pictures, 0);
+}
+
+void TestListBuilder::unreadableForAnotherUser()
+{
+    // A picture that cannot be opened is an other file and the build goes on. As root nothing
+    // is unreadable, so the build runs as another user while the picture's mode is 000; a
+    // picture whose read fails (the address space at offset 0) is listed beside it.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    const QString locked = dir.filePath("locked.jpg");
+    QVERIFY(writeJpeg(locked, 64, 48));
+    QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0) == 0);
+    QVERIFY(QFile::link("/proc/self/mem", dir.filePath("memory.jpg")));
+    QVERIFY(writeJpeg(dir.filePath("open.jpg"), 64, 48));
+
+    const bool root = ::geteuid() == 0;
+    if (root)
+        QVERIFY(::seteuid(65534) == 0);
+    const Built built = buildFolder(dir.path(), 48, 3, 2);
+    if (root)
+        QVERIFY(::seteuid(0) == 0);
+
+    QVERIFY(built.result.completed);
+    QCOMPARE(built.items.size(), std::size_t(3));
+    QVERIFY(find(built, "locked.jpg") && find(built, "memory.jpg") && find(built, "open.jpg"));
+    QCOMPARE(find(built, "locked.jpg")->record.value(0), QStringLiteral("1"));
+    QCOMPARE(find(built, "memory.jpg")->record.value(0), QStringLiteral("1"));
+    QCOMPARE(find(built, "open.jpg")->record.value(0), QStringLiteral("0"));
+}
+
+void TestListBuilder::enumerationChoosesFiles()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(morvane::testsupport::writeFile(dir.filePath(".hidden"), "h"));
+    QVERIFY(writeJpeg(dir.filePath(".hidden.jpg"), 32, 32));
+    QVERIFY(morvane::testsupport::writeFile(dir.filePath("plain.txt"), "p"));
+    QVERIFY(QDir(dir.path()).mkdir("subfolder"));
+    QVERIFY(QDir(dir.path()).mkdir("folder.jpg"));
+    QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("pipe.jpg")).constData(), 0644) == 0);
+    QVERIFY(QFile::link(dir.filePath("plain.txt"), dir.filePath("link.txt")));
+    QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath("dangling.jpg")));
+
+    const Built built = buildFolder(dir.path(), 48, 3, 2);
+    QStringList captions;
+    for (const ListEntry &e : built.items)
+        captions << e.caption;
+    captions.sort();
+    QCOMPARE(captions, QStringList({".hidden", ".hidden.jpg", "link.txt", "plain.txt"}));
+    QCOMPARE(find(built, ".hidden.jpg")->record.value(0), QStringLiteral("0"));
+}
+
+void TestListBuilder::recordAndSums()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeJpeg(dir.filePath("a.jpg"), 300, 200));
+    QVERIFY(morvane::testsupport::writeFile(dir.filePath("b.txt"), QByteArray(1234, 'x')));
+    QVERIFY(morvane::testsupport::writeFile(
+        dir.filePath("c.bmp"), morvane::testsupport::bmpBytes(10, 10, 1, 2, 3)));
+    // Seconds are cut to the two-second stamp; midnight shows the date alone.
+    QVERIFY(setLocalTime(dir.filePath("a.jpg"), 2004, 5, 12, 9, 5, 31));
+    QVERIFY(setLocalTime(dir.filePath("b.txt"), 2019, 12, 31, 0, 0, 1));
+    QVERIFY(setLocalTime(dir.filePath("c.bmp"), 1999, 1, 2, 23, 59, 58));
+
+    const Built built = buildFolder(dir.path(), 48, 3, 1);
+    QVERIFY(built.result.completed);
+    const qint64 jpegSize = QFileInfo(dir.filePath("a.jpg")).size();
+    // 10 x 10 at 24 bits: rows padded to 32 bytes, 54 header bytes.
+    const qint64 bmpSize = 54 + 32 * 10;
+    QCOMPARE(find(built, "a.jpg")->record,
+        QStringList({"0", QString::number(jpegSize), "2004/05/12 9:05:30", "300", "200"}));
+    QCOMPARE(find(built, "b.txt")->record, QStringList({"1", "1234", "2019/12/31", "", ""}));
+    QCOMPARE(find(built, "c.bmp")->record,
+        QStringList({"0", QString::number(bmpSize), "1999/01/02 23:59:58", "10", "10"}));
+    QCOMPARE(built.result.files, 3);
+    QCOMPARE(built.result.pictures, 2);
+    QCOMPARE(built.result.others, 1);
+    QCOMPARE(built.result.bytes, jpegSize + 1234 + bmpSize);
+}
+
+void TestListBuilder::poolMatchesSingleThread_data()
+{
+    QTest::addColumn<int>("threads");
+    QTest::addColumn<int>("box");
+    QTest::addColumn<int>("scale");
+    QTest::newRow("2 threads box 48 eighth") << 2 << 48 << 3;
+    QTest::newRow("3 threads box 96 half") << 3 << 96 << 1;
+    QTest::newRow("8 threads box 32 full") << 8 << 32 << 0;
+}
+
+void TestListBuilder::poolMatchesSingleThread()
+{
+    QFETCH(int, threads);
+    QFETCH(int, box);
+    QFETCH(int, scale);
+    // Slow and quick decodes interleaved, so the pool finishes them out of order.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    for (int i = 0; i < 40; ++i) {
+        const QString stem = QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0'));
+        bool ok = true;
+        switch (i % 5) {
+        case 0:
+            ok = writeJpeg(dir.filePath(stem + ".jpg"), 1600 + i, 1200, i % 2 == 0);
+            break;
+        case 1:
+            ok = writeJpeg(dir.filePath(stem + ".JPEG"), 33 + i, 17);
+            break;
+        case 2:
+            ok = morvane::testsupport::writeFile(dir.filePath(stem + ".txt"), "text");
+            break;
+        case 3:
+            ok = morvane::testsupport::writeFile(dir.filePath(stem + ".bmp"),
+                morvane::testsupport::bmpBytes(20 + i, 30, quint8(i * 5), 100, 200));
+            break;
+        default:
+            ok = morvane::testsupport::writeFile(dir.filePath(stem + ".jpg"), "broken");
+            break;
+        }
+        QVERIFY(ok);
+    }
+    const Built single = buildFolder(dir.path(), box, scale, 1);
+    const Built pooled = buildFolder(dir.path(), box, scale, threads);
+    const std::vector<morvane::platform::FolderEntry> order =
+        morvane::platform::scanFolder(QFile::encodeName(dir.path()));
+    QCOMPARE(single.items.size(), order.size());
+    QCOMPARE(pooled.items.size(), order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        QCOMPARE(single.items[i].nativeName, order[i].nativeName); // enumeration order
+        QCOMPARE(pooled.items[i].nativeName, order[i].nativeName);
+        QCOMPARE(pooled.items[i].caption, single.items[i].caption);
+        QCOMPARE(pooled.items[i].record, single.items[i].record);
+        QCOMPARE(pooled.items[i].image.format(), single.items[i].image.format());
+        const QImage &a = pooled.items[i].image;
+        const QImage &b = single.items[i].image;
+        QCOMPARE(a.size(), b.size());
+        QCOMPARE(a.sizeInBytes(), b.sizeInBytes());
+        QVERIFY(
+            std::memcmp(a.constBits(), b.constBits(), static_cast<size_t>(a.sizeInBytes())) == 0);
+    }
+    QCOMPARE(pooled.result.pictures, single.result.pictures);
+    QCOMPARE(pooled.result.pictures, 24); // 8 large, 8 small JPEGs, 8 bitmaps
+    QCOMPARE(pooled.result.bytes, single.result.bytes);
+}
+
+void TestListBuilder::callbackExceptionEndsBuild_data()
+{
+    QTest::addColumn<int>("threads");
+    QTest::newRow("single thread") << 1;
+    QTest::newRow("pool") << 2;
+}
+
+void TestListBuilder::callbackExceptionEndsBuild()
+{
+    QFETCH(int, threads);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    for (int i = 0; i < 30; ++i)
+        QVERIFY(writeJpeg(dir.filePath(QStringLiteral("p%1.jpg").arg(i)), 800, 600));
+    ListBuilder builder;
+    ListBuildOptions options;
+    options.threads = threads;
+    int seen = 0;
+    bool thrown = false;
+    try {
+        (void)builder.build(QFile::encodeName(dir.path()), options, [&seen](ListEntry &&) {
+            if (++seen == 3)
+                throw std::runtime_error("list refused the item");
+        });
+    } catch (const std::runtime_error &) {
+        thrown = true;
+    }
+    QVERIFY(thrown);
+    QCOMPARE(seen, 3);
+    // The builder is usable again and gives the whole list.
+    int again = 0;
+    const ListBuildResult result =
+        builder.build(QFile::encodeName(dir.path()), options, [&again](ListEntry &&) {
+            ++again;
+        });
+    QVERIFY(result.completed);
+    QCOMPARE(again, 30);
+}
+
+void TestListBuilder::nestedBuildRefused()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(morvane::testsupport::writeFile(dir.filePath("a.txt"), "a"));
+    QVERIFY(morvane::testsupport::writeFile(dir.filePath("b.txt"), "b"));
+    ListBuilder builder;
+    ListBuildResult inner;
+    int outerItems = 0;
+    const ListBuildResult outer =
+        builder.build(QFile::encodeName(dir.path()), {}, [&](ListEntry &&) {
+            ++outerItems;
+            inner = builder.build(QFile::encodeName(dir.path()), {}, [](ListEntry &&) {});
+        });
+    QVERIFY(outer.completed);
+    QCOMPARE(outerItems, 2);
+    QVERIFY(!inner.completed);
+    QVERIFY(!inner.failure.isEmpty());
+}
+
+void TestListBuilder::badBoxSizeRefused()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(morvane::testsupport::writeFile(dir.filePath("a.txt"), "a"));
+    for (int box : {0, -48, 100000}) {
+        ListBuilder builder;
+        ListBuildOptions options;
+        options.boxSize = box;
+        int items = 0;
+        const ListBuildResult r =
+            builder.build(QFile::encodeName(dir.path()), options, [&](ListEntry &&) {
+                ++items;
+            });
+        QVERIFY(!r.completed);
+        QCOMPARE(items, 0);
+    }
+}
+
+void TestListBuilder::unreadableFolderIsEmpty()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const Built built = buildFolder(dir.filePath("does-not-exist"), 48, 3, 2);
+    QVERIFY(built.result.completed);
+    QVERIFY(built.items.empty());
+    QCOMPARE(built.result.files, 0);
+    QCOMPARE(built.result.bytes, 0);
+}
+
+QTEST_MAIN(TestListBuilder)
+#include "tst_listbuilder.moc"

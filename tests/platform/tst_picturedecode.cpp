@@ -1,0 +1,335 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The picture decoders: JPEG sizes and colours at every scale, libjpeg errors as failures,
+// Qt's bitmap and icon readers with the format forced, and reading files that fight back.
+#include "platform/imagedecode.h"
+#include "platform/jpegdecode.h"
+#include "support/imagefixtures.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using morvane::platform::decodeJpeg;
+using morvane::testsupport::JpegColour;
+using morvane::testsupport::JpegSpec;
+
+Q_DECLARE_METATYPE(JpegColour)
+
+namespace {
+
+std::optional<morvane::platform::DecodedPicture> decodeBytes(const QByteArray &bytes, int shift)
+{
+    return decodeJpeg(reinterpret_cast<const unsigned char *>(bytes.constData()),
+        static_cast<std::size_t>(bytes.size()),
+        shift);
+}
+
+bool near(int a, int b, int tolerance)
+{
+    return std::abs(a - b) <= tolerance;
+}
+
+} // namespace
+
+class TestPictureDecode : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void jpegScaledSize_data();
+    void jpegScaledSize();
+    void jpegColours_data();
+    void jpegColours();
+    void jpegFailures_data();
+    void jpegFailures();
+    void formatForName_data();
+    void formatForName();
+    void qtReaders_data();
+    void qtReaders();
+    void readWholeFile_data();
+    void readWholeFile();
+    void fifoDoesNotBlock();
+};
+
+void TestPictureDecode::jpegScaledSize_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("shift");
+    QTest::addColumn<bool>("progressive");
+    QTest::addColumn<QSize>("expected");
+    // Sides divided by 2^shift and rounded up (hand-worked).
+    QTest::newRow("1600x1200 eighth") << 1600 << 1200 << 3 << false << QSize(200, 150);
+    QTest::newRow("1600x1200 quarter") << 1600 << 1200 << 2 << false << QSize(400, 300);
+    QTest::newRow("1600x1200 half") << 1600 << 1200 << 1 << false << QSize(800, 600);
+    QTest::newRow("1600x1200 full") << 1600 << 1200 << 0 << false << QSize(1600, 1200);
+    QTest::newRow("1001x333 eighth rounds up") << 1001 << 333 << 3 << false << QSize(126, 42);
+    QTest::newRow("1001x333 quarter rounds up") << 1001 << 333 << 2 << false << QSize(251, 84);
+    QTest::newRow("1001x333 half rounds up") << 1001 << 333 << 1 << false << QSize(501, 167);
+    QTest::newRow("7x5 eighth is one pixel") << 7 << 5 << 3 << false << QSize(1, 1);
+    QTest::newRow("progressive 1600x1200 eighth") << 1600 << 1200 << 3 << true << QSize(200, 150);
+    QTest::newRow("progressive 999x17 half") << 999 << 17 << 1 << true << QSize(500, 9);
+}
+
+void TestPictureDecode::jpegScaledSize()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, shift);
+    QFETCH(bool, progressive);
+    QFETCH(QSize, expected);
+    JpegSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.progressive = progressive;
+    const QByteArray bytes = morvane::testsupport::jpegBytes(spec);
+    QVERIFY(!bytes.isEmpty());
+    const auto picture = decodeBytes(bytes, shift);
+    QVERIFY(picture.has_value());
+    QCOMPARE(picture->image.size(), expected);
+    QCOMPARE(picture->fullWidth, width);
+    QCOMPARE(picture->fullHeight, height);
+    QCOMPARE(picture->image.format(), QImage::Format_RGB32);
+}
+
+void TestPictureDecode::jpegColours_data()
+{
+    QTest::addColumn<JpegColour>("colour");
+    QTest::addColumn<bool>("progressive");
+    QTest::addColumn<int>("c0");
+    QTest::addColumn<int>("c1");
+    QTest::addColumn<int>("c2");
+    QTest::addColumn<int>("c3");
+    QTest::addColumn<QColor>("expected");
+    // Expected colours from colour arithmetic, not from the decoder: grey g is (g, g, g); cyan
+    // ink absorbs red; black ink at half darkens every channel to about half.
+    QTest::newRow("rgb red") << JpegColour::Rgb << false << 200 << 30 << 30 << 0
+                             << QColor(200, 30, 30);
+    QTest::newRow("rgb progressive")
+        << JpegColour::Rgb << true << 20 << 120 << 220 << 0 << QColor(20, 120, 220);
+    QTest::newRow("grey 128") << JpegColour::Grey << false << 128 << 0 << 0 << 0
+                              << QColor(128, 128, 128);
+    QTest::newRow("grey progressive 30")
+        << JpegColour::Grey << true << 30 << 0 << 0 << 0 << QColor(30, 30, 30);
+    QTest::newRow("cmyk cyan ink")
+        << JpegColour::Cmyk << false << 255 << 0 << 0 << 0 << QColor(0, 255, 255);
+    QTest::newRow("cmyk yellow ink half black")
+        << JpegColour::Cmyk << false << 0 << 0 << 255 << 128 << QColor(127, 127, 0);
+    QTest::newRow("ycck magenta ink")
+        << JpegColour::Ycck << false << 0 << 255 << 0 << 0 << QColor(255, 0, 255);
+    QTest::newRow("cmyk no ink is white")
+        << JpegColour::Cmyk << true << 0 << 0 << 0 << 0 << QColor(255, 255, 255);
+}
+
+void TestPictureDecode::jpegColours()
+{
+    QFETCH(JpegColour, colour);
+    QFETCH(bool, progressive);
+    QFETCH(int, c0);
+    QFETCH(int, c1);
+    QFETCH(int, c2);
+    QFETCH(int, c3);
+    QFETCH(QColor, expected);
+    JpegSpec spec;
+    spec.width = 64;
+    spec.height = 48;
+    spec.colour = colour;
+    spec.progressive = progressive;
+    spec.quality = 95;
+    spec.c0 = static_cast<unsigned char>(c0);
+    spec.c1 = static_cast<unsigned char>(c1);
+    spec.c2 = static_cast<unsigned char>(c2);
+    spec.c3 = static_cast<unsigned char>(c3);
+    const QByteArray bytes = morvane::testsupport::jpegBytes(spec);
+    QVERIFY(!bytes.isEmpty());
+    for (int shift = 0; shift <= 3; ++shift) {
+        const auto picture = decodeBytes(bytes, shift);
+        QVERIFY2(picture.has_value(), qPrintable(QStringLiteral("shift %1").arg(shift)));
+        const QColor got =
+            picture->image.pixelColor(picture->image.width() / 2, picture->image.height() / 2);
+        const QString detail = QStringLiteral("shift %1: got %2 %3 %4")
+                                   .arg(shift)
+                                   .arg(got.red())
+                                   .arg(got.green())
+                                   .arg(got.blue());
+        QVERIFY2(near(got.red(), expected.red(), 6), qPrintable(detail));
+        QVERIFY2(near(got.green(), expected.green(), 6), qPrintable(detail));
+        QVERIFY2(near(got.blue(), expected.blue(), 6), qPrintable(detail));
+        QCOMPARE(qAlpha(picture->image.pixel(0, 0)), 255);
+    }
+}
+
+void TestPictureDecode::jpegFailures_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("shift");
+    JpegSpec spec;
+    spec.width = 320;
+    spec.height = 240;
+    const QByteArray good = morvane::testsupport::jpegBytes(spec);
+    spec.progressive = true;
+    const QByteArray progressive = morvane::testsupport::jpegBytes(spec);
+    QTest::newRow("text") << QByteArray("this is no picture\n") << 3;
+    QTest::newRow("empty") << QByteArray() << 3;
+    QTest::newRow("start of image marker only") << QByteArray("\xFF\xD8", 2) << 3;
+    QTest::newRow("truncated to the headers") << good.left(200) << 3;
+    QTest::newRow("truncated halfway") << good.left(good.size() / 2) << 3;
+    QTest::newRow("truncated halfway, full size") << good.left(good.size() / 2) << 0;
+    QTest::newRow("end marker missing") << good.left(good.size() - 2) << 3;
+    QTest::newRow("progressive truncated") << progressive.left(progressive.size() * 2 / 3) << 2;
+    QTest::newRow("scale too large") << good << 4;
+    QTest::newRow("scale negative") << good << -1;
+}
+
+void TestPictureDecode::jpegFailures()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, shift);
+    QVERIFY(!decodeBytes(bytes, shift).has_value());
+}
+
+void TestPictureDecode::formatForName_data()
+{
+    using morvane::platform::PictureFormat;
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<int>("format");
+    QTest::newRow("jpg") << QByteArray("a.jpg") << int(PictureFormat::Jpeg);
+    QTest::newRow("JPEG upper") << QByteArray("B.JPEG") << int(PictureFormat::Jpeg);
+    QTest::newRow("Jpg mixed") << QByteArray("c.d.Jpg") << int(PictureFormat::Jpeg);
+    QTest::newRow("bmp") << QByteArray("x.BmP") << int(PictureFormat::Bitmap);
+    QTest::newRow("ico") << QByteArray("x.ico") << int(PictureFormat::Icon);
+    QTest::newRow("wmf has no decoder") << QByteArray("x.wmf") << int(PictureFormat::None);
+    QTest::newRow("emf has no decoder") << QByteArray("x.EMF") << int(PictureFormat::None);
+    QTest::newRow("png is not a picture here") << QByteArray("x.png") << int(PictureFormat::None);
+    QTest::newRow("jpg inside the name") << QByteArray("x.jpg.txt") << int(PictureFormat::None);
+    QTest::newRow("longer extension") << QByteArray("x.jpgx") << int(PictureFormat::None);
+    QTest::newRow("shorter extension") << QByteArray("x.jp") << int(PictureFormat::None);
+    QTest::newRow("no dot") << QByteArray("jpg") << int(PictureFormat::None);
+    QTest::newRow("trailing dot") << QByteArray("x.") << int(PictureFormat::None);
+    QTest::newRow("dot-file named .jpg") << QByteArray(".jpg") << int(PictureFormat::Jpeg);
+    QTest::newRow("name not UTF-8") << QByteArray("\x82\xa0\xff.jpg") << int(PictureFormat::Jpeg);
+}
+
+void TestPictureDecode::formatForName()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(int, format);
+    QCOMPARE(int(morvane::platform::pictureFormatForName(name)), format);
+}
+
+void TestPictureDecode::qtReaders_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("icon");
+    QTest::addColumn<QSize>("size"); // invalid: must fail
+    QTest::addColumn<QColor>("colour");
+    QTest::addColumn<bool>("alpha"); // icons always carry their alpha, opaque or not
+    using namespace morvane::testsupport;
+    QTest::newRow("bitmap 17x9") << bmpBytes(17, 9, 10, 200, 30) << false << QSize(17, 9)
+                                 << QColor(10, 200, 30) << false;
+    QTest::newRow("icon 32 opaque")
+        << icoBytes(32, 0, 0, 255, 255) << true << QSize(32, 32) << QColor(0, 0, 255) << true;
+    QTest::newRow("icon 48 half transparent")
+        << icoBytes(48, 255, 0, 0, 128) << true << QSize(48, 48) << QColor(255, 0, 0) << true;
+    QTest::newRow("bitmap named but jpeg inside")
+        << jpegBytes(JpegSpec {}) << false << QSize() << QColor() << false;
+    QTest::newRow("icon named but bitmap inside")
+        << bmpBytes(8, 8, 1, 2, 3) << true << QSize() << QColor() << false;
+    QTest::newRow("bitmap truncated header")
+        << bmpBytes(8, 8, 1, 2, 3).left(20) << false << QSize() << QColor() << false;
+    QTest::newRow("bitmap empty") << QByteArray() << false << QSize() << QColor() << false;
+    QTest::newRow("icon empty") << QByteArray() << true << QSize() << QColor() << false;
+}
+
+void TestPictureDecode::qtReaders()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, icon);
+    QFETCH(QSize, size);
+    QFETCH(QColor, colour);
+    QFETCH(bool, alpha);
+    const auto picture =
+        icon ? morvane::platform::decodeIcon(bytes) : morvane::platform::decodeBitmap(bytes);
+    if (!size.isValid()) {
+        QVERIFY(!picture.has_value());
+        return;
+    }
+    QVERIFY(picture.has_value());
+    QCOMPARE(picture->image.size(), size);
+    QCOMPARE(QSize(picture->fullWidth, picture->fullHeight), size);
+    const QColor got = picture->image.pixelColor(size.width() / 2, size.height() / 2);
+    QCOMPARE(got.red(), colour.red());
+    QCOMPARE(got.green(), colour.green());
+    QCOMPARE(got.blue(), colour.blue());
+    QCOMPARE(picture->image.hasAlphaChannel(), alpha);
+}
+
+void TestPictureDecode::readWholeFile_data()
+{
+    QTest::addColumn<QByteArray>("setup"); // what the path is
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<qint64>("size");
+    QTest::newRow("ordinary file") << QByteArray("file:12345") << qint64(1000) << true << qint64(5);
+    QTest::newRow("zero-byte file reads as empty")
+        << QByteArray("file:") << qint64(1000) << true << qint64(0);
+    QTest::newRow("exactly at the limit")
+        << QByteArray("file:abcd") << qint64(4) << true << qint64(4);
+    QTest::newRow("one byte over the limit")
+        << QByteArray("file:abcde") << qint64(4) << false << qint64(0);
+    QTest::newRow("missing file") << QByteArray("missing") << qint64(1000) << false << qint64(0);
+    QTest::newRow("directory") << QByteArray("dir") << qint64(1000) << false << qint64(0);
+    // Reported as a regular file of size 0, yet it holds text: the size is not trusted.
+    QTest::newRow("size 0 with content")
+        << QByteArray("/proc/self/status") << qint64(1 << 20) << true << qint64(-1);
+    // Opens, but every read fails (offset 0 of the address space is not mapped).
+    QTest::newRow("read fails") << QByteArray("/proc/self/mem") << qint64(1 << 20) << false
+                                << qint64(0);
+}
+
+void TestPictureDecode::readWholeFile()
+{
+    QFETCH(QByteArray, setup);
+    QFETCH(qint64, limit);
+    QFETCH(bool, ok);
+    QFETCH(qint64, size);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QByteArray path;
+    if (setup.startsWith("file:")) {
+        path = QFile::encodeName(dir.filePath(QStringLiteral("f.bin")));
+        QVERIFY(morvane::testsupport::writeFile(QFile::decodeName(path), setup.mid(5)));
+    } else if (setup == "missing") {
+        path = QFile::encodeName(dir.filePath(QStringLiteral("none.jpg")));
+    } else if (setup == "dir") {
+        path = QFile::encodeName(dir.path());
+    } else {
+        path = setup;
+    }
+    const auto bytes = morvane::platform::readWholeFile(path, limit);
+    QCOMPARE(bytes.has_value(), ok);
+    if (ok && size >= 0) {
+        QCOMPARE(qint64(bytes->size()), size);
+        QCOMPARE(*bytes, setup.mid(5));
+    }
+    if (ok && size < 0)
+        QVERIFY(bytes->contains("Name:"));
+}
+
+void TestPictureDecode::fifoDoesNotBlock()
+{
+    // A fifo where a picture was: opening must not wait for a writer, and it is no file.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("pipe.jpg")));
+    QCOMPARE(::mkfifo(path.constData(), 0644), 0);
+    QVERIFY(!morvane::platform::readWholeFile(path, 1 << 20).has_value());
+    QVERIFY(!morvane::platform::decodePictureFile(path, morvane::platform::PictureFormat::Jpeg, 3)
+                 .has_value());
+}
+
+QTEST_GUILESS_MAIN(TestPictureDecode)
+#include "tst_picturedecode.moc"

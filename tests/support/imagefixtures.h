@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+// Picture files made in code for the decoder and list builder tests: JPEG through libjpeg's
+// compressor, BMP and ICO assembled byte by byte, all of one solid colour.
+namespace morvane::testsupport {
+
+enum class JpegColour { Rgb, Grey, Cmyk, Ycck };
+
+struct JpegSpec
+{
+    int width = 16;
+    int height = 16;
+    JpegColour colour = JpegColour::Rgb;
+    bool progressive = false;
+    int quality = 90;
+    // Rgb: the colour; Grey: the grey level (red channel); Cmyk/Ycck: ink amounts 0..255 as
+    // (cyan, magenta, yellow, black), stored the Adobe way (inverted) with an Adobe marker.
+    unsigned char c0 = 40, c1 = 60, c2 = 90, c3 = 0;
+};
+
+// The compressed bytes (empty when libjpeg failed).
+[[nodiscard]] QByteArray jpegBytes(const JpegSpec &spec);
+
+// A 24-bit uncompressed BMP of one colour, bottom-up rows.
+[[nodiscard]] QByteArray bmpBytes(int width, int height, quint8 r, quint8 g, quint8 b);
+
+// An ICO file with one 32-bit image of one colour and the given alpha (AND mask all 0).
+[[nodiscard]] QByteArray icoBytes(int size, quint8 r, quint8 g, quint8 b, quint8 alpha);
+
+// Writes `bytes` to `path`; false on any error.
+[[nodiscard]] bool writeFile(const QString &path, const QByteArray &bytes);
+
+} // namespace morvane::testsupport
