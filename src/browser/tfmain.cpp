@@ -6,6 +6,7 @@
 #include "app/settingsstore.h"
 #include "browser/filelistmodel.h"
 #include "browser/folderpath.h"
+#include "browser/tfmain_delegate.h"
 #include "browser/tfmain_grid.h"
 #include "browser/tfmain_waitcursor.h"
 #include "platform/foldertree.h"
@@ -114,6 +115,8 @@ void TfMain::buildLayout(const QString &treeRoot)
     ListView1->setTextElideMode(Qt::ElideRight);
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_delegate = new ListItemDelegate(ListView1);
+    ListView1->setItemDelegate(m_delegate);
     ListView1->setModel(m_list);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     panel->top = Edit2;

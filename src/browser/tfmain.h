@@ -31,6 +31,7 @@ namespace platform {
 } // namespace platform
 
 class FileListModel;
+class ListItemDelegate;
 class StringGrid;
 
 // The main window `fMain`: folder tree and information grid on the left, the path field and the
@@ -183,6 +184,7 @@ private:
     QString m_settingsPath;
     QByteArray m_folderNative;
     FileListModel *m_list = nullptr;
+    ListItemDelegate *m_delegate = nullptr;
     std::array<QLabel *, 4> m_panels {};
     QActionGroup *m_sizeGroup = nullptr;
     QStyle *m_toolStyle = nullptr; // the tool buttons' style, owned by ToolBar1

@@ -5,6 +5,7 @@
 #include "browser/datetimetext.h"
 #include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
+#include "browser/tfmain_delegate.h"
 #include "browser/tfmain_waitcursor.h"
 #include "platform/folderscan.h"
 
@@ -55,9 +56,12 @@ namespace {
 void TfMain::applyBoxSize()
 {
     ListView1->setIconSize(QSize(BoxSize, BoxSize));
-    // Room for the box and two lines of caption under it.
+    // Room for the box and two lines of caption under it; the item fills its grid cell but for
+    // a small gap, so captions use the whole width before they wrap or are cut.
     const int line = QFontMetrics(ListView1->font()).height();
-    ListView1->setGridSize(QSize(qMax(BoxSize + 28, 76), BoxSize + 2 * line + 10));
+    const QSize cell(qMax(BoxSize + 28, 76), BoxSize + 2 * line + 10);
+    m_delegate->setItemSize(cell - QSize(4, 4));
+    ListView1->setGridSize(cell);
 }
 
 QImage TfMain::otherFileBox() const

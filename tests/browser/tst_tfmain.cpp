@@ -647,6 +647,16 @@ void TestTfMain::boxSizeAndIconPlace()
     w->SizeItems[static_cast<std::size_t>(item)]->trigger();
     QCOMPARE(w->boxSize(), box);
     QCOMPARE(w->ListView1->iconSize(), QSize(box, box));
+    // Every item gets its whole grid cell but a small gap, whatever its caption, so short first
+    // captions do not make the others' room narrower.
+    QVERIFY(writeFile(inFolder(f, "a_rather_long_caption.txt"), "1"));
+    w->actRenew->trigger();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    const QSize cell = w->ListView1->gridSize();
+    QVERIFY(cell.width() >= box + 28 && cell.width() >= 76);
+    for (int r = 0; r < w->listModel()->count(); ++r)
+        QCOMPARE(w->ListView1->visualRect(w->listModel()->index(r)).size(), cell - QSize(4, 4));
     const QImage image = w->listModel()->entry(0).image.convertToFormat(QImage::Format_RGB32);
     QCOMPARE(image.size(), QSize(box, box));
     const QRect icon(iconAt, iconAt, 32, 32);
