@@ -36,11 +36,16 @@ void Application::applyLook()
 
 bool Application::notify(QObject *receiver, QEvent *event)
 {
-    bool handled = false;
-    reportErrors([&] {
-        handled = QApplication::notify(receiver, event);
-    });
-    return handled;
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        // Rethrown inside the one place that knows how each kind of error is reported; only the
+        // failing event pays for it.
+        reportErrors([] {
+            throw;
+        });
+    }
+    return false;
 }
 
 } // namespace morvane

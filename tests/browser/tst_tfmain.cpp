@@ -408,6 +408,9 @@ void TestTfMain::settingsAreApplied_data()
         << designTools;
     QTest::newRow("quality Full, UpDate off") << QByteArray("[Main]\r\nQuality1=1\r\nUpDate=0\r\n")
                                               << design << 1 << 0 << false << designTools;
+    QTest::newRow("binary garbage gives the design")
+        << QByteArray("\x00\xff[Main\x01]\r\n\x82=\x00\x00\r\n[\r\n=\r\nTop=\xff\r\n", 30) << design
+        << 1 << 3 << true << designTools;
     QTest::newRow("tool captions in code page 932")
         << QByteArray("[Main]\r\nTN1=\x83\x79\x83\x43\x83\x93\x83\x67\r\nTN3=&Gimp\r\n") << design
         << 1 << 3 << true
