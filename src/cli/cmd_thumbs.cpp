@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHash>
 #include <QImageWriter>
 #include <QPainter>
 
@@ -16,7 +17,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <malloc.h>
 #include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -175,10 +175,28 @@ namespace {
         return writer.write(sheet);
     }
 
-    std::size_t heapInUse()
+    // What the built list holds: each item's share of its image's pixels (other files of one
+    // type share one box) and its texts, with the allocators' own bookkeeping left out. Counted
+    // rather than read from the heap, because boxes decoded ahead come from the decoding
+    // threads' heaps, which the process-wide heap figures do not cover.
+    double heldBytes(const std::vector<ListEntry> &items)
     {
-        const struct mallinfo2 info = mallinfo2();
-        return info.uordblks + info.hblkhd;
+        QHash<qint64, int> users; // image cache key -> items that share it
+        for (const ListEntry &e : items)
+            ++users[e.image.cacheKey()];
+        double bytes = 0;
+        for (const ListEntry &e : items) {
+            bytes += static_cast<double>(sizeof(ListEntry));
+            bytes +=
+                static_cast<double>(e.image.sizeInBytes()) / users.value(e.image.cacheKey(), 1);
+            bytes += 200.0; // the image's shared header
+            bytes +=
+                static_cast<double>((e.caption.capacity() + 1) * 2 + e.nativeName.capacity() + 1);
+            bytes += static_cast<double>(e.record.capacity()) * sizeof(QString);
+            for (const QString &field : e.record)
+                bytes += static_cast<double>((field.capacity() + 1) * 2 + 16);
+        }
+        return bytes;
     }
 
 } // namespace
@@ -216,7 +234,6 @@ int runThumbs(const std::vector<std::string> &args)
     const QByteArray folder(arguments.dir.data(), static_cast<qsizetype>(arguments.dir.size()));
     browser::ListBuilder builder;
     std::vector<ListEntry> items;
-    const std::size_t heapBefore = heapInUse();
     QElapsedTimer timer;
     timer.start();
     const browser::ListBuildResult result =
@@ -224,7 +241,6 @@ int runThumbs(const std::vector<std::string> &args)
             items.push_back(std::move(e));
         });
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-    const std::size_t heapAfter = heapInUse();
     if (!result.completed) {
         std::fprintf(stderr, "morvane-cli thumbs: %s\n", result.failure.toUtf8().constData());
         return 1;
@@ -233,9 +249,8 @@ int runThumbs(const std::vector<std::string> &args)
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     const auto box = static_cast<double>(arguments.options.boxSize);
-    const double listBytes =
-        heapAfter > heapBefore ? static_cast<double>(heapAfter - heapBefore) : 0.0;
-    const double perItem = items.empty() ? 0.0 : listBytes / static_cast<double>(items.size());
+    const double perItem =
+        items.empty() ? 0.0 : heldBytes(items) / static_cast<double>(items.size());
     const std::string census = browser::censusText(result.files, result.bytes);
     const std::string panel = browser::positionText(census, 0);
 
@@ -247,7 +262,8 @@ int runThumbs(const std::vector<std::string> &args)
     std::printf("pictures per second: %.1f\n",
         seconds > 0 ? static_cast<double>(result.pictures) / seconds : 0.0);
     std::printf("peak memory: %.1f MiB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
-    std::printf("list memory: %.0f bytes per item (budget %.0f)\n", perItem, box * box * 4 + 1024);
+    std::printf(
+        "list memory: %.0f bytes per item held (budget %.0f)\n", perItem, box * box * 4 + 1024);
     std::printf("census: %s\n", panel.c_str());
 
     if (!arguments.sheet.empty()) {
