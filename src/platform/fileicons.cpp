@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/fileicons.h"
 
+#include <QFileInfo>
 #include <QIcon>
 #include <QMimeType>
 #include <QPainter>
@@ -10,12 +11,31 @@
 namespace morvane::platform {
 namespace {
 
-    // Desktops without a configured icon theme (a bare X server, the offscreen platform) leave
-    // Qt on "hicolor", which holds no MIME type icons; the freedesktop default theme stands in.
+    // Without a desktop session (a bare X server, the offscreen platform) Qt knows no icon theme
+    // and searches only its resources; hicolor, the generic fallback, has no MIME type icons.
+    // The freedesktop folders and the default theme stand in, so other files still show icons
+    // of their type. A desktop's own theme is left alone.
     void ensureThemeWithFileIcons()
     {
-        if (QIcon::fallbackThemeName().isEmpty()
-            || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
+        QStringList paths = QIcon::themeSearchPaths();
+        QStringList dataDirs =
+            qEnvironmentVariable("XDG_DATA_DIRS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+        if (dataDirs.isEmpty())
+            dataDirs = {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")};
+        bool added = false;
+        for (const QString &dir : std::as_const(dataDirs)) {
+            const QString icons = dir + QStringLiteral("/icons");
+            if (!paths.contains(icons) && QFileInfo(icons).isDir()) {
+                paths.append(icons);
+                added = true;
+            }
+        }
+        if (added)
+            QIcon::setThemeSearchPaths(paths);
+        const QString theme = QIcon::themeName();
+        if (theme.isEmpty())
+            QIcon::setThemeName(QStringLiteral("Adwaita"));
+        else if (theme == QLatin1String("hicolor") && QIcon::fallbackThemeName().isEmpty())
             QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
     }
 

@@ -16,6 +16,9 @@ class FileIcons
 public:
     static constexpr int kIconSize = 32; // device pixels
 
+    // Without a desktop icon theme (no desktop session, the offscreen platform) this sets the
+    // application's theme to the freedesktop default and adds the system icon folders to the
+    // search path; a desktop's own theme is kept.
     FileIcons();
 
     // A kIconSize x kIconSize image (Format_ARGB32_Premultiplied, device pixel ratio 1) for the

@@ -127,6 +127,7 @@ private slots:
     void otherFiles_data();
     void otherFiles();
     void unreadableForAnotherUser();
+    void typeIconsFollowTheMimeType();
     void enumerationChoosesFiles();
     void recordAndSums();
     void poolMatchesSingleThread_data();
@@ -288,6 +289,22 @@ void TestListBuilder::unreadableForAnotherUser()
     QCOMPARE(find(built, "locked.jpg")->record.value(0), QStringLiteral("1"));
     QCOMPARE(find(built, "memory.jpg")->record.value(0), QStringLiteral("1"));
     QCOMPARE(find(built, "open.jpg")->record.value(0), QStringLiteral("0"));
+}
+
+void TestListBuilder::typeIconsFollowTheMimeType()
+{
+    // Boxes come from the icon theme by MIME type: two text files share one picture, a text
+    // file and a broken JPEG (an image type) do not. Without a theme every type would show the
+    // same generic sheet.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(morvane::testsupport::writeFile(dir.filePath("a.txt"), "a"));
+    QVERIFY(morvane::testsupport::writeFile(dir.filePath("b.txt"), "bb"));
+    QVERIFY(morvane::testsupport::writeFile(dir.filePath("c.jpg"), "no picture"));
+    const Built built = buildFolder(dir.path(), 48, 3, 1);
+    QCOMPARE(built.items.size(), std::size_t(3));
+    QCOMPARE(find(built, "a.txt")->image, find(built, "b.txt")->image);
+    QVERIFY(find(built, "a.txt")->image != find(built, "c.jpg")->image);
 }
 
 void TestListBuilder::enumerationChoosesFiles()
