@@ -6,6 +6,7 @@
 #include "app/settingsstore.h"
 #include "browser/filelistmodel.h"
 #include "browser/folderpath.h"
+#include "browser/listbuilder.h"
 #include "browser/tfmain_delegate.h"
 #include "browser/tfmain_grid.h"
 #include "browser/tfmain_waitcursor.h"
@@ -58,6 +59,7 @@ namespace {
 TfMain::TfMain(QString settingsPath, const QString &treeRoot, QWidget *parent)
     : MainWindowBase(parent)
     , m_settingsPath(std::move(settingsPath))
+    , m_builder(std::make_unique<browser::ListBuilder>())
 {
     setWindowTitle(QStringLiteral("サクサク閲覧、ガシガシ整理　「Morvane」"));
     buildActions();

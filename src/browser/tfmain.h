@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -29,6 +30,10 @@ namespace morvane {
 namespace platform {
     class FolderTree;
 } // namespace platform
+
+namespace browser {
+    class ListBuilder;
+} // namespace browser
 
 class FileListModel;
 class ListItemDelegate;
@@ -57,6 +62,9 @@ public:
     TfMain(QString settingsPath, const QString &treeRoot, QWidget *parent = nullptr);
     ~TfMain() override;
 
+    // Rebuilds the file list of FolderPath with the checked Size and Quality items, under the
+    // wait cursor, then writes the census. Throws UserError when the build ends early (memory
+    // exhausted): the items listed so far stay and the census is not rewritten.
     void ThumbnailList() override;
 
     // Called after the close handler has saved; the window set ends the program there.
@@ -176,8 +184,6 @@ private:
     // The "Main" section's keys, read into and written from the window.
     void readSettings();
     [[nodiscard]] bool writeSettings(QString *errorMessage) const;
-    // The box of an other file: white, the generic icon centred at (BoxSize div 2 - 16).
-    [[nodiscard]] QImage otherFileBox() const;
     // Applies the list view's icon and grid sizes for BoxSize.
     void applyBoxSize();
 
@@ -195,7 +201,7 @@ private:
     QString CensusText;
     int JpegScale = 3;
     int BoxSize = 48;
-    int m_lastAdded = -1; // list index of the item most recently added
+    std::unique_ptr<browser::ListBuilder> m_builder;
 };
 
 } // namespace morvane

@@ -1,23 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The list build: enumerates the current folder and fills the file list, one box per file, then
-// writes the census.
+// The list build: fills the file list with the list builder's boxes, one per file, then writes
+// the census.
+#include "app/usererror.h"
 #include "browser/census.h"
-#include "browser/datetimetext.h"
 #include "browser/filelistmodel.h"
+#include "browser/listbuilder.h"
 #include "browser/tfmain.h"
 #include "browser/tfmain_delegate.h"
 #include "browser/tfmain_waitcursor.h"
-#include "platform/folderscan.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFontMetrics>
-#include <QIcon>
 #include <QListView>
-#include <QPainter>
-#include <QStyle>
-
-#include <cstdint>
 
 namespace morvane {
 
@@ -64,29 +58,14 @@ void TfMain::applyBoxSize()
     ListView1->setGridSize(cell);
 }
 
-QImage TfMain::otherFileBox() const
-{
-    QImage box(BoxSize, BoxSize, QImage::Format_RGB32);
-    box.fill(Qt::white);
-    const QIcon icon = QIcon::fromTheme(
-        QStringLiteral("text-x-generic"), qApp->style()->standardIcon(QStyle::SP_FileIcon));
-    const QPixmap pixmap = icon.pixmap(QSize(32, 32), 1.0);
-    QPainter p(&box);
-    const int at = BoxSize / 2 - 16;
-    p.drawPixmap(QRect(at, at, 32, 32), pixmap);
-    return box;
-}
-
 int TfMain::addListEntry(ListEntry entry)
 {
-    m_lastAdded = m_list->insertSorted(std::move(entry));
-    return m_lastAdded;
+    return m_list->insertSorted(std::move(entry));
 }
 
 void TfMain::ThumbnailList()
 {
     m_list->clear();
-    m_lastAdded = -1;
     for (QAction *a : SizeItems) {
         if (a->isChecked())
             BoxSize = a->data().toInt();
@@ -97,37 +76,31 @@ void TfMain::ThumbnailList()
             JpegScale = a->data().toInt();
     }
 
-    const WaitCursor wait;
-    std::int64_t bytes = 0;
-    const bool repaintEach = UpDate1->isChecked();
-    const Freeze freeze(ListView1, !repaintEach);
-
-    // Every file gets the same white box with the generic icon; QImage shares it between items.
-    const QImage box = otherFileBox();
-    const std::vector<platform::FolderEntry> entries = platform::scanFolder(m_folderNative);
-    QElapsedTimer sinceRepaint;
-    for (const platform::FolderEntry &e : entries) {
-        ListEntry item;
-        item.caption = e.name;
-        item.nativeName = e.nativeName;
-        item.image = box;
-        item.record = QStringList {QStringLiteral("1"),
-            QString::number(e.size),
-            QString::fromStdString(
-                browser::dateTimeText(e.year, e.month, e.day, e.hour, e.minute, e.second)),
-            QString(),
-            QString()};
-        addListEntry(std::move(item));
-        bytes += e.size;
-        if (repaintEach
-            && (!sinceRepaint.isValid() || sinceRepaint.elapsed() >= kRepaintIntervalMs)) {
-            ListView1->doItemsLayout();
-            ListView1->viewport()->repaint();
-            sinceRepaint.start();
-        }
+    browser::ListBuildResult result;
+    {
+        const WaitCursor wait;
+        const bool repaintEach = UpDate1->isChecked();
+        const Freeze freeze(ListView1, !repaintEach);
+        browser::ListBuildOptions options;
+        options.boxSize = BoxSize;
+        options.jpegScale = JpegScale;
+        QElapsedTimer sinceRepaint;
+        result = m_builder->build(m_folderNative, options, [&](ListEntry &&entry) {
+            addListEntry(std::move(entry));
+            if (repaintEach
+                && (!sinceRepaint.isValid() || sinceRepaint.elapsed() >= kRepaintIntervalMs)) {
+                ListView1->doItemsLayout();
+                ListView1->viewport()->repaint();
+                sinceRepaint.start();
+            }
+        });
     }
+    // A build that ended early keeps the items it listed and the census of the previous build;
+    // the normal cursor is back and the list unfrozen before the error report shows.
+    if (!result.completed)
+        throw UserError(result.failure);
 
-    CensusText = QString::fromStdString(browser::censusText(m_list->count(), bytes));
+    CensusText = QString::fromStdString(browser::censusText(m_list->count(), result.bytes));
     setPanelText(0, QString::fromStdString(browser::positionText(CensusText.toStdString(), 0)));
     emit listBuilt();
 }
