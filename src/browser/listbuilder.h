@@ -72,6 +72,9 @@ public:
     ListBuildResult build(
         const QByteArray &folderNative, const ListBuildOptions &options, const ItemSink &onItem);
 
+    // True while build() runs (inside the item callback).
+    [[nodiscard]] bool isBuilding() const noexcept { return m_building; }
+
 private:
     [[nodiscard]] QThreadPool *pool(int threads);
 

@@ -65,6 +65,10 @@ int TfMain::addListEntry(ListEntry entry)
 
 void TfMain::ThumbnailList()
 {
+    // A rebuild asked for while items are being added (from a handler the list's signals run)
+    // must not empty the list under the running build.
+    if (m_builder->isBuilding())
+        throw UserError(QStringLiteral("ファイル一覧の作成中は、次の作成を始められません。"));
     m_list->clear();
     for (QAction *a : SizeItems) {
         if (a->isChecked())

@@ -1,0 +1,390 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's list build on folders of real pictures: kinds, full sizes and the drawn box
+// of each item, rebuilds from the Size and Quality menus, "UpDate" off giving the same list, and a
+// build that ends early.
+#include "app/usererror.h"
+#include "browser/filelistmodel.h"
+#include "browser/tfmain.h"
+#include "platform/foldertree.h"
+#include "support/imagefixtures.h"
+#include "support/tempfolder.h"
+
+#include <QApplication>
+#include <QListView>
+#include <QLocale>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <cstring>
+#include <memory>
+
+using namespace morvane;
+using morvane::test::inFolder;
+using morvane::test::makeFolder;
+using morvane::testsupport::JpegColour;
+using morvane::testsupport::JpegSpec;
+
+namespace {
+
+bool writeJpeg(const QByteArray &path, int w, int h, bool progressive = false)
+{
+    JpegSpec spec;
+    spec.width = w;
+    spec.height = h;
+    spec.progressive = progressive;
+    spec.colour = JpegColour::Rgb;
+    spec.c0 = 200;
+    spec.c1 = 30;
+    spec.c2 = 30;
+    return test::writeFile(path, testsupport::jpegBytes(spec));
+}
+
+// Pixels of `image` that are not white, inside and outside `rect`, and white ones inside it.
+struct Coverage
+{
+    int insideWhite = 0;
+    int insideColoured = 0;
+    int outsideColoured = 0;
+};
+
+Coverage coverage(const QImage &box, const QRect &rect)
+{
+    const QImage image = box.convertToFormat(QImage::Format_RGB32);
+    Coverage c;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const bool white = image.pixel(x, y) == qRgb(255, 255, 255);
+            if (rect.contains(x, y))
+                (white ? c.insideWhite : c.insideColoured)++;
+            else if (!white)
+                c.outsideColoured++;
+        }
+    }
+    return c;
+}
+
+const ListEntry *entryOf(const FileListModel &m, const char *caption)
+{
+    const int row = m.findCaption(QString::fromUtf8(caption));
+    return row < 0 ? nullptr : &m.entry(row);
+}
+
+bool sameImage(const QImage &a, const QImage &b)
+{
+    return a.size() == b.size() && a.format() == b.format() && a.sizeInBytes() == b.sizeInBytes()
+        && std::memcmp(a.constBits(), b.constBits(), static_cast<std::size_t>(a.sizeInBytes()))
+        == 0;
+}
+
+} // namespace
+
+class TestTfMainThumbs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void picturesAndOtherFiles_data();
+    void picturesAndOtherFiles();
+    void checkedSizeItemRebuildsFromDisk();
+    void qualityRebuildsAtTheNewScale_data();
+    void qualityRebuildsAtTheNewScale();
+    void frozenBuildGivesTheSameList();
+    void buildEndingEarlyKeepsTheCensus();
+    void nestedRebuildLeavesTheListAlone();
+
+private:
+    std::unique_ptr<TfMain> openOn(const QByteArray &folder);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QByteArray m_desk;
+    QByteArray m_photos;
+};
+
+void TestTfMainThumbs::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+}
+
+void TestTfMainThumbs::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_desk = inFolder(test::nativeOf(*m_dir), "desk");
+    m_photos = inFolder(m_desk, "photos");
+    QVERIFY(makeFolder(m_desk));
+    QVERIFY(makeFolder(m_photos));
+}
+
+void TestTfMainThumbs::cleanup()
+{
+    QVERIFY(test::removeContents(test::nativeOf(*m_dir)));
+    m_dir.reset();
+    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+std::unique_ptr<TfMain> TestTfMainThumbs::openOn(const QByteArray &folder)
+{
+    auto w = std::make_unique<TfMain>(
+        m_dir->filePath(QStringLiteral("morvane.ini")), QFile::decodeName(m_desk));
+    if (!w->ShellTreeView1->selectPath(folder))
+        return nullptr;
+    return w;
+}
+
+void TestTfMainThumbs::picturesAndOtherFiles_data()
+{
+    QTest::addColumn<int>("sizeItem");
+    QTest::addColumn<int>("box");
+    QTest::addColumn<QSize>("jpegDrawn"); // 1600 x 1200 at Eighth: 200 x 150 fitted
+    QTest::addColumn<QSize>("bitmapDrawn"); // 1200 x 1600
+    QTest::addColumn<int>("iconAt"); // box div 2 - 16
+    // Worked by hand: 48: 200000 div 48 = 4166, 150000 div 4166 = 36; 1600000 div 48 = 33333,
+    // 1200000 div 33333 = 36. 128: 200000 div 128 = 1562, 150000 div 1562 = 96; 1600000 div 128
+    // = 12500, 1200000 div 12500 = 96.
+    QTest::newRow("box 48") << 1 << 48 << QSize(48, 36) << QSize(36, 48) << 8;
+    QTest::newRow("box 128") << 4 << 128 << QSize(128, 96) << QSize(96, 128) << 48;
+    QTest::newRow("box 32: icon at 0,0") << 0 << 32 << QSize(32, 24) << QSize(24, 32) << 0;
+}
+
+void TestTfMainThumbs::picturesAndOtherFiles()
+{
+    QFETCH(int, sizeItem);
+    QFETCH(int, box);
+    QFETCH(QSize, jpegDrawn);
+    QFETCH(QSize, bitmapDrawn);
+    QFETCH(int, iconAt);
+    QVERIFY(writeJpeg(inFolder(m_photos, "photo.jpg"), 1600, 1200));
+    QVERIFY(writeJpeg(inFolder(m_photos, "prog.JPEG"), 1600, 1200, true));
+    QVERIFY(test::writeFile(
+        inFolder(m_photos, "tall.bmp"), testsupport::bmpBytes(1200, 1600, 10, 120, 30)));
+    QVERIFY(
+        test::writeFile(inFolder(m_photos, "mark.ico"), testsupport::icoBytes(16, 0, 0, 255, 255)));
+    QVERIFY(test::writeFile(inFolder(m_photos, "notes.txt"), "hello\n"));
+    QVERIFY(test::writeFile(inFolder(m_photos, "fake.jpg"), "no JPEG here"));
+    auto w = openOn(m_photos);
+    QVERIFY(w);
+    w->SizeItems[static_cast<std::size_t>(sizeItem)]->trigger();
+    QCOMPARE(w->boxSize(), box);
+    const FileListModel &m = *w->listModel();
+    QCOMPARE(m.count(), 6);
+
+    struct Expected
+    {
+        const char *caption;
+        const char *kind;
+        const char *width;
+        const char *height;
+        QRect drawn; // where the box is not white
+    };
+    const QRect icon(iconAt, iconAt, 32, 32);
+    const Expected expected[] = {
+        {"photo.jpg", "0", "1600", "1200", QRect(QPoint(0, 0), jpegDrawn)},
+        {"prog.JPEG", "0", "1600", "1200", QRect(QPoint(0, 0), jpegDrawn)},
+        {"tall.bmp", "0", "1200", "1600", QRect(QPoint(0, 0), bitmapDrawn)},
+        {"mark.ico", "0", "16", "16", QRect(0, 0, 16, 16)}, // own size, whatever the box
+        {"notes.txt", "1", "", "", icon},
+        {"fake.jpg", "1", "", "", icon},
+    };
+    for (const Expected &e : expected) {
+        const ListEntry *item = entryOf(m, e.caption);
+        QVERIFY2(item != nullptr, e.caption);
+        QCOMPARE(item->record.value(KindFlag), QString::fromLatin1(e.kind));
+        QCOMPARE(item->record.value(WidthField), QString::fromLatin1(e.width));
+        QCOMPARE(item->record.value(HeightField), QString::fromLatin1(e.height));
+        QCOMPARE(item->image.size(), QSize(box, box));
+        const Coverage c = coverage(item->image, e.drawn);
+        QVERIFY2(c.outsideColoured == 0, e.caption);
+        if (*e.kind == '0')
+            QVERIFY2(c.insideWhite == 0, e.caption); // the picture fills its rectangle
+        else
+            QVERIFY2(c.insideColoured > 0, e.caption); // an icon was drawn there
+    }
+    // The photo's colour, not just anything: solid red-ish, decoded without a colour swap.
+    const QRgb p = entryOf(m, "photo.jpg")->image.pixel(1, 1);
+    QVERIFY2(qRed(p) > 150 && qGreen(p) < 80 && qBlue(p) < 80, qPrintable(QString::number(p, 16)));
+    const QRgb b = entryOf(m, "tall.bmp")->image.pixel(1, 1);
+    QCOMPARE(b & 0xFFFFFFu, qRgb(10, 120, 30) & 0xFFFFFFu);
+
+    qint64 bytes = 0;
+    for (int r = 0; r < m.count(); ++r)
+        bytes += m.entry(r).record.value(SizeField).toLongLong();
+    QVERIFY(bytes > 1000000); // the bitmap alone holds 5.76 MB
+    const QString expectedCensus = QStringLiteral(" 全 6 file ( %1.%2 MByte ) 中 ")
+                                       .arg(bytes / 1000000)
+                                       .arg((bytes % 1000000) / 10000, 2, 10, QLatin1Char('0'));
+    QCOMPARE(w->censusText(), expectedCensus);
+    QCOMPARE(w->panelText(0), expectedCensus + QStringLiteral("0 file目"));
+}
+
+void TestTfMainThumbs::checkedSizeItemRebuildsFromDisk()
+{
+    QVERIFY(writeJpeg(inFolder(m_photos, "a.jpg"), 64, 48));
+    QVERIFY(test::writeFile(inFolder(m_photos, "b.txt"), "b"));
+    auto w = openOn(m_photos);
+    QVERIFY(w);
+    QCOMPARE(w->listModel()->count(), 2);
+    // Behind the program's back a bitmap is added and the JPEG is overwritten with text.
+    QVERIFY(test::writeFile(inFolder(m_photos, "c.bmp"), testsupport::bmpBytes(8, 8, 0, 0, 0)));
+    QVERIFY(test::writeFile(inFolder(m_photos, "a.jpg"), "now text"));
+    QSignalSpy built(w.get(), &TfMain::listBuilt);
+    QVERIFY(w->SizeItems[1]->isChecked());
+    w->SizeItems[1]->trigger();
+    QCOMPARE(built.count(), 1);
+    const FileListModel &m = *w->listModel();
+    QCOMPARE(m.count(), 3);
+    QCOMPARE(entryOf(m, "a.jpg")->record.value(KindFlag), QStringLiteral("1"));
+    QCOMPARE(entryOf(m, "c.bmp")->record.value(KindFlag), QStringLiteral("0"));
+    QCOMPARE(entryOf(m, "c.bmp")->record.value(WidthField), QStringLiteral("8"));
+    QCOMPARE(w->panelText(0).left(9), QStringLiteral(" 全 3 file"));
+}
+
+void TestTfMainThumbs::qualityRebuildsAtTheNewScale_data()
+{
+    QTest::addColumn<int>("item");
+    QTest::addColumn<int>("drawnHeight");
+    // A 40 x 17 JPEG in the 48 box. Full: 40000 div 48 = 833, 17000 div 833 = 20. Half (20 x 9):
+    // 416, 9000 div 416 = 21. Quarter (10 x 5): 208, 24. Eighth (5 x 3): 104, 28.
+    QTest::newRow("Full") << 0 << 20;
+    QTest::newRow("Half") << 1 << 21;
+    QTest::newRow("Quarter") << 2 << 24;
+    QTest::newRow("Eighth") << 3 << 28;
+}
+
+void TestTfMainThumbs::qualityRebuildsAtTheNewScale()
+{
+    QFETCH(int, item);
+    QFETCH(int, drawnHeight);
+    QVERIFY(writeJpeg(inFolder(m_photos, "wide.jpg"), 40, 17));
+    auto w = openOn(m_photos);
+    QVERIFY(w);
+    // Start from another scale, so each row's choice really changes it.
+    w->QualityItems[item == 0 ? 3 : 0]->trigger();
+    QSignalSpy built(w.get(), &TfMain::listBuilt);
+    w->QualityItems[static_cast<std::size_t>(item)]->trigger();
+    QCOMPARE(built.count(), 1);
+    QCOMPARE(w->jpegScale(), item);
+    const ListEntry *e = entryOf(*w->listModel(), "wide.jpg");
+    QVERIFY(e != nullptr);
+    QCOMPARE(e->record.value(WidthField), QStringLiteral("40"));
+    QCOMPARE(e->record.value(HeightField), QStringLiteral("17"));
+    const Coverage c = coverage(e->image, QRect(0, 0, 48, drawnHeight));
+    QCOMPARE(c.outsideColoured, 0);
+    QCOMPARE(c.insideWhite, 0);
+}
+
+void TestTfMainThumbs::frozenBuildGivesTheSameList()
+{
+    for (int i = 0; i < 12; ++i) {
+        const QByteArray stem = "f" + QByteArray::number(i);
+        bool ok = true;
+        switch (i % 4) {
+        case 0:
+            ok = writeJpeg(inFolder(m_photos, stem + ".jpg"), 300 + i, 200, i % 8 == 0);
+            break;
+        case 1:
+            ok = test::writeFile(
+                inFolder(m_photos, stem + ".bmp"), testsupport::bmpBytes(20, 10 + i, 1, 2, 3));
+            break;
+        case 2:
+            ok = test::writeFile(inFolder(m_photos, stem + ".txt"), "t");
+            break;
+        default:
+            ok = test::writeFile(inFolder(m_photos, stem + ".jpg"), "broken");
+            break;
+        }
+        QVERIFY(ok);
+    }
+    auto w = openOn(m_photos);
+    QVERIFY(w);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    std::vector<ListEntry> repainted;
+    for (int r = 0; r < w->listModel()->count(); ++r)
+        repainted.push_back(w->listModel()->entry(r));
+    const QString census = w->panelText(0);
+
+    w->UpDate1->trigger();
+    QVERIFY(!w->UpDate1->isChecked());
+    w->actRenew->trigger();
+    QVERIFY(w->ListView1->updatesEnabled());
+    const FileListModel &m = *w->listModel();
+    QCOMPARE(static_cast<std::size_t>(m.count()), repainted.size());
+    for (int r = 0; r < m.count(); ++r) {
+        const ListEntry &a = m.entry(r);
+        const ListEntry &b = repainted[static_cast<std::size_t>(r)];
+        QCOMPARE(a.caption, b.caption);
+        QCOMPARE(a.record, b.record);
+        QVERIFY2(sameImage(a.image, b.image), qPrintable(a.caption));
+    }
+    QCOMPARE(w->panelText(0), census);
+    QCOMPARE(w->panelText(0).left(10), QStringLiteral(" 全 12 file"));
+}
+
+void TestTfMainThumbs::buildEndingEarlyKeepsTheCensus()
+{
+    QVERIFY(test::writeFile(inFolder(m_photos, "a.txt"), "a"));
+    auto w = openOn(m_photos);
+    QVERIFY(w);
+    const QString census = w->panelText(0);
+    QCOMPARE(census.left(9), QStringLiteral(" 全 1 file"));
+    // A Size item carrying a box the builder refuses: the build ends before the first file.
+    w->SizeItems[0]->setData(5000);
+    QSignalSpy built(w.get(), &TfMain::listBuilt);
+    QString shown;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    closer.start(10);
+    w->SizeItems[0]->trigger();
+    closer.stop();
+    // The report appends "." to a text whose last character sorts above it.
+    QCOMPARE(shown, QStringLiteral("サムネイルの大きさ 5000 は扱えません。."));
+    QCOMPARE(built.count(), 0);
+    QCOMPARE(w->panelText(0), census);
+    QVERIFY(w->ListView1->updatesEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+    // Called directly, the same failure arrives as the error the report shows.
+    QVERIFY_THROWS_EXCEPTION(UserError, w->ThumbnailList());
+    QCOMPARE(w->panelText(0), census);
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void TestTfMainThumbs::nestedRebuildLeavesTheListAlone()
+{
+    for (const char *n : {"a.txt", "b.txt", "c.jpg"})
+        QVERIFY(test::writeFile(inFolder(m_photos, n), "x"));
+    auto w = openOn(m_photos);
+    QVERIFY(w);
+    // A handler run by the list's own signals asks for a rebuild while items are added.
+    int refused = 0;
+    int rowsSeen = 0;
+    const auto conn = connect(w->listModel(), &QAbstractItemModel::rowsInserted, this, [&] {
+        try {
+            w->ThumbnailList();
+        } catch (const UserError &) {
+            ++refused;
+        }
+        rowsSeen = w->listModel()->count();
+    });
+    w->actRenew->trigger();
+    disconnect(conn);
+    QCOMPARE(refused, 3);
+    QCOMPARE(rowsSeen, 3);
+    QCOMPARE(w->listModel()->count(), 3);
+    QCOMPARE(w->panelText(0).left(9), QStringLiteral(" 全 3 file"));
+}
+
+QTEST_MAIN(TestTfMainThumbs)
+#include "tst_tfmain_thumbs.moc"
