@@ -3,6 +3,7 @@
 
 #include "app/windowrefs.h"
 #include "browser/listentry.h"
+#include "platform/desktop.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -93,6 +94,17 @@ public:
     // Adds one built item to the list at its sorted place and returns its list index. The list
     // builder calls it once per file, in enumeration order.
     int addListEntry(ListEntry entry);
+
+    // `ExifList`: resets the information grid to 6 rows and appends the Exif rows of the file at
+    // `nativePath` (the file system's bytes; `path` is the same path as the user reads it, for
+    // messages), under the wait cursor. Returns the message of the error that ended the walk
+    // (the rows met before it stay), or an empty text after a normal end; the caller reports it.
+    [[nodiscard]] QString ExifList(const QString &path, const QByteArray &nativePath);
+
+    // Where files, folders and the help manual are handed to be opened; the desktop's own
+    // handlers unless a test has put another in their place.
+    void setDesktop(std::unique_ptr<platform::Desktop> desktop) { m_desktop = std::move(desktop); }
+    [[nodiscard]] platform::Desktop &desktop();
 
     // Controls.
     QToolBar *ToolBar1 = nullptr;
@@ -186,6 +198,15 @@ private:
     [[nodiscard]] bool writeSettings(QString *errorMessage) const;
     // Applies the list view's icon and grid sizes for BoxSize.
     void applyBoxSize();
+    // Connects the selection handling to the list's selection and to the emptying of the list.
+    void connectSelection();
+    // Selects exactly the items `pick` accepts, in one change of the selection, and gives the
+    // list the focus.
+    void selectOnly(const std::function<bool(const ListEntry &)> &pick);
+    // List index of the first selected item in list order, or -1.
+    [[nodiscard]] int firstSelectedRow() const;
+    // Hands `url` to the desktop; a desktop that cannot start any handler is reported.
+    void openOnDesktop(const QUrl &url, const QString &shownPath);
 
     QString m_settingsPath;
     QByteArray m_folderNative;
@@ -202,6 +223,7 @@ private:
     int JpegScale = 3;
     int BoxSize = 48;
     std::unique_ptr<browser::ListBuilder> m_builder;
+    std::unique_ptr<platform::Desktop> m_desktop;
 };
 
 } // namespace morvane

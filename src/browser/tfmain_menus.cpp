@@ -3,11 +3,10 @@
 // menu items that need no other part of the window.
 #include "app/errorreport.h"
 #include "browser/tfmain.h"
+#include "browser/tfmain_images.h"
 #include "platform/foldertree.h"
 
 #include <QApplication>
-#include <QIcon>
-#include <QItemSelectionModel>
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
@@ -19,17 +18,6 @@
 namespace morvane {
 
 namespace {
-
-    // The four tool images, by image index: refresh, select pictures, rename, copy and move.
-    QIcon toolImage(int index)
-    {
-        static const char *const names[] = {
-            "view-refresh", "edit-select-all", "document-edit", "edit-copy"};
-        if (index < 0 || index > 3)
-            return {};
-        const QString name = QString::fromLatin1(names[index]);
-        return QIcon::fromTheme(name, QIcon::fromTheme(name + QStringLiteral("-symbolic")));
-    }
 
     // The style's default button margins leave too little of the 102 pixels for the longest
     // caption ("コピーと移動(&M)..."), which the style would then cut in the middle.
@@ -266,11 +254,7 @@ void TfMain::connectHandlers()
             ShellTreeView1Change();
         });
     });
-    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        reportErrors([&] {
-            ListView1SelectItem();
-        });
-    });
+    connectSelection();
     connect(ListView1, &QListView::doubleClicked, this, [this] {
         reportErrors([&] {
             ListView1DblClick();
@@ -318,25 +302,5 @@ void TfMain::About1Click()
     if (AboutBox != nullptr)
         AboutBox->exec();
 }
-
-// Filled by the selection and command handling that builds on this window.
-void TfMain::actOpenExecute() {}
-void TfMain::actAllExecute() {}
-void TfMain::N22Click() {}
-void TfMain::N23Click() {}
-void TfMain::actHMFExecute() {}
-void TfMain::actDelExecute() {}
-void TfMain::actExpExecute() {}
-void TfMain::actOpExecute() {}
-void TfMain::actReNameExecute() {}
-void TfMain::Help2Click() {}
-void TfMain::N16Click() {}
-void TfMain::N17Click() {}
-void TfMain::N18Click() {}
-void TfMain::N19Click() {}
-void TfMain::N20Click() {}
-void TfMain::N21Click() {}
-void TfMain::ListView1SelectItem() {}
-void TfMain::ListView1DblClick() {}
 
 } // namespace morvane

@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's commands that hand work to another window or to the desktop: open, the three
+// dialogs, Explorer and help.
+#include "app/usererror.h"
+#include "browser/filelistmodel.h"
+#include "browser/folderpath.h"
+#include "browser/tfmain.h"
+#include "platform/folderscan.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace morvane {
+
+namespace {
+
+    // Shows a non-modal window, or brings it forward when it is shown already.
+    void showWindow(QWidget *window)
+    {
+        if (window == nullptr)
+            return;
+        if (window->isMinimized())
+            window->showNormal();
+        else
+            window->show();
+        window->raise();
+        window->activateWindow();
+    }
+
+    QString fullPath(const QString &folder, const QString &caption)
+    {
+        const std::string p = browser::filePath(folder.toStdString(), caption.toStdString());
+        return QString::fromUtf8(p.data(), static_cast<qsizetype>(p.size()));
+    }
+
+} // namespace
+
+platform::Desktop &TfMain::desktop()
+{
+    if (!m_desktop)
+        m_desktop = std::make_unique<platform::SystemDesktop>();
+    return *m_desktop;
+}
+
+void TfMain::openOnDesktop(const QUrl &url, const QString &shownPath)
+{
+    // Whether the handler then opens the file is the desktop's business, as it shows its own
+    // messages; a desktop that cannot start any handler would leave the user with nothing.
+    if (!desktop().openUrl(url))
+        throw UserError(
+            QStringLiteral("%1 を開くプログラムを起動できませんでした。").arg(shownPath));
+}
+
+void TfMain::actOpenExecute()
+{
+    const int first = firstSelectedRow();
+    if (first < 0)
+        return;
+    const ListEntry &x = m_list->entry(first);
+    if (x.record.value(KindFlag) != QStringLiteral("0")) {
+        openOnDesktop(platform::fileUrl(platform::joinNative(m_folderNative, x.nativeName)),
+            fullPath(FolderPath, x.caption));
+        return;
+    }
+
+    PictureList.clear();
+    for (int row = 0; row < m_list->count(); ++row) {
+        const ListEntry &e = m_list->entry(row);
+        if (e.record.value(KindFlag) != QStringLiteral("0"))
+            continue;
+        PictureList << fullPath(FolderPath, e.caption) << e.record.value(SizeField)
+                    << e.record.value(DateTimeField) << e.record.value(WidthField)
+                    << e.record.value(HeightField);
+    }
+    OpenRequested = true;
+    if (fView != nullptr) {
+        fView->OpenPath = fullPath(FolderPath, x.caption);
+        showWindow(fView);
+    }
+}
+
+void TfMain::ListView1DblClick()
+{
+    actOpenExecute();
+}
+
+void TfMain::actHMFExecute()
+{
+    showWindow(fMoco);
+}
+
+void TfMain::actReNameExecute()
+{
+    if (SelectedNames.isEmpty()) {
+        QMessageBox box(QMessageBox::NoIcon,
+            QApplication::applicationDisplayName(),
+            QStringLiteral("ファイルを選択してください。"),
+            QMessageBox::Ok,
+            this);
+        box.exec();
+        return;
+    }
+    showWindow(fRene);
+}
+
+void TfMain::actOpExecute()
+{
+    showWindow(fOp);
+}
+
+void TfMain::actExpExecute()
+{
+    // No folder chosen yet: there is nothing to show.
+    if (m_folderNative.isEmpty())
+        return;
+    const QByteArray folder = m_folderNative.endsWith('/') ? m_folderNative : m_folderNative + '/';
+    openOnDesktop(platform::fileUrl(folder), FolderPath);
+}
+
+void TfMain::Help2Click()
+{
+    const QString manual = QCoreApplication::applicationDirPath() + QStringLiteral("/morvane.html");
+    // The desktop would open a missing manual without a word, so the user is told here.
+    if (!QFileInfo(manual).isFile())
+        throw UserError(QStringLiteral("ヘルプファイル %1 が見つかりません。").arg(manual));
+    openOnDesktop(QUrl::fromLocalFile(manual), manual);
+}
+
+// Filled by the delete and tool-launch handling that builds on this window.
+void TfMain::actDelExecute() {}
+void TfMain::N16Click() {}
+void TfMain::N17Click() {}
+void TfMain::N18Click() {}
+void TfMain::N19Click() {}
+void TfMain::N20Click() {}
+void TfMain::N21Click() {}
+
+} // namespace morvane

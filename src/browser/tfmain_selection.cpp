@@ -1,0 +1,232 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The selection handling of the main window: the selected names, the status panels, the file
+// facts and Exif rows of the information grid, and the commands that select by kind.
+#include "app/errorreport.h"
+#include "app/usererror.h"
+#include "browser/census.h"
+#include "browser/filelistmodel.h"
+#include "browser/folderpath.h"
+#include "browser/picturebytes.h"
+#include "browser/selectionpanel.h"
+#include "browser/tfmain.h"
+#include "browser/tfmain_grid.h"
+#include "browser/tfmain_waitcursor.h"
+#include "exif/exifrows.h"
+#include "platform/folderscan.h"
+
+#include <QItemSelectionModel>
+#include <QListView>
+
+#include <algorithm>
+#include <vector>
+
+namespace morvane {
+
+namespace {
+
+    constexpr int kFileRows = 6; // header, four file facts, one empty row
+    const QString kPicture = QStringLiteral("0");
+
+    QString fromUtf8(const std::string &s)
+    {
+        return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+    }
+
+    // Marks the selected rows of a list of `count` rows. The cost is the count plus the size of
+    // the selection's ranges, so a change of the selection costs linear time however scattered
+    // the selected items are (asking the selection model row by row would cost a search of its
+    // ranges per row).
+    std::vector<char> selectedRows(const QItemSelection &selection, int count)
+    {
+        std::vector<char> selected(static_cast<std::size_t>(count), 0);
+        for (const QItemSelectionRange &r : selection) {
+            if (!r.isValid() || r.parent().isValid())
+                continue;
+            const int last = std::min(r.bottom(), count - 1);
+            for (int row = std::max(r.top(), 0); row <= last; ++row)
+                selected[static_cast<std::size_t>(row)] = 1;
+        }
+        return selected;
+    }
+
+} // namespace
+
+void TfMain::connectSelection()
+{
+    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        reportErrors([&] {
+            ListView1SelectItem();
+        });
+    });
+    // Emptying the list for a rebuild drops the selection without a selection change; the
+    // handling runs all the same, so that the names the file commands act on are never names
+    // the user no longer sees selected (of another folder, perhaps, holding files of the same
+    // names).
+    connect(m_list, &QAbstractItemModel::modelReset, this, [this] {
+        reportErrors([&] {
+            ListView1SelectItem();
+        });
+    });
+}
+
+void TfMain::ListView1SelectItem()
+{
+    SelectedNames.clear();
+    const int count = m_list->count();
+    const std::vector<char> selected =
+        selectedRows(ListView1->selectionModel()->selection(), count);
+
+    int first = -1;
+    int last = -1;
+    std::int64_t selectedCount = 0;
+    std::int64_t bytes = 0;
+    for (int row = 0; row < count; ++row) {
+        if (selected[static_cast<std::size_t>(row)] == 0)
+            continue;
+        if (first < 0)
+            first = row;
+        last = row;
+        ++selectedCount;
+        const ListEntry &e = m_list->entry(row);
+        SelectedNames.append(e.caption);
+        bytes += browser::recordedSize(e.record.value(SizeField).toStdString());
+    }
+    setPanelText(0, fromUtf8(browser::positionText(CensusText.toStdString(), first + 1)));
+    setPanelText(1, fromUtf8(browser::selectionText(selectedCount, bytes)));
+    if (selectedCount != 1)
+        return; // the third panel and the grid keep what they show
+
+    SelectedIndex = last;
+    const ListEntry &e = m_list->entry(last);
+    const QStringList &record = e.record;
+    const bool picture = record.value(KindFlag) == kPicture;
+    QString exifError;
+    QString sizeText;
+    if (picture) {
+        const QByteArray native = platform::joinNative(m_folderNative, e.nativeName);
+        if (browser::isRegularFile(native)) {
+            exifError = ExifList(
+                fromUtf8(browser::filePath(FolderPath.toStdString(), e.caption.toStdString())),
+                native);
+        } else {
+            // The file has gone: no Exif walk, and no rows of the file shown before under this
+            // file's name.
+            StringGrid1->setGridRowCount(kFileRows);
+        }
+        sizeText = fromUtf8(browser::pictureSizeText(
+            record.value(WidthField).toStdString(), record.value(HeightField).toStdString()));
+    } else {
+        sizeText = fromUtf8(std::string(browser::kNoPictureSizeText));
+    }
+    setPanelText(2, sizeText);
+
+    StringGrid1->setCell(0, 0, QStringLiteral("項目"));
+    StringGrid1->setCell(1, 0, QStringLiteral("情報"));
+    StringGrid1->setCell(0, 1, QStringLiteral("ファイル名："));
+    StringGrid1->setCell(1, 1, e.caption);
+    StringGrid1->setCell(0, 2, QStringLiteral("容量："));
+    StringGrid1->setCell(1, 2, record.value(SizeField) + QStringLiteral(" Byte"));
+    StringGrid1->setCell(0, 3, QStringLiteral("更新日時："));
+    StringGrid1->setCell(1, 3, record.value(DateTimeField));
+    StringGrid1->setCell(0, 4, QStringLiteral("サイズ："));
+    StringGrid1->setCell(1, 4, sizeText);
+    StringGrid1->setColWidth(0, 100);
+    if (!picture)
+        StringGrid1->setGridRowCount(kFileRows);
+
+    // Reported once the file's facts stand beside the Exif rows met before the failure, so the
+    // grid never shows the earlier file's name above this file's rows.
+    if (!exifError.isEmpty())
+        throw UserError(exifError);
+}
+
+QString TfMain::ExifList(const QString &path, const QByteArray &nativePath)
+{
+    const WaitCursor wait;
+    StringGrid1->setGridRowCount(kFileRows);
+
+    exif::ExifResult result;
+    {
+        const browser::PictureBytes file(nativePath);
+        switch (file.status()) {
+        case browser::PictureBytes::Status::Ok:
+            result = exif::summaryRows(file.bytes());
+            break;
+        case browser::PictureBytes::Status::NotARegularFile:
+            // Gone or replaced since it was looked at: there is no picture to read.
+            return {};
+        case browser::PictureBytes::Status::OpenFailed:
+            result.error = exif::makeError(exif::ExifErrorKind::OpenFailed, path.toStdString());
+            break;
+        case browser::PictureBytes::Status::OutOfMemory:
+            result.error = exif::makeError(exif::ExifErrorKind::OutOfMemory);
+            break;
+        }
+    }
+
+    const int firstRow = StringGrid1->gridRowCount();
+    StringGrid1->setGridRowCount(firstRow + static_cast<int>(result.rows.size()));
+    int row = firstRow;
+    for (const exif::ExifRow &r : result.rows) {
+        StringGrid1->setCell(0, row, fromUtf8(r.label));
+        StringGrid1->setCell(1, row, fromUtf8(r.value));
+        ++row;
+    }
+    return result.error ? fromUtf8(result.error->message) : QString();
+}
+
+int TfMain::firstSelectedRow() const
+{
+    int first = -1;
+    for (const QItemSelectionRange &r : ListView1->selectionModel()->selection()) {
+        if (!r.isValid() || r.parent().isValid() || r.top() >= m_list->count())
+            continue;
+        const int top = std::max(r.top(), 0);
+        if (first < 0 || top < first)
+            first = top;
+    }
+    return first;
+}
+
+void TfMain::selectOnly(const std::function<bool(const ListEntry &)> &pick)
+{
+    // One selection handed over in one call: the selection changes once, and the handling runs
+    // once, however many items there are.
+    QItemSelection selection;
+    const int count = m_list->count();
+    int runStart = -1;
+    for (int row = 0; row <= count; ++row) {
+        const bool picked = row < count && pick(m_list->entry(row));
+        if (picked && runStart < 0)
+            runStart = row;
+        if (!picked && runStart >= 0) {
+            selection.select(m_list->index(runStart), m_list->index(row - 1));
+            runStart = -1;
+        }
+    }
+    ListView1->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    ListView1->setFocus();
+}
+
+void TfMain::actAllExecute()
+{
+    selectOnly([](const ListEntry &e) {
+        return e.record.value(KindFlag) == kPicture;
+    });
+}
+
+void TfMain::N22Click()
+{
+    selectOnly([](const ListEntry &) {
+        return true;
+    });
+}
+
+void TfMain::N23Click()
+{
+    selectOnly([](const ListEntry &e) {
+        return e.record.value(KindFlag) == QStringLiteral("1");
+    });
+}
+
+} // namespace morvane
