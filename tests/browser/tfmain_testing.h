@@ -1,0 +1,168 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Helpers for the main window's selection and command tests: camera-like JPEG files that decode
+// and carry Exif, a catcher for message boxes, and clicks on list items.
+#pragma once
+
+#include "browser/filelistmodel.h"
+#include "browser/tfmain.h"
+#include "browser/tfmain_grid.h"
+#include "exif/exifreader.h"
+#include "support/imagefixtures.h"
+#include "support/jpegbuilder.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QListView>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <vector>
+
+namespace morvane::test {
+
+// A JPEG of `width` x `height` pixels that decodes, with the Exif segment holding `tiff` right
+// after its start-of-image marker, as a camera writes it.
+inline QByteArray cameraJpeg(int width, int height, const std::vector<std::uint8_t> &tiff)
+{
+    testsupport::JpegSpec spec;
+    spec.width = width;
+    spec.height = height;
+    const QByteArray picture = testsupport::jpegBytes(spec);
+    if (picture.size() < 2)
+        return {};
+    testsupport::JpegOptions options;
+    options.endMarker = false;
+    const std::vector<std::uint8_t> head = testsupport::exifJpeg(tiff, options);
+    QByteArray out(
+        reinterpret_cast<const char *>(head.data()), static_cast<qsizetype>(head.size()));
+    out += picture.mid(2); // the picture's own segments after its start-of-image marker
+    return out;
+}
+
+// The Exif block of a camera: Make and Model in IFD0, then the Exif directory.
+inline std::vector<std::uint8_t> cameraTiff(int width, int height)
+{
+    namespace tag = exif::tag;
+    testsupport::TiffBuilder b(testsupport::ByteOrder::Little);
+    const std::size_t sub = b.addIfd();
+    b.ascii(0, tag::Make, "Canon");
+    b.ascii(0, tag::Model, "Canon EOS 10D");
+    b.pointer(0, tag::ExifPointer, sub);
+    b.rational(sub, tag::ExposureTime, 1, 125);
+    b.rational(sub, tag::FNumber, 28, 10);
+    b.shortValue(sub, tag::ExposureProgram, 2);
+    b.shortValue(sub, tag::IsoSpeedRatings, 400);
+    b.ascii(sub, tag::DateTimeOriginal, "2004:05:12 10:20:30");
+    b.srational(sub, tag::ShutterSpeedValue, 7, 1);
+    b.srational(sub, tag::ExposureBiasValue, 1, 3);
+    b.shortValue(sub, tag::MeteringMode, 5);
+    b.shortValue(sub, tag::Flash, 0);
+    b.rational(sub, tag::FocalLength, 50, 1);
+    b.shortValue(sub, tag::PixelXDimension, static_cast<std::uint16_t>(width));
+    b.shortValue(sub, tag::PixelYDimension, static_cast<std::uint16_t>(height));
+    return b.build().bytes;
+}
+
+// The rows cameraTiff(64, 48) gives, worked out by hand (ShutterSpeedValue is passed over after
+// ExposureTime).
+inline QList<QStringList> cameraRows()
+{
+    return {
+        {QStringLiteral("メーカー名："), QStringLiteral("Canon")},
+        {QStringLiteral("製品名："), QStringLiteral("Canon EOS 10D")},
+        {QStringLiteral("シャッター速度："), QStringLiteral("1/125(s)")},
+        {QStringLiteral("絞り値："), QStringLiteral("2.8")},
+        {QStringLiteral("露出モード："), QStringLiteral("プログラム")},
+        {QStringLiteral("ＩＳＯ感度："), QStringLiteral("400")},
+        {QStringLiteral("撮影日時："), QStringLiteral("2004:05:12 10:20:30")},
+        {QStringLiteral("露出補正："), QStringLiteral("+0.3(EV)")},
+        {QStringLiteral("測光モード："), QStringLiteral("マルチパターン測光")},
+        {QStringLiteral("フラッシュ発光："), QStringLiteral("OFF")},
+        {QStringLiteral("焦点距離："), QStringLiteral("50mm")},
+        {QStringLiteral("画像サイズ："), QStringLiteral("64×48")},
+    };
+}
+
+// Closes every message box that opens while it lives, recording what it showed; `onShown` runs
+// while the box is up (the handler that opened it is still running then).
+class ModalCatcher
+{
+public:
+    struct Seen
+    {
+        QString caption;
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QList<QMessageBox::StandardButton> buttons;
+    };
+
+    explicit ModalCatcher(std::function<void()> onShown = {})
+        : m_onShown(std::move(onShown))
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
+            poll();
+        });
+        m_timer.start();
+    }
+
+    [[nodiscard]] const QList<Seen> &seen() const noexcept { return m_seen; }
+    [[nodiscard]] QStringList texts() const
+    {
+        QStringList out;
+        for (const Seen &s : m_seen)
+            out << s.text;
+        return out;
+    }
+
+private:
+    void poll()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal == nullptr)
+            return;
+        Seen s;
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            s.caption = box->windowTitle();
+            s.text = box->text();
+            s.icon = box->icon();
+            for (QAbstractButton *b : box->buttons())
+                s.buttons << box->standardButton(b);
+        } else {
+            s.text =
+                QStringLiteral("<%1>").arg(QString::fromLatin1(modal->metaObject()->className()));
+        }
+        m_seen << s;
+        if (m_onShown)
+            m_onShown();
+        modal->close();
+    }
+
+    QTimer m_timer;
+    std::function<void()> m_onShown;
+    QList<Seen> m_seen;
+};
+
+// Clicks list item `row` as the user does (`modifiers` Ctrl adds it to the selection).
+inline void clickItem(TfMain &w, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    const QModelIndex index = w.listModel()->index(row);
+    w.ListView1->scrollTo(index);
+    QTest::mouseClick(w.ListView1->viewport(),
+        Qt::LeftButton,
+        modifiers,
+        w.ListView1->visualRect(index).center());
+}
+
+// The grid's rows from `first` on, as (label, value) pairs.
+inline QList<QStringList> gridRows(const StringGrid &grid, int first)
+{
+    QList<QStringList> out;
+    for (int row = first; row < grid.gridRowCount(); ++row)
+        out << QStringList {grid.cell(0, row), grid.cell(1, row)};
+    return out;
+}
+
+} // namespace morvane::test

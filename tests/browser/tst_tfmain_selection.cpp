@@ -1,0 +1,521 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's selection handling on a folder of real files: the selected names, the three
+// status panels, the file facts and Exif rows of the information grid, the select-by-kind
+// commands, and the reading of a picture's bytes for the Exif walk.
+#include "browser/filelistmodel.h"
+#include "browser/picturebytes.h"
+#include "browser/tfmain.h"
+#include "browser/tfmain_grid.h"
+#include "platform/foldertree.h"
+#include "support/tempfolder.h"
+#include "tfmain_testing.h"
+
+#include <QApplication>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QListView>
+#include <QLocale>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace morvane;
+using morvane::test::cameraJpeg;
+using morvane::test::cameraRows;
+using morvane::test::cameraTiff;
+using morvane::test::clickItem;
+using morvane::test::gridRows;
+using morvane::test::inFolder;
+using morvane::test::makeFolder;
+using morvane::test::ModalCatcher;
+
+namespace {
+
+const QString kDate = QStringLiteral("2004/05/12 9:05:30");
+
+// `bytes` padded with zeros to exactly `size` bytes (after the end-of-image marker, where the
+// decoder does not look), so the sizes in the panels can be worked out by hand.
+QByteArray padded(QByteArray bytes, qsizetype size)
+{
+    if (bytes.size() < size)
+        bytes.append(QByteArray(size - bytes.size(), '\0'));
+    return bytes;
+}
+
+bool writeDated(const QByteArray &path, const QByteArray &bytes)
+{
+    return test::writeFile(path, bytes) && test::setModified(path, 2004, 5, 12, 9, 5, 31);
+}
+
+QByteArray plainJpeg(int width, int height)
+{
+    testsupport::JpegSpec spec;
+    spec.width = width;
+    spec.height = height;
+    return testsupport::jpegBytes(spec);
+}
+
+QStringList facts(const StringGrid &grid)
+{
+    QStringList out;
+    for (int row = 0; row <= 4; ++row)
+        out << grid.cell(0, row) << grid.cell(1, row);
+    return out;
+}
+
+QStringList expectedFacts(const QString &name, const QString &size, const QString &sizeText)
+{
+    return {QStringLiteral("項目"),
+        QStringLiteral("情報"),
+        QStringLiteral("ファイル名："),
+        name,
+        QStringLiteral("容量："),
+        size + QStringLiteral(" Byte"),
+        QStringLiteral("更新日時："),
+        kDate,
+        QStringLiteral("サイズ："),
+        sizeText};
+}
+
+} // namespace
+
+class TestTfMainSelection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void singleSelection_data();
+    void singleSelection();
+    void deselectingEverythingKeepsTheGrid();
+    void twoFilesKeepTheGridOfTheEarlierFile();
+    void pictureGoneBehindTheProgramsBack_data();
+    void pictureGoneBehindTheProgramsBack();
+    void exifErrorIsReportedAfterTheRows();
+    void exifRunsUnderTheWaitCursor();
+    void rebuildEmptiesTheSelectedNames();
+    void selectByKind_data();
+    void selectByKind();
+    void selectPicturesInAFolderWithoutPictures();
+    void selectByKindChangesTheSelectionOnce();
+    void pictureBytes_data();
+    void pictureBytes();
+
+private:
+    std::unique_ptr<TfMain> openOn(const QByteArray &folder, bool show = true);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QByteArray m_desk;
+    QByteArray m_photos; // a.txt, b.jpg (camera), c.txt, d.jpg (no Exif), e.bin
+};
+
+void TestTfMainSelection::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+}
+
+void TestTfMainSelection::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_desk = inFolder(test::nativeOf(*m_dir), "desk");
+    m_photos = inFolder(m_desk, "photos");
+    QVERIFY(makeFolder(m_desk));
+    QVERIFY(makeFolder(m_photos));
+    QVERIFY(writeDated(inFolder(m_photos, "a.txt"), "hello"));
+    QVERIFY(writeDated(
+        inFolder(m_photos, "b.jpg"), padded(cameraJpeg(64, 48, cameraTiff(64, 48)), 2500)));
+    QVERIFY(writeDated(inFolder(m_photos, "c.txt"), QByteArray(1500, 'c')));
+    QVERIFY(writeDated(inFolder(m_photos, "d.jpg"), padded(plainJpeg(32, 24), 1000)));
+    QVERIFY(writeDated(inFolder(m_photos, "e.bin"), QByteArray(10, 'e')));
+}
+
+void TestTfMainSelection::cleanup()
+{
+    QVERIFY(test::removeContents(test::nativeOf(*m_dir)));
+    m_dir.reset();
+    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+std::unique_ptr<TfMain> TestTfMainSelection::openOn(const QByteArray &folder, bool show)
+{
+    auto w = std::make_unique<TfMain>(
+        m_dir->filePath(QStringLiteral("morvane.ini")), QFile::decodeName(m_desk));
+    if (!w->ShellTreeView1->selectPath(folder))
+        return nullptr;
+    if (show) {
+        w->show();
+        if (!QTest::qWaitForWindowExposed(w.get()))
+            return nullptr;
+    }
+    return w;
+}
+
+void TestTfMainSelection::singleSelection_data()
+{
+    QTest::addColumn<int>("before"); // row selected first, to leave rows of its own in the grid
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("panel1");
+    QTest::addColumn<QString>("panel2");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QList<QStringList>>("exif");
+    QTest::newRow("third item, another file, after a picture with Exif")
+        << 1 << 2 << QStringLiteral(" 選択  1 file ( 1.50 KByte )") << QStringLiteral(" 画像サイズ")
+        << QStringLiteral("1500") << QList<QStringList> {};
+    QTest::newRow("camera picture after a picture without Exif")
+        << 3 << 1 << QStringLiteral(" 選択  1 file ( 2.50 KByte )")
+        << QStringLiteral(" 64 x 48 Pixel") << QStringLiteral("2500") << cameraRows();
+    QTest::newRow("picture without Exif after the camera picture")
+        << 1 << 3 << QStringLiteral(" 選択  1 file ( 1000 Byte )")
+        << QStringLiteral(" 32 x 24 Pixel") << QStringLiteral("1000")
+        << QList<QStringList> {{QStringLiteral("Exif情報："), QStringLiteral("なし")}};
+    QTest::newRow("first item, five bytes")
+        << 4 << 0 << QStringLiteral(" 選択  1 file ( 5 Byte )") << QStringLiteral(" 画像サイズ")
+        << QStringLiteral("5") << QList<QStringList> {};
+}
+
+void TestTfMainSelection::singleSelection()
+{
+    QFETCH(int, before);
+    QFETCH(int, row);
+    QFETCH(QString, panel1);
+    QFETCH(QString, panel2);
+    QFETCH(QString, size);
+    QFETCH(QList<QStringList>, exif);
+    const ModalCatcher catcher;
+    auto w = openOn(m_photos);
+    QVERIFY(w);
+    const FileListModel &m = *w->listModel();
+    QCOMPARE(m.count(), 5);
+    QCOMPARE(m.entry(1).caption, QStringLiteral("b.jpg"));
+    QCOMPARE(m.entry(1).record.value(KindFlag), QStringLiteral("0"));
+    QVERIFY(w->censusText().startsWith(QStringLiteral(" 全 5 file ( ")));
+
+    clickItem(*w, before);
+    QCOMPARE(w->SelectedNames, QStringList {m.entry(before).caption});
+    clickItem(*w, row);
+    const QString caption = m.entry(row).caption;
+    QCOMPARE(w->SelectedNames, QStringList {caption});
+    QCOMPARE(w->SelectedIndex, row);
+    QCOMPARE(
+        w->panelText(0), w->censusText() + QString::number(row + 1) + QStringLiteral(" file目"));
+    QCOMPARE(w->panelText(1), panel1);
+    QCOMPARE(w->panelText(2), panel2);
+    QCOMPARE(facts(*w->StringGrid1), expectedFacts(caption, size, panel2));
+    QCOMPARE(w->StringGrid1->colWidth(0), 100);
+    QCOMPARE(w->StringGrid1->gridRowCount(), 6 + exif.size());
+    QCOMPARE(w->StringGrid1->cell(0, 5), QString());
+    QCOMPARE(w->StringGrid1->cell(1, 5), QString());
+    QCOMPARE(gridRows(*w->StringGrid1, 6), exif);
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(catcher.texts(), QStringList {});
+}
+
+void TestTfMainSelection::deselectingEverythingKeepsTheGrid()
+{
+    const ModalCatcher catcher;
+    auto w = openOn(m_photos);
+    QVERIFY(w);
+    clickItem(*w, 1);
+    const QStringList factsBefore = facts(*w->StringGrid1);
+    const QList<QStringList> rowsBefore = gridRows(*w->StringGrid1, 5);
+    QCOMPARE(rowsBefore.size(), 1 + cameraRows().size());
+    w->ListView1->clearSelection();
+    QCOMPARE(w->SelectedNames, QStringList {});
+    QCOMPARE(w->panelText(0), w->censusText() + QStringLiteral("0 file目"));
+    QCOMPARE(w->panelText(1), QStringLiteral(" 選択  0 file ( 0 Byte )"));
+    QCOMPARE(w->panelText(2), QStringLiteral(" 64 x 48 Pixel"));
+    QCOMPARE(facts(*w->StringGrid1), factsBefore);
+    QCOMPARE(gridRows(*w->StringGrid1, 5), rowsBefore);
+    QCOMPARE(w->SelectedIndex, 1);
+    QCOMPARE(catcher.texts(), QStringList {});
+}
+
+void TestTfMainSelection::twoFilesKeepTheGridOfTheEarlierFile()
+{
+    const ModalCatcher catcher;
+    auto w = openOn(m_photos);
+    QVERIFY(w);
+    clickItem(*w, 2); // c.txt
+    const QStringList factsBefore = facts(*w->StringGrid1);
+    clickItem(*w, 1, Qt::ControlModifier); // b.jpg, the camera picture, added
+    // Names in list order, whatever the order of the clicks.
+    QCOMPARE(w->SelectedNames, (QStringList {QStringLiteral("b.jpg"), QStringLiteral("c.txt")}));
+    QCOMPARE(w->panelText(0), w->censusText() + QStringLiteral("2 file目"));
+    QCOMPARE(w->panelText(1), QStringLiteral(" 選択  2 file ( 4.00 KByte )"));
+    QCOMPARE(w->panelText(2), QStringLiteral(" 画像サイズ"));
+    QCOMPARE(facts(*w->StringGrid1), factsBefore);
+    QCOMPARE(factsBefore.at(3), QStringLiteral("c.txt"));
+    QCOMPARE(w->StringGrid1->gridRowCount(), 6);
+    QCOMPARE(w->SelectedIndex, 2);
+    // A third, and the sum goes on: 1500 + 2500 + 10.
+    clickItem(*w, 4, Qt::ControlModifier);
+    QCOMPARE(w->panelText(1), QStringLiteral(" 選択  3 file ( 4.01 KByte )"));
+    QCOMPARE(catcher.texts(), QStringList {});
+}
+
+void TestTfMainSelection::pictureGoneBehindTheProgramsBack_data()
+{
+    QTest::addColumn<QString>("replacement"); // what stands at the picture's name afterwards
+    QTest::newRow("deleted") << QString();
+    QTest::newRow("replaced by a folder") << QStringLiteral("folder");
+    QTest::newRow("replaced by a FIFO, which must not stall the program") << QStringLiteral("fifo");
+}
+
+void TestTfMainSelection::pictureGoneBehindTheProgramsBack()
+{
+    QFETCH(QString, replacement);
+    const ModalCatcher catcher;
+    auto w = openOn(m_photos);
+    QVERIFY(w);
+    clickItem(*w, 3); // d.jpg: one Exif row
+    QCOMPARE(w->StringGrid1->gridRowCount(), 7);
+    const QByteArray b = inFolder(m_photos, "b.jpg");
+    QCOMPARE(::unlink(b.constData()), 0);
+    if (replacement == u"folder")
+        QVERIFY(makeFolder(b));
+    else if (replacement == u"fifo")
+        QCOMPARE(::mkfifo(b.constData(), 0600), 0);
+    clickItem(*w, 1);
+    QCOMPARE(w->SelectedNames, QStringList {QStringLiteral("b.jpg")});
+    QCOMPARE(w->panelText(2), QStringLiteral(" 64 x 48 Pixel"));
+    QCOMPARE(facts(*w->StringGrid1),
+        expectedFacts(
+            QStringLiteral("b.jpg"), QStringLiteral("2500"), QStringLiteral(" 64 x 48 Pixel")));
+    // No Exif walk, and d.jpg's row is not left under b.jpg's name.
+    QCOMPARE(w->StringGrid1->gridRowCount(), 6);
+    QCOMPARE(catcher.texts(), QStringList {});
+}
+
+void TestTfMainSelection::exifErrorIsReportedAfterTheRows()
+{
+    namespace tag = exif::tag;
+    testsupport::TiffBuilder b(testsupport::ByteOrder::Big);
+    const std::size_t sub = b.addIfd();
+    b.ascii(0, tag::Make, "Canon");
+    b.ascii(0, tag::Model, "Broken");
+    b.pointer(0, tag::ExifPointer, sub);
+    b.rational(sub, tag::FNumber, 28, 0);
+    b.shortValue(sub, tag::Flash, 1); // never reached
+    const QByteArray folder = inFolder(m_desk, "broken");
+    QVERIFY(makeFolder(folder));
+    QVERIFY(
+        writeDated(inFolder(folder, "x.jpg"), padded(cameraJpeg(40, 30, b.build().bytes), 3000)));
+
+    std::unique_ptr<TfMain> w;
+    QList<QStringList> rowsWhenShown;
+    QStringList factsWhenShown;
+    bool waitCursorWhenShown = true;
+    const ModalCatcher catcher([&] {
+        rowsWhenShown = gridRows(*w->StringGrid1, 6);
+        factsWhenShown = facts(*w->StringGrid1);
+        waitCursorWhenShown = QApplication::overrideCursor() != nullptr;
+    });
+    w = openOn(folder);
+    QVERIFY(w);
+    QCOMPARE(w->listModel()->entry(0).record.value(KindFlag), QStringLiteral("0"));
+    clickItem(*w, 0);
+    QCOMPARE(catcher.texts(), QStringList {QStringLiteral("0 による浮動小数点数除算.")});
+    QCOMPARE(catcher.seen().front().icon, QMessageBox::Critical);
+    const QList<QStringList> before {{QStringLiteral("メーカー名："), QStringLiteral("Canon")},
+        {QStringLiteral("製品名："), QStringLiteral("Broken")}};
+    QCOMPARE(rowsWhenShown, before);
+    QCOMPARE(factsWhenShown,
+        expectedFacts(
+            QStringLiteral("x.jpg"), QStringLiteral("3000"), QStringLiteral(" 40 x 30 Pixel")));
+    QVERIFY(!waitCursorWhenShown);
+    // The state stays as it was when the report showed.
+    QCOMPARE(gridRows(*w->StringGrid1, 6), before);
+    QCOMPARE(w->SelectedNames, QStringList {QStringLiteral("x.jpg")});
+    QCOMPARE(w->panelText(2), QStringLiteral(" 40 x 30 Pixel"));
+}
+
+void TestTfMainSelection::exifRunsUnderTheWaitCursor()
+{
+    const ModalCatcher catcher;
+    auto w = openOn(m_photos);
+    QVERIFY(w);
+    QList<bool> waiting;
+    connect(w->StringGrid1->model(), &QAbstractItemModel::rowsInserted, this, [&] {
+        const QCursor *c = QApplication::overrideCursor();
+        waiting << (c != nullptr && c->shape() == Qt::WaitCursor);
+    });
+    clickItem(*w, 1);
+    QVERIFY(!waiting.isEmpty());
+    QCOMPARE(waiting, QList<bool>(waiting.size(), true));
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void TestTfMainSelection::rebuildEmptiesTheSelectedNames()
+{
+    const ModalCatcher catcher;
+    auto w = openOn(m_photos);
+    QVERIFY(w);
+    clickItem(*w, 2);
+    QCOMPARE(w->SelectedNames, QStringList {QStringLiteral("c.txt")});
+    const QStringList factsBefore = facts(*w->StringGrid1);
+    w->actRenew->trigger();
+    QCOMPARE(w->listModel()->count(), 5);
+    QVERIFY(!w->ListView1->selectionModel()->hasSelection());
+    // Nothing is shown selected, so the file commands have nothing to act on.
+    QCOMPARE(w->SelectedNames, QStringList {});
+    QCOMPARE(w->panelText(0), w->censusText() + QStringLiteral("0 file目"));
+    QCOMPARE(w->panelText(1), QStringLiteral(" 選択  0 file ( 0 Byte )"));
+    QCOMPARE(facts(*w->StringGrid1), factsBefore);
+    QCOMPARE(w->SelectedIndex, 2);
+}
+
+void TestTfMainSelection::selectByKind_data()
+{
+    QTest::addColumn<int>("command"); // 0 actAll, 1 N22 (all), 2 N23 (all but pictures)
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("画像のみ選択") << 0 << QStringList {"b.jpg", "d.jpg"};
+    QTest::newRow("すべて選択") << 1 << QStringList {"a.txt", "b.jpg", "c.txt", "d.jpg", "e.bin"};
+    QTest::newRow("画像以外選択") << 2 << QStringList {"a.txt", "c.txt", "e.bin"};
+}
+
+void TestTfMainSelection::selectByKind()
+{
+    QFETCH(int, command);
+    QFETCH(QStringList, names);
+    const ModalCatcher catcher;
+    auto w = openOn(m_photos);
+    QVERIFY(w);
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    w->Edit2->setFocus();
+    clickItem(*w, 2); // c.txt, which only "画像のみ選択" deselects
+    w->Edit2->setFocus();
+    QVERIFY(!w->ListView1->hasFocus());
+    QAction *const commands[] = {w->actAll, w->N22, w->N23};
+    commands[command]->trigger();
+    QCOMPARE(w->SelectedNames, names);
+    QCOMPARE(w->ListView1->selectionModel()->selectedIndexes().size(), names.size());
+    QVERIFY(w->panelText(1).startsWith(QStringLiteral(" 選択  %1 file ( ").arg(names.size())));
+    QVERIFY(w->ListView1->hasFocus());
+}
+
+void TestTfMainSelection::selectPicturesInAFolderWithoutPictures()
+{
+    const QByteArray folder = inFolder(m_desk, "texts");
+    QVERIFY(makeFolder(folder));
+    for (const char *n : {"1.txt", "2.txt", "fake.jpg"})
+        QVERIFY(writeDated(inFolder(folder, n), "not a picture"));
+    const ModalCatcher catcher;
+    auto w = openOn(folder);
+    QVERIFY(w);
+    clickItem(*w, 1);
+    QCOMPARE(w->SelectedNames.size(), 1);
+    w->actAll->trigger();
+    QVERIFY(!w->ListView1->selectionModel()->hasSelection());
+    QCOMPARE(w->SelectedNames, QStringList {});
+    QCOMPARE(w->panelText(0), w->censusText() + QStringLiteral("0 file目"));
+    QCOMPARE(w->panelText(1), QStringLiteral(" 選択  0 file ( 0 Byte )"));
+}
+
+void TestTfMainSelection::selectByKindChangesTheSelectionOnce()
+{
+    // Pictures and other files taking turns, so the pictures make as many runs as there are.
+    const QByteArray folder = inFolder(m_desk, "many");
+    QVERIFY(makeFolder(folder));
+    const QByteArray jpeg = plainJpeg(8, 8);
+    QStringList pictures;
+    QStringList all;
+    for (int i = 0; i < 150; ++i) {
+        const QByteArray stem = QByteArray::number(1000 + i);
+        QVERIFY(test::writeFile(inFolder(folder, stem + "a.jpg"), jpeg));
+        QVERIFY(test::writeFile(inFolder(folder, stem + "b.txt"), "x"));
+        pictures << QString::fromLatin1(stem + "a.jpg");
+        all << QString::fromLatin1(stem + "a.jpg") << QString::fromLatin1(stem + "b.txt");
+    }
+    const ModalCatcher catcher;
+    auto w = openOn(folder, false);
+    QVERIFY(w);
+    QSignalSpy changes(w->ListView1->selectionModel(), &QItemSelectionModel::selectionChanged);
+    w->actAll->trigger();
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(w->SelectedNames, pictures);
+    w->N22->trigger();
+    QCOMPARE(changes.count(), 2);
+    QCOMPARE(w->SelectedNames, all);
+    w->N23->trigger();
+    QCOMPARE(changes.count(), 3);
+    QCOMPARE(w->SelectedNames.size(), 150);
+    QCOMPARE(w->SelectedNames.front(), QStringLiteral("1000b.txt"));
+}
+
+void TestTfMainSelection::pictureBytes_data()
+{
+    QTest::addColumn<QByteArray>("name"); // in a folder of its own; empty: the folder itself
+    QTest::addColumn<QString>("kind"); // "file", "link", "fifo", "missing"
+    QTest::addColumn<int>("access"); // 0 map or read, 1 read only
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<qint64>("expected"); // bytes taken from the start of the contents
+    QTest::addColumn<bool>("mapped");
+    using S = browser::PictureBytes::Status;
+    const qint64 big = browser::PictureBytes::kReadLimit;
+    QTest::newRow("mapped whole") << QByteArray("p.jpg") << "file" << 0 << big << int(S::Ok)
+                                  << qint64(5000) << true;
+    QTest::newRow("read whole") << QByteArray("p.jpg") << "file" << 1 << big << int(S::Ok)
+                                << qint64(5000) << false;
+    QTest::newRow("read up to the limit")
+        << QByteArray("p.jpg") << "file" << 1 << qint64(300) << int(S::Ok) << qint64(300) << false;
+    QTest::newRow("limit does not cut a mapping")
+        << QByteArray("p.jpg") << "file" << 0 << qint64(300) << int(S::Ok) << qint64(5000) << true;
+    QTest::newRow("name not UTF-8")
+        << QByteArray("\xff\xfe.jpg") << "file" << 0 << big << int(S::Ok) << qint64(5000) << true;
+    QTest::newRow("symlink to a file")
+        << QByteArray("l.jpg") << "link" << 0 << big << int(S::Ok) << qint64(5000) << true;
+    QTest::newRow("folder") << QByteArray() << "folder" << 0 << big << int(S::NotARegularFile)
+                            << qint64(0) << false;
+    QTest::newRow("fifo") << QByteArray("f.jpg") << "fifo" << 0 << big << int(S::NotARegularFile)
+                          << qint64(0) << false;
+    QTest::newRow("missing") << QByteArray("m.jpg") << "missing" << 0 << big
+                             << int(S::NotARegularFile) << qint64(0) << false;
+}
+
+void TestTfMainSelection::pictureBytes()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QString, kind);
+    QFETCH(int, access);
+    QFETCH(qint64, limit);
+    QFETCH(int, status);
+    QFETCH(qint64, expected);
+    QFETCH(bool, mapped);
+    const QByteArray folder = inFolder(test::nativeOf(*m_dir), "bytes");
+    QVERIFY(makeFolder(folder));
+    QByteArray contents;
+    for (int i = 0; i < 5000; ++i)
+        contents.append(static_cast<char>((i * 7) % 251));
+    const QByteArray path = name.isEmpty() ? folder : inFolder(folder, name);
+    if (kind == u"file") {
+        QVERIFY(test::writeFile(path, contents));
+    } else if (kind == u"link") {
+        QVERIFY(test::writeFile(inFolder(folder, "target"), contents));
+        QCOMPARE(::symlink("target", path.constData()), 0);
+    } else if (kind == u"fifo") {
+        QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+    }
+    QCOMPARE(browser::isRegularFile(path), status == int(browser::PictureBytes::Status::Ok));
+    const browser::PictureBytes bytes(path,
+        access == 0 ? browser::PictureBytes::Access::MapOrRead
+                    : browser::PictureBytes::Access::ReadOnly,
+        limit);
+    QCOMPARE(int(bytes.status()), status);
+    QCOMPARE(bytes.isMapped(), mapped);
+    const QByteArray got(reinterpret_cast<const char *>(bytes.bytes().data()),
+        static_cast<qsizetype>(bytes.bytes().size()));
+    QCOMPARE(got, contents.left(expected));
+}
+
+QTEST_MAIN(TestTfMainSelection)
+#include "tst_tfmain_selection.moc"
