@@ -1,0 +1,548 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's commands: open (menu and double click) to the viewer or the desktop, the
+// picture list handed to the viewer, Explorer, help, the three dialog commands, rename with
+// nothing selected, the tool images and the menus' access keys.
+#include "app/windowrefs.h"
+#include "browser/filelistmodel.h"
+#include "browser/tfmain.h"
+#include "browser/tfmain_images.h"
+#include "platform/desktop.h"
+#include "platform/foldertree.h"
+#include "support/tempfolder.h"
+#include "tfmain_testing.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+#include <memory>
+
+using namespace morvane;
+using morvane::test::clickItem;
+using morvane::test::inFolder;
+using morvane::test::makeFolder;
+using morvane::test::ModalCatcher;
+
+namespace {
+
+const QString kDate = QStringLiteral("2004/05/12 9:05:30");
+
+// Records what would have been handed to the desktop.
+class RecordingDesktop : public platform::Desktop
+{
+public:
+    bool openUrl(const QUrl &url) override
+    {
+        urls << url;
+        return starts;
+    }
+    QList<QUrl> urls;
+    bool starts = true;
+};
+
+// Stands in for the viewer: remembers the request it found when it was shown.
+class RecordingViewer : public ViewerBase
+{
+public:
+    QString shownPath;
+    bool requestedWhenShown = false;
+    int shows = 0;
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        ViewerBase::showEvent(event);
+        shownPath = OpenPath;
+        requestedWhenShown = fMain != nullptr && fMain->OpenRequested;
+        ++shows;
+    }
+};
+
+bool writeDated(const QByteArray &path, const QByteArray &bytes)
+{
+    return test::writeFile(path, bytes) && test::setModified(path, 2004, 5, 12, 9, 5, 31);
+}
+
+QByteArray jpeg(int width, int height)
+{
+    testsupport::JpegSpec spec;
+    spec.width = width;
+    spec.height = height;
+    return testsupport::jpegBytes(spec);
+}
+
+bool drawsSomething(const QImage &image)
+{
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y) {
+        for (int x = 0; x < argb.width(); ++x) {
+            if (qAlpha(argb.pixel(x, y)) != 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+class TestTfMainCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void open_data();
+    void open();
+    void openWithNothingSelectedDoesNothing();
+    void doubleClick_data();
+    void doubleClick();
+    void otherFileWithANameThatIsNotUtf8();
+    void desktopThatStartsNothingIsReported();
+    void explorer();
+    void explorerOnTheRoot();
+    void help();
+    void renameWithNothingSelected();
+    void renameWithASelection();
+    void dialogCommandsShowTheirWindows_data();
+    void dialogCommandsShowTheirWindows();
+    void toolImagesDraw();
+    void menuAccessKeys_data();
+    void menuAccessKeys();
+
+private:
+    std::unique_ptr<TfMain> openOn(const QByteArray &folder, bool show = true);
+    [[nodiscard]] QString shown(const char *name) const
+    {
+        return QFile::decodeName(m_mixed) + u'/' + QString::fromLatin1(name);
+    }
+    void select(TfMain &w, const QList<int> &rows);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QByteArray m_desk;
+    QByteArray m_mixed; // a.txt b.jpg c.txt d.bmp e.bin f.jpg g.txt
+    QStringList m_pictureList; // what opening a picture of m_mixed gives, worked out here
+    RecordingDesktop *m_desktop = nullptr; // owned by the window under test
+    std::unique_ptr<RecordingViewer> m_viewer;
+    std::unique_ptr<QWidget> m_moco;
+    std::unique_ptr<QWidget> m_rene;
+    std::unique_ptr<QWidget> m_op;
+};
+
+void TestTfMainCommands::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+}
+
+void TestTfMainCommands::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_desk = inFolder(test::nativeOf(*m_dir), "desk");
+    m_mixed = inFolder(m_desk, "mixed");
+    QVERIFY(makeFolder(m_desk));
+    QVERIFY(makeFolder(m_mixed));
+    const QByteArray b = jpeg(40, 30);
+    const QByteArray d = testsupport::bmpBytes(20, 10, 0, 0, 255);
+    const QByteArray f = jpeg(16, 16);
+    QVERIFY(writeDated(inFolder(m_mixed, "a.txt"), "a"));
+    QVERIFY(writeDated(inFolder(m_mixed, "b.jpg"), b));
+    QVERIFY(writeDated(inFolder(m_mixed, "c.txt"), "cc"));
+    QVERIFY(writeDated(inFolder(m_mixed, "d.bmp"), d));
+    QVERIFY(writeDated(inFolder(m_mixed, "e.bin"), "eee"));
+    QVERIFY(writeDated(inFolder(m_mixed, "f.jpg"), f));
+    QVERIFY(writeDated(inFolder(m_mixed, "g.txt"), "gggg"));
+    m_pictureList = QStringList {shown("b.jpg"),
+        QString::number(b.size()),
+        kDate,
+        "40",
+        "30",
+        shown("d.bmp"),
+        QString::number(d.size()),
+        kDate,
+        "20",
+        "10",
+        shown("f.jpg"),
+        QString::number(f.size()),
+        kDate,
+        "16",
+        "16"};
+
+    m_viewer = std::make_unique<RecordingViewer>();
+    m_moco = std::make_unique<QWidget>();
+    m_rene = std::make_unique<QWidget>();
+    m_op = std::make_unique<QWidget>();
+    fView = m_viewer.get();
+    fMoco = m_moco.get();
+    fRene = m_rene.get();
+    fOp = m_op.get();
+}
+
+void TestTfMainCommands::cleanup()
+{
+    fMain = nullptr;
+    fView = nullptr;
+    fMoco = nullptr;
+    fRene = nullptr;
+    fOp = nullptr;
+    m_viewer.reset();
+    m_moco.reset();
+    m_rene.reset();
+    m_op.reset();
+    m_desktop = nullptr;
+    QVERIFY(test::removeContents(test::nativeOf(*m_dir)));
+    m_dir.reset();
+    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+std::unique_ptr<TfMain> TestTfMainCommands::openOn(const QByteArray &folder, bool show)
+{
+    auto w = std::make_unique<TfMain>(
+        m_dir->filePath(QStringLiteral("morvane.ini")), QFile::decodeName(m_desk));
+    auto desktop = std::make_unique<RecordingDesktop>();
+    m_desktop = desktop.get();
+    w->setDesktop(std::move(desktop));
+    fMain = w.get();
+    if (!w->ShellTreeView1->selectPath(folder))
+        return nullptr;
+    if (show) {
+        w->show();
+        if (!QTest::qWaitForWindowExposed(w.get()))
+            return nullptr;
+    }
+    return w;
+}
+
+void TestTfMainCommands::select(TfMain &w, const QList<int> &rows)
+{
+    QItemSelection selection;
+    for (int row : rows)
+        selection.select(w.listModel()->index(row), w.listModel()->index(row));
+    w.ListView1->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void TestTfMainCommands::open_data()
+{
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<QString>("viewerFile"); // empty: the viewer is not shown
+    QTest::addColumn<QString>("desktopFile"); // empty: nothing goes to the desktop
+    QTest::newRow("a picture and two other files: the picture, first in list order")
+        << QList<int> {4, 1, 2} << "b.jpg" << QString();
+    QTest::newRow("an other file before a picture: the other file")
+        << QList<int> {3, 0} << QString() << "a.txt";
+    QTest::newRow("the last picture alone") << QList<int> {5} << "f.jpg" << QString();
+    QTest::newRow("a bitmap") << QList<int> {3, 6} << "d.bmp" << QString();
+}
+
+void TestTfMainCommands::open()
+{
+    QFETCH(QList<int>, rows);
+    QFETCH(QString, viewerFile);
+    QFETCH(QString, desktopFile);
+    const QString viewerPath = viewerFile.isEmpty() ? QString() : shown(qPrintable(viewerFile));
+    if (!desktopFile.isEmpty())
+        desktopFile = shown(qPrintable(desktopFile));
+    const ModalCatcher catcher;
+    auto w = openOn(m_mixed);
+    QVERIFY(w);
+    QCOMPARE(w->listModel()->entry(3).caption, QStringLiteral("d.bmp"));
+    const QStringList earlier {QStringLiteral("earlier")};
+    w->PictureList = earlier;
+    select(*w, rows);
+    w->actOpen->trigger();
+    if (viewerPath.isEmpty()) {
+        QVERIFY(!m_viewer->isVisible());
+        QCOMPARE(w->PictureList, earlier);
+        QVERIFY(!w->OpenRequested);
+    } else {
+        QCOMPARE(w->PictureList, m_pictureList);
+        QVERIFY(w->OpenRequested);
+        QCOMPARE(m_viewer->OpenPath, viewerPath);
+        QVERIFY(m_viewer->isVisible());
+        QCOMPARE(m_viewer->shownPath, viewerPath);
+        QVERIFY(m_viewer->requestedWhenShown);
+    }
+    if (desktopFile.isEmpty()) {
+        QCOMPARE(m_desktop->urls, QList<QUrl> {});
+    } else {
+        QCOMPARE(m_desktop->urls, QList<QUrl> {QUrl::fromLocalFile(desktopFile)});
+    }
+    QCOMPARE(catcher.texts(), QStringList {});
+}
+
+void TestTfMainCommands::openWithNothingSelectedDoesNothing()
+{
+    auto w = openOn(m_mixed);
+    QVERIFY(w);
+    w->actOpen->trigger();
+    QVERIFY(!m_viewer->isVisible());
+    QVERIFY(!w->OpenRequested);
+    QCOMPARE(w->PictureList, QStringList {});
+    QCOMPARE(m_desktop->urls, QList<QUrl> {});
+}
+
+void TestTfMainCommands::doubleClick_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("viewerFile");
+    QTest::addColumn<QString>("desktopFile");
+    QTest::newRow("other file") << 2 << QString() << "c.txt";
+    QTest::newRow("picture") << 5 << "f.jpg" << QString();
+}
+
+void TestTfMainCommands::doubleClick()
+{
+    QFETCH(int, row);
+    QFETCH(QString, viewerFile);
+    QFETCH(QString, desktopFile);
+    const QString viewerPath = viewerFile.isEmpty() ? QString() : shown(qPrintable(viewerFile));
+    if (!desktopFile.isEmpty())
+        desktopFile = shown(qPrintable(desktopFile));
+    auto w = openOn(m_mixed);
+    QVERIFY(w);
+    const QModelIndex index = w->listModel()->index(row);
+    // A double click as the platform delivers it: press, release, then the double click and its
+    // release (QTest's double click alone has no press for the view to start from).
+    QWidget *viewport = w->ListView1->viewport();
+    const QPoint at = w->ListView1->visualRect(index).center();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+    if (desktopFile.isEmpty())
+        QCOMPARE(m_desktop->urls, QList<QUrl> {});
+    else
+        QCOMPARE(m_desktop->urls, QList<QUrl> {QUrl::fromLocalFile(desktopFile)});
+    QCOMPARE(m_viewer->isVisible(), !viewerPath.isEmpty());
+    if (!viewerPath.isEmpty()) {
+        QCOMPARE(m_viewer->shownPath, viewerPath);
+        QCOMPARE(w->PictureList, m_pictureList);
+    }
+}
+
+void TestTfMainCommands::otherFileWithANameThatIsNotUtf8()
+{
+    const QByteArray folder = inFolder(m_desk, "odd");
+    QVERIFY(makeFolder(folder));
+    QVERIFY(test::writeFile(inFolder(folder, "caf\xe9 1.txt"), "x"));
+    auto w = openOn(folder);
+    QVERIFY(w);
+    clickItem(*w, 0);
+    w->actOpen->trigger();
+    QCOMPARE(m_desktop->urls.size(), 1);
+    const QUrl url = m_desktop->urls.front();
+    QCOMPARE(url.scheme(), QStringLiteral("file"));
+    // The exact bytes of the name reach the desktop.
+    QCOMPARE(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()),
+        inFolder(folder, "caf\xe9 1.txt"));
+}
+
+void TestTfMainCommands::desktopThatStartsNothingIsReported()
+{
+    const ModalCatcher catcher;
+    auto w = openOn(m_mixed);
+    QVERIFY(w);
+    m_desktop->starts = false;
+    select(*w, {0});
+    w->actOpen->trigger();
+    QCOMPARE(catcher.texts(),
+        QStringList {shown("a.txt") + QStringLiteral(" を開くプログラムを起動できませんでした.")});
+    QCOMPARE(catcher.seen().front().icon, QMessageBox::Critical);
+}
+
+void TestTfMainCommands::explorer()
+{
+    auto w = openOn(m_mixed);
+    QVERIFY(w);
+    w->actExp->trigger();
+    QCOMPARE(m_desktop->urls, QList<QUrl> {QUrl::fromLocalFile(QFile::decodeName(m_mixed) + u'/')});
+    QCOMPARE(m_desktop->urls.front().toLocalFile(), QFile::decodeName(m_mixed) + u'/');
+}
+
+void TestTfMainCommands::explorerOnTheRoot()
+{
+    auto w = openOn(m_mixed, false);
+    QVERIFY(w);
+    QVERIFY(w->ShellTreeView1->selectPath("/"));
+    QCOMPARE(w->FolderPath, QStringLiteral("/"));
+    w->actExp->trigger();
+    // One separator: "//" is not the same path to every program.
+    QCOMPARE(m_desktop->urls, QList<QUrl> {QUrl(QStringLiteral("file:///"))});
+}
+
+void TestTfMainCommands::help()
+{
+    const QString manual = QCoreApplication::applicationDirPath() + QStringLiteral("/morvane.html");
+    const bool existed = QFileInfo::exists(manual);
+    QFile::remove(manual + QStringLiteral(".kept"));
+    if (existed)
+        QVERIFY(QFile::rename(manual, manual + QStringLiteral(".kept")));
+    auto restore = qScopeGuard([&] {
+        QFile::remove(manual);
+        if (existed)
+            QFile::rename(manual + QStringLiteral(".kept"), manual);
+    });
+
+    const ModalCatcher catcher;
+    auto w = openOn(m_mixed, false);
+    QVERIFY(w);
+    w->Help2->trigger();
+    QCOMPARE(catcher.texts(),
+        QStringList {QStringLiteral("ヘルプファイル %1 が見つかりません.").arg(manual)});
+    QCOMPARE(m_desktop->urls, QList<QUrl> {});
+
+    QVERIFY(test::writeFile(QFile::encodeName(manual), "<html></html>"));
+    w->Help2->trigger();
+    QCOMPARE(m_desktop->urls, QList<QUrl> {QUrl::fromLocalFile(manual)});
+    QCOMPARE(catcher.texts().size(), 1);
+}
+
+void TestTfMainCommands::renameWithNothingSelected()
+{
+    auto w = openOn(m_mixed);
+    QVERIFY(w);
+    QString text;
+    QString caption;
+    QMessageBox::Icon icon = QMessageBox::Critical;
+    QList<QAbstractButton *> buttons;
+    bool okIsThere = false;
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box == nullptr)
+            return;
+        text = box->text();
+        caption = box->windowTitle();
+        icon = box->icon();
+        buttons = box->buttons();
+        okIsThere = box->button(QMessageBox::Ok) != nullptr;
+        box->button(QMessageBox::Ok)->click();
+    });
+    w->actReName->trigger();
+    QCOMPARE(text, QStringLiteral("ファイルを選択してください。"));
+    QCOMPARE(caption, QApplication::applicationDisplayName());
+    QCOMPARE(icon, QMessageBox::NoIcon);
+    QCOMPARE(buttons.size(), 1);
+    QVERIFY(okIsThere);
+    QVERIFY(!m_rene->isVisible());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+}
+
+void TestTfMainCommands::renameWithASelection()
+{
+    const ModalCatcher catcher;
+    auto w = openOn(m_mixed);
+    QVERIFY(w);
+    clickItem(*w, 2);
+    w->actReName->trigger();
+    QVERIFY(m_rene->isVisible());
+    QCOMPARE(catcher.texts(), QStringList {});
+}
+
+void TestTfMainCommands::dialogCommandsShowTheirWindows_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("window");
+    QTest::newRow("コピーと移動") << "actHMF"
+                                  << "moco";
+    QTest::newRow("フォルダの新規作成") << "NewFolder1"
+                                        << "moco";
+    QTest::newRow("オプション") << "actOp"
+                                << "op";
+}
+
+void TestTfMainCommands::dialogCommandsShowTheirWindows()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, window);
+    auto w = openOn(m_mixed);
+    QVERIFY(w);
+    QAction *action = command == u"actHMF" ? w->actHMF
+        : command == u"NewFolder1"         ? w->NewFolder1
+                                           : w->actOp;
+    QWidget *target = window == u"moco" ? m_moco.get() : m_op.get();
+    QWidget *other = window == u"moco" ? m_op.get() : m_moco.get();
+    // No precondition: nothing need be selected.
+    action->trigger();
+    QVERIFY(target->isVisible());
+    QVERIFY(!other->isVisible());
+    QVERIFY(!m_rene->isVisible());
+    // A second command keeps the one window.
+    action->trigger();
+    QVERIFY(target->isVisible());
+}
+
+void TestTfMainCommands::toolImagesDraw()
+{
+    QList<QImage> drawn;
+    for (int i = 0; i < 4; ++i) {
+        for (const int size : {16, 32}) {
+            const QImage image = drawnToolImage(i, size);
+            QCOMPARE(image.size(), QSize(size, size));
+            QVERIFY2(drawsSomething(image), qPrintable(QStringLiteral("image %1").arg(i)));
+        }
+        drawn << drawnToolImage(i, 16);
+        QVERIFY(drawsSomething(toolImage(i).pixmap(QSize(16, 16), 1.0).toImage()));
+    }
+    for (int i = 0; i < 4; ++i) {
+        for (int j = i + 1; j < 4; ++j)
+            QVERIFY(drawn[i] != drawn[j]);
+    }
+    QVERIFY(drawnToolImage(4, 16).isNull());
+    QVERIFY(toolImage(-1).isNull());
+
+    // What the buttons show.
+    auto w = openOn(m_mixed, false);
+    QVERIFY(w);
+    for (QAction *a : w->ToolBar1->actions())
+        QVERIFY2(
+            drawsSomething(a->icon().pixmap(QSize(16, 16), 1.0).toImage()), qPrintable(a->text()));
+}
+
+void TestTfMainCommands::menuAccessKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("F") << int(Qt::Key_F) << QStringLiteral("ファイル(&F)");
+    QTest::newRow("E") << int(Qt::Key_E) << QStringLiteral("編集(&E)");
+    QTest::newRow("V") << int(Qt::Key_V) << QStringLiteral("表示(&V)");
+    QTest::newRow("T") << int(Qt::Key_T) << QStringLiteral("ツール(&T)");
+    QTest::newRow("H") << int(Qt::Key_H) << QStringLiteral("ヘルプ(&H)");
+}
+
+void TestTfMainCommands::menuAccessKeys()
+{
+    QFETCH(int, key);
+    QFETCH(QString, title);
+    auto w = openOn(m_mixed);
+    QVERIFY(w);
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QMenu *menu = nullptr;
+    for (QAction *a : w->menuBar()->actions()) {
+        if (a->text() == title)
+            menu = a->menu();
+    }
+    QVERIFY(menu != nullptr);
+    QTest::keyClick(w.get(), static_cast<Qt::Key>(key), Qt::AltModifier);
+    QTRY_VERIFY(menu->isVisible());
+    // Inside the menus only the letters written in the captions are access keys.
+    for (QMenu *m : w->menuBar()->findChildren<QMenu *>()) {
+        for (const QAction *a : m->actions()) {
+            const QString text = a->text();
+            QVERIFY2(text.count(u'&') <= 1, qPrintable(text));
+        }
+    }
+    menu->hide();
+}
+
+QTEST_MAIN(TestTfMainCommands)
+#include "tst_tfmain_commands.moc"
