@@ -49,8 +49,7 @@ void TfMain::openOnDesktop(const QUrl &url, const QString &shownPath)
     // Whether the handler then opens the file is the desktop's business, as it shows its own
     // messages; a desktop that cannot start any handler would leave the user with nothing.
     if (!desktop().openUrl(url))
-        throw UserError(
-            QStringLiteral("%1 を開くプログラムを起動できませんでした。").arg(shownPath));
+        throw UserError(QStringLiteral("%1 を開くプログラムを起動できませんでした").arg(shownPath));
 }
 
 void TfMain::actOpenExecute()
@@ -124,7 +123,7 @@ void TfMain::Help2Click()
     const QString manual = QCoreApplication::applicationDirPath() + QStringLiteral("/morvane.html");
     // The desktop would open a missing manual without a word, so the user is told here.
     if (!QFileInfo(manual).isFile())
-        throw UserError(QStringLiteral("ヘルプファイル %1 が見つかりません。").arg(manual));
+        throw UserError(QStringLiteral("ヘルプファイル %1 が見つかりません").arg(manual));
     openOnDesktop(QUrl::fromLocalFile(manual), manual);
 }
 

@@ -147,7 +147,7 @@ QImage drawnToolImage(int index, int size)
     return image;
 }
 
-QIcon toolImage(int index)
+std::array<QIcon, 4> toolImages()
 {
     // Theme names tried in order, per image index.
     static const char *const names[][3] = {
@@ -156,19 +156,36 @@ QIcon toolImage(int index)
         {"edit-rename", "document-edit", "document-edit-symbolic"},
         {"edit-copy", "edit-copy-symbolic", nullptr},
     };
+    std::array<QIcon, 4> themed;
+    bool complete = true;
+    for (std::size_t i = 0; i < themed.size() && complete; ++i) {
+        for (const char *name : names[i]) {
+            if (name == nullptr)
+                break;
+            const QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
+            if (!icon.isNull() && drawsSomething(icon.pixmap(QSize(16, 16), 1.0).toImage())) {
+                themed[i] = icon;
+                break;
+            }
+        }
+        complete = !themed[i].isNull();
+    }
+    if (complete)
+        return themed;
+    // One image missing from the theme: all four are drawn here, so the bar keeps one look.
+    std::array<QIcon, 4> drawn;
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+        for (const int size : {16, 32})
+            drawn[i].addPixmap(QPixmap::fromImage(drawnToolImage(static_cast<int>(i), size)));
+    }
+    return drawn;
+}
+
+QIcon toolImage(int index)
+{
     if (index < RefreshImage || index > CopyMoveImage)
         return {};
-    for (const char *name : names[index]) {
-        if (name == nullptr)
-            break;
-        const QIcon themed = QIcon::fromTheme(QString::fromLatin1(name));
-        if (!themed.isNull() && drawsSomething(themed.pixmap(QSize(16, 16), 1.0).toImage()))
-            return themed;
-    }
-    QIcon drawn;
-    for (const int size : {16, 32})
-        drawn.addPixmap(QPixmap::fromImage(drawnToolImage(index, size)));
-    return drawn;
+    return toolImages()[static_cast<std::size_t>(index)];
 }
 
 } // namespace morvane

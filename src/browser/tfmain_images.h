@@ -4,6 +4,8 @@
 #include <QIcon>
 #include <QImage>
 
+#include <array>
+
 namespace morvane {
 
 // The four tool images of the main window's commands, by image index.
@@ -14,9 +16,13 @@ enum ToolImageIndex {
     CopyMoveImage = 3
 };
 
-// Tool image `index` for 16 x 16 buttons: the icon theme's own image when the theme has one that
-// actually draws at that size (a theme may name an icon whose files the platform cannot read),
-// else the image drawn by drawnToolImage. Null for an index outside 0..3. UI thread only.
+// The four tool images for 16 x 16 buttons, by image index: the icon theme's own when the theme
+// has all four in a form that actually draws at that size (a theme may name an icon whose files
+// the platform cannot read), else the four drawn by drawnToolImage, so the tool bar never mixes
+// the two. UI thread only.
+[[nodiscard]] std::array<QIcon, 4> toolImages();
+
+// One of toolImages(); null for an index outside 0..3.
 [[nodiscard]] QIcon toolImage(int index);
 
 // Tool image `index` drawn in code, `size` x `size` device pixels (the drawing is made for 16

@@ -85,6 +85,7 @@ void TfMain::buildActions()
     UpDate1->setCheckable(true);
     UpDate1->setChecked(true);
     NewFolder1 = item(QStringLiteral("フォルダの新規作成(&M)..."));
+    NewFolder1->setIcon(actHMF->icon()); // the same command, so the same image
     N16 = item(QStringLiteral("登録１"));
     N17 = item(QStringLiteral("登録２"));
     N18 = item(QStringLiteral("登録３"));
