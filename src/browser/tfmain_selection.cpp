@@ -6,6 +6,7 @@
 #include "browser/census.h"
 #include "browser/filelistmodel.h"
 #include "browser/folderpath.h"
+#include "browser/listselectionmodel.h"
 #include "browser/picturebytes.h"
 #include "browser/selectionpanel.h"
 #include "browser/tfmain.h"
@@ -53,6 +54,9 @@ namespace {
 
 void TfMain::connectSelection()
 {
+    QItemSelectionModel *viewsOwn = ListView1->selectionModel();
+    ListView1->setSelectionModel(new ListSelectionModel(m_list, ListView1));
+    delete viewsOwn; // the view does not delete a selection model it is given or replaced
     connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         reportErrors([&] {
             ListView1SelectItem();

@@ -3,6 +3,7 @@
 // status panels, the file facts and Exif rows of the information grid, the select-by-kind
 // commands, and the reading of a picture's bytes for the Exif walk.
 #include "browser/filelistmodel.h"
+#include "browser/listselectionmodel.h"
 #include "browser/picturebytes.h"
 #include "browser/tfmain.h"
 #include "browser/tfmain_grid.h"
@@ -16,6 +17,7 @@
 #include <QListView>
 #include <QLocale>
 #include <QSignalSpy>
+#include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -105,6 +107,8 @@ private slots:
     void selectByKind();
     void selectPicturesInAFolderWithoutPictures();
     void selectByKindChangesTheSelectionOnce();
+    void listSelectionModelReportsWhatQtReports_data();
+    void listSelectionModelReportsWhatQtReports();
     void pictureBytes_data();
     void pictureBytes();
 
@@ -449,6 +453,93 @@ void TestTfMainSelection::selectByKindChangesTheSelectionOnce()
     QCOMPARE(changes.count(), 3);
     QCOMPARE(w->SelectedNames.size(), 150);
     QCOMPARE(w->SelectedNames.front(), QStringLiteral("1000b.txt"));
+}
+
+namespace {
+
+// Rows 0..count-1 as a selection of runs of the rows in `rows`.
+QItemSelection selectionOf(const QAbstractItemModel &m, const QList<int> &rows)
+{
+    QItemSelection s;
+    for (int r : rows)
+        s.select(m.index(r, 0), m.index(r, 0));
+    return s;
+}
+
+QList<int> rowsIn(const QItemSelection &s)
+{
+    QList<int> out;
+    for (const QModelIndex &i : s.indexes())
+        out << i.row();
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+} // namespace
+
+void TestTfMainSelection::listSelectionModelReportsWhatQtReports_data()
+{
+    QTest::addColumn<QList<int>>("before");
+    QTest::addColumn<QList<int>>("after");
+    QTest::addColumn<int>("flags");
+    const int replace = int(QItemSelectionModel::ClearAndSelect);
+    QList<int> evens;
+    QList<int> odds;
+    for (int r = 0; r < 40; ++r)
+        (r % 2 == 0 ? evens : odds) << r;
+    QTest::newRow("overlapping runs") << QList<int> {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}
+                                      << QList<int> {5, 6, 7, 8, 9, 10, 11, 12, 13, 14} << replace;
+    QTest::newRow("evens to odds") << evens << odds << replace;
+    QTest::newRow("all to evens") << (evens + odds) << evens << replace;
+    QTest::newRow("evens to all") << evens << (evens + odds) << replace;
+    QTest::newRow("same again") << evens << evens << replace;
+    QTest::newRow("nothing before") << QList<int> {} << odds << replace;
+    QTest::newRow("one item after many") << odds << QList<int> {4} << replace;
+    QTest::newRow("select adds") << odds << QList<int> {0, 2} << int(QItemSelectionModel::Select);
+    QTest::newRow("toggle") << odds << QList<int> {1, 2} << int(QItemSelectionModel::Toggle);
+}
+
+void TestTfMainSelection::listSelectionModelReportsWhatQtReports()
+{
+    QFETCH(QList<int>, before);
+    QFETCH(QList<int>, after);
+    QFETCH(int, flags);
+    QStringList items;
+    for (int r = 0; r < 40; ++r)
+        items << QString::number(r);
+    QStringListModel model(items);
+    QItemSelectionModel plain(&model);
+    ListSelectionModel ours(&model);
+    struct Change
+    {
+        QList<int> selected;
+        QList<int> deselected;
+    };
+    QList<Change> plainChanges;
+    QList<Change> ourChanges;
+    connect(&plain,
+        &QItemSelectionModel::selectionChanged,
+        this,
+        [&](const QItemSelection &s, const QItemSelection &d) {
+            plainChanges << Change {rowsIn(s), rowsIn(d)};
+        });
+    connect(&ours,
+        &QItemSelectionModel::selectionChanged,
+        this,
+        [&](const QItemSelection &s, const QItemSelection &d) {
+            ourChanges << Change {rowsIn(s), rowsIn(d)};
+        });
+    const auto command = QItemSelectionModel::SelectionFlags(flags);
+    for (QItemSelectionModel *m : {&plain, static_cast<QItemSelectionModel *>(&ours)}) {
+        m->select(selectionOf(model, before), QItemSelectionModel::ClearAndSelect);
+        m->select(selectionOf(model, after), command);
+    }
+    QCOMPARE(rowsIn(ours.selection()), rowsIn(plain.selection()));
+    QCOMPARE(ourChanges.size(), plainChanges.size());
+    for (qsizetype i = 0; i < ourChanges.size(); ++i) {
+        QCOMPARE(ourChanges[i].selected, plainChanges[i].selected);
+        QCOMPARE(ourChanges[i].deselected, plainChanges[i].deselected);
+    }
 }
 
 void TestTfMainSelection::pictureBytes_data()
