@@ -67,6 +67,8 @@ void TfMain::connectSelection()
     // the user no longer sees selected (of another folder, perhaps, holding files of the same
     // names).
     connect(m_list, &QAbstractItemModel::modelReset, this, [this] {
+        if (SelectedNames.isEmpty())
+            return; // nothing was selected: the panels keep what they show
         reportErrors([&] {
             ListView1SelectItem();
         });
