@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // morvane-cli thumbs DIR: the list build of the main window, headless, with its figures.
 #include "browser/census.h"
+#include "browser/filelistmodel.h"
 #include "browser/listbuilder.h"
 #include "cli/commands.h"
-#include "platform/captionorder.h"
 
 #include <QElapsedTimer>
 #include <QFontMetrics>
@@ -102,31 +102,15 @@ namespace {
         return true;
     }
 
-    // The list's order: captions by the locale-aware comparison; names that show alike keep
-    // their bytes' order so the order is total.
-    std::vector<const ListEntry *> inListOrder(const std::vector<ListEntry> &items)
-    {
-        std::vector<const ListEntry *> sorted;
-        sorted.reserve(items.size());
-        for (const ListEntry &e : items)
-            sorted.push_back(&e);
-        const platform::CaptionOrder order;
-        std::stable_sort(
-            sorted.begin(), sorted.end(), [&order](const ListEntry *a, const ListEntry *b) {
-                const int c = order.compare(a->caption, b->caption);
-                return c != 0 ? c < 0 : a->nativeName < b->nativeName;
-            });
-        return sorted;
-    }
-
     // The built list drawn as a person would see it: the boxes in list order, each with its
     // caption under it, the census above them.
-    bool writeSheet(const std::vector<ListEntry> &items,
-        int boxSize,
-        const QString &census,
-        const QString &path)
+    bool writeSheet(
+        const FileListModel &list, int boxSize, const QString &census, const QString &path)
     {
-        std::vector<const ListEntry *> sorted = inListOrder(items);
+        std::vector<const ListEntry *> sorted;
+        sorted.reserve(static_cast<std::size_t>(list.count()));
+        for (int row = 0; row < list.count(); ++row)
+            sorted.push_back(&list.entry(row));
         if (sorted.size() > kSheetItems) {
             std::fprintf(stderr,
                 "morvane-cli thumbs: シートには一覧順の最初の %zu 件だけを載せます（全 %zu "
@@ -179,13 +163,14 @@ namespace {
     // type share one box) and its texts, with the allocators' own bookkeeping left out. Counted
     // rather than read from the heap, because boxes decoded ahead come from the decoding
     // threads' heaps, which the process-wide heap figures do not cover.
-    double heldBytes(const std::vector<ListEntry> &items)
+    double heldBytes(const FileListModel &list)
     {
         QHash<qint64, int> users; // image cache key -> items that share it
-        for (const ListEntry &e : items)
-            ++users[e.image.cacheKey()];
+        for (int row = 0; row < list.count(); ++row)
+            ++users[list.entry(row).image.cacheKey()];
         double bytes = 0;
-        for (const ListEntry &e : items) {
+        for (int row = 0; row < list.count(); ++row) {
+            const ListEntry &e = list.entry(row);
             bytes += static_cast<double>(sizeof(ListEntry));
             bytes +=
                 static_cast<double>(e.image.sizeInBytes()) / users.value(e.image.cacheKey(), 1);
@@ -233,12 +218,14 @@ int runThumbs(const std::vector<std::string> &args)
 
     const QByteArray folder(arguments.dir.data(), static_cast<qsizetype>(arguments.dir.size()));
     browser::ListBuilder builder;
-    std::vector<ListEntry> items;
+    // The window's own list model, so the timing includes the sorted inserts and the sheet
+    // shows the items in the window's order.
+    FileListModel list;
     QElapsedTimer timer;
     timer.start();
     const browser::ListBuildResult result =
-        builder.build(folder, arguments.options, [&items](ListEntry &&e) {
-            items.push_back(std::move(e));
+        builder.build(folder, arguments.options, [&list](ListEntry &&e) {
+            list.insertSorted(std::move(e));
         });
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     if (!result.completed) {
@@ -250,7 +237,7 @@ int runThumbs(const std::vector<std::string> &args)
     getrusage(RUSAGE_SELF, &usage);
     const auto box = static_cast<double>(arguments.options.boxSize);
     const double perItem =
-        items.empty() ? 0.0 : heldBytes(items) / static_cast<double>(items.size());
+        list.count() == 0 ? 0.0 : heldBytes(list) / static_cast<double>(list.count());
     const std::string census = browser::censusText(result.files, result.bytes);
     const std::string panel = browser::positionText(census, 0);
 
@@ -267,7 +254,7 @@ int runThumbs(const std::vector<std::string> &args)
     std::printf("census: %s\n", panel.c_str());
 
     if (!arguments.sheet.empty()) {
-        if (!writeSheet(items,
+        if (!writeSheet(list,
                 arguments.options.boxSize,
                 QString::fromStdString(panel),
                 QString::fromStdString(arguments.sheet))) {
