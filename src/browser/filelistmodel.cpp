@@ -24,6 +24,7 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
+    case Qt::ToolTipRole: // the whole name where the caption under the box is elided
         return e.caption;
     case Qt::DecorationRole:
         return e.image;

@@ -1,13 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QStringList>
 #include <QStyledItemDelegate>
+
+class QFont;
 
 namespace morvane {
 
-// Paints an item of the file list (its box above, its caption under it, wrapped onto the lines
-// there is room for) and gives every item the same size, so the list can lay out thousands of
-// items without asking each one. UI thread only.
+// The lines a caption is shown on under its box: broken at word boundaries where there are
+// any and anywhere otherwise (camera names such as "IMG_0001.JPG" have no word boundary, and
+// eliding them after a few letters would make every photo of a folder look alike), at most
+// `maxLines` lines of at most `width` pixels, the last one elided when the caption needs more.
+// An empty caption or no room gives no lines.
+[[nodiscard]] QStringList captionLines(
+    const QString &caption, const QFont &font, int width, int maxLines);
+
+// Paints an item of the file list (its box above, its caption under it on the lines there is
+// room for) and gives every item the same size, so the list can lay out thousands of items
+// without asking each one. UI thread only.
 class ListItemDelegate : public QStyledItemDelegate
 {
 public:
@@ -20,6 +31,10 @@ public:
     {
         return m_size;
     }
+
+    void paint(QPainter *painter,
+        const QStyleOptionViewItem &option,
+        const QModelIndex &index) const override;
 
 private:
     QSize m_size {72, 72};

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
+#include "browser/tfmain_delegate.h"
 #include "browser/tfmain_grid.h"
 #include "platform/foldertree.h"
 #include "support/tempfolder.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -108,6 +110,9 @@ private slots:
     void upDateTogglesWithoutRebuild_data();
     void upDateTogglesWithoutRebuild();
     void folderRefreshKeepsTheFolder();
+    void captionLines_data();
+    void captionLines();
+    void wholeCameraNameIsDrawnUnderItsBox();
 
 private:
     std::unique_ptr<TfMain> makeMain();
@@ -770,6 +775,94 @@ int main(int argc, char **argv)
     TestTfMain t;
     status |= QTest::qExec(&t, argc, argv);
     return status;
+}
+
+void TestTfMain::captionLines_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("widthPercent"); // of the caption's own width on one line
+    QTest::addColumn<int>("maxLines");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<bool>("whole"); // the lines put together give the caption back
+
+    QTest::newRow("fits on one line") << "IMG_0001.JPG" << 110 << 2 << 1 << true;
+    QTest::newRow("no word boundary breaks anywhere") << "IMG_0001.JPG" << 60 << 2 << 2 << true;
+    QTest::newRow("kanji break anywhere")
+        << QStringLiteral("写真の名前です.jpg") << 60 << 2 << 2 << true;
+    QTest::newRow("too long for two lines is elided")
+        << "DSC_20261208_123456_portrait.jpg" << 30 << 2 << 2 << false;
+    QTest::newRow("one line allowed is elided") << "IMG_0001.JPG" << 60 << 1 << 1 << false;
+    QTest::newRow("no line allowed") << "IMG_0001.JPG" << 60 << 0 << 0 << false;
+    QTest::newRow("empty caption") << "" << 100 << 2 << 0 << false;
+}
+
+void TestTfMain::captionLines()
+{
+    QFETCH(QString, caption);
+    QFETCH(int, widthPercent);
+    QFETCH(int, maxLines);
+    QFETCH(int, lines);
+    QFETCH(bool, whole);
+    const QFont font = QApplication::font();
+    const QFontMetrics metrics(font);
+    const int width = metrics.horizontalAdvance(caption) * widthPercent / 100 + 1;
+    const QStringList got = morvane::captionLines(caption, font, width, maxLines);
+    QCOMPARE(got.size(), lines);
+    for (const QString &l : got)
+        QVERIFY2(metrics.horizontalAdvance(l) <= width, qPrintable(l));
+    if (whole)
+        QCOMPARE(got.join(QString()), caption);
+    else if (!got.isEmpty())
+        QVERIFY(got.back().endsWith(QChar(0x2026)));
+    if (lines == 2 && !whole) // the first line is the caption's own beginning
+        QVERIFY(caption.startsWith(got.front()));
+}
+
+void TestTfMain::wholeCameraNameIsDrawnUnderItsBox()
+{
+    // At the design box of 48 a camera name is wider than its cell: it must come out on two
+    // lines under the box, selected or not, not cut to "IMG_000...".
+    const QByteArray f = inFolder(m_desk, "f");
+    QVERIFY(makeFolder(f));
+    QVERIFY(writeFile(inFolder(f, "IMG_0001.JPG"), "not a picture"));
+    auto w = makeMain();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QVERIFY(w->ShellTreeView1->selectPath(f));
+    QCOMPARE(w->listModel()->count(), 1);
+    const QModelIndex index = w->listModel()->index(0);
+    QCOMPARE(index.data(Qt::ToolTipRole).toString(), QStringLiteral("IMG_0001.JPG"));
+    const QRect item = w->ListView1->visualRect(index);
+    const int line = QFontMetrics(w->ListView1->font()).height();
+    const QFont font = w->ListView1->font();
+    QVERIFY(QFontMetrics(font).horizontalAdvance(QStringLiteral("IMG_0001.JPG")) > item.width());
+
+    // Rows of the caption area holding ink: dark pixels when not selected, highlight when so.
+    const auto rowsWith = [&](const QImage &image, auto &&isInk) {
+        int rows = 0;
+        for (int y = item.top() + w->boxSize(); y <= item.bottom() && y < image.height(); ++y) {
+            for (int x = item.left(); x <= item.right() && x < image.width(); ++x) {
+                if (isInk(image.pixelColor(x, y))) {
+                    ++rows;
+                    break;
+                }
+            }
+        }
+        return rows;
+    };
+    const QImage plain = w->ListView1->viewport()->grab().toImage();
+    const int inkRows = rowsWith(plain, [](const QColor &c) {
+        return c.lightness() < 128;
+    });
+    QVERIFY2(inkRows > line, qPrintable(QString::number(inkRows))); // more than one line of text
+
+    w->ListView1->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+    const QColor highlight = w->ListView1->palette().color(QPalette::Active, QPalette::Highlight);
+    const QImage selected = w->ListView1->viewport()->grab().toImage();
+    const int highlightRows = rowsWith(selected, [&](const QColor &c) {
+        return c == highlight;
+    });
+    QVERIFY2(highlightRows >= 2 * line - 2, qPrintable(QString::number(highlightRows)));
 }
 
 #include "tst_tfmain.moc"
