@@ -26,10 +26,10 @@ namespace morvane::test {
 // after its start-of-image marker, as a camera writes it.
 inline QByteArray cameraJpeg(int width, int height, const std::vector<std::uint8_t> &tiff)
 {
-    testsupport::JpegSpec spec;
-    spec.width = width;
-    spec.height = height;
-    const QByteArray picture = testsupport::jpegBytes(spec);
+    testsupport::JpegRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    const QByteArray picture = testsupport::jpegBytes(recipe);
     if (picture.size() < 2)
         return {};
     testsupport::JpegOptions options;

@@ -21,7 +21,7 @@ using morvane::browser::ListBuilder;
 using morvane::browser::ListBuildOptions;
 using morvane::browser::ListBuildResult;
 using morvane::testsupport::JpegColour;
-using morvane::testsupport::JpegSpec;
+using morvane::testsupport::JpegRecipe;
 
 namespace {
 
@@ -88,16 +88,16 @@ bool writeJpeg(const QString &path,
     bool progressive = false,
     JpegColour colour = JpegColour::Rgb)
 {
-    JpegSpec spec;
-    spec.width = w;
-    spec.height = h;
-    spec.progressive = progressive;
-    spec.colour = colour;
-    spec.c0 = 40;
-    spec.c1 = colour == JpegColour::Cmyk ? 200 : 60;
-    spec.c2 = 90;
-    spec.c3 = colour == JpegColour::Cmyk ? 60 : 0;
-    return morvane::testsupport::writeFile(path, morvane::testsupport::jpegBytes(spec));
+    JpegRecipe recipe;
+    recipe.width = w;
+    recipe.height = h;
+    recipe.progressive = progressive;
+    recipe.colour = colour;
+    recipe.c0 = 40;
+    recipe.c1 = colour == JpegColour::Cmyk ? 200 : 60;
+    recipe.c2 = 90;
+    recipe.c3 = colour == JpegColour::Cmyk ? 60 : 0;
+    return morvane::testsupport::writeFile(path, morvane::testsupport::jpegBytes(recipe));
 }
 
 bool setLocalTime(const QString &path, int y, int mo, int d, int h, int mi, int s)
@@ -220,10 +220,10 @@ void TestListBuilder::otherFiles_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("box");
-    JpegSpec spec;
-    spec.width = 400;
-    spec.height = 300;
-    const QByteArray jpeg = morvane::testsupport::jpegBytes(spec);
+    JpegRecipe recipe;
+    recipe.width = 400;
+    recipe.height = 300;
+    const QByteArray jpeg = morvane::testsupport::jpegBytes(recipe);
     QTest::newRow("text file") << "notes.txt" << QByteArray("hello\n") << 48;
     QTest::newRow("jpg holding no JPEG") << "fake.jpg" << QByteArray("plain text") << 48;
     QTest::newRow("truncated JPEG") << "cut.JPG" << jpeg.left(jpeg.size() / 2) << 64;

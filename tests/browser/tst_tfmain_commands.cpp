@@ -72,10 +72,10 @@ bool writeDated(const QByteArray &path, const QByteArray &bytes)
 
 QByteArray jpeg(int width, int height)
 {
-    testsupport::JpegSpec spec;
-    spec.width = width;
-    spec.height = height;
-    return testsupport::jpegBytes(spec);
+    testsupport::JpegRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    return testsupport::jpegBytes(recipe);
 }
 
 bool drawsSomething(const QImage &image)

@@ -55,10 +55,10 @@ bool writeDated(const QByteArray &path, const QByteArray &bytes)
 
 QByteArray plainJpeg(int width, int height)
 {
-    testsupport::JpegSpec spec;
-    spec.width = width;
-    spec.height = height;
-    return testsupport::jpegBytes(spec);
+    testsupport::JpegRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    return testsupport::jpegBytes(recipe);
 }
 
 QStringList facts(const StringGrid &grid)

@@ -25,21 +25,21 @@ using namespace morvane;
 using morvane::test::inFolder;
 using morvane::test::makeFolder;
 using morvane::testsupport::JpegColour;
-using morvane::testsupport::JpegSpec;
+using morvane::testsupport::JpegRecipe;
 
 namespace {
 
 bool writeJpeg(const QByteArray &path, int w, int h, bool progressive = false)
 {
-    JpegSpec spec;
-    spec.width = w;
-    spec.height = h;
-    spec.progressive = progressive;
-    spec.colour = JpegColour::Rgb;
-    spec.c0 = 200;
-    spec.c1 = 30;
-    spec.c2 = 30;
-    return test::writeFile(path, testsupport::jpegBytes(spec));
+    JpegRecipe recipe;
+    recipe.width = w;
+    recipe.height = h;
+    recipe.progressive = progressive;
+    recipe.colour = JpegColour::Rgb;
+    recipe.c0 = 200;
+    recipe.c1 = 30;
+    recipe.c2 = 30;
+    return test::writeFile(path, testsupport::jpegBytes(recipe));
 }
 
 // Pixels of `image` that are not white, inside and outside `rect`, and white ones inside it.

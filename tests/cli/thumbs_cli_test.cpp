@@ -72,13 +72,13 @@ protected:
     // A solid-colour JPEG of the given size.
     void writeJpeg(const std::string &name, int w, int h, quint8 r, quint8 g, quint8 b)
     {
-        morvane::testsupport::JpegSpec spec;
-        spec.width = w;
-        spec.height = h;
-        spec.c0 = r;
-        spec.c1 = g;
-        spec.c2 = b;
-        write(name, morvane::testsupport::jpegBytes(spec));
+        morvane::testsupport::JpegRecipe recipe;
+        recipe.width = w;
+        recipe.height = h;
+        recipe.c0 = r;
+        recipe.c1 = g;
+        recipe.c2 = b;
+        write(name, morvane::testsupport::jpegBytes(recipe));
     }
 
     Result run(const std::string &args) const

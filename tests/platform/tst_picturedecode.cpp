@@ -14,7 +14,7 @@
 
 using morvane::platform::decodeJpeg;
 using morvane::testsupport::JpegColour;
-using morvane::testsupport::JpegSpec;
+using morvane::testsupport::JpegRecipe;
 
 Q_DECLARE_METATYPE(JpegColour)
 
@@ -81,11 +81,11 @@ void TestPictureDecode::jpegScaledSize()
     QFETCH(int, shift);
     QFETCH(bool, progressive);
     QFETCH(QSize, expected);
-    JpegSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.progressive = progressive;
-    const QByteArray bytes = morvane::testsupport::jpegBytes(spec);
+    JpegRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    recipe.progressive = progressive;
+    const QByteArray bytes = morvane::testsupport::jpegBytes(recipe);
     QVERIFY(!bytes.isEmpty());
     const auto picture = decodeBytes(bytes, shift);
     QVERIFY(picture.has_value());
@@ -133,17 +133,17 @@ void TestPictureDecode::jpegColours()
     QFETCH(int, c2);
     QFETCH(int, c3);
     QFETCH(QColor, expected);
-    JpegSpec spec;
-    spec.width = 64;
-    spec.height = 48;
-    spec.colour = colour;
-    spec.progressive = progressive;
-    spec.quality = 95;
-    spec.c0 = static_cast<unsigned char>(c0);
-    spec.c1 = static_cast<unsigned char>(c1);
-    spec.c2 = static_cast<unsigned char>(c2);
-    spec.c3 = static_cast<unsigned char>(c3);
-    const QByteArray bytes = morvane::testsupport::jpegBytes(spec);
+    JpegRecipe recipe;
+    recipe.width = 64;
+    recipe.height = 48;
+    recipe.colour = colour;
+    recipe.progressive = progressive;
+    recipe.quality = 95;
+    recipe.c0 = static_cast<unsigned char>(c0);
+    recipe.c1 = static_cast<unsigned char>(c1);
+    recipe.c2 = static_cast<unsigned char>(c2);
+    recipe.c3 = static_cast<unsigned char>(c3);
+    const QByteArray bytes = morvane::testsupport::jpegBytes(recipe);
     QVERIFY(!bytes.isEmpty());
     for (int shift = 0; shift <= 3; ++shift) {
         const auto picture = decodeBytes(bytes, shift);
@@ -166,12 +166,12 @@ void TestPictureDecode::jpegFailures_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("shift");
-    JpegSpec spec;
-    spec.width = 320;
-    spec.height = 240;
-    const QByteArray good = morvane::testsupport::jpegBytes(spec);
-    spec.progressive = true;
-    const QByteArray progressive = morvane::testsupport::jpegBytes(spec);
+    JpegRecipe recipe;
+    recipe.width = 320;
+    recipe.height = 240;
+    const QByteArray good = morvane::testsupport::jpegBytes(recipe);
+    recipe.progressive = true;
+    const QByteArray progressive = morvane::testsupport::jpegBytes(recipe);
     QTest::newRow("text") << QByteArray("this is no picture\n") << 3;
     QTest::newRow("empty") << QByteArray() << 3;
     QTest::newRow("start of image marker only") << QByteArray("\xFF\xD8", 2) << 3;
@@ -235,7 +235,7 @@ void TestPictureDecode::qtReaders_data()
     QTest::newRow("icon 48 half transparent")
         << icoBytes(48, 255, 0, 0, 128) << true << QSize(48, 48) << QColor(255, 0, 0) << true;
     QTest::newRow("bitmap named but jpeg inside")
-        << jpegBytes(JpegSpec {}) << false << QSize() << QColor() << false;
+        << jpegBytes(JpegRecipe {}) << false << QSize() << QColor() << false;
     QTest::newRow("icon named but bitmap inside")
         << bmpBytes(8, 8, 1, 2, 3) << true << QSize() << QColor() << false;
     QTest::newRow("bitmap truncated header")

@@ -35,29 +35,29 @@ namespace {
             out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
     }
 
-    bool compress(const JpegSpec &spec, unsigned char **buffer, unsigned long *size)
+    bool compress(const JpegRecipe &recipe, unsigned char **buffer, unsigned long *size)
     {
         jpeg_compress_struct cinfo {};
         ErrorManager err {};
         cinfo.err = jpeg_std_error(&err.pub);
         err.pub.error_exit = onError;
-        const int components = spec.colour == JpegColour::Rgb ? 3
-            : spec.colour == JpegColour::Grey                 ? 1
+        const int components = recipe.colour == JpegColour::Rgb ? 3
+            : recipe.colour == JpegColour::Grey                 ? 1
                                                               : 4;
-        std::vector<unsigned char> row(static_cast<std::size_t>(spec.width * components));
-        for (int x = 0; x < spec.width; ++x) {
+        std::vector<unsigned char> row(static_cast<std::size_t>(recipe.width * components));
+        for (int x = 0; x < recipe.width; ++x) {
             unsigned char *p = row.data() + x * components;
             if (components == 1) {
-                p[0] = spec.c0;
+                p[0] = recipe.c0;
             } else if (components == 3) {
-                p[0] = spec.c0;
-                p[1] = spec.c1;
-                p[2] = spec.c2;
+                p[0] = recipe.c0;
+                p[1] = recipe.c1;
+                p[2] = recipe.c2;
             } else { // inverted CMYK, as Adobe applications store it
-                p[0] = static_cast<unsigned char>(255 - spec.c0);
-                p[1] = static_cast<unsigned char>(255 - spec.c1);
-                p[2] = static_cast<unsigned char>(255 - spec.c2);
-                p[3] = static_cast<unsigned char>(255 - spec.c3);
+                p[0] = static_cast<unsigned char>(255 - recipe.c0);
+                p[1] = static_cast<unsigned char>(255 - recipe.c1);
+                p[2] = static_cast<unsigned char>(255 - recipe.c2);
+                p[3] = static_cast<unsigned char>(255 - recipe.c3);
             }
         }
         if (setjmp(err.jump) != 0) {
@@ -66,19 +66,19 @@ namespace {
         }
         jpeg_create_compress(&cinfo);
         jpeg_mem_dest(&cinfo, buffer, size);
-        cinfo.image_width = static_cast<JDIMENSION>(spec.width);
-        cinfo.image_height = static_cast<JDIMENSION>(spec.height);
+        cinfo.image_width = static_cast<JDIMENSION>(recipe.width);
+        cinfo.image_height = static_cast<JDIMENSION>(recipe.height);
         cinfo.input_components = components;
         cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE
             : components == 3                  ? JCS_RGB
                                                : JCS_CMYK;
         jpeg_set_defaults(&cinfo);
-        if (spec.colour == JpegColour::Ycck)
+        if (recipe.colour == JpegColour::Ycck)
             jpeg_set_colorspace(&cinfo, JCS_YCCK); // writes the Adobe marker, transform 2
-        else if (spec.colour == JpegColour::Cmyk)
+        else if (recipe.colour == JpegColour::Cmyk)
             jpeg_set_colorspace(&cinfo, JCS_CMYK); // writes the Adobe marker, transform 0
-        jpeg_set_quality(&cinfo, spec.quality, TRUE);
-        if (spec.progressive)
+        jpeg_set_quality(&cinfo, recipe.quality, TRUE);
+        if (recipe.progressive)
             jpeg_simple_progression(&cinfo);
         jpeg_start_compress(&cinfo, TRUE);
         JSAMPROW rows[1] = {row.data()};
@@ -91,12 +91,12 @@ namespace {
 
 } // namespace
 
-QByteArray jpegBytes(const JpegSpec &spec)
+QByteArray jpegBytes(const JpegRecipe &recipe)
 {
     unsigned char *buffer = nullptr;
     unsigned long size = 0;
     QByteArray out;
-    if (compress(spec, &buffer, &size))
+    if (compress(recipe, &buffer, &size))
         out = QByteArray(reinterpret_cast<const char *>(buffer), static_cast<qsizetype>(size));
     std::free(buffer);
     return out;

@@ -11,7 +11,7 @@ namespace morvane::testsupport {
 
 enum class JpegColour { Rgb, Grey, Cmyk, Ycck };
 
-struct JpegSpec
+struct JpegRecipe
 {
     int width = 16;
     int height = 16;
@@ -24,7 +24,7 @@ struct JpegSpec
 };
 
 // The compressed bytes (empty when libjpeg failed).
-[[nodiscard]] QByteArray jpegBytes(const JpegSpec &spec);
+[[nodiscard]] QByteArray jpegBytes(const JpegRecipe &recipe);
 
 // A 24-bit uncompressed BMP of one colour, bottom-up rows.
 [[nodiscard]] QByteArray bmpBytes(int width, int height, quint8 r, quint8 g, quint8 b);
