@@ -26,6 +26,10 @@ struct ListEntry
     QByteArray nativeName;
     QImage image;
     QStringList record;
+
+    // The kind flag: "0" a picture, "1" any other file.
+    [[nodiscard]] bool isPicture() const { return record.value(KindFlag) == u"0"; }
+    [[nodiscard]] bool isOtherFile() const { return record.value(KindFlag) == u"1"; }
 };
 
 } // namespace morvane

@@ -18,19 +18,6 @@ namespace {
         });
     }
 
-    std::vector<char> rowsOf(const QItemSelection &selection, int count)
-    {
-        std::vector<char> rows(static_cast<std::size_t>(count), 0);
-        for (const QItemSelectionRange &r : selection) {
-            if (!r.isValid())
-                continue;
-            const int last = std::min(r.bottom(), count - 1);
-            for (int row = std::max(r.top(), 0); row <= last; ++row)
-                rows[static_cast<std::size_t>(row)] = 1;
-        }
-        return rows;
-    }
-
     // The runs of rows where `in` is set and `out` is not.
     QItemSelection runs(
         const QAbstractItemModel &model, const std::vector<char> &in, const std::vector<char> &out)
@@ -52,6 +39,19 @@ namespace {
     }
 
 } // namespace
+
+std::vector<char> selectedRowFlags(const QItemSelection &selection, int count)
+{
+    std::vector<char> rows(static_cast<std::size_t>(std::max(count, 0)), 0);
+    for (const QItemSelectionRange &r : selection) {
+        if (!r.isValid() || r.parent().isValid())
+            continue;
+        const int last = std::min(r.bottom(), count - 1);
+        for (int row = std::max(r.top(), 0); row <= last; ++row)
+            rows[static_cast<std::size_t>(row)] = 1;
+    }
+    return rows;
+}
 
 void ListSelectionModel::select(
     const QItemSelection &selection, QItemSelectionModel::SelectionFlags command)
@@ -78,8 +78,8 @@ void ListSelectionModel::select(
             selection, command & ~QItemSelectionModel::SelectionFlags(Clear));
     }
     const int count = m->rowCount();
-    const std::vector<char> oldRows = rowsOf(before, count);
-    const std::vector<char> newRows = rowsOf(this->selection(), count);
+    const std::vector<char> oldRows = selectedRowFlags(before, count);
+    const std::vector<char> newRows = selectedRowFlags(this->selection(), count);
     const QItemSelection selected = runs(*m, newRows, oldRows);
     const QItemSelection deselected = runs(*m, oldRows, newRows);
     if (!selected.isEmpty() || !deselected.isEmpty())

@@ -3,6 +3,8 @@
 
 #include <QItemSelectionModel>
 
+#include <vector>
+
 namespace morvane {
 
 // The selection model of the file list. It selects exactly as QItemSelectionModel does and
@@ -11,6 +13,11 @@ namespace morvane {
 // Qt compares every old range with every new one and splits them one at a time, which costs
 // seconds when both sides hold thousands of ranges (pictures only, in a folder where pictures
 // and other files alternate). UI thread only.
+// One flag per row of a flat list of `count` rows, set where `selection` holds the row. The cost
+// is the count plus the size of the ranges, however scattered the selected rows are (asking the
+// selection model row by row would search its ranges once per row).
+[[nodiscard]] std::vector<char> selectedRowFlags(const QItemSelection &selection, int count);
+
 class ListSelectionModel : public QItemSelectionModel
 {
     Q_OBJECT

@@ -81,6 +81,12 @@ TfMain::TfMain(QString settingsPath, const QString &treeRoot, QWidget *parent)
 
 TfMain::~TfMain() = default;
 
+QString TfMain::filePathOf(const QString &caption) const
+{
+    return QString::fromStdString(
+        browser::filePath(FolderPath.toStdString(), caption.toStdString()));
+}
+
 void TfMain::buildLayout(const QString &treeRoot)
 {
     auto *central = new QWidget(this);

@@ -203,6 +203,8 @@ private:
     // Selects exactly the items `pick` accepts, in one change of the selection, and gives the
     // list the focus.
     void selectOnly(const std::function<bool(const ListEntry &)> &pick);
+    // FolderPath + "/" + caption: the full path of a listed file as it is shown and handed on.
+    [[nodiscard]] QString filePathOf(const QString &caption) const;
     // List index of the first selected item in list order, or -1.
     [[nodiscard]] int firstSelectedRow() const;
     // Hands `url` to the desktop; a desktop that cannot start any handler is reported.

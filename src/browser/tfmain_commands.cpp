@@ -3,7 +3,6 @@
 // dialogs, Explorer and help.
 #include "app/usererror.h"
 #include "browser/filelistmodel.h"
-#include "browser/folderpath.h"
 #include "browser/tfmain.h"
 #include "platform/folderscan.h"
 
@@ -29,12 +28,6 @@ namespace {
         window->activateWindow();
     }
 
-    QString fullPath(const QString &folder, const QString &caption)
-    {
-        const std::string p = browser::filePath(folder.toStdString(), caption.toStdString());
-        return QString::fromUtf8(p.data(), static_cast<qsizetype>(p.size()));
-    }
-
 } // namespace
 
 platform::Desktop &TfMain::desktop()
@@ -58,24 +51,24 @@ void TfMain::actOpenExecute()
     if (first < 0)
         return;
     const ListEntry &x = m_list->entry(first);
-    if (x.record.value(KindFlag) != QStringLiteral("0")) {
+    if (!x.isPicture()) {
         openOnDesktop(platform::fileUrl(platform::joinNative(m_folderNative, x.nativeName)),
-            fullPath(FolderPath, x.caption));
+            filePathOf(x.caption));
         return;
     }
 
     PictureList.clear();
     for (int row = 0; row < m_list->count(); ++row) {
         const ListEntry &e = m_list->entry(row);
-        if (e.record.value(KindFlag) != QStringLiteral("0"))
+        if (!e.isPicture())
             continue;
-        PictureList << fullPath(FolderPath, e.caption) << e.record.value(SizeField)
+        PictureList << filePathOf(e.caption) << e.record.value(SizeField)
                     << e.record.value(DateTimeField) << e.record.value(WidthField)
                     << e.record.value(HeightField);
     }
     OpenRequested = true;
     if (fView != nullptr) {
-        fView->OpenPath = fullPath(FolderPath, x.caption);
+        fView->OpenPath = filePathOf(x.caption);
         showWindow(fView);
     }
 }

@@ -60,6 +60,7 @@ void TfMain::buildActions()
         {&TfMain::actReName, "edit", "名前の変更(&R)...",      2},
     };
     // clang-format on
+    const std::array<QIcon, 4> images = toolImages(); // probes the theme once for all four
     for (const ActionRow &r : rows) {
         auto *a = new QAction(QString::fromUtf8(r.caption), this);
         a->setProperty("category", QString::fromLatin1(r.category));
@@ -68,7 +69,7 @@ void TfMain::buildActions()
         // decides whether to cut it, and the longest one would then lose its middle.
         a->setIconText(a->text().remove(u'&'));
         if (r.image >= 0)
-            a->setIcon(toolImage(r.image));
+            a->setIcon(images[static_cast<std::size_t>(r.image)]);
         a->setMenuRole(QAction::NoRole);
         this->*r.member = a;
     }

@@ -5,7 +5,6 @@
 #include "app/usererror.h"
 #include "browser/census.h"
 #include "browser/filelistmodel.h"
-#include "browser/folderpath.h"
 #include "browser/listselectionmodel.h"
 #include "browser/picturebytes.h"
 #include "browser/selectionpanel.h"
@@ -26,29 +25,6 @@ namespace morvane {
 namespace {
 
     constexpr int kFileRows = 6; // header, four file facts, one empty row
-    const QString kPicture = QStringLiteral("0");
-
-    QString fromUtf8(const std::string &s)
-    {
-        return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-    }
-
-    // Marks the selected rows of a list of `count` rows. The cost is the count plus the size of
-    // the selection's ranges, so a change of the selection costs linear time however scattered
-    // the selected items are (asking the selection model row by row would cost a search of its
-    // ranges per row).
-    std::vector<char> selectedRows(const QItemSelection &selection, int count)
-    {
-        std::vector<char> selected(static_cast<std::size_t>(count), 0);
-        for (const QItemSelectionRange &r : selection) {
-            if (!r.isValid() || r.parent().isValid())
-                continue;
-            const int last = std::min(r.bottom(), count - 1);
-            for (int row = std::max(r.top(), 0); row <= last; ++row)
-                selected[static_cast<std::size_t>(row)] = 1;
-        }
-        return selected;
-    }
 
 } // namespace
 
@@ -80,7 +56,7 @@ void TfMain::ListView1SelectItem()
     SelectedNames.clear();
     const int count = m_list->count();
     const std::vector<char> selected =
-        selectedRows(ListView1->selectionModel()->selection(), count);
+        selectedRowFlags(ListView1->selectionModel()->selection(), count);
 
     int first = -1;
     int last = -1;
@@ -97,32 +73,31 @@ void TfMain::ListView1SelectItem()
         SelectedNames.append(e.caption);
         bytes += browser::recordedSize(e.record.value(SizeField).toStdString());
     }
-    setPanelText(0, fromUtf8(browser::positionText(CensusText.toStdString(), first + 1)));
-    setPanelText(1, fromUtf8(browser::selectionText(selectedCount, bytes)));
+    setPanelText(
+        0, QString::fromStdString(browser::positionText(CensusText.toStdString(), first + 1)));
+    setPanelText(1, QString::fromStdString(browser::selectionText(selectedCount, bytes)));
     if (selectedCount != 1)
         return; // the third panel and the grid keep what they show
 
     SelectedIndex = last;
     const ListEntry &e = m_list->entry(last);
     const QStringList &record = e.record;
-    const bool picture = record.value(KindFlag) == kPicture;
+    const bool picture = e.isPicture();
     QString exifError;
     QString sizeText;
     if (picture) {
         const QByteArray native = platform::joinNative(m_folderNative, e.nativeName);
         if (browser::isRegularFile(native)) {
-            exifError = ExifList(
-                fromUtf8(browser::filePath(FolderPath.toStdString(), e.caption.toStdString())),
-                native);
+            exifError = ExifList(filePathOf(e.caption), native);
         } else {
             // The file has gone: no Exif walk, and no rows of the file shown before under this
             // file's name.
             StringGrid1->setGridRowCount(kFileRows);
         }
-        sizeText = fromUtf8(browser::pictureSizeText(
+        sizeText = QString::fromStdString(browser::pictureSizeText(
             record.value(WidthField).toStdString(), record.value(HeightField).toStdString()));
     } else {
-        sizeText = fromUtf8(std::string(browser::kNoPictureSizeText));
+        sizeText = QString::fromStdString(std::string(browser::kNoPictureSizeText));
     }
     setPanelText(2, sizeText);
 
@@ -174,11 +149,11 @@ QString TfMain::ExifList(const QString &path, const QByteArray &nativePath)
     StringGrid1->setGridRowCount(firstRow + static_cast<int>(result.rows.size()));
     int row = firstRow;
     for (const exif::ExifRow &r : result.rows) {
-        StringGrid1->setCell(0, row, fromUtf8(r.label));
-        StringGrid1->setCell(1, row, fromUtf8(r.value));
+        StringGrid1->setCell(0, row, QString::fromStdString(r.label));
+        StringGrid1->setCell(1, row, QString::fromStdString(r.value));
         ++row;
     }
-    return result.error ? fromUtf8(result.error->message) : QString();
+    return result.error ? QString::fromStdString(result.error->message) : QString();
 }
 
 int TfMain::firstSelectedRow() const
@@ -217,7 +192,7 @@ void TfMain::selectOnly(const std::function<bool(const ListEntry &)> &pick)
 void TfMain::actAllExecute()
 {
     selectOnly([](const ListEntry &e) {
-        return e.record.value(KindFlag) == kPicture;
+        return e.isPicture();
     });
 }
 
@@ -231,7 +206,7 @@ void TfMain::N22Click()
 void TfMain::N23Click()
 {
     selectOnly([](const ListEntry &e) {
-        return e.record.value(KindFlag) == QStringLiteral("1");
+        return e.isOtherFile();
     });
 }
 

@@ -107,17 +107,14 @@ namespace {
     bool writeSheet(
         const FileListModel &list, int boxSize, const QString &census, const QString &path)
     {
-        std::vector<const ListEntry *> sorted;
-        sorted.reserve(static_cast<std::size_t>(list.count()));
-        for (int row = 0; row < list.count(); ++row)
-            sorted.push_back(&list.entry(row));
-        if (sorted.size() > kSheetItems) {
+        int count = list.count();
+        if (count > static_cast<int>(kSheetItems)) {
             std::fprintf(stderr,
-                "morvane-cli thumbs: シートには一覧順の最初の %zu 件だけを載せます（全 %zu "
+                "morvane-cli thumbs: シートには一覧順の最初の %zu 件だけを載せます（全 %d "
                 "件）。\n",
                 kSheetItems,
-                sorted.size());
-            sorted.resize(kSheetItems);
+                count);
+            count = static_cast<int>(kSheetItems);
         }
         QFont font(QStringLiteral("IPAPGothic"));
         font.setPixelSize(12);
@@ -127,7 +124,6 @@ namespace {
         const int cellWidth = std::max(boxSize, 120);
         const int lineHeight = metrics.height();
         const int cellHeight = boxSize + 4 + lineHeight;
-        const int count = static_cast<int>(sorted.size());
         const int columns = std::clamp(
             static_cast<int>(std::ceil(std::sqrt(count * 1.5))), 1, std::max(1, 1600 / cellWidth));
         const int rows = std::max(1, (count + columns - 1) / columns);
@@ -147,10 +143,9 @@ namespace {
         for (int i = 0; i < count; ++i) {
             const int x = gap + (i % columns) * (cellWidth + gap);
             const int y = headerHeight + (i / columns) * (cellHeight + gap);
-            painter.drawImage(
-                x + (cellWidth - boxSize) / 2, y, sorted[static_cast<std::size_t>(i)]->image);
-            const QString caption = metrics.elidedText(
-                sorted[static_cast<std::size_t>(i)]->caption, Qt::ElideMiddle, cellWidth);
+            const ListEntry &e = list.entry(i);
+            painter.drawImage(x + (cellWidth - boxSize) / 2, y, e.image);
+            const QString caption = metrics.elidedText(e.caption, Qt::ElideMiddle, cellWidth);
             painter.drawText(
                 QRect(x, y + boxSize + 4, cellWidth, lineHeight), Qt::AlignHCenter, caption);
         }
