@@ -1,35 +1,112 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Helpers for the main window's selection and command tests: camera-like JPEG files that decode
-// and carry Exif, a catcher for message boxes, and clicks on list items.
+// Helpers for the main window tests: a fresh desktop folder for every test, dated files,
+// camera-like JPEG files that decode and carry Exif, a catcher for message boxes, and clicks on
+// list items.
 #pragma once
 
 #include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
 #include "browser/tfmain_grid.h"
 #include "exif/exifreader.h"
+#include "platform/foldertree.h"
 #include "support/imagefixtures.h"
 #include "support/jpegbuilder.h"
+#include "support/tempfolder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QListView>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace morvane::test {
+
+// The date text the window shows for a file written by writeDated.
+inline const QString kDate = QStringLiteral("2004/05/12 9:05:30");
+
+// Writes `bytes` to `path` and dates it 2004-05-12 09:05:31, local time.
+inline bool writeDated(const QByteArray &path, const QByteArray &bytes)
+{
+    return writeFile(path, bytes) && setModified(path, 2004, 5, 12, 9, 5, 31);
+}
+
+// A JPEG of `width` x `height` pixels of one colour.
+inline QByteArray plainJpeg(int width, int height)
+{
+    testsupport::JpegRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    return testsupport::jpegBytes(recipe);
+}
+
+// The captions of the list, in list order.
+inline QStringList captions(const FileListModel &m)
+{
+    QStringList out;
+    for (int r = 0; r < m.count(); ++r)
+        out << m.entry(r).caption;
+    return out;
+}
+
+// The base of the main window test classes: a temporary folder holding the tree's desktop
+// folder "desk" and, beside it, the settings file; made afresh for every test.
+class DeskTest : public QObject
+{
+protected:
+    // For init(): the temporary folder and the desktop folder in it.
+    [[nodiscard]] bool makeDesk()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        if (!m_dir->isValid())
+            return false;
+        m_desk = inFolder(nativeOf(*m_dir), "desk");
+        m_settings = m_dir->filePath(QStringLiteral("morvane.ini"));
+        return makeFolder(m_desk);
+    }
+
+    // For cleanup(): everything removed by native names, then every window gone.
+    void clearDesk()
+    {
+        QVERIFY(removeContents(nativeOf(*m_dir)));
+        m_dir.reset();
+        QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+    }
+
+    // A main window on `folder`, shown and exposed when `show`; `prepare` runs on it before the
+    // folder is chosen. Null when the folder cannot be chosen or the window is not exposed.
+    [[nodiscard]] std::unique_ptr<TfMain> openOn(const QByteArray &folder,
+        bool show = true,
+        const std::function<void(TfMain &)> &prepare = {}) const
+    {
+        auto w = std::make_unique<TfMain>(m_settings, QFile::decodeName(m_desk));
+        if (prepare)
+            prepare(*w);
+        if (!w->ShellTreeView1->selectPath(folder))
+            return nullptr;
+        if (show) {
+            w->show();
+            if (!QTest::qWaitForWindowExposed(w.get()))
+                return nullptr;
+        }
+        return w;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QByteArray m_desk;
+    QString m_settings;
+};
 
 // A JPEG of `width` x `height` pixels that decodes, with the Exif segment holding `tiff` right
 // after its start-of-image marker, as a camera writes it.
 inline QByteArray cameraJpeg(int width, int height, const std::vector<std::uint8_t> &tiff)
 {
-    testsupport::JpegRecipe recipe;
-    recipe.width = width;
-    recipe.height = height;
-    const QByteArray picture = testsupport::jpegBytes(recipe);
+    const QByteArray picture = plainJpeg(width, height);
     if (picture.size() < 2)
         return {};
     testsupport::JpegOptions options;

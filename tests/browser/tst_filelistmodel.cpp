@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/filelistmodel.h"
+#include "tfmain_testing.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -8,6 +9,7 @@
 #include <algorithm>
 
 using namespace morvane;
+using morvane::test::captions;
 
 namespace {
 
@@ -19,14 +21,6 @@ ListEntry entryNamed(const QString &caption)
     e.record =
         QStringList {QStringLiteral("1"), QStringLiteral("7"), QString(), QString(), QString()};
     return e;
-}
-
-QStringList captions(const FileListModel &m)
-{
-    QStringList out;
-    for (int r = 0; r < m.count(); ++r)
-        out << m.entry(r).caption;
-    return out;
 }
 
 // The list's order for these captions, worked out by hand: case is ignored (a tie keeps the

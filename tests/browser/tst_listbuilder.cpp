@@ -4,7 +4,9 @@
 // date text, and the decoding pool giving exactly the single-thread list.
 #include "browser/listbuilder.h"
 #include "platform/folderscan.h"
+#include "support/imagecheck.h"
 #include "support/imagefixtures.h"
+#include "support/tempfolder.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -20,6 +22,8 @@ using morvane::ListEntry;
 using morvane::browser::ListBuilder;
 using morvane::browser::ListBuildOptions;
 using morvane::browser::ListBuildResult;
+using morvane::testsupport::Coverage;
+using morvane::testsupport::coverage;
 using morvane::testsupport::JpegColour;
 using morvane::testsupport::JpegRecipe;
 
@@ -54,34 +58,6 @@ const ListEntry *find(const Built &built, const QString &caption)
     return nullptr;
 }
 
-bool isWhite(QRgb p)
-{
-    return (p & 0xFFFFFFu) == 0xFFFFFFu;
-}
-
-// Counts pixels of `image` inside and outside `rect` that are not white.
-struct Coverage
-{
-    int insideWhite = 0;
-    int insideColoured = 0;
-    int outsideColoured = 0;
-};
-
-Coverage coverage(const QImage &image, const QRect &rect)
-{
-    Coverage c;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const bool white = isWhite(image.pixel(x, y));
-            if (rect.contains(x, y))
-                (white ? c.insideWhite : c.insideColoured)++;
-            else if (!white)
-                c.outsideColoured++;
-        }
-    }
-    return c;
-}
-
 bool writeJpeg(const QString &path,
     int w,
     int h,
@@ -98,21 +74,6 @@ bool writeJpeg(const QString &path,
     recipe.c2 = 90;
     recipe.c3 = colour == JpegColour::Cmyk ? 60 : 0;
     return morvane::testsupport::writeFile(path, morvane::testsupport::jpegBytes(recipe));
-}
-
-bool setLocalTime(const QString &path, int y, int mo, int d, int h, int mi, int s)
-{
-    std::tm t {};
-    t.tm_year = y - 1900;
-    t.tm_mon = mo - 1;
-    t.tm_mday = d;
-    t.tm_hour = h;
-    t.tm_min = mi;
-    t.tm_sec = s;
-    t.tm_isdst = -1;
-    const time_t when = std::mktime(&t);
-    const timespec times[2] = {{when, 0}, {when, 0}};
-    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
 }
 
 } // namespace
@@ -338,9 +299,12 @@ void TestListBuilder::recordAndSums()
     QVERIFY(morvane::testsupport::writeFile(
         dir.filePath("c.bmp"), morvane::testsupport::bmpBytes(10, 10, 1, 2, 3)));
     // Seconds are cut to the two-second stamp; midnight shows the date alone.
-    QVERIFY(setLocalTime(dir.filePath("a.jpg"), 2004, 5, 12, 9, 5, 31));
-    QVERIFY(setLocalTime(dir.filePath("b.txt"), 2019, 12, 31, 0, 0, 1));
-    QVERIFY(setLocalTime(dir.filePath("c.bmp"), 1999, 1, 2, 23, 59, 58));
+    QVERIFY(morvane::test::setModified(
+        QFile::encodeName(dir.filePath("a.jpg")), 2004, 5, 12, 9, 5, 31));
+    QVERIFY(morvane::test::setModified(
+        QFile::encodeName(dir.filePath("b.txt")), 2019, 12, 31, 0, 0, 1));
+    QVERIFY(morvane::test::setModified(
+        QFile::encodeName(dir.filePath("c.bmp")), 1999, 1, 2, 23, 59, 58));
 
     const Built built = buildFolder(dir.path(), 48, 3, 1);
     QVERIFY(built.result.completed);

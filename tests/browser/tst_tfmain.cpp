@@ -3,8 +3,7 @@
 #include "browser/tfmain.h"
 #include "browser/tfmain_delegate.h"
 #include "browser/tfmain_grid.h"
-#include "platform/foldertree.h"
-#include "support/tempfolder.h"
+#include "tfmain_testing.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,20 +28,13 @@
 int runFileListModelTests(int argc, char **argv);
 
 using namespace morvane;
+using morvane::test::captions;
 using morvane::test::inFolder;
 using morvane::test::makeFolder;
 using morvane::test::writeFile;
 using morvane::test::writeFileOfSize;
 
 namespace {
-
-QStringList captions(const FileListModel &m)
-{
-    QStringList out;
-    for (int r = 0; r < m.count(); ++r)
-        out << m.entry(r).caption;
-    return out;
-}
 
 // A menu's items as text: an action's caption, "-" for a separator, ">" + title for a submenu.
 QStringList menuItems(const QMenu *menu)
@@ -76,7 +68,7 @@ QString censusLine(int files, const char *bytesPart)
 
 } // namespace
 
-class TestTfMain : public QObject
+class TestTfMain : public test::DeskTest
 {
     Q_OBJECT
 
@@ -117,10 +109,6 @@ private slots:
 private:
     std::unique_ptr<TfMain> makeMain();
     bool writeSettings(const QByteArray &bytes);
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QByteArray m_desk; // the tree's desktop folder
-    QString m_settings;
 };
 
 void TestTfMain::initTestCase()
@@ -130,18 +118,12 @@ void TestTfMain::initTestCase()
 
 void TestTfMain::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_desk = inFolder(test::nativeOf(*m_dir), "desk");
-    QVERIFY(makeFolder(m_desk));
-    m_settings = m_dir->filePath(QStringLiteral("morvane.ini"));
+    QVERIFY(makeDesk());
 }
 
 void TestTfMain::cleanup()
 {
-    QVERIFY(test::removeContents(test::nativeOf(*m_dir)));
-    m_dir.reset();
-    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+    clearDesk();
 }
 
 std::unique_ptr<TfMain> TestTfMain::makeMain()

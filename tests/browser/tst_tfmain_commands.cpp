@@ -27,12 +27,13 @@
 using namespace morvane;
 using morvane::test::clickItem;
 using morvane::test::inFolder;
+using morvane::test::kDate;
 using morvane::test::makeFolder;
 using morvane::test::ModalCatcher;
+using morvane::test::plainJpeg;
+using morvane::test::writeDated;
 
 namespace {
-
-const QString kDate = QStringLiteral("2004/05/12 9:05:30");
 
 // Records what would have been handed to the desktop.
 class RecordingDesktop : public platform::Desktop
@@ -65,19 +66,6 @@ protected:
     }
 };
 
-bool writeDated(const QByteArray &path, const QByteArray &bytes)
-{
-    return test::writeFile(path, bytes) && test::setModified(path, 2004, 5, 12, 9, 5, 31);
-}
-
-QByteArray jpeg(int width, int height)
-{
-    testsupport::JpegRecipe recipe;
-    recipe.width = width;
-    recipe.height = height;
-    return testsupport::jpegBytes(recipe);
-}
-
 bool drawsSomething(const QImage &image)
 {
     const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
@@ -92,7 +80,7 @@ bool drawsSomething(const QImage &image)
 
 } // namespace
 
-class TestTfMainCommands : public QObject
+class TestTfMainCommands : public test::DeskTest
 {
     Q_OBJECT
 
@@ -127,8 +115,6 @@ private:
     }
     void select(TfMain &w, const QList<int> &rows);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QByteArray m_desk;
     QByteArray m_mixed; // a.txt b.jpg c.txt d.bmp e.bin f.jpg g.txt
     QStringList m_pictureList; // what opening a picture of m_mixed gives, worked out here
     RecordingDesktop *m_desktop = nullptr; // owned by the window under test
@@ -145,15 +131,12 @@ void TestTfMainCommands::initTestCase()
 
 void TestTfMainCommands::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_desk = inFolder(test::nativeOf(*m_dir), "desk");
+    QVERIFY(makeDesk());
     m_mixed = inFolder(m_desk, "mixed");
-    QVERIFY(makeFolder(m_desk));
     QVERIFY(makeFolder(m_mixed));
-    const QByteArray b = jpeg(40, 30);
+    const QByteArray b = plainJpeg(40, 30);
     const QByteArray d = testsupport::bmpBytes(20, 10, 0, 0, 255);
-    const QByteArray f = jpeg(16, 16);
+    const QByteArray f = plainJpeg(16, 16);
     QVERIFY(writeDated(inFolder(m_mixed, "a.txt"), "a"));
     QVERIFY(writeDated(inFolder(m_mixed, "b.jpg"), b));
     QVERIFY(writeDated(inFolder(m_mixed, "c.txt"), "cc"));
@@ -199,27 +182,17 @@ void TestTfMainCommands::cleanup()
     m_rene.reset();
     m_op.reset();
     m_desktop = nullptr;
-    QVERIFY(test::removeContents(test::nativeOf(*m_dir)));
-    m_dir.reset();
-    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+    clearDesk();
 }
 
 std::unique_ptr<TfMain> TestTfMainCommands::openOn(const QByteArray &folder, bool show)
 {
-    auto w = std::make_unique<TfMain>(
-        m_dir->filePath(QStringLiteral("morvane.ini")), QFile::decodeName(m_desk));
-    auto desktop = std::make_unique<RecordingDesktop>();
-    m_desktop = desktop.get();
-    w->setDesktop(std::move(desktop));
-    fMain = w.get();
-    if (!w->ShellTreeView1->selectPath(folder))
-        return nullptr;
-    if (show) {
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get()))
-            return nullptr;
-    }
-    return w;
+    return DeskTest::openOn(folder, show, [this](TfMain &w) {
+        auto desktop = std::make_unique<RecordingDesktop>();
+        m_desktop = desktop.get();
+        w.setDesktop(std::move(desktop));
+        fMain = &w;
+    });
 }
 
 void TestTfMainCommands::select(TfMain &w, const QList<int> &rows)

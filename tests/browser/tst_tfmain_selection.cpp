@@ -32,12 +32,13 @@ using morvane::test::cameraTiff;
 using morvane::test::clickItem;
 using morvane::test::gridRows;
 using morvane::test::inFolder;
+using morvane::test::kDate;
 using morvane::test::makeFolder;
 using morvane::test::ModalCatcher;
+using morvane::test::plainJpeg;
+using morvane::test::writeDated;
 
 namespace {
-
-const QString kDate = QStringLiteral("2004/05/12 9:05:30");
 
 // `bytes` padded with zeros to exactly `size` bytes (after the end-of-image marker, where the
 // decoder does not look), so the sizes in the panels can be worked out by hand.
@@ -46,19 +47,6 @@ QByteArray padded(QByteArray bytes, qsizetype size)
     if (bytes.size() < size)
         bytes.append(QByteArray(size - bytes.size(), '\0'));
     return bytes;
-}
-
-bool writeDated(const QByteArray &path, const QByteArray &bytes)
-{
-    return test::writeFile(path, bytes) && test::setModified(path, 2004, 5, 12, 9, 5, 31);
-}
-
-QByteArray plainJpeg(int width, int height)
-{
-    testsupport::JpegRecipe recipe;
-    recipe.width = width;
-    recipe.height = height;
-    return testsupport::jpegBytes(recipe);
 }
 
 QStringList facts(const StringGrid &grid)
@@ -85,7 +73,7 @@ QStringList expectedFacts(const QString &name, const QString &size, const QStrin
 
 } // namespace
 
-class TestTfMainSelection : public QObject
+class TestTfMainSelection : public test::DeskTest
 {
     Q_OBJECT
 
@@ -113,10 +101,6 @@ private slots:
     void pictureBytes();
 
 private:
-    std::unique_ptr<TfMain> openOn(const QByteArray &folder, bool show = true);
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QByteArray m_desk;
     QByteArray m_photos; // a.txt, b.jpg (camera), c.txt, d.jpg (no Exif), e.bin
 };
 
@@ -127,11 +111,8 @@ void TestTfMainSelection::initTestCase()
 
 void TestTfMainSelection::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_desk = inFolder(test::nativeOf(*m_dir), "desk");
+    QVERIFY(makeDesk());
     m_photos = inFolder(m_desk, "photos");
-    QVERIFY(makeFolder(m_desk));
     QVERIFY(makeFolder(m_photos));
     QVERIFY(writeDated(inFolder(m_photos, "a.txt"), "hello"));
     QVERIFY(writeDated(
@@ -143,23 +124,7 @@ void TestTfMainSelection::init()
 
 void TestTfMainSelection::cleanup()
 {
-    QVERIFY(test::removeContents(test::nativeOf(*m_dir)));
-    m_dir.reset();
-    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
-}
-
-std::unique_ptr<TfMain> TestTfMainSelection::openOn(const QByteArray &folder, bool show)
-{
-    auto w = std::make_unique<TfMain>(
-        m_dir->filePath(QStringLiteral("morvane.ini")), QFile::decodeName(m_desk));
-    if (!w->ShellTreeView1->selectPath(folder))
-        return nullptr;
-    if (show) {
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get()))
-            return nullptr;
-    }
-    return w;
+    clearDesk();
 }
 
 void TestTfMainSelection::singleSelection_data()

@@ -5,9 +5,9 @@
 #include "app/usererror.h"
 #include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
-#include "platform/foldertree.h"
+#include "support/imagecheck.h"
 #include "support/imagefixtures.h"
-#include "support/tempfolder.h"
+#include "tfmain_testing.h"
 
 #include <QApplication>
 #include <QListView>
@@ -24,6 +24,8 @@
 using namespace morvane;
 using morvane::test::inFolder;
 using morvane::test::makeFolder;
+using morvane::testsupport::Coverage;
+using morvane::testsupport::coverage;
 using morvane::testsupport::JpegColour;
 using morvane::testsupport::JpegRecipe;
 
@@ -42,30 +44,6 @@ bool writeJpeg(const QByteArray &path, int w, int h, bool progressive = false)
     return test::writeFile(path, testsupport::jpegBytes(recipe));
 }
 
-// Pixels of `image` that are not white, inside and outside `rect`, and white ones inside it.
-struct Coverage
-{
-    int insideWhite = 0;
-    int insideColoured = 0;
-    int outsideColoured = 0;
-};
-
-Coverage coverage(const QImage &box, const QRect &rect)
-{
-    const QImage image = box.convertToFormat(QImage::Format_RGB32);
-    Coverage c;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const bool white = image.pixel(x, y) == qRgb(255, 255, 255);
-            if (rect.contains(x, y))
-                (white ? c.insideWhite : c.insideColoured)++;
-            else if (!white)
-                c.outsideColoured++;
-        }
-    }
-    return c;
-}
-
 const ListEntry *entryOf(const FileListModel &m, const char *caption)
 {
     const int row = m.findCaption(QString::fromUtf8(caption));
@@ -81,7 +59,7 @@ bool sameImage(const QImage &a, const QImage &b)
 
 } // namespace
 
-class TestTfMainThumbs : public QObject
+class TestTfMainThumbs : public test::DeskTest
 {
     Q_OBJECT
 
@@ -100,10 +78,6 @@ private slots:
     void nestedRebuildLeavesTheListAlone();
 
 private:
-    std::unique_ptr<TfMain> openOn(const QByteArray &folder);
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QByteArray m_desk;
     QByteArray m_photos;
 };
 
@@ -114,28 +88,14 @@ void TestTfMainThumbs::initTestCase()
 
 void TestTfMainThumbs::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_desk = inFolder(test::nativeOf(*m_dir), "desk");
+    QVERIFY(makeDesk());
     m_photos = inFolder(m_desk, "photos");
-    QVERIFY(makeFolder(m_desk));
     QVERIFY(makeFolder(m_photos));
 }
 
 void TestTfMainThumbs::cleanup()
 {
-    QVERIFY(test::removeContents(test::nativeOf(*m_dir)));
-    m_dir.reset();
-    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
-}
-
-std::unique_ptr<TfMain> TestTfMainThumbs::openOn(const QByteArray &folder)
-{
-    auto w = std::make_unique<TfMain>(
-        m_dir->filePath(QStringLiteral("morvane.ini")), QFile::decodeName(m_desk));
-    if (!w->ShellTreeView1->selectPath(folder))
-        return nullptr;
-    return w;
+    clearDesk();
 }
 
 void TestTfMainThumbs::picturesAndOtherFiles_data()
@@ -168,7 +128,7 @@ void TestTfMainThumbs::picturesAndOtherFiles()
         test::writeFile(inFolder(m_photos, "mark.ico"), testsupport::icoBytes(16, 0, 0, 255, 255)));
     QVERIFY(test::writeFile(inFolder(m_photos, "notes.txt"), "hello\n"));
     QVERIFY(test::writeFile(inFolder(m_photos, "fake.jpg"), "no JPEG here"));
-    auto w = openOn(m_photos);
+    auto w = openOn(m_photos, false);
     QVERIFY(w);
     w->SizeItems[static_cast<std::size_t>(sizeItem)]->trigger();
     QCOMPARE(w->boxSize(), box);
@@ -227,7 +187,7 @@ void TestTfMainThumbs::checkedSizeItemRebuildsFromDisk()
 {
     QVERIFY(writeJpeg(inFolder(m_photos, "a.jpg"), 64, 48));
     QVERIFY(test::writeFile(inFolder(m_photos, "b.txt"), "b"));
-    auto w = openOn(m_photos);
+    auto w = openOn(m_photos, false);
     QVERIFY(w);
     QCOMPARE(w->listModel()->count(), 2);
     // Behind the program's back a bitmap is added and the JPEG is overwritten with text.
@@ -262,7 +222,7 @@ void TestTfMainThumbs::qualityRebuildsAtTheNewScale()
     QFETCH(int, item);
     QFETCH(int, drawnHeight);
     QVERIFY(writeJpeg(inFolder(m_photos, "wide.jpg"), 40, 17));
-    auto w = openOn(m_photos);
+    auto w = openOn(m_photos, false);
     QVERIFY(w);
     // Start from another scale, so each row's choice really changes it.
     w->QualityItems[item == 0 ? 3 : 0]->trigger();
@@ -301,7 +261,7 @@ void TestTfMainThumbs::frozenBuildGivesTheSameList()
         }
         QVERIFY(ok);
     }
-    auto w = openOn(m_photos);
+    auto w = openOn(m_photos, false);
     QVERIFY(w);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
@@ -330,7 +290,7 @@ void TestTfMainThumbs::frozenBuildGivesTheSameList()
 void TestTfMainThumbs::buildEndingEarlyKeepsTheCensus()
 {
     QVERIFY(test::writeFile(inFolder(m_photos, "a.txt"), "a"));
-    auto w = openOn(m_photos);
+    auto w = openOn(m_photos, false);
     QVERIFY(w);
     const QString census = w->panelText(0);
     QCOMPARE(census.left(9), QStringLiteral(" 全 1 file"));
@@ -365,7 +325,7 @@ void TestTfMainThumbs::nestedRebuildLeavesTheListAlone()
 {
     for (const char *n : {"a.txt", "b.txt", "c.jpg"})
         QVERIFY(test::writeFile(inFolder(m_photos, n), "x"));
-    auto w = openOn(m_photos);
+    auto w = openOn(m_photos, false);
     QVERIFY(w);
     // A handler run by the list's own signals asks for a rebuild while items are added.
     int refused = 0;

@@ -1,38 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the built morvane-cli census on folders made here and compares its whole output.
+#include "support/clirun.h"
+
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-struct Result
-{
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readFile(const std::string &path)
-{
-    std::string s;
-    if (FILE *f = std::fopen(path.c_str(), "rb")) {
-        char buf[4096];
-        size_t n = 0;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-            s.append(buf, n);
-        std::fclose(f);
-    }
-    return s;
-}
+using morvane::test::CliResult;
+using morvane::test::runCli;
 
 class CensusCliTest : public ::testing::Test
 {
@@ -66,25 +49,6 @@ protected:
         ::close(fd);
     }
 
-    Result run(const std::string &args) const
-    {
-        const std::string errPath = m_root + ".stderr";
-        const std::string cmd =
-            std::string("'") + MORVANE_CLI + "' " + args + " 2>'" + errPath + "'";
-        Result r;
-        if (FILE *p = ::popen(cmd.c_str(), "r")) {
-            char buf[4096];
-            size_t n = 0;
-            while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-                r.out.append(buf, n);
-            const int w = ::pclose(p);
-            r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
-        }
-        r.err = readFile(errPath);
-        ::unlink(errPath.c_str());
-        return r;
-    }
-
     std::string m_root;
 };
 
@@ -105,7 +69,7 @@ TEST_F(CensusCliTest, ListsEveryFileInCaptionOrder)
     makeFile("sub/inner.txt", 5, kNoon2020);
     ASSERT_EQ(::symlink("b.txt", (m_root + "/link.txt").c_str()), 0);
 
-    const Result r = run("census '" + m_root + "'");
+    const CliResult r = runCli({"census", m_root});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
         " 全 7 file ( 3001 MByte ) 中 0 file目\n"
@@ -137,7 +101,7 @@ TEST_F(CensusCliTest, CensusLineOfSmallFolders)
         ASSERT_EQ(std::system(("rm -rf '" + m_root + "'/*").c_str()), 0);
         for (size_t i = 0; i < c.sizes.size(); ++i)
             makeFile("f" + std::to_string(i), c.sizes[i], kNoon2020);
-        const Result r = run("census '" + m_root + "'");
+        const CliResult r = runCli({"census", m_root});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), c.firstLine);
         EXPECT_EQ(
@@ -149,7 +113,7 @@ TEST_F(CensusCliTest, NamesWithControlCharactersStayOnOneLine)
 {
     makeFile("a\tb", 1, kNoon2020);
     makeFile("c\nd", 1, kNoon2020);
-    const Result r = run("census '" + m_root + "'");
+    const CliResult r = runCli({"census", m_root});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
         " 全 2 file ( 2 Byte ) 中 0 file目\n"
@@ -165,18 +129,18 @@ TEST_F(CensusCliTest, BadArgumentsExitWithStatusTwo)
     struct Case
     {
         const char *name;
-        std::string args;
+        std::vector<std::string> args;
     };
     const Case cases[] = {
-        {"folder does not exist", "census '" + m_root + "/missing'"},
-        {"a file, not a folder", "census '" + m_root + "/plain.txt'"},
-        {"empty folder name", "census ''"},
-        {"no folder", "census"},
-        {"two folders", "census '" + m_root + "' '" + m_root + "'"},
+        {"folder does not exist", {"census", m_root + "/missing"}},
+        {"a file, not a folder", {"census", m_root + "/plain.txt"}},
+        {"empty folder name", {"census", ""}},
+        {"no folder", {"census"}},
+        {"two folders", {"census", m_root, m_root}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const Result r = run(c.args);
+        const CliResult r = runCli(c.args);
         EXPECT_EQ(r.status, 2);
         EXPECT_TRUE(r.out.empty()) << r.out;
         EXPECT_FALSE(r.err.empty());

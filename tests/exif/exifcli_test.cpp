@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // morvane-cli exif, run as a separate process on files written by the test.
 #include "exif/exifcases.h"
+#include "support/clirun.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -15,24 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 using morvane::testsupport::ByteOrder;
 
-std::string shellQuote(const std::string &s)
-{
-    std::string q = "'";
-    for (const char c : s) {
-        if (c == '\'')
-            q += "'\\''";
-        else
-            q += c;
-    }
-    return q + "'";
-}
-
-struct CliRun
-{
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using morvane::test::CliResult;
 
 class ExifCliTest : public ::testing::Test
 {
@@ -57,26 +39,11 @@ protected:
         return p;
     }
 
-    CliRun run(const std::vector<std::string> &args)
+    static CliResult run(const std::vector<std::string> &args)
     {
-        const fs::path errFile = m_dir / "stderr.txt";
-        std::string command = shellQuote(MORVANE_CLI) + " exif";
-        for (const auto &a : args)
-            command += " " + shellQuote(a);
-        command += " 2>" + shellQuote(errFile.string());
-        CliRun r;
-        FILE *p = ::popen(command.c_str(), "r");
-        if (p == nullptr)
-            return r;
-        char buf[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-            r.out.append(buf, n);
-        const int status = ::pclose(p);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::ifstream err(errFile, std::ios::binary);
-        r.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
-        return r;
+        std::vector<std::string> all {"exif"};
+        all.insert(all.end(), args.begin(), args.end());
+        return morvane::test::runCli(all);
     }
 
     fs::path m_dir;
@@ -96,7 +63,7 @@ TEST_F(ExifCliTest, PrintsTheRowsOfEveryHandWorkedCase)
             expected += row.label + "\t" + row.value + "\n";
         if (c.error)
             expected += "error\t" + morvane::exiftest::errorText(c.error) + "\n";
-        const CliRun r = run({p.string()});
+        const CliResult r = run({p.string()});
         EXPECT_EQ(r.out, expected);
         EXPECT_EQ(r.status, c.error ? 1 : 0);
         EXPECT_EQ(r.err, "");
@@ -121,7 +88,7 @@ TEST_F(ExifCliTest, FilesWithoutExif)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const CliRun r = run({write(c.name, c.bytes).string()});
+        const CliResult r = run({write(c.name, c.bytes).string()});
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.status, 0);
     }
@@ -149,7 +116,7 @@ TEST_F(ExifCliTest, BadInputsGiveStatusTwo)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const CliRun r = run(c.args);
+        const CliResult r = run(c.args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, c.err);

@@ -1,68 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // morvane-cli rename, run as a separate process exactly as a user would run it.
+#include "support/clirun.h"
+
 #include <gtest/gtest.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-struct Outcome
-{
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readAll(int fd)
-{
-    std::string s;
-    char buf[4096];
-    for (;;) {
-        const ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0)
-            break;
-        s.append(buf, static_cast<std::size_t>(n));
-    }
-    close(fd);
-    return s;
-}
-
-// Runs the CLI without a shell, so every argument arrives byte for byte.
-Outcome runCli(const std::vector<std::string> &args)
-{
-    int out[2];
-    int err[2];
-    if (pipe(out) != 0 || pipe(err) != 0)
-        return {};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        close(out[0]);
-        close(err[0]);
-        std::vector<char *> argv;
-        std::string program = MORVANE_CLI;
-        argv.push_back(program.data());
-        std::vector<std::string> copy = args;
-        for (std::string &a : copy)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    close(err[1]);
-    Outcome o;
-    // The outputs are small; reading one pipe to the end before the other cannot block here.
-    o.out = readAll(out[0]);
-    o.err = readAll(err[0]);
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    o.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    return o;
-}
+using Outcome = morvane::test::CliResult;
+using morvane::test::runCli;
 
 struct Case
 {
