@@ -396,94 +396,41 @@ TEST(ExifReaderTest, UnknownTagsAreSteppedOverWhateverTheirFields)
 
 TEST(ExifReaderTest, EndOfFileBoundsTheWalk)
 {
+    // Files whose IFD0 holds Make "ABC" (then ISO 100 when `iso`), cut `past` bytes after the end
+    // of the first entry; or, with `ifd0` set, whole files whose IFD0 offset is `ifd0`.
     struct Case
     {
         const char *name;
-        std::function<Bytes(ByteOrder)> file;
+        bool iso;
+        std::size_t past;
         Rows rows;
         std::optional<ExifErrorKind> error;
+        std::uint32_t ifd0 = 0;
     };
+    const ExifErrorKind pastEnd = ExifErrorKind::ReadPastEnd;
     const Case cases[] = {
-        {"IFD0 offset past the end",
-            [](ByteOrder o) {
-                TiffBuilder b(o);
-                b.ascii(0, tag::Make, "Canon");
-                b.setIfd0Offset(0x10000000U);
-                return exifJpeg(b.build().bytes);
-            },
-            {},
-            {}},
-        {"the largest IFD0 offset",
-            [](ByteOrder o) {
-                TiffBuilder b(o);
-                b.ascii(0, tag::Make, "Canon");
-                b.setIfd0Offset(0xFFFFFFFEU);
-                return exifJpeg(b.build().bytes);
-            },
-            {},
-            {}},
-        {"the file ends right after a complete entry",
-            [](ByteOrder o) {
-                TiffBuilder b(o);
-                b.ascii(0, tag::Make, "ABC");
-                const BuiltTiff t = b.build();
-                Bytes f = exifJpeg(t.bytes);
-                f.resize(morvane::testsupport::kTiffStart + t.endOfEntries[0]);
-                return f;
-            },
-            {{kMake, "ABC"}},
-            {}},
-        {"the file ends after the first byte of a tag",
-            [](ByteOrder o) {
-                TiffBuilder b(o);
-                b.ascii(0, tag::Make, "ABC");
-                const BuiltTiff t = b.build();
-                Bytes f = exifJpeg(t.bytes);
-                f.resize(morvane::testsupport::kTiffStart + t.endOfEntries[0] + 1);
-                return f;
-            },
-            {{kMake, "ABC"}},
-            ExifErrorKind::ReadPastEnd},
-        {"the file ends inside the count of an entry",
-            [](ByteOrder o) {
-                TiffBuilder b(o);
-                b.ascii(0, tag::Make, "ABC");
-                b.shortValue(0, tag::IsoSpeedRatings, 100);
-                const BuiltTiff t = b.build();
-                Bytes f = exifJpeg(t.bytes);
-                f.resize(morvane::testsupport::kTiffStart + t.ifdOffsets[0] + 2 + 12 + 6);
-                return f;
-            },
-            {{kMake, "ABC"}},
-            ExifErrorKind::ReadPastEnd},
-        {"the file ends inside a short value",
-            [](ByteOrder o) {
-                TiffBuilder b(o);
-                b.ascii(0, tag::Make, "ABC");
-                b.shortValue(0, tag::IsoSpeedRatings, 100);
-                const BuiltTiff t = b.build();
-                Bytes f = exifJpeg(t.bytes);
-                f.resize(morvane::testsupport::kTiffStart + t.ifdOffsets[0] + 2 + 12 + 9);
-                return f;
-            },
-            {{kMake, "ABC"}},
-            ExifErrorKind::ReadPastEnd},
-        {"a zero tag ends the walk at the very end of the file",
-            [](ByteOrder o) {
-                TiffBuilder b(o);
-                b.ascii(0, tag::Make, "ABC");
-                const BuiltTiff t = b.build();
-                Bytes f = exifJpeg(t.bytes);
-                f.resize(morvane::testsupport::kTiffStart + t.endOfEntries[0] + 2);
-                return f;
-            },
-            {{kMake, "ABC"}},
-            {}},
+        {"IFD0 offset past the end", false, 0, {}, {}, 0x10000000U},
+        {"the largest IFD0 offset", false, 0, {}, {}, 0xFFFFFFFEU},
+        {"the file ends right after a complete entry", false, 0, {{kMake, "ABC"}}, {}},
+        {"the file ends after the first byte of a tag", false, 1, {{kMake, "ABC"}}, pastEnd},
+        {"a zero tag ends the walk at the very end of the file", false, 2, {{kMake, "ABC"}}, {}},
+        {"the file ends inside the count of an entry", true, 6, {{kMake, "ABC"}}, pastEnd},
+        {"the file ends inside a short value", true, 9, {{kMake, "ABC"}}, pastEnd},
     };
     for (const ByteOrder order : {ByteOrder::Little, ByteOrder::Big}) {
         for (const Case &c : cases) {
             SCOPED_TRACE(std::string(c.name) + " " + orderName(order));
-            const auto r = summaryRows(c.file(order));
+            TiffBuilder b(order);
+            b.ascii(0, tag::Make, c.ifd0 != 0 ? "Canon" : "ABC");
+            if (c.iso)
+                b.shortValue(0, tag::IsoSpeedRatings, 100);
+            if (c.ifd0 != 0)
+                b.setIfd0Offset(c.ifd0);
+            const BuiltTiff t = b.build();
+            Bytes f = exifJpeg(t.bytes);
+            if (c.ifd0 == 0)
+                f.resize(morvane::testsupport::kTiffStart + t.ifdOffsets[0] + 2 + 12 + c.past);
+            const auto r = summaryRows(f);
             EXPECT_EQ(show(r.rows), show(c.rows));
             EXPECT_EQ(errorOf(r), errorOf(c.error));
         }
