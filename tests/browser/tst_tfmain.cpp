@@ -29,11 +29,7 @@
 int runFileListModelTests(int argc, char **argv);
 
 using namespace morvane;
-using morvane::test::captions;
-using morvane::test::inFolder;
-using morvane::test::makeFolder;
-using morvane::test::writeFile;
-using morvane::test::writeFileOfSize;
+using namespace morvane::test;
 
 namespace {
 

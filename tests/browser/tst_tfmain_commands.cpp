@@ -25,13 +25,7 @@
 #include <memory>
 
 using namespace morvane;
-using morvane::test::clickItem;
-using morvane::test::inFolder;
-using morvane::test::kDate;
-using morvane::test::makeFolder;
-using morvane::test::ModalCatcher;
-using morvane::test::plainJpeg;
-using morvane::test::writeDated;
+using namespace morvane::test;
 
 namespace {
 

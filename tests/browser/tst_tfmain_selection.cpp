@@ -26,17 +26,7 @@
 #include <unistd.h>
 
 using namespace morvane;
-using morvane::test::cameraJpeg;
-using morvane::test::cameraRows;
-using morvane::test::cameraTiff;
-using morvane::test::clickItem;
-using morvane::test::gridRows;
-using morvane::test::inFolder;
-using morvane::test::kDate;
-using morvane::test::makeFolder;
-using morvane::test::ModalCatcher;
-using morvane::test::plainJpeg;
-using morvane::test::writeDated;
+using namespace morvane::test;
 
 namespace {
 

@@ -22,8 +22,7 @@
 #include <memory>
 
 using namespace morvane;
-using morvane::test::inFolder;
-using morvane::test::makeFolder;
+using namespace morvane::test;
 using morvane::testsupport::Coverage;
 using morvane::testsupport::coverage;
 using morvane::testsupport::JpegColour;

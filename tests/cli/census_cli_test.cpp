@@ -22,19 +22,11 @@ class CensusCliTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/morvane-census-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_root = tmpl;
+        ASSERT_FALSE(m_root.empty());
         // The date-time texts below are worked out for UTC; the child inherits this.
         setenv("TZ", "UTC", 1);
         setenv("LC_ALL", "C.UTF-8", 1);
         tzset();
-    }
-    void TearDown() override
-    {
-        if (!m_root.empty()) {
-            EXPECT_EQ(std::system(("rm -rf '" + m_root + "'").c_str()), 0);
-        }
     }
 
     // A file of `size` bytes (sparse past its first byte) whose last-write time is `mtime`.
@@ -49,7 +41,8 @@ protected:
         ::close(fd);
     }
 
-    std::string m_root;
+    morvane::test::ScratchFolder m_scratch;
+    const std::string m_root = m_scratch.path();
 };
 
 // 2004-05-12 09:05:31, 2004-05-12 00:00:01 and 2020-01-01 12:00:00 UTC.

@@ -42,19 +42,10 @@ class ThumbsCliTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/morvane-thumbs-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_root = tmpl;
-        m_photos = m_root + "/photos";
+        ASSERT_FALSE(m_root.empty());
         ASSERT_EQ(::mkdir(m_photos.c_str(), 0755), 0);
         setenv("LC_ALL", "C.UTF-8", 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    void TearDown() override
-    {
-        if (!m_root.empty()) {
-            EXPECT_EQ(std::system(("rm -rf '" + m_root + "'").c_str()), 0);
-        }
     }
 
     void write(const std::string &name, const QByteArray &bytes)
@@ -76,8 +67,9 @@ protected:
         write(name, morvane::testsupport::jpegBytes(recipe));
     }
 
-    std::string m_root;
-    std::string m_photos;
+    morvane::test::ScratchFolder m_scratch;
+    const std::string m_root = m_scratch.path();
+    const std::string m_photos = m_root + "/photos";
 };
 
 TEST_F(ThumbsCliTest, CountsAndCensusAlikeOnOneThreadAndThePool)

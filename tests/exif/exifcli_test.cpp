@@ -19,16 +19,7 @@ using morvane::test::CliResult;
 class ExifCliTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_dir = fs::temp_directory_path() / ("morvane-exif-cli-" + std::to_string(::getpid()));
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
+    void SetUp() override { ASSERT_FALSE(m_scratch.path().empty()); }
 
     fs::path write(const std::string &name, const std::vector<std::uint8_t> &bytes)
     {
@@ -46,7 +37,8 @@ protected:
         return morvane::test::runCli(all);
     }
 
-    fs::path m_dir;
+    morvane::test::ScratchFolder m_scratch;
+    const fs::path m_dir = m_scratch.path();
 };
 
 TEST_F(ExifCliTest, PrintsTheRowsOfEveryHandWorkedCase)

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the built morvane-cli (path in MORVANE_CLI) as a user runs it, without a shell, so every
-// argument arrives byte for byte; collects both outputs and the exit status.
+// argument arrives byte for byte; collects both outputs and the exit status. Also a scratch
+// folder for the files it is run on.
 #pragma once
 
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include <poll.h>
 #include <string>
 #include <sys/wait.h>
@@ -21,6 +24,32 @@ struct CliResult
     int status = -1; // the exit status; -1 when the program did not exit normally
     std::string out;
     std::string err;
+};
+
+// A fresh folder in the system's temporary folder, removed with all it holds when it goes.
+class ScratchFolder
+{
+public:
+    ScratchFolder()
+    {
+        std::string name = (std::filesystem::temp_directory_path() / "morvane-cli-XXXXXX").string();
+        if (::mkdtemp(name.data()) != nullptr)
+            m_path = name;
+    }
+    ~ScratchFolder()
+    {
+        std::error_code ignored;
+        if (!m_path.empty())
+            std::filesystem::remove_all(m_path, ignored);
+    }
+    ScratchFolder(const ScratchFolder &) = delete;
+    ScratchFolder &operator=(const ScratchFolder &) = delete;
+
+    // Empty when the folder could not be made.
+    [[nodiscard]] const std::string &path() const noexcept { return m_path; }
+
+private:
+    std::string m_path;
 };
 
 inline CliResult runCli(const std::vector<std::string> &args)

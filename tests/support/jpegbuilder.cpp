@@ -92,19 +92,32 @@ TiffBuilder &TiffBuilder::rawEntry(std::size_t ifd,
     return add(ifd, std::move(e));
 }
 
+TiffBuilder &TiffBuilder::typed(std::size_t ifd,
+    std::uint16_t tag,
+    TiffType type,
+    std::size_t count,
+    std::vector<std::uint8_t> payload)
+{
+    return entry(ifd,
+        tag,
+        static_cast<std::uint16_t>(type),
+        static_cast<std::uint32_t>(count),
+        std::move(payload));
+}
+
 TiffBuilder &TiffBuilder::ascii(std::size_t ifd, std::uint16_t tag, std::string_view text)
 {
     std::vector<std::uint8_t> payload(text.begin(), text.end());
     payload.push_back(0);
-    const auto count = static_cast<std::uint32_t>(payload.size());
-    return entry(ifd, tag, static_cast<std::uint16_t>(TiffType::Ascii), count, std::move(payload));
+    const std::size_t count = payload.size();
+    return typed(ifd, tag, TiffType::Ascii, count, std::move(payload));
 }
 
 TiffBuilder &TiffBuilder::bytes(
     std::size_t ifd, std::uint16_t tag, TiffType type, std::vector<std::uint8_t> values)
 {
-    const auto count = static_cast<std::uint32_t>(values.size());
-    return entry(ifd, tag, static_cast<std::uint16_t>(type), count, std::move(values));
+    const std::size_t count = values.size();
+    return typed(ifd, tag, type, count, std::move(values));
 }
 
 TiffBuilder &TiffBuilder::shorts(
@@ -113,11 +126,7 @@ TiffBuilder &TiffBuilder::shorts(
     std::vector<std::uint8_t> payload;
     for (const std::uint16_t v : values)
         put16(payload, v);
-    return entry(ifd,
-        tag,
-        static_cast<std::uint16_t>(TiffType::Short),
-        static_cast<std::uint32_t>(values.size()),
-        std::move(payload));
+    return typed(ifd, tag, TiffType::Short, values.size(), std::move(payload));
 }
 
 TiffBuilder &TiffBuilder::sshorts(
@@ -126,11 +135,7 @@ TiffBuilder &TiffBuilder::sshorts(
     std::vector<std::uint8_t> payload;
     for (const std::int16_t v : values)
         put16(payload, static_cast<std::uint16_t>(v));
-    return entry(ifd,
-        tag,
-        static_cast<std::uint16_t>(TiffType::SShort),
-        static_cast<std::uint32_t>(values.size()),
-        std::move(payload));
+    return typed(ifd, tag, TiffType::SShort, values.size(), std::move(payload));
 }
 
 TiffBuilder &TiffBuilder::longs(
@@ -139,11 +144,7 @@ TiffBuilder &TiffBuilder::longs(
     std::vector<std::uint8_t> payload;
     for (const std::uint32_t v : values)
         put32(payload, v);
-    return entry(ifd,
-        tag,
-        static_cast<std::uint16_t>(TiffType::Long),
-        static_cast<std::uint32_t>(values.size()),
-        std::move(payload));
+    return typed(ifd, tag, TiffType::Long, values.size(), std::move(payload));
 }
 
 TiffBuilder &TiffBuilder::slongs(
@@ -152,11 +153,7 @@ TiffBuilder &TiffBuilder::slongs(
     std::vector<std::uint8_t> payload;
     for (const std::int32_t v : values)
         put32(payload, static_cast<std::uint32_t>(v));
-    return entry(ifd,
-        tag,
-        static_cast<std::uint16_t>(TiffType::SLong),
-        static_cast<std::uint32_t>(values.size()),
-        std::move(payload));
+    return typed(ifd, tag, TiffType::SLong, values.size(), std::move(payload));
 }
 
 TiffBuilder &TiffBuilder::rationals(
@@ -167,11 +164,7 @@ TiffBuilder &TiffBuilder::rationals(
         put32(payload, num);
         put32(payload, den);
     }
-    return entry(ifd,
-        tag,
-        static_cast<std::uint16_t>(TiffType::Rational),
-        static_cast<std::uint32_t>(values.size()),
-        std::move(payload));
+    return typed(ifd, tag, TiffType::Rational, values.size(), std::move(payload));
 }
 
 TiffBuilder &TiffBuilder::srationals(
@@ -182,11 +175,7 @@ TiffBuilder &TiffBuilder::srationals(
         put32(payload, static_cast<std::uint32_t>(num));
         put32(payload, static_cast<std::uint32_t>(den));
     }
-    return entry(ifd,
-        tag,
-        static_cast<std::uint16_t>(TiffType::SRational),
-        static_cast<std::uint32_t>(values.size()),
-        std::move(payload));
+    return typed(ifd, tag, TiffType::SRational, values.size(), std::move(payload));
 }
 
 TiffBuilder &TiffBuilder::floats(std::size_t ifd, std::uint16_t tag, std::vector<float> values)
@@ -194,11 +183,7 @@ TiffBuilder &TiffBuilder::floats(std::size_t ifd, std::uint16_t tag, std::vector
     std::vector<std::uint8_t> payload;
     for (const float v : values)
         put32(payload, std::bit_cast<std::uint32_t>(v));
-    return entry(ifd,
-        tag,
-        static_cast<std::uint16_t>(TiffType::Float),
-        static_cast<std::uint32_t>(values.size()),
-        std::move(payload));
+    return typed(ifd, tag, TiffType::Float, values.size(), std::move(payload));
 }
 
 TiffBuilder &TiffBuilder::doubles(std::size_t ifd, std::uint16_t tag, std::vector<double> values)
@@ -211,11 +196,7 @@ TiffBuilder &TiffBuilder::doubles(std::size_t ifd, std::uint16_t tag, std::vecto
         put32(payload, m_order == ByteOrder::Big ? hi : lo);
         put32(payload, m_order == ByteOrder::Big ? lo : hi);
     }
-    return entry(ifd,
-        tag,
-        static_cast<std::uint16_t>(TiffType::Double),
-        static_cast<std::uint32_t>(values.size()),
-        std::move(payload));
+    return typed(ifd, tag, TiffType::Double, values.size(), std::move(payload));
 }
 
 TiffBuilder &TiffBuilder::pointer(std::size_t ifd, std::uint16_t tag, std::size_t target)

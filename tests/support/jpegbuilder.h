@@ -126,6 +126,12 @@ public:
     [[nodiscard]] std::vector<std::uint8_t> u32(std::uint32_t v) const;
 
 private:
+    // entry() for `count` values of `type`.
+    TiffBuilder &typed(std::size_t ifd,
+        std::uint16_t tag,
+        TiffType type,
+        std::size_t count,
+        std::vector<std::uint8_t> payload);
     struct Entry
     {
         std::uint16_t tag = 0;
