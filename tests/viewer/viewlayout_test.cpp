@@ -10,6 +10,7 @@
 #include <vector>
 
 using namespace morvane::viewer;
+using enum morvane::viewer::DisplayMode;
 
 namespace {
 
@@ -43,79 +44,43 @@ TEST(ViewLayoutTest, DisplayModesLayTheBoxOut)
         bool scrollable;
     };
     const Case cases[] = {
-        {"320x240 as is",
-            DisplayMode::AsIs,
-            320,
-            240,
-            {156, 103, 320, 240},
-            {0, 0, 320, 240},
-            false},
-        {"320x240 fit", DisplayMode::Fit, 320, 240, {0, 0, 632, 446}, {19, 0, 594, 446}, false},
+        {"320x240 as is", AsIs, 320, 240, {156, 103, 320, 240}, {0, 0, 320, 240}, false},
+        {"320x240 fit", Fit, 320, 240, {0, 0, 632, 446}, {19, 0, 594, 446}, false},
         {"320x240 shrink only",
-            DisplayMode::ShrinkOnly,
+            ShrinkOnly,
             320,
             240,
             {156, 103, 320, 240},
             {0, 0, 320, 240},
             false},
-        {"320x240 bonus", DisplayMode::Bonus, 320, 240, {0, 0, 640, 640}, {0, 80, 640, 480}, true},
-        {"1600x1200 as is",
-            DisplayMode::AsIs,
-            1600,
-            1200,
-            {0, 0, 1600, 1200},
-            {0, 0, 1600, 1200},
-            true},
+        {"320x240 bonus", Bonus, 320, 240, {0, 0, 640, 640}, {0, 80, 640, 480}, true},
+        {"1600x1200 as is", AsIs, 1600, 1200, {0, 0, 1600, 1200}, {0, 0, 1600, 1200}, true},
         {"1600x1200 shrink only",
-            DisplayMode::ShrinkOnly,
+            ShrinkOnly,
             1600,
             1200,
             {0, 0, 632, 446},
             {19, 0, 594, 446},
             false},
-        {"1600x1200 bonus",
-            DisplayMode::Bonus,
-            1600,
-            1200,
-            {0, 0, 632, 446},
-            {19, 0, 594, 446},
-            false},
-        {"639x639 bonus is enlarged",
-            DisplayMode::Bonus,
-            639,
-            639,
-            {0, 0, 640, 640},
-            {0, 0, 640, 640},
-            true},
+        {"1600x1200 bonus", Bonus, 1600, 1200, {0, 0, 632, 446}, {19, 0, 594, 446}, false},
+        {"639x639 bonus is enlarged", Bonus, 639, 639, {0, 0, 640, 640}, {0, 0, 640, 640}, true},
         {"640x100 bonus is shrink only",
-            DisplayMode::Bonus,
+            Bonus,
             640,
             100,
             {0, 173, 632, 100},
             {0, 1, 632, 98},
             false},
         {"100x640 bonus is shrink only",
-            DisplayMode::Bonus,
+            Bonus,
             100,
             640,
             {266, 0, 100, 446},
             {15, 0, 69, 446},
             false},
-        {"odd margin halves down",
-            DisplayMode::AsIs,
-            301,
-            201,
-            {165, 122, 301, 201},
-            {0, 0, 301, 201},
-            false},
-        {"wider only scrolls",
-            DisplayMode::AsIs,
-            1000,
-            100,
-            {0, 173, 1000, 100},
-            {0, 0, 1000, 100},
-            true},
-        {"empty picture", DisplayMode::Fit, 0, 0, {0, 0, 632, 446}, {0, 0, 632, 446}, false},
+        {"odd margin halves down", AsIs, 301, 201, {165, 122, 301, 201}, {0, 0, 301, 201}, false},
+        {"wider only scrolls", AsIs, 1000, 100, {0, 173, 1000, 100}, {0, 0, 1000, 100}, true},
+        {"empty picture", Fit, 0, 0, {0, 0, 632, 446}, {0, 0, 632, 446}, false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -138,11 +103,11 @@ TEST(ViewLayoutTest, SwitchesOfEachMode)
         bool center, stretch, autoSize;
     };
     const Case cases[] = {
-        {DisplayMode::AsIs, 320, 240, false, false, true},
-        {DisplayMode::Fit, 320, 240, true, true, false},
-        {DisplayMode::ShrinkOnly, 320, 240, true, false, false},
-        {DisplayMode::Bonus, 320, 240, true, true, false},
-        {DisplayMode::Bonus, 640, 240, true, false, false},
+        {AsIs, 320, 240, false, false, true},
+        {Fit, 320, 240, true, true, false},
+        {ShrinkOnly, 320, 240, true, false, false},
+        {Bonus, 320, 240, true, true, false},
+        {Bonus, 640, 240, true, false, false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(static_cast<int>(c.mode));
@@ -169,8 +134,8 @@ TEST(ViewLayoutTest, NoCheckedModeKeepsThePreviousBoxAndRecentres)
 
 TEST(ViewLayoutTest, TagsOfTheModeItems)
 {
-    EXPECT_EQ(displayModeFromTag(0), DisplayMode::AsIs);
-    EXPECT_EQ(displayModeFromTag(3), DisplayMode::Bonus);
+    EXPECT_EQ(displayModeFromTag(0), AsIs);
+    EXPECT_EQ(displayModeFromTag(3), Bonus);
     EXPECT_EQ(displayModeFromTag(4), std::nullopt);
     EXPECT_EQ(displayModeFromTag(-1), std::nullopt);
 }
@@ -430,7 +395,7 @@ TEST(ViewLayoutTest, ExtremeValuesSaturateInsteadOfOverflowing)
     EXPECT_EQ(s.top, -big - 1); // saturated at the bottom of the range
     const BoxRect d = dragMove({-big, 0, big, big}, 0, 0, -big, 0, big, 0);
     EXPECT_EQ(d.left, -big - 1);
-    const PictureBox box = LayoutPicture(DisplayMode::AsIs, big, big, 0, 0);
+    const PictureBox box = LayoutPicture(AsIs, big, big, 0, 0);
     EXPECT_EQ(box.bounds.width, big);
     const BoxRect r = drawingRect(big, 1, big, big, true, true);
     EXPECT_EQ(r.width, big);
