@@ -39,10 +39,7 @@ inline bool writeDated(const QByteArray &path, const QByteArray &bytes)
 // A JPEG of `width` x `height` pixels of one colour.
 inline QByteArray plainJpeg(int width, int height)
 {
-    testsupport::JpegRecipe recipe;
-    recipe.width = width;
-    recipe.height = height;
-    return testsupport::jpegBytes(recipe);
+    return testsupport::jpegBytes({.width = width, .height = height});
 }
 
 // The captions of the list, in list order.

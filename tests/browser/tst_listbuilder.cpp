@@ -25,7 +25,6 @@ using morvane::browser::ListBuildResult;
 using morvane::testsupport::Coverage;
 using morvane::testsupport::coverage;
 using morvane::testsupport::JpegColour;
-using morvane::testsupport::JpegRecipe;
 
 namespace {
 
@@ -64,16 +63,16 @@ bool writeJpeg(const QString &path,
     bool progressive = false,
     JpegColour colour = JpegColour::Rgb)
 {
-    JpegRecipe recipe;
-    recipe.width = w;
-    recipe.height = h;
-    recipe.progressive = progressive;
-    recipe.colour = colour;
-    recipe.c0 = 40;
-    recipe.c1 = colour == JpegColour::Cmyk ? 200 : 60;
-    recipe.c2 = 90;
-    recipe.c3 = colour == JpegColour::Cmyk ? 60 : 0;
-    return morvane::testsupport::writeFile(path, morvane::testsupport::jpegBytes(recipe));
+    const bool cmyk = colour == JpegColour::Cmyk;
+    const unsigned char magenta = cmyk ? 200 : 60;
+    const unsigned char black = cmyk ? 60 : 0;
+    return morvane::testsupport::writeFile(path,
+        morvane::testsupport::jpegBytes({.width = w,
+            .height = h,
+            .colour = colour,
+            .progressive = progressive,
+            .c1 = magenta,
+            .c3 = black}));
 }
 
 } // namespace
@@ -181,10 +180,7 @@ void TestListBuilder::otherFiles_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("box");
-    JpegRecipe recipe;
-    recipe.width = 400;
-    recipe.height = 300;
-    const QByteArray jpeg = morvane::testsupport::jpegBytes(recipe);
+    const QByteArray jpeg = morvane::testsupport::jpegBytes({.width = 400, .height = 300});
     QTest::newRow("text file") << "notes.txt" << QByteArray("hello\n") << 48;
     QTest::newRow("jpg holding no JPEG") << "fake.jpg" << QByteArray("plain text") << 48;
     QTest::newRow("truncated JPEG") << "cut.JPG" << jpeg.left(jpeg.size() / 2) << 64;

@@ -26,21 +26,14 @@ using namespace morvane::test;
 using morvane::testsupport::Coverage;
 using morvane::testsupport::coverage;
 using morvane::testsupport::JpegColour;
-using morvane::testsupport::JpegRecipe;
 
 namespace {
 
 bool writeJpeg(const QByteArray &path, int w, int h, bool progressive = false)
 {
-    JpegRecipe recipe;
-    recipe.width = w;
-    recipe.height = h;
-    recipe.progressive = progressive;
-    recipe.colour = JpegColour::Rgb;
-    recipe.c0 = 200;
-    recipe.c1 = 30;
-    recipe.c2 = 30;
-    return test::writeFile(path, testsupport::jpegBytes(recipe));
+    return test::writeFile(path,
+        testsupport::jpegBytes(
+            {.width = w, .height = h, .progressive = progressive, .c0 = 200, .c1 = 30, .c2 = 30}));
 }
 
 const ListEntry *entryOf(const FileListModel &m, const char *caption)

@@ -58,13 +58,8 @@ protected:
     // A solid-colour JPEG of the given size.
     void writeJpeg(const std::string &name, int w, int h, quint8 r, quint8 g, quint8 b)
     {
-        morvane::testsupport::JpegRecipe recipe;
-        recipe.width = w;
-        recipe.height = h;
-        recipe.c0 = r;
-        recipe.c1 = g;
-        recipe.c2 = b;
-        write(name, morvane::testsupport::jpegBytes(recipe));
+        write(name,
+            morvane::testsupport::jpegBytes({.width = w, .height = h, .c0 = r, .c1 = g, .c2 = b}));
     }
 
     morvane::test::ScratchFolder m_scratch;
@@ -74,10 +69,7 @@ protected:
 
 TEST_F(ThumbsCliTest, CountsAndCensusAlikeOnOneThreadAndThePool)
 {
-    morvane::testsupport::JpegRecipe recipe;
-    recipe.width = 1600;
-    recipe.height = 1200;
-    QByteArray a = morvane::testsupport::jpegBytes(recipe);
+    QByteArray a = morvane::testsupport::jpegBytes({.width = 1600, .height = 1200});
     ASSERT_GT(a.size(), 2);
     ASSERT_LT(a.size(), 100000);
     a.append(QByteArray(100000 - a.size(), '\0')); // after the end marker: the sum is known

@@ -81,11 +81,8 @@ void TestPictureDecode::jpegScaledSize()
     QFETCH(int, shift);
     QFETCH(bool, progressive);
     QFETCH(QSize, expected);
-    JpegRecipe recipe;
-    recipe.width = width;
-    recipe.height = height;
-    recipe.progressive = progressive;
-    const QByteArray bytes = morvane::testsupport::jpegBytes(recipe);
+    const QByteArray bytes = morvane::testsupport::jpegBytes(
+        {.width = width, .height = height, .progressive = progressive});
     QVERIFY(!bytes.isEmpty());
     const auto picture = decodeBytes(bytes, shift);
     QVERIFY(picture.has_value());
@@ -133,17 +130,15 @@ void TestPictureDecode::jpegColours()
     QFETCH(int, c2);
     QFETCH(int, c3);
     QFETCH(QColor, expected);
-    JpegRecipe recipe;
-    recipe.width = 64;
-    recipe.height = 48;
-    recipe.colour = colour;
-    recipe.progressive = progressive;
-    recipe.quality = 95;
-    recipe.c0 = static_cast<unsigned char>(c0);
-    recipe.c1 = static_cast<unsigned char>(c1);
-    recipe.c2 = static_cast<unsigned char>(c2);
-    recipe.c3 = static_cast<unsigned char>(c3);
-    const QByteArray bytes = morvane::testsupport::jpegBytes(recipe);
+    const QByteArray bytes = morvane::testsupport::jpegBytes({.width = 64,
+        .height = 48,
+        .colour = colour,
+        .progressive = progressive,
+        .quality = 95,
+        .c0 = uchar(c0),
+        .c1 = uchar(c1),
+        .c2 = uchar(c2),
+        .c3 = uchar(c3)});
     QVERIFY(!bytes.isEmpty());
     for (int shift = 0; shift <= 3; ++shift) {
         const auto picture = decodeBytes(bytes, shift);
@@ -166,12 +161,9 @@ void TestPictureDecode::jpegFailures_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("shift");
-    JpegRecipe recipe;
-    recipe.width = 320;
-    recipe.height = 240;
-    const QByteArray good = morvane::testsupport::jpegBytes(recipe);
-    recipe.progressive = true;
-    const QByteArray progressive = morvane::testsupport::jpegBytes(recipe);
+    const QByteArray good = morvane::testsupport::jpegBytes({.width = 320, .height = 240});
+    const QByteArray progressive =
+        morvane::testsupport::jpegBytes({.width = 320, .height = 240, .progressive = true});
     QTest::newRow("text") << QByteArray("this is no picture\n") << 3;
     QTest::newRow("empty") << QByteArray() << 3;
     QTest::newRow("start of image marker only") << QByteArray("\xFF\xD8", 2) << 3;
