@@ -5,7 +5,7 @@
 // do not all end in CR LF, an accepted write that does not read back, a refused write that
 // changed something, an integer that does not survive its own decimal text, or a radio group
 // left with other than one checked item.
-#include "app/settingsfile.h"
+#include "frame/settingsfile.h"
 
 #include <cstddef>
 #include <cstdint>

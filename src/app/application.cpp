@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/application.h"
 
-#include "app/errorreport.h"
+#include "frame/errorreport.h"
 
 #include <QFont>
 #include <QIcon>

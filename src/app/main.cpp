@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/application.h"
-#include "app/settingsstore.h"
 #include "app/windowset.h"
+#include "frame/settingsstore.h"
 
 int main(int argc, char **argv)
 {

@@ -2,8 +2,8 @@
 #include "app/windowset.h"
 
 #include "app/aboutbox.h"
-#include "app/windowrefs.h"
 #include "browser/tfmain.h"
+#include "frame/windowrefs.h"
 #include "organise/tfmoco.h"
 #include "organise/tfrene.h"
 #include "tools/tfop.h"

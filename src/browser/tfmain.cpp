@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/tfmain.h"
 
-#include "app/errorreport.h"
-#include "app/settingsfile.h"
-#include "app/settingsstore.h"
 #include "browser/filelistmodel.h"
 #include "browser/folderpath.h"
 #include "browser/listbuilder.h"
 #include "browser/tfmain_delegate.h"
 #include "browser/tfmain_grid.h"
 #include "browser/tfmain_waitcursor.h"
+#include "frame/errorreport.h"
+#include "frame/settingsfile.h"
+#include "frame/settingsstore.h"
 #include "platform/foldertree.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/windowrefs.h"
 #include "browser/listentry.h"
+#include "frame/windowrefs.h"
 #include "platform/desktop.h"
 
 #include <QAction>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's commands that hand work to another window or to the desktop: open, the three
 // dialogs, Explorer and help.
-#include "app/usererror.h"
 #include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
+#include "frame/usererror.h"
 #include "platform/folderscan.h"
 
 #include <QApplication>

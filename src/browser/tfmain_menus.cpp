@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's actions, main menu, tool bar and list popup menu, and the handlers of the
 // menu items that need no other part of the window.
-#include "app/errorreport.h"
 #include "browser/tfmain.h"
-#include "browser/tfmain_images.h"
+#include "browser/toolbarimages.h"
+#include "frame/errorreport.h"
 #include "platform/foldertree.h"
 
 #include <QApplication>

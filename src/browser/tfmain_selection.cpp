@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The selection handling of the main window: the selected names, the status panels, the file
 // facts and Exif rows of the information grid, and the commands that select by kind.
-#include "app/errorreport.h"
-#include "app/usererror.h"
 #include "browser/census.h"
+#include "browser/exifbytes.h"
 #include "browser/filelistmodel.h"
 #include "browser/listselectionmodel.h"
-#include "browser/picturebytes.h"
 #include "browser/selectionpanel.h"
 #include "browser/tfmain.h"
 #include "browser/tfmain_grid.h"
 #include "browser/tfmain_waitcursor.h"
 #include "exif/exifrows.h"
+#include "frame/errorreport.h"
+#include "frame/usererror.h"
 #include "platform/folderscan.h"
 
 #include <QItemSelectionModel>
@@ -128,18 +128,18 @@ QString TfMain::ExifList(const QString &path, const QByteArray &nativePath)
 
     exif::ExifResult result;
     {
-        const browser::PictureBytes file(nativePath);
+        const browser::ExifBytes file(nativePath);
         switch (file.status()) {
-        case browser::PictureBytes::Status::Ok:
+        case browser::ExifBytes::Status::Ok:
             result = exif::summaryRows(file.bytes());
             break;
-        case browser::PictureBytes::Status::NotARegularFile:
+        case browser::ExifBytes::Status::NotARegularFile:
             // Gone or replaced since it was looked at: there is no picture to read.
             return {};
-        case browser::PictureBytes::Status::OpenFailed:
+        case browser::ExifBytes::Status::OpenFailed:
             result.error = exif::makeError(exif::ExifErrorKind::OpenFailed, path.toStdString());
             break;
-        case browser::PictureBytes::Status::OutOfMemory:
+        case browser::ExifBytes::Status::OutOfMemory:
             result.error = exif::makeError(exif::ExifErrorKind::OutOfMemory);
             break;
         }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The list build: fills the file list with the list builder's boxes, one per file, then writes
 // the census.
-#include "app/usererror.h"
+#include "frame/usererror.h"
 #include "browser/census.h"
 #include "browser/filelistmodel.h"
 #include "browser/listbuilder.h"

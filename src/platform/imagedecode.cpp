@@ -15,7 +15,7 @@ namespace {
 
     // Larger picture files are not read at all: no camera or scanner writes them, and reading
     // one would take that much memory per decoding thread.
-    constexpr qint64 kMaxPictureBytes = qint64(512) << 20;
+    constexpr qint64 kMaxExifBytes = qint64(512) << 20;
 
     bool equalsAsciiNoCase(const char *a, qsizetype length, const char *lower)
     {
@@ -146,7 +146,7 @@ std::optional<DecodedPicture> decodePictureFile(
 {
     if (format == PictureFormat::None)
         return std::nullopt;
-    const std::optional<QByteArray> bytes = readWholeFile(nativePath, kMaxPictureBytes);
+    const std::optional<QByteArray> bytes = readWholeFile(nativePath, kMaxExifBytes);
     if (!bytes || bytes->isEmpty())
         return std::nullopt;
     switch (format) {

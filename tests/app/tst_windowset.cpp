@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/aboutbox.h"
 #include "app/application.h"
-#include "app/errorreport.h"
-#include "app/usererror.h"
-#include "app/windowrefs.h"
+#include "frame/errorreport.h"
+#include "frame/usererror.h"
+#include "frame/windowrefs.h"
 #include "app/windowset.h"
 #include "browser/tfmain.h"
 #include "organise/tfmoco.h"

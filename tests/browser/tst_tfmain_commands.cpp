@@ -2,10 +2,10 @@
 // The main window's commands: open (menu and double click) to the viewer or the desktop, the
 // picture list handed to the viewer, Explorer, help, the three dialog commands, rename with
 // nothing selected, the tool images and the menus' access keys.
-#include "app/windowrefs.h"
+#include "frame/windowrefs.h"
 #include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
-#include "browser/tfmain_images.h"
+#include "browser/toolbarimages.h"
 #include "platform/desktop.h"
 #include "platform/foldertree.h"
 #include "support/tempfolder.h"

@@ -4,7 +4,7 @@
 // commands, and the reading of a picture's bytes for the Exif walk.
 #include "browser/filelistmodel.h"
 #include "browser/listselectionmodel.h"
-#include "browser/picturebytes.h"
+#include "browser/exifbytes.h"
 #include "browser/tfmain.h"
 #include "browser/tfmain_grid.h"
 #include "platform/foldertree.h"
@@ -509,8 +509,8 @@ void TestTfMainSelection::pictureBytes_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<qint64>("expected"); // bytes taken from the start of the contents
     QTest::addColumn<bool>("mapped");
-    using S = browser::PictureBytes::Status;
-    const qint64 big = browser::PictureBytes::kReadLimit;
+    using S = browser::ExifBytes::Status;
+    const qint64 big = browser::ExifBytes::kReadLimit;
     QTest::newRow("mapped whole") << QByteArray("p.jpg") << "file" << 0 << big << int(S::Ok)
                                   << qint64(5000) << true;
     QTest::newRow("read whole") << QByteArray("p.jpg") << "file" << 1 << big << int(S::Ok)
@@ -554,10 +554,10 @@ void TestTfMainSelection::pictureBytes()
     } else if (kind == u"fifo") {
         QCOMPARE(::mkfifo(path.constData(), 0600), 0);
     }
-    QCOMPARE(browser::isRegularFile(path), status == int(browser::PictureBytes::Status::Ok));
-    const browser::PictureBytes bytes(path,
-        access == 0 ? browser::PictureBytes::Access::MapOrRead
-                    : browser::PictureBytes::Access::ReadOnly,
+    QCOMPARE(browser::isRegularFile(path), status == int(browser::ExifBytes::Status::Ok));
+    const browser::ExifBytes bytes(path,
+        access == 0 ? browser::ExifBytes::Access::MapOrRead
+                    : browser::ExifBytes::Access::ReadOnly,
         limit);
     QCOMPARE(int(bytes.status()), status);
     QCOMPARE(bytes.isMapped(), mapped);

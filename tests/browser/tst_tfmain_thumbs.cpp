@@ -2,7 +2,7 @@
 // The main window's list build on folders of real pictures: kinds, full sizes and the drawn box
 // of each item, rebuilds from the Size and Quality menus, "UpDate" off giving the same list, and a
 // build that ends early.
-#include "app/usererror.h"
+#include "frame/usererror.h"
 #include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
 #include "support/imagecheck.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/settingsfile.h"
+#include "frame/settingsfile.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/errorreport.h"
+#include "frame/errorreport.h"
 
-#include "app/usererror.h"
+#include "frame/usererror.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "browser/picturebytes.h"
+#include "browser/exifbytes.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -17,7 +17,7 @@ bool isRegularFile(const QByteArray &nativePath)
     return !nativePath.isEmpty() && ::stat(nativePath.constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-PictureBytes::PictureBytes(const QByteArray &nativePath, Access access, std::int64_t readLimit)
+ExifBytes::ExifBytes(const QByteArray &nativePath, Access access, std::int64_t readLimit)
 {
     // Opened by its bytes, so a name that is not UTF-8 is reached too, and without blocking: the
     // type is checked on the open descriptor, after which nothing can swap the file.
@@ -50,13 +50,13 @@ PictureBytes::PictureBytes(const QByteArray &nativePath, Access access, std::int
     readFromStart(std::min(size, std::max<std::int64_t>(readLimit, 0)));
 }
 
-PictureBytes::~PictureBytes()
+ExifBytes::~ExifBytes()
 {
     if (m_map != nullptr)
         m_file.unmap(m_map);
 }
 
-void PictureBytes::readFromStart(std::int64_t limit)
+void ExifBytes::readFromStart(std::int64_t limit)
 {
     try {
         m_read.resize(static_cast<qsizetype>(limit));

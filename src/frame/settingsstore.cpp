@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/settingsstore.h"
+#include "frame/settingsstore.h"
 
 #include "platform/cp932.h"
 

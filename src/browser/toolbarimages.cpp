@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "browser/tfmain_images.h"
+#include "browser/toolbarimages.h"
 
 #include <QPainter>
 #include <QPainterPath>

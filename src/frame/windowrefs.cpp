@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/windowrefs.h"
+#include "frame/windowrefs.h"
 
 namespace morvane {
 

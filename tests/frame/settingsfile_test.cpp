@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/settingsfile.h"
+#include "frame/settingsfile.h"
 
 #include <gtest/gtest.h>
 #include <map>

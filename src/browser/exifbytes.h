@@ -14,7 +14,7 @@ namespace morvane::browser {
 // from its start instead. An Exif block stands at the start of the file (its segment is at most
 // 64 KiB long), so the limit only cuts short walks that run on through a hostile file's data.
 // UI thread only (the object is not shared).
-class PictureBytes
+class ExifBytes
 {
 public:
     enum class Status {
@@ -30,12 +30,12 @@ public:
     // Opens `nativePath` (the file system's bytes of the path) without blocking, so a FIFO put
     // in the file's place cannot stall the program, and takes its bytes. `ReadOnly` skips the
     // mapping; tests use it to take the fallback path.
-    explicit PictureBytes(const QByteArray &nativePath,
+    explicit ExifBytes(const QByteArray &nativePath,
         Access access = Access::MapOrRead,
         std::int64_t readLimit = kReadLimit);
-    ~PictureBytes();
-    PictureBytes(const PictureBytes &) = delete;
-    PictureBytes &operator=(const PictureBytes &) = delete;
+    ~ExifBytes();
+    ExifBytes(const ExifBytes &) = delete;
+    ExifBytes &operator=(const ExifBytes &) = delete;
 
     [[nodiscard]] Status status() const noexcept { return m_status; }
     // The bytes; empty unless status() is Ok (and for an empty file).
