@@ -282,7 +282,7 @@ void TfMain::ShellTreeView1Change()
     FolderPath = QString::fromStdString(derived);
     // The native bytes follow the reported path when it was kept, so a folder whose name is not
     // UTF-8 is still listed.
-    m_folderNative = FolderPath == reported ? reportedNative : QFile::encodeName(FolderPath);
+    FolderNative = FolderPath == reported ? reportedNative : QFile::encodeName(FolderPath);
     Edit2->setText(FolderPath);
     Edit2->setToolTip(FolderPath);
     ThumbnailList();

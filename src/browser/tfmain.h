@@ -80,9 +80,6 @@ public:
     [[nodiscard]] int menuBarHeight() const;
     [[nodiscard]] int clientHeight() const;
 
-    // The native bytes of FolderPath (FolderPath shows U+FFFD where a name is not UTF-8).
-    [[nodiscard]] const QByteArray &folderNative() const noexcept { return m_folderNative; }
-
     // The list model behind ListView1.
     [[nodiscard]] FileListModel *listModel() const noexcept { return m_list; }
 
@@ -203,7 +200,8 @@ private:
     // Selects exactly the items `pick` accepts, in one change of the selection, and gives the
     // list the focus.
     void selectOnly(const std::function<bool(const ListEntry &)> &pick);
-    // FolderPath + "/" + caption: the full path of a listed file as it is shown and handed on.
+    // FolderPath + "/" + caption: the full path of a listed file as it is shown, for messages
+    // only; commands reach the file by FolderNative and its native name.
     [[nodiscard]] QString filePathOf(const QString &caption) const;
     // List index of the first selected item in list order, or -1.
     [[nodiscard]] int firstSelectedRow() const;
@@ -211,7 +209,6 @@ private:
     void openOnDesktop(const QUrl &url, const QString &shownPath);
 
     QString m_settingsPath;
-    QByteArray m_folderNative;
     FileListModel *m_list = nullptr;
     ListItemDelegate *m_delegate = nullptr;
     std::array<QLabel *, 4> m_panels {};

@@ -52,7 +52,7 @@ void TfMain::actOpenExecute()
         return;
     const ListEntry &x = m_list->entry(first);
     if (!x.isPicture()) {
-        openOnDesktop(platform::fileUrl(platform::joinNative(m_folderNative, x.nativeName)),
+        openOnDesktop(platform::fileUrl(platform::joinNative(FolderNative, x.nativeName)),
             filePathOf(x.caption));
         return;
     }
@@ -62,13 +62,13 @@ void TfMain::actOpenExecute()
         const ListEntry &e = m_list->entry(row);
         if (!e.isPicture())
             continue;
-        PictureList << filePathOf(e.caption) << e.record.value(SizeField)
-                    << e.record.value(DateTimeField) << e.record.value(WidthField)
-                    << e.record.value(HeightField);
+        PictureList << platform::joinNative(FolderNative, e.nativeName)
+                    << e.record.value(SizeField).toUtf8() << e.record.value(DateTimeField).toUtf8()
+                    << e.record.value(WidthField).toUtf8() << e.record.value(HeightField).toUtf8();
     }
     OpenRequested = true;
     if (fView != nullptr) {
-        fView->OpenPath = filePathOf(x.caption);
+        fView->OpenPath = platform::joinNative(FolderNative, x.nativeName);
         showWindow(fView);
     }
 }
@@ -105,9 +105,9 @@ void TfMain::actOpExecute()
 void TfMain::actExpExecute()
 {
     // No folder chosen yet: there is nothing to show.
-    if (m_folderNative.isEmpty())
+    if (FolderNative.isEmpty())
         return;
-    const QByteArray folder = m_folderNative.endsWith('/') ? m_folderNative : m_folderNative + '/';
+    const QByteArray folder = FolderNative.endsWith('/') ? FolderNative : FolderNative + '/';
     openOnDesktop(platform::fileUrl(folder), FolderPath);
 }
 

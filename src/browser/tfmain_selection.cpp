@@ -70,7 +70,7 @@ void TfMain::ListView1SelectItem()
         last = row;
         ++selectedCount;
         const ListEntry &e = m_list->entry(row);
-        SelectedNames.append(e.caption);
+        SelectedNames.append(e.nativeName);
         bytes += browser::recordedSize(e.record.value(SizeField).toStdString());
     }
     setPanelText(
@@ -86,7 +86,7 @@ void TfMain::ListView1SelectItem()
     QString exifError;
     QString sizeText;
     if (picture) {
-        const QByteArray native = platform::joinNative(m_folderNative, e.nativeName);
+        const QByteArray native = platform::joinNative(FolderNative, e.nativeName);
         if (browser::isRegularFile(native)) {
             exifError = ExifList(filePathOf(e.caption), native);
         } else {

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The list build: fills the file list with the list builder's boxes, one per file, then writes
 // the census.
-#include "frame/usererror.h"
 #include "browser/census.h"
 #include "browser/filelistmodel.h"
 #include "browser/listbuilder.h"
 #include "browser/tfmain.h"
 #include "browser/tfmain_delegate.h"
 #include "browser/tfmain_waitcursor.h"
+#include "frame/usererror.h"
 
 #include <QElapsedTimer>
 #include <QFontMetrics>
@@ -89,7 +89,7 @@ void TfMain::ThumbnailList()
         options.boxSize = BoxSize;
         options.jpegScale = JpegScale;
         QElapsedTimer sinceRepaint;
-        result = m_builder->build(m_folderNative, options, [&](ListEntry &&entry) {
+        result = m_builder->build(FolderNative, options, [&](ListEntry &&entry) {
             addListEntry(std::move(entry));
             if (repaintEach
                 && (!sinceRepaint.isValid() || sinceRepaint.elapsed() >= kRepaintIntervalMs)) {

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QDialog>
+#include <QList>
 #include <QMainWindow>
-#include <QStringList>
+#include <QString>
 #include <QWidget>
 
 namespace morvane {
@@ -16,11 +18,17 @@ class MainWindowBase : public QMainWindow
 public:
     using QMainWindow::QMainWindow;
 
-    // Shared state owned by the main window.
-    QString FolderPath; // current folder, no trailing "/" except the root "/"
-    QStringList SelectedNames; // captions of the selected items, in list order
+    // Shared state owned by the main window. A file is identified by the bytes of its name as the
+    // file system holds them: two names that are not UTF-8 may show the same caption, so every
+    // name or path that leaves the file list is native bytes. Captions are for display only.
+    QString FolderPath; // current folder as shown, no trailing "/" except the root "/"
+    QByteArray FolderNative; // the native bytes of FolderPath (empty before a folder is chosen)
+    QList<QByteArray> SelectedNames; // native names (no folder) of the selected items, list order
     int SelectedIndex = 0; // list index of the last item selected alone
-    QStringList PictureList; // five strings per picture: path, size, date-time, width, height
+    // Five byte strings per picture, in list order: the native full path, then size (bytes),
+    // date-time text, width and height as UTF-8 text. A picture is addressed by the index of its
+    // first string, a multiple of 5.
+    QList<QByteArray> PictureList;
     bool OpenRequested = false;
 
     // Rebuilds the file list for `FolderPath`.
@@ -33,7 +41,7 @@ class ViewerBase : public QMainWindow
 public:
     using QMainWindow::QMainWindow;
 
-    QString OpenPath; // the picture an open request asks for
+    QByteArray OpenPath; // native full path of the picture an open request asks for
 };
 
 // The six process-wide window references, valid from the creation of their window to the end

@@ -51,6 +51,15 @@ inline QStringList captions(const FileListModel &m)
     return out;
 }
 
+// The native bytes of UTF-8 names, as the window hands them on.
+inline QList<QByteArray> nativeNames(const QStringList &names)
+{
+    QList<QByteArray> out;
+    for (const QString &n : names)
+        out << QFile::encodeName(n);
+    return out;
+}
+
 // The base of the main window test classes: a temporary folder holding the tree's desktop
 // folder "desk" and, beside it, the settings file; made afresh for every test.
 class DeskTest : public QObject

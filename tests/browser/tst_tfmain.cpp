@@ -539,7 +539,7 @@ void TestTfMain::folderThatIsNotUtf8IsListed()
     QVERIFY(writeFileOfSize(inFolder(f, "x.txt"), 4));
     auto w = makeMain();
     QVERIFY(w->ShellTreeView1->selectPath(f));
-    QCOMPARE(w->folderNative(), f);
+    QCOMPARE(w->FolderNative, f);
     QVERIFY(w->FolderPath.contains(QChar(0xFFFD)));
     QCOMPARE(captions(*w->listModel()), QStringList {QStringLiteral("x.txt")});
     QCOMPARE(w->panelText(0), censusLine(1, "4 Byte ) 中 "));
@@ -705,7 +705,7 @@ void TestTfMain::folderRefreshKeepsTheFolder()
     QSignalSpy built(w.get(), &TfMain::listBuilt);
     w->N11->trigger();
     QCOMPARE(built.count(), 1);
-    QCOMPARE(w->folderNative(), inFolder(a, "b"));
+    QCOMPARE(w->FolderNative, inFolder(a, "b"));
     QCOMPARE(w->ShellTreeView1->selectedNativePath(), inFolder(a, "b"));
     QCOMPARE(captions(*w->listModel()), (QStringList {"x.txt", "y.txt"}));
     const QModelIndex aNode = w->ShellTreeView1->folderModel()->indexForPath(a);

@@ -2,10 +2,10 @@
 // The main window's commands: open (menu and double click) to the viewer or the desktop, the
 // picture list handed to the viewer, Explorer, help, the three dialog commands, rename with
 // nothing selected, the tool images and the menus' access keys.
-#include "frame/windowrefs.h"
 #include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
 #include "browser/toolbarimages.h"
+#include "frame/windowrefs.h"
 #include "platform/desktop.h"
 #include "platform/foldertree.h"
 #include "support/tempfolder.h"
@@ -46,7 +46,7 @@ public:
 class RecordingViewer : public ViewerBase
 {
 public:
-    QString shownPath;
+    QByteArray shownPath;
     bool requestedWhenShown = false;
     int shows = 0;
 
@@ -89,6 +89,8 @@ private slots:
     void doubleClick_data();
     void doubleClick();
     void otherFileWithANameThatIsNotUtf8();
+    void namesThatShowAlikeReachTheirOwnFiles_data();
+    void namesThatShowAlikeReachTheirOwnFiles();
     void desktopThatStartsNothingIsReported();
     void explorer();
     void explorerOnTheRoot();
@@ -110,7 +112,7 @@ private:
     void select(TfMain &w, const QList<int> &rows);
 
     QByteArray m_mixed; // a.txt b.jpg c.txt d.bmp e.bin f.jpg g.txt
-    QStringList m_pictureList; // what opening a picture of m_mixed gives, worked out here
+    QList<QByteArray> m_pictureList; // what opening a picture of m_mixed gives, worked out here
     RecordingDesktop *m_desktop = nullptr; // owned by the window under test
     std::unique_ptr<RecordingViewer> m_viewer;
     std::unique_ptr<QWidget> m_moco;
@@ -138,19 +140,20 @@ void TestTfMainCommands::init()
     QVERIFY(writeDated(inFolder(m_mixed, "e.bin"), "eee"));
     QVERIFY(writeDated(inFolder(m_mixed, "f.jpg"), f));
     QVERIFY(writeDated(inFolder(m_mixed, "g.txt"), "gggg"));
-    m_pictureList = QStringList {shown("b.jpg"),
-        QString::number(b.size()),
-        kDate,
+    const QByteArray date = kDate.toUtf8();
+    m_pictureList = QList<QByteArray> {inFolder(m_mixed, "b.jpg"),
+        QByteArray::number(b.size()),
+        date,
         "40",
         "30",
-        shown("d.bmp"),
-        QString::number(d.size()),
-        kDate,
+        inFolder(m_mixed, "d.bmp"),
+        QByteArray::number(d.size()),
+        date,
         "20",
         "10",
-        shown("f.jpg"),
-        QString::number(f.size()),
-        kDate,
+        inFolder(m_mixed, "f.jpg"),
+        QByteArray::number(f.size()),
+        date,
         "16",
         "16"};
 
@@ -215,14 +218,15 @@ void TestTfMainCommands::open()
     QFETCH(QList<int>, rows);
     QFETCH(QString, viewerFile);
     QFETCH(QString, desktopFile);
-    const QString viewerPath = viewerFile.isEmpty() ? QString() : shown(qPrintable(viewerFile));
+    const QByteArray viewerPath =
+        viewerFile.isEmpty() ? QByteArray() : inFolder(m_mixed, viewerFile.toUtf8());
     if (!desktopFile.isEmpty())
         desktopFile = shown(qPrintable(desktopFile));
     const ModalCatcher catcher;
     auto w = openOn(m_mixed);
     QVERIFY(w);
     QCOMPARE(w->listModel()->entry(3).caption, QStringLiteral("d.bmp"));
-    const QStringList earlier {QStringLiteral("earlier")};
+    const QList<QByteArray> earlier {"earlier"};
     w->PictureList = earlier;
     select(*w, rows);
     w->actOpen->trigger();
@@ -253,7 +257,7 @@ void TestTfMainCommands::openWithNothingSelectedDoesNothing()
     w->actOpen->trigger();
     QVERIFY(!m_viewer->isVisible());
     QVERIFY(!w->OpenRequested);
-    QCOMPARE(w->PictureList, QStringList {});
+    QCOMPARE(w->PictureList, QList<QByteArray> {});
     QCOMPARE(m_desktop->urls, QList<QUrl> {});
 }
 
@@ -271,7 +275,8 @@ void TestTfMainCommands::doubleClick()
     QFETCH(int, row);
     QFETCH(QString, viewerFile);
     QFETCH(QString, desktopFile);
-    const QString viewerPath = viewerFile.isEmpty() ? QString() : shown(qPrintable(viewerFile));
+    const QByteArray viewerPath =
+        viewerFile.isEmpty() ? QByteArray() : inFolder(m_mixed, viewerFile.toUtf8());
     if (!desktopFile.isEmpty())
         desktopFile = shown(qPrintable(desktopFile));
     auto w = openOn(m_mixed);
@@ -311,6 +316,76 @@ void TestTfMainCommands::otherFileWithANameThatIsNotUtf8()
     // The exact bytes of the name reach the desktop.
     QCOMPARE(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()),
         inFolder(folder, "caf\xe9 1.txt"));
+}
+
+void TestTfMainCommands::namesThatShowAlikeReachTheirOwnFiles_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("model"); // the Exif model of a picture, which only its file holds
+    QTest::addColumn<int>("width"); // of a picture; 0: an other file
+    QTest::newRow("text, FF") << QByteArray("a\xff.txt") << QByteArray() << 0;
+    QTest::newRow("text, FE") << QByteArray("a\xfe.txt") << QByteArray() << 0;
+    QTest::newRow("picture, FF") << QByteArray("a\xff.jpg") << QByteArray("FF") << 40;
+    QTest::newRow("picture, FE") << QByteArray("a\xfe.jpg") << QByteArray("FE") << 16;
+}
+
+void TestTfMainCommands::namesThatShowAlikeReachTheirOwnFiles()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, model);
+    QFETCH(int, width);
+    // A folder whose own name is not UTF-8 either, holding pairs of names that show the same
+    // caption.
+    const QByteArray folder = inFolder(m_desk, "twins\xfe");
+    QVERIFY(makeFolder(folder));
+    QVERIFY(writeDated(inFolder(folder, "a\xff.txt"), "one"));
+    QVERIFY(writeDated(inFolder(folder, "a\xfe.txt"), "two!"));
+    auto picture = [](int w, const char *m) {
+        testsupport::TiffBuilder b(testsupport::ByteOrder::Little);
+        b.ascii(0, exif::tag::Model, m);
+        return cameraJpeg(w, 30, b.build().bytes);
+    };
+    QVERIFY(writeDated(inFolder(folder, "a\xff.jpg"), picture(40, "FF")));
+    QVERIFY(writeDated(inFolder(folder, "a\xfe.jpg"), picture(16, "FE")));
+    const QByteArray path = inFolder(folder, name);
+
+    const ModalCatcher catcher;
+    auto w = openOn(folder);
+    QVERIFY(w);
+    int row = -1;
+    for (int r = 0; r < w->listModel()->count(); ++r) {
+        if (w->listModel()->entry(r).nativeName == name)
+            row = r;
+    }
+    QVERIFY(row >= 0);
+    clickItem(*w, row);
+    QCOMPARE(w->SelectedNames, QList<QByteArray> {name});
+    if (width > 0) {
+        const QList<QStringList> rows = gridRows(*w->StringGrid1, 6);
+        QVERIFY(
+            rows.contains(QStringList {QStringLiteral("製品名："), QString::fromLatin1(model)}));
+    }
+    w->actOpen->trigger();
+    if (width == 0) {
+        QCOMPARE(m_desktop->urls.size(), 1);
+        QCOMPARE(QByteArray::fromPercentEncoding(
+                     m_desktop->urls.front().path(QUrl::FullyEncoded).toLatin1()),
+            path);
+    } else {
+        QCOMPARE(m_viewer->OpenPath, path);
+        QCOMPARE(w->PictureList.size(), 10);
+        const qsizetype at = w->PictureList.indexOf(path);
+        QCOMPARE(at % 5, 0);
+        QCOMPARE(w->PictureList.value(at + 3), QByteArray::number(width));
+        QCOMPARE(m_desktop->urls, QList<QUrl> {});
+    }
+    // Explorer reaches the folder of these files.
+    m_desktop->urls.clear();
+    w->actExp->trigger();
+    QCOMPARE(QByteArray::fromPercentEncoding(
+                 m_desktop->urls.value(0).path(QUrl::FullyEncoded).toLatin1()),
+        folder + '/');
+    QCOMPARE(catcher.texts(), QStringList {});
 }
 
 void TestTfMainCommands::desktopThatStartsNothingIsReported()

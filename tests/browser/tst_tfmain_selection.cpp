@@ -2,9 +2,9 @@
 // The main window's selection handling on a folder of real files: the selected names, the three
 // status panels, the file facts and Exif rows of the information grid, the select-by-kind
 // commands, and the reading of a picture's bytes for the Exif walk.
+#include "browser/exifbytes.h"
 #include "browser/filelistmodel.h"
 #include "browser/listselectionmodel.h"
-#include "browser/exifbytes.h"
 #include "browser/tfmain.h"
 #include "browser/tfmain_grid.h"
 #include "platform/foldertree.h"
@@ -158,10 +158,10 @@ void TestTfMainSelection::singleSelection()
     QVERIFY(w->censusText().startsWith(QStringLiteral(" 全 5 file ( ")));
 
     clickItem(*w, before);
-    QCOMPARE(w->SelectedNames, QStringList {m.entry(before).caption});
+    QCOMPARE(w->SelectedNames, QList<QByteArray> {m.entry(before).nativeName});
     clickItem(*w, row);
     const QString caption = m.entry(row).caption;
-    QCOMPARE(w->SelectedNames, QStringList {caption});
+    QCOMPARE(w->SelectedNames, QList<QByteArray> {m.entry(row).nativeName});
     QCOMPARE(w->SelectedIndex, row);
     QCOMPARE(
         w->panelText(0), w->censusText() + QString::number(row + 1) + QStringLiteral(" file目"));
@@ -187,7 +187,7 @@ void TestTfMainSelection::deselectingEverythingKeepsTheGrid()
     const QList<QStringList> rowsBefore = gridRows(*w->StringGrid1, 5);
     QCOMPARE(rowsBefore.size(), 1 + cameraRows().size());
     w->ListView1->clearSelection();
-    QCOMPARE(w->SelectedNames, QStringList {});
+    QCOMPARE(w->SelectedNames, QList<QByteArray> {});
     QCOMPARE(w->panelText(0), w->censusText() + QStringLiteral("0 file目"));
     QCOMPARE(w->panelText(1), QStringLiteral(" 選択  0 file ( 0 Byte )"));
     QCOMPARE(w->panelText(2), QStringLiteral(" 64 x 48 Pixel"));
@@ -206,7 +206,7 @@ void TestTfMainSelection::twoFilesKeepTheGridOfTheEarlierFile()
     const QStringList factsBefore = facts(*w->StringGrid1);
     clickItem(*w, 1, Qt::ControlModifier); // b.jpg, the camera picture, added
     // Names in list order, whatever the order of the clicks.
-    QCOMPARE(w->SelectedNames, (QStringList {QStringLiteral("b.jpg"), QStringLiteral("c.txt")}));
+    QCOMPARE(w->SelectedNames, (QList<QByteArray> {"b.jpg", "c.txt"}));
     QCOMPARE(w->panelText(0), w->censusText() + QStringLiteral("2 file目"));
     QCOMPARE(w->panelText(1), QStringLiteral(" 選択  2 file ( 4.00 KByte )"));
     QCOMPARE(w->panelText(2), QStringLiteral(" 画像サイズ"));
@@ -243,7 +243,7 @@ void TestTfMainSelection::pictureGoneBehindTheProgramsBack()
     else if (replacement == u"fifo")
         QCOMPARE(::mkfifo(b.constData(), 0600), 0);
     clickItem(*w, 1);
-    QCOMPARE(w->SelectedNames, QStringList {QStringLiteral("b.jpg")});
+    QCOMPARE(w->SelectedNames, QList<QByteArray> {"b.jpg"});
     QCOMPARE(w->panelText(2), QStringLiteral(" 64 x 48 Pixel"));
     QCOMPARE(facts(*w->StringGrid1),
         expectedFacts(
@@ -292,7 +292,7 @@ void TestTfMainSelection::exifErrorIsReportedAfterTheRows()
     QVERIFY(!waitCursorWhenShown);
     // The state stays as it was when the report showed.
     QCOMPARE(gridRows(*w->StringGrid1, 6), before);
-    QCOMPARE(w->SelectedNames, QStringList {QStringLiteral("x.jpg")});
+    QCOMPARE(w->SelectedNames, QList<QByteArray> {"x.jpg"});
     QCOMPARE(w->panelText(2), QStringLiteral(" 40 x 30 Pixel"));
 }
 
@@ -321,13 +321,13 @@ void TestTfMainSelection::rebuildEmptiesTheSelectedNames()
     w->actRenew->trigger();
     QCOMPARE(w->panelText(1), QStringLiteral(" 選択ファイル"));
     clickItem(*w, 2);
-    QCOMPARE(w->SelectedNames, QStringList {QStringLiteral("c.txt")});
+    QCOMPARE(w->SelectedNames, QList<QByteArray> {"c.txt"});
     const QStringList factsBefore = facts(*w->StringGrid1);
     w->actRenew->trigger();
     QCOMPARE(w->listModel()->count(), 5);
     QVERIFY(!w->ListView1->selectionModel()->hasSelection());
     // Nothing is shown selected, so the file commands have nothing to act on.
-    QCOMPARE(w->SelectedNames, QStringList {});
+    QCOMPARE(w->SelectedNames, QList<QByteArray> {});
     QCOMPARE(w->panelText(0), w->censusText() + QStringLiteral("0 file目"));
     QCOMPARE(w->panelText(1), QStringLiteral(" 選択  0 file ( 0 Byte )"));
     QCOMPARE(facts(*w->StringGrid1), factsBefore);
@@ -358,7 +358,7 @@ void TestTfMainSelection::selectByKind()
     QVERIFY(!w->ListView1->hasFocus());
     QAction *const commands[] = {w->actAll, w->N22, w->N23};
     commands[command]->trigger();
-    QCOMPARE(w->SelectedNames, names);
+    QCOMPARE(w->SelectedNames, nativeNames(names));
     QCOMPARE(w->ListView1->selectionModel()->selectedIndexes().size(), names.size());
     QVERIFY(w->panelText(1).startsWith(QStringLiteral(" 選択  %1 file ( ").arg(names.size())));
     QVERIFY(w->ListView1->hasFocus());
@@ -377,7 +377,7 @@ void TestTfMainSelection::selectPicturesInAFolderWithoutPictures()
     QCOMPARE(w->SelectedNames.size(), 1);
     w->actAll->trigger();
     QVERIFY(!w->ListView1->selectionModel()->hasSelection());
-    QCOMPARE(w->SelectedNames, QStringList {});
+    QCOMPARE(w->SelectedNames, QList<QByteArray> {});
     QCOMPARE(w->panelText(0), w->censusText() + QStringLiteral("0 file目"));
     QCOMPARE(w->panelText(1), QStringLiteral(" 選択  0 file ( 0 Byte )"));
 }
@@ -403,14 +403,14 @@ void TestTfMainSelection::selectByKindChangesTheSelectionOnce()
     QSignalSpy changes(w->ListView1->selectionModel(), &QItemSelectionModel::selectionChanged);
     w->actAll->trigger();
     QCOMPARE(changes.count(), 1);
-    QCOMPARE(w->SelectedNames, pictures);
+    QCOMPARE(w->SelectedNames, nativeNames(pictures));
     w->N22->trigger();
     QCOMPARE(changes.count(), 2);
-    QCOMPARE(w->SelectedNames, all);
+    QCOMPARE(w->SelectedNames, nativeNames(all));
     w->N23->trigger();
     QCOMPARE(changes.count(), 3);
     QCOMPARE(w->SelectedNames.size(), 150);
-    QCOMPARE(w->SelectedNames.front(), QStringLiteral("1000b.txt"));
+    QCOMPARE(w->SelectedNames.front(), QByteArray("1000b.txt"));
 }
 
 namespace {
@@ -556,8 +556,7 @@ void TestTfMainSelection::pictureBytes()
     }
     QCOMPARE(browser::isRegularFile(path), status == int(browser::ExifBytes::Status::Ok));
     const browser::ExifBytes bytes(path,
-        access == 0 ? browser::ExifBytes::Access::MapOrRead
-                    : browser::ExifBytes::Access::ReadOnly,
+        access == 0 ? browser::ExifBytes::Access::MapOrRead : browser::ExifBytes::Access::ReadOnly,
         limit);
     QCOMPARE(int(bytes.status()), status);
     QCOMPARE(bytes.isMapped(), mapped);
