@@ -266,14 +266,16 @@ RenameResult applyPattern(
             return refuse(RenameError::NameTooLong);
     }
 
-    // Both rules are decided on the pattern's extension as typed: a "?" that only arrives with
-    // the old extension (possible in names of this platform) must not turn "*" into upper case.
+    // "*" turns the extension into the old one in lower case, and "?" is then looked for in that
+    // result, which holds none unless the old extension does. Both are decided on the pattern's
+    // extension as typed, so a "?" that only arrives with the old extension (possible in names of
+    // this platform) cannot turn "*" into upper case: "*" wins, "?" counts only without it.
     const std::string &pe = pattern.extension;
     std::string extension;
-    if (pe.find('?') != std::string::npos)
-        appendCased(extension, old.extension, false);
-    else if (pe.find('*') != std::string::npos)
+    if (pe.find('*') != std::string::npos)
         appendCased(extension, old.extension, true);
+    else if (pe.find('?') != std::string::npos)
+        appendCased(extension, old.extension, false);
     else
         extension = pe;
     if (extension.empty())
