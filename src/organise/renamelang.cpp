@@ -15,6 +15,8 @@ namespace {
         "新しいファイル名で全角文字が途中で切れるため、このファイルの名前は変更しません。";
     constexpr std::string_view kTooLongMessage =
         "新しいファイル名が長すぎるため、このファイルの名前は変更しません。";
+    constexpr std::string_view kForbiddenMessage =
+        "新しいファイル名に「/」または NUL 文字が含まれるため、このファイルの名前は変更しません。";
     constexpr std::string_view kUnconvertibleMessage =
         "扱えない文字が多すぎるため、このファイルの名前は変更しません。";
 
@@ -117,6 +119,9 @@ namespace {
             break;
         case RenameError::NameTooLong:
             r.message = kTooLongMessage;
+            break;
+        case RenameError::ForbiddenCharacter:
+            r.message = kForbiddenMessage;
             break;
         default:
             r.message = kUnconvertibleMessage;
@@ -286,6 +291,10 @@ RenameResult applyPattern(
     RenameResult result;
     result.name = std::move(out);
     result.name += extension;
+    // "/" would address another folder and a NUL would cut the name short. Neither byte can be
+    // the second byte of a double-byte character, so a plain byte search is exact.
+    if (result.name.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
+        return refuse(RenameError::ForbiddenCharacter);
     return result;
 }
 

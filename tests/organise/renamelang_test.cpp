@@ -13,6 +13,7 @@ namespace {
 
 constexpr const char *kGrammar = "閉じる<>\\*?/文法が違います。";
 constexpr const char *kMissing = "桁数がありません。";
+constexpr RenameError kForbidden = RenameError::ForbiddenCharacter;
 
 struct NameCase
 {
@@ -198,7 +199,7 @@ TEST(RenameLangTest, DoubleByteCharactersInCodePageBytes)
     }
 }
 
-TEST(RenameLangTest, RefusesNamesThatCutADoubleByteCharacter)
+TEST(RenameLangTest, RefusesNamesThatCutACharacterOrLeaveTheFolder)
 {
     struct Case
     {
@@ -206,6 +207,7 @@ TEST(RenameLangTest, RefusesNamesThatCutADoubleByteCharacter)
         std::string oldName;
         std::string pattern;
         std::int64_t sequenceAfter; // all sequence groups consumed even when refused
+        RenameError error = RenameError::SplitCharacter;
     };
     const Case cases[] = {
         {"keep ends inside", "写真12.jpg", "<3<", 1},
@@ -222,12 +224,18 @@ TEST(RenameLangTest, RefusesNamesThatCutADoubleByteCharacter)
             "abc.jpg",
             "?1?",
             1},
+        {"slash in a literal extension", "photo.jpg", "<9<./sub/name", 1, kForbidden},
+        {"slash kept from the old name", "a/b.jpg", "<9<", 1, kForbidden},
+        {"slash in the old extension", "a.b/C", "x.*", 1, kForbidden},
+        {"NUL kept from the old name", std::string("a\0b.c", 5), "<3<", 1, kForbidden},
+        {"NUL typed in the pattern", "a.jpg", std::string("x\0y", 3), 1, kForbidden},
+        {"numbers of a name with a slash are consumed", "a.jpg", "\\1\\./x", 2, kForbidden},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         std::int64_t seq = 1;
         const RenameResult r = BuildNewNameUtf8(c.oldName, c.pattern, seq);
-        EXPECT_EQ(r.error, RenameError::SplitCharacter);
+        EXPECT_EQ(r.error, c.error);
         EXPECT_TRUE(isFileError(r.error));
         EXPECT_TRUE(r.name.empty());
         EXPECT_FALSE(r.message.empty());
@@ -254,12 +262,6 @@ TEST(RenameLangTest, CharactersOutsideTheCodePageAndForeignBytesComeBackUnchange
             1,
             "x.\xff"
             "b",
-            1},
-        {"NUL inside a name is an ordinary byte",
-            std::string("a\0b.c", 5),
-            "<3<",
-            1,
-            std::string("a\0b.c", 5),
             1},
         {"half-width katakana is one byte", "ｱｲｳ.jpg", "<2<", 1, "ｱｲ.jpg", 1},
     });
