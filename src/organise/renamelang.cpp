@@ -20,18 +20,13 @@ namespace {
     constexpr std::string_view kUnconvertibleMessage =
         "扱えない文字が多すぎるため、このファイルの名前は変更しません。";
 
-    bool isTrailByte(unsigned char b) noexcept
-    {
-        return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
-    }
-
     // Length of the character at `i`: 2 for a lead byte followed by a valid trail byte, else 1.
     // A lead byte without a valid trail (only possible in hostile bytes) stands alone, so the byte
     // after it is read as a character of its own.
     std::size_t charLength(std::string_view s, std::size_t i) noexcept
     {
         if (platform::isCp932LeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()
-            && isTrailByte(static_cast<unsigned char>(s[i + 1]))) {
+            && platform::isCp932TrailByte(static_cast<unsigned char>(s[i + 1]))) {
             return 2;
         }
         return 1;
