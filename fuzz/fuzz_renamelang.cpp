@@ -5,6 +5,7 @@
 // - a pattern error that depends on the name, or differs from parsePattern's;
 // - a sequence number not advanced by exactly the pattern's sequence groups;
 // - a new name longer than the limit, or an error without a message;
+// - a new name holding "/" or a NUL byte;
 // - the whole-name keep pattern not giving back the old name byte for byte (UTF-8 entry);
 // - the run over two names disagreeing with two single calls.
 #include "organise/renamelang.h"
@@ -37,6 +38,7 @@ void checkResult(const RenameResult &r)
     require(r.ok() == r.message.empty());
     require(r.ok() || r.name.empty());
     require(r.name.size() <= kMaxNewNameBytes * 3); // UTF-8 of at most kMaxNewNameBytes CP932
+    require(r.name.find_first_of(std::string_view("/\0", 2)) == std::string::npos);
 }
 
 } // namespace
@@ -99,7 +101,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (keep.ok())
         require(keep.name == oldName);
     else
-        require(keep.error == RenameError::NameTooLong || keep.error == RenameError::Unconvertible);
+        require(keep.error == RenameError::NameTooLong || keep.error == RenameError::Unconvertible
+            || (keep.error == RenameError::ForbiddenCharacter
+                && oldName.find('/') != std::string::npos));
 
     if (!patternError) {
         const RenameRun run = buildNewNames({oldName, oldName}, pattern, start);

@@ -15,13 +15,10 @@ namespace {
         "新しいファイル名で全角文字が途中で切れるため、このファイルの名前は変更しません。";
     constexpr std::string_view kTooLongMessage =
         "新しいファイル名が長すぎるため、このファイルの名前は変更しません。";
+    constexpr std::string_view kForbiddenMessage =
+        "新しいファイル名に「/」または NUL 文字が含まれるため、このファイルの名前は変更しません。";
     constexpr std::string_view kUnconvertibleMessage =
         "扱えない文字が多すぎるため、このファイルの名前は変更しません。";
-
-    bool isTrailByte(unsigned char b) noexcept
-    {
-        return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
-    }
 
     // Length of the character at `i`: 2 for a lead byte followed by a valid trail byte, else 1.
     // A lead byte without a valid trail (only possible in hostile bytes) stands alone, so the byte
@@ -29,7 +26,7 @@ namespace {
     std::size_t charLength(std::string_view s, std::size_t i) noexcept
     {
         if (platform::isCp932LeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()
-            && isTrailByte(static_cast<unsigned char>(s[i + 1]))) {
+            && platform::isCp932TrailByte(static_cast<unsigned char>(s[i + 1]))) {
             return 2;
         }
         return 1;
@@ -117,6 +114,9 @@ namespace {
             break;
         case RenameError::NameTooLong:
             r.message = kTooLongMessage;
+            break;
+        case RenameError::ForbiddenCharacter:
+            r.message = kForbiddenMessage;
             break;
         default:
             r.message = kUnconvertibleMessage;
@@ -266,14 +266,16 @@ RenameResult applyPattern(
             return refuse(RenameError::NameTooLong);
     }
 
-    // Both rules are decided on the pattern's extension as typed: a "?" that only arrives with
-    // the old extension (possible in names of this platform) must not turn "*" into upper case.
+    // "*" turns the extension into the old one in lower case, and "?" is then looked for in that
+    // result, which holds none unless the old extension does. Both are decided on the pattern's
+    // extension as typed, so a "?" that only arrives with the old extension (possible in names of
+    // this platform) cannot turn "*" into upper case: "*" wins, "?" counts only without it.
     const std::string &pe = pattern.extension;
     std::string extension;
-    if (pe.find('?') != std::string::npos)
-        appendCased(extension, old.extension, false);
-    else if (pe.find('*') != std::string::npos)
+    if (pe.find('*') != std::string::npos)
         appendCased(extension, old.extension, true);
+    else if (pe.find('?') != std::string::npos)
+        appendCased(extension, old.extension, false);
     else
         extension = pe;
     if (extension.empty())
@@ -284,6 +286,10 @@ RenameResult applyPattern(
     RenameResult result;
     result.name = std::move(out);
     result.name += extension;
+    // "/" would address another folder and a NUL would cut the name short. Neither byte can be
+    // the second byte of a double-byte character, so a plain byte search is exact.
+    if (result.name.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
+        return refuse(RenameError::ForbiddenCharacter);
     return result;
 }
 

@@ -24,6 +24,7 @@ enum class RenameError {
     // Errors of one file: that file keeps its name and the run goes on.
     SplitCharacter, // the new name would hold half of a double-byte character
     NameTooLong, // the new name would exceed kMaxNewNameBytes
+    ForbiddenCharacter, // the new name would hold "/" (another folder) or a NUL byte
     Unconvertible, // the names hold more characters outside the code page than can be carried
 };
 
@@ -31,7 +32,7 @@ enum class RenameError {
 [[nodiscard]] constexpr bool isFileError(RenameError e) noexcept
 {
     return e == RenameError::SplitCharacter || e == RenameError::NameTooLong
-        || e == RenameError::Unconvertible;
+        || e == RenameError::ForbiddenCharacter || e == RenameError::Unconvertible;
 }
 
 // Upper bound of a new name in bytes. No file system takes names near this long, so the limit

@@ -59,8 +59,8 @@ namespace {
         for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
             if (!isCp932LeadByte(static_cast<unsigned char>(lead)))
                 continue;
-            for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-                if (trail == 0x7F)
+            for (unsigned trail = 0x40; trail <= 0xFF; ++trail) {
+                if (!isCp932TrailByte(static_cast<unsigned char>(trail)))
                     continue;
                 const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
                 const char32_t cp = decodeWithIconv(cd, pair, 2);
@@ -96,7 +96,7 @@ namespace {
 
     int placeholderIndex(unsigned lead, unsigned trail)
     {
-        if (lead < 0xF0 || lead > 0xF9 || trail < 0x40 || trail > 0xFC || trail == 0x7F)
+        if (lead < 0xF0 || lead > 0xF9 || !isCp932TrailByte(static_cast<unsigned char>(trail)))
             return -1;
         const unsigned t = trail > 0x7F ? trail - 0x41 : trail - 0x40;
         return static_cast<int>((lead - 0xF0) * kPlaceholderTrails + t);

@@ -13,6 +13,13 @@ namespace morvane::platform {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
+// True for the bytes that may follow a lead byte as the second byte of a double-byte character
+// (0x40-0x7E, 0x80-0xFC).
+[[nodiscard]] constexpr bool isCp932TrailByte(unsigned char b) noexcept
+{
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+
 // Code page 932 bytes of a UTF-8 text, plus what is needed to turn them back unchanged.
 // Characters that CP932 cannot hold, and bytes that are not valid UTF-8, become two-byte
 // placeholders from the user-defined area (lead bytes 0xF0-0xF9); `extras[k]` records what the

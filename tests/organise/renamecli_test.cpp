@@ -11,6 +11,10 @@ namespace {
 using Outcome = morvane::test::CliResult;
 using morvane::test::runCli;
 
+const std::string kForbidden =
+    "error\t新しいファイル名に「/」または NUL 文字が含まれるため、このファイル"
+    "の名前は変更しません。\n";
+
 struct Case
 {
     const char *name;
@@ -85,6 +89,14 @@ TEST(RenameCliTest, RunsOverSeveralNames)
             {"--pattern", "\\1\\<3<", "ab.jpg", "写真.jpg", "cd.jpg"},
             "1ab.jpg\nerror\t新しいファイル名で全角文字が途中で切れるため、このファイルの名前は変更"
             "しません。\n3cd.jpg\n",
+            1},
+        {"a name that would leave its folder is refused, the run goes on",
+            {"--pattern", "<9<", "a.jpg", "sub/b.jpg", "c.jpg"},
+            "a.jpg\n" + kForbidden + "c.jpg\n",
+            1},
+        {"a literal extension holding a slash",
+            {"--pattern", "<9<./sub/name", "photo.jpg"},
+            kForbidden,
             1},
         {"pattern error once, not per name",
             {"--pattern", "<3>", "a", "b"},

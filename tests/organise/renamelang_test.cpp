@@ -13,6 +13,7 @@ namespace {
 
 constexpr const char *kGrammar = "閉じる<>\\*?/文法が違います。";
 constexpr const char *kMissing = "桁数がありません。";
+constexpr RenameError kForbidden = RenameError::ForbiddenCharacter;
 
 struct NameCase
 {
@@ -80,7 +81,22 @@ TEST(RenameLangTest, EdgeCasesOfTheGroups)
         {"untaken bytes vanish", "abcdef.txt", "<1<->1><1<", 1, "a-c.txt", 1},
         {"empty base is passed on", "abc.jpg", "<0<", 1, ".jpg", 1},
         {"name starting with its only dot", ".bashrc", "x<9<", 1, "x.bashrc", 1},
-        {"question and star: upper case wins", "Photo.Jpg", "<9<.*?", 1, "Photo.JPG", 1},
+        {"star, then question mark: lower case", "Photo.JPEG", "<9<.*?", 1, "Photo.jpeg", 1},
+        {"question mark, then star: lower case", "Photo.Jpg", "<9<.?*", 1, "Photo.jpg", 1},
+        {"lower case reaches Z", "ZAZ.JPZ", "*3*.*", 1, "zaz.jpz", 1},
+        {"upper case reaches z", "zaz.jpz", "?3?.?", 1, "ZAZ.JPZ", 1},
+        {"exactly the length limit, no extension",
+            "a",
+            "/4096/",
+            1,
+            std::string(4095, '0') + "a",
+            1},
+        {"exactly the length limit with an extension",
+            "a.jpg",
+            "/4092/",
+            1,
+            std::string(4091, '0') + "a.jpg",
+            1},
         {"literal extension is not a group", "a.jpg", "b.<3<", 1, "b.<3<", 1},
         {"colon after the dot: no extension", "a.jpg", "b.x:y", 1, "b.x:y.jpg", 1},
         {"pattern ending in a dot keeps that dot", "a.jpg", "b.", 1, "b.", 1},
@@ -151,11 +167,12 @@ TEST(RenameLangTest, CountLimitsAreAccepted)
     EXPECT_EQ(zeros.name, "abc.jpg");
 }
 
-// Code page 932 bytes assembled here: 写 8E CA, 真 90 5E, 表 95 5C, ソ 83 5C, ア 83 41, ツ 83 63.
+// Code page 932 bytes assembled here: 写 8E CA, 真 90 5E, 表 95 5C, ソ 83 5C, ア 83 41, ツ 83 63,
+// ◯ 81 FC (the last trail byte), 黑 FC 4B (the last lead byte).
 TEST(RenameLangTest, DoubleByteCharactersInCodePageBytes)
 {
     const std::string sha = "\x8e\xca", shin = "\x90\x5e", hyo = "\x95\x5c", so = "\x83\x5c";
-    const std::string a = "\x83\x41", tsu = "\x83\x63";
+    const std::string a = "\x83\x41", tsu = "\x83\x63", maru = "\x81\xfc", koku = "\xfc\x4b";
     struct Case
     {
         const char *name;
@@ -186,6 +203,8 @@ TEST(RenameLangTest, DoubleByteCharactersInCodePageBytes)
             "0000" + sha + ".jpg",
             1},
         {"dropping half a character writes nothing of it", sha + shin + ".jpg", ">3>", ".jpg", 1},
+        {"trail byte FC ends a character", maru + "b.txt", "<2<", maru + ".txt", 1},
+        {"lead byte FC keeps its trail byte K", koku + ".TXT", "*2*", koku + ".TXT", 1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -197,7 +216,7 @@ TEST(RenameLangTest, DoubleByteCharactersInCodePageBytes)
     }
 }
 
-TEST(RenameLangTest, RefusesNamesThatCutADoubleByteCharacter)
+TEST(RenameLangTest, RefusesNamesThatCutACharacterOrLeaveTheFolder)
 {
     struct Case
     {
@@ -205,6 +224,7 @@ TEST(RenameLangTest, RefusesNamesThatCutADoubleByteCharacter)
         std::string oldName;
         std::string pattern;
         std::int64_t sequenceAfter; // all sequence groups consumed even when refused
+        RenameError error = RenameError::SplitCharacter;
     };
     const Case cases[] = {
         {"keep ends inside", "写真12.jpg", "<3<", 1},
@@ -221,12 +241,18 @@ TEST(RenameLangTest, RefusesNamesThatCutADoubleByteCharacter)
             "abc.jpg",
             "?1?",
             1},
+        {"slash in a literal extension", "photo.jpg", "<9<./sub/name", 1, kForbidden},
+        {"slash kept from the old name", "a/b.jpg", "<9<", 1, kForbidden},
+        {"slash in the old extension", "a.b/C", "x.*", 1, kForbidden},
+        {"NUL kept from the old name", std::string("a\0b.c", 5), "<3<", 1, kForbidden},
+        {"NUL typed in the pattern", "a.jpg", std::string("x\0y", 3), 1, kForbidden},
+        {"numbers of a name with a slash are consumed", "a.jpg", "\\1\\./x", 2, kForbidden},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         std::int64_t seq = 1;
         const RenameResult r = BuildNewNameUtf8(c.oldName, c.pattern, seq);
-        EXPECT_EQ(r.error, RenameError::SplitCharacter);
+        EXPECT_EQ(r.error, c.error);
         EXPECT_TRUE(isFileError(r.error));
         EXPECT_TRUE(r.name.empty());
         EXPECT_FALSE(r.message.empty());
@@ -254,12 +280,6 @@ TEST(RenameLangTest, CharactersOutsideTheCodePageAndForeignBytesComeBackUnchange
             "x.\xff"
             "b",
             1},
-        {"NUL inside a name is an ordinary byte",
-            std::string("a\0b.c", 5),
-            "<3<",
-            1,
-            std::string("a\0b.c", 5),
-            1},
         {"half-width katakana is one byte", "ｱｲｳ.jpg", "<2<", 1, "ｱｲ.jpg", 1},
     });
 }
@@ -280,9 +300,12 @@ TEST(RenameLangTest, HugeCountsAreRefusedInsteadOfBuildingHugeNames)
         const char *name;
         std::string pattern;
         std::int64_t sequenceAfter;
+        std::string oldName = "abc.jpg";
     };
     const Case cases[] = {
         {"pad", "/2147483647/", 1},
+        {"one byte over the limit, no extension", "/4097/", 1, "a"},
+        {"one byte over the limit with an extension", "/4093/", 1},
         {"sequence", "\\2147483647\\", 2},
         {"long literal text", std::string(kMaxNewNameBytes + 1, 'a'), 1},
         {"many groups add up",
@@ -297,7 +320,7 @@ TEST(RenameLangTest, HugeCountsAreRefusedInsteadOfBuildingHugeNames)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         std::int64_t seq = 1;
-        const RenameResult r = BuildNewNameUtf8("abc.jpg", c.pattern, seq);
+        const RenameResult r = BuildNewNameUtf8(c.oldName, c.pattern, seq);
         EXPECT_EQ(r.error, RenameError::NameTooLong);
         EXPECT_TRUE(isFileError(r.error));
         EXPECT_EQ(seq, c.sequenceAfter);

@@ -23,6 +23,7 @@ TEST(Cp932Test, EncodesKnownCharactersAsTheCodePageDoes)
         {"full-width digit one", "１", "\x82\x50"},
         {"backslash stays a backslash", "\\", "\\"},
         {"ten with trail byte 0x5c", "表", "\x95\x5c"},
+        {"the last trail byte 0xfc", "◯", "\x81\xfc"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -50,6 +51,15 @@ TEST(Cp932Test, CharactersOutsideTheCodePageRoundTripAsDoubleByteCharacters)
             1 + 2 + 1},
         {"truncated sequence at end", "a\xe3\x81", 1 + 2 + 2},
         {"user-defined area character", "\ue000", 2},
+        // The 188th placeholder is F0 FC (here "ü"), the 189th F1 40.
+        {"placeholders reach trail byte 0xfc",
+            [] {
+                std::string s;
+                for (int i = 0; i < 187; ++i)
+                    s += "\u00e9";
+                return s + "\u00fc\u00e9";
+            }(),
+            2 * 189},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
