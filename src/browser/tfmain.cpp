@@ -25,6 +25,7 @@
 #include <QTabWidget>
 #include <QToolBar>
 
+#include <algorithm>
 #include <vector>
 
 namespace morvane {
@@ -32,6 +33,8 @@ namespace morvane {
 namespace {
 
     const QString kSection = QStringLiteral("Main");
+    // The design widths of the four status panels, in pixels.
+    constexpr std::array<int, 4> kPanelWidths {227, 200, 150, 100};
 
     // The right-hand panel: the path field across the top and the list under it, both keeping
     // their design distances to the panel's edges as it is resized.
@@ -144,14 +147,14 @@ void TfMain::buildLayout(const QString &treeRoot)
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setFixedHeight(18);
-    const int widths[] = {227, 200, 150, 100};
     const QString designTexts[] = {QStringLiteral("全ファイル"),
         QStringLiteral(" 選択ファイル"),
         QStringLiteral(" 画像サイズ"),
         QString()};
     for (std::size_t i = 0; i < m_panels.size(); ++i) {
         auto *label = new QLabel(designTexts[i], StatusBar1);
-        label->setFixedWidth(widths[i]);
+        label->setMinimumWidth(kPanelWidths[i]);
+        label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         label->setContentsMargins(2, 0, 2, 0);
@@ -184,7 +187,14 @@ void TfMain::setPanelText(int i, const QString &text)
 {
     if (i < 0 || i >= static_cast<int>(m_panels.size()))
         return;
-    m_panels[static_cast<std::size_t>(i)]->setText(text);
+    QLabel *label = m_panels[static_cast<std::size_t>(i)];
+    label->setMinimumWidth(0); // a label's size hint is never below its minimum
+    label->setText(text);
+    // The design width is a minimum: a panel grows to its whole text (the census of a large
+    // folder, or a font wider than the design's) and shrinks back with it. It is the panel's
+    // minimum, so a narrow window cuts the panels on its right instead of squeezing this one.
+    label->setMinimumWidth(
+        std::max(kPanelWidths[static_cast<std::size_t>(i)], label->sizeHint().width()));
 }
 
 void TfMain::FormCreate()

@@ -56,8 +56,15 @@ void ListItemDelegate::paint(
     const QString caption = opt.text;
 
     // The style draws the box (tinted when selected) and the focus frame; the caption is laid
-    // out here, since the style only wraps at word boundaries and elides the rest.
+    // out here, since the style only wraps at word boundaries and elides the rest. The item must
+    // not look to the style as if it had a text at all: it would fill the highlight over a text
+    // area of its own (a stray block under a one-line caption).
     opt.text.clear();
+    opt.features &= ~QStyleOptionViewItem::HasDisplay;
+    // The focus frame goes round the caption, drawn below; the style would put it round its
+    // empty text area, a stray line under the caption.
+    const QStyle::State state = opt.state;
+    opt.state &= ~QStyle::State_HasFocus;
     const QWidget *widget = opt.widget;
     QStyle *style = widget != nullptr ? widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
@@ -81,14 +88,13 @@ void ListItemDelegate::paint(
         lineHeight * static_cast<int>(lines.size()));
 
     painter->save();
-    const bool selected = (opt.state & QStyle::State_Selected) != 0;
+    const bool selected = (state & QStyle::State_Selected) != 0;
     const QPalette::ColorGroup group = (opt.state & QStyle::State_Enabled) == 0
         ? QPalette::Disabled
         : ((opt.state & QStyle::State_Active) != 0 ? QPalette::Normal : QPalette::Inactive);
-    if (selected) {
-        painter->fillRect(text.adjusted(-kHighlightPad, 0, kHighlightPad, 0),
-            opt.palette.brush(group, QPalette::Highlight));
-    }
+    const QRect captionRect = text.adjusted(-kHighlightPad, 0, kHighlightPad, 0);
+    if (selected)
+        painter->fillRect(captionRect, opt.palette.brush(group, QPalette::Highlight));
     painter->setPen(
         opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
     painter->setFont(opt.font);
@@ -98,6 +104,16 @@ void ListItemDelegate::paint(
         painter->drawText(lineRect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, lines[i]);
     }
     painter->restore();
+
+    if ((state & QStyle::State_HasFocus) != 0) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(opt);
+        focus.state = state | QStyle::State_Item;
+        focus.rect = captionRect;
+        focus.backgroundColor =
+            opt.palette.color(group, selected ? QPalette::Highlight : QPalette::Window);
+        style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+    }
 }
 
 } // namespace morvane

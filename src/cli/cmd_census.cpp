@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// morvane-cli census DIR: the census panel's text after a list build, then one line per file.
+// morvane-cli census DIR: the census panel's text after a list build, then one line per item of
+// the list as the main window builds it: caption, kind, size, date-time, width, height.
 #include "browser/census.h"
-#include "browser/datetimetext.h"
+#include "browser/filelistmodel.h"
+#include "browser/listbuilder.h"
 #include "cli/commands.h"
-#include "platform/captionorder.h"
-#include "platform/folderscan.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <sys/stat.h>
@@ -68,37 +68,42 @@ int runCensus(const std::vector<std::string> &args)
             dir.c_str());
     }
 
-    // The caption order uses the system locale's collator, which wants an application object.
-    std::unique_ptr<QCoreApplication> app;
+    // The list build draws type icons and the caption order uses the locale's collator: both
+    // want a GUI application, which runs on the offscreen platform when there is no display.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr
+        && std::getenv("WAYLAND_DISPLAY") == nullptr) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    std::unique_ptr<QGuiApplication> app;
     static int argc = 1;
     static char name[] = "morvane-cli";
     static char *argv[] = {name, nullptr};
     if (QCoreApplication::instance() == nullptr)
-        app = std::make_unique<QCoreApplication>(argc, argv);
+        app = std::make_unique<QGuiApplication>(argc, argv);
 
-    std::vector<platform::FolderEntry> entries =
-        platform::scanFolder(QByteArray(dir.data(), static_cast<qsizetype>(dir.size())));
-    const platform::CaptionOrder order;
-    std::stable_sort(entries.begin(),
-        entries.end(),
-        [&order](const platform::FolderEntry &a, const platform::FolderEntry &b) {
-            const int c = order.compare(a.name, b.name);
-            // Names that are not UTF-8 may show alike; their bytes keep the order total.
-            return c != 0 ? c < 0 : a.nativeName < b.nativeName;
-        });
+    // The window's own build and list model, so every line is what the window lists, in its
+    // order.
+    browser::ListBuilder builder;
+    FileListModel list;
+    const browser::ListBuildResult result =
+        builder.build(QByteArray(dir.data(), static_cast<qsizetype>(dir.size())),
+            browser::ListBuildOptions {},
+            [&list](ListEntry &&e) {
+                list.insertSorted(std::move(e));
+            });
+    if (!result.completed) {
+        std::fprintf(stderr, "morvane-cli census: %s\n", result.failure.toUtf8().constData());
+        return 1;
+    }
 
-    std::int64_t total = 0;
-    for (const platform::FolderEntry &e : entries)
-        total += e.size;
-    writeLine(browser::positionText(
-        browser::censusText(static_cast<std::int64_t>(entries.size()), total), 0));
-    for (const platform::FolderEntry &e : entries) {
-        std::string line = fieldText(e.name);
-        line += "\t1\t";
-        line += std::to_string(e.size);
-        line += '\t';
-        line += browser::dateTimeText(e.year, e.month, e.day, e.hour, e.minute, e.second);
-        line += "\t\t";
+    writeLine(browser::positionText(browser::censusText(result.files, result.bytes), 0));
+    for (int row = 0; row < list.count(); ++row) {
+        const ListEntry &e = list.entry(row);
+        std::string line = fieldText(e.caption);
+        for (int field = KindFlag; field <= HeightField; ++field) {
+            line += '\t';
+            line += e.record.value(field).toStdString();
+        }
         writeLine(line);
     }
     return std::fflush(stdout) == 0 ? 0 : 1;

@@ -8,10 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStandardPaths>
 
 #include <algorithm>
-#include <unistd.h>
 
 namespace morvane {
 namespace {
@@ -173,15 +171,22 @@ bool SettingsStore::save(QString *errorMessage)
 
 QString SettingsStore::defaultPath()
 {
-    const QString exeDir = QCoreApplication::applicationDirPath();
+    return defaultPathFor(QCoreApplication::applicationDirPath());
+}
+
+QString SettingsStore::defaultPathFor(const QString &exeDir)
+{
+    // A settings file beside the executable is used only when the user put it there (a portable
+    // copy); otherwise an installed program would write into /usr/bin, and a build tree into its
+    // own output folder.
     if (!exeDir.isEmpty()) {
-        const QByteArray native = QFile::encodeName(exeDir);
-        // access() asks the system itself, which also knows read-only mounts.
-        if (::access(native.constData(), W_OK) == 0)
-            return QDir(exeDir).filePath(QStringLiteral("morvane.ini"));
+        const QString beside = QDir(exeDir).filePath(QStringLiteral("morvane.ini"));
+        if (QFileInfo(beside).isFile())
+            return beside;
     }
-    QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (config.isEmpty())
+    // A relative XDG_CONFIG_HOME is invalid and ignored, as the base directory rules say.
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!QDir::isAbsolutePath(config))
         config = QDir::homePath() + QStringLiteral("/.config");
     return QDir(config).filePath(QStringLiteral("morvane/morvane.ini"));
 }

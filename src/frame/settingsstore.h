@@ -45,9 +45,12 @@ public:
 
     [[nodiscard]] const QString &path() const noexcept { return m_path; }
 
-    // Where the program keeps its settings: "morvane.ini" beside the executable when that folder
-    // is writable, otherwise $XDG_CONFIG_HOME/morvane/morvane.ini.
+    // Where the program keeps its settings: "morvane.ini" beside the executable when a file of
+    // that name already stands there, otherwise $XDG_CONFIG_HOME/morvane/morvane.ini (~/.config
+    // when the variable is unset or not an absolute path). save() creates the folder.
     [[nodiscard]] static QString defaultPath();
+    // The same for an executable in `exeDir` (reads the environment).
+    [[nodiscard]] static QString defaultPathFor(const QString &exeDir);
 
 private:
     QString m_path;

@@ -101,6 +101,10 @@ private slots:
     void captionLines_data();
     void captionLines();
     void wholeCameraNameIsDrawnUnderItsBox();
+    void nothingIsDrawnUnderAOneLineCaption_data();
+    void nothingIsDrawnUnderAOneLineCaption();
+    void panelsGrowToTheirText_data();
+    void panelsGrowToTheirText();
 
 private:
     std::unique_ptr<TfMain> makeMain();
@@ -809,6 +813,76 @@ void TestTfMain::wholeCameraNameIsDrawnUnderItsBox()
         return c == highlight;
     });
     QVERIFY2(highlightRows >= 2 * line - 2, qPrintable(QString::number(highlightRows)));
+}
+
+void TestTfMain::nothingIsDrawnUnderAOneLineCaption_data()
+{
+    QTest::addColumn<int>("item"); // of the Size menu
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("48, ASCII") << 1 << QByteArray("a.txt");
+    QTest::newRow("48, Japanese") << 1 << QByteArray("写真.txt");
+    QTest::newRow("128, ASCII") << 4 << QByteArray("a.txt");
+    QTest::newRow("128, Japanese") << 4 << QByteArray("写真.txt");
+}
+
+void TestTfMain::nothingIsDrawnUnderAOneLineCaption()
+{
+    QFETCH(int, item);
+    QFETCH(QByteArray, name);
+    const QByteArray f = inFolder(m_desk, "f");
+    QVERIFY(makeFolder(f));
+    QVERIFY(writeFile(inFolder(f, name), "1"));
+    auto w = makeMain();
+    QVERIFY(w->ShellTreeView1->selectPath(f));
+    w->SizeItems[static_cast<std::size_t>(item)]->trigger();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    // Selected and holding the focus, as after a click.
+    w->ListView1->setFocus();
+    clickItem(*w, 0);
+    const QRect cell = w->ListView1->visualRect(w->listModel()->index(0));
+    const int line = QFontMetrics(w->ListView1->font()).height();
+    const QColor base = w->ListView1->palette().color(QPalette::Active, QPalette::Base);
+    const QImage image = w->ListView1->viewport()->grab().toImage();
+    QCOMPARE(image.size(), w->ListView1->viewport()->size()); // one image pixel per pixel
+    // Below the one caption line (box, gap, line, and a pixel of slack) the item is blank.
+    const int below = cell.top() + w->boxSize() + 3 + line + 1;
+    QVERIFY(below < cell.bottom());
+    for (int y = below; y <= cell.bottom(); ++y) {
+        for (int x = cell.left(); x <= cell.right(); ++x)
+            QVERIFY2(
+                image.pixelColor(x, y) == base, qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+    }
+}
+
+void TestTfMain::panelsGrowToTheirText_data()
+{
+    QTest::addColumn<int>("panel");
+    QTest::addColumn<int>("designWidth");
+    QTest::newRow("census") << 0 << 227;
+    QTest::newRow("selection") << 1 << 200;
+    QTest::newRow("picture size") << 2 << 150;
+    QTest::newRow("fourth") << 3 << 100;
+}
+
+void TestTfMain::panelsGrowToTheirText()
+{
+    QFETCH(int, panel);
+    QFETCH(int, designWidth);
+    auto w = makeMain();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    const auto label = [&] {
+        return w->StatusBar1->findChildren<QLabel *>(Qt::FindDirectChildrenOnly).at(panel);
+    };
+    const QString longText =
+        QStringLiteral(" 全 2000000 file ( 24.5 MByte ) 中 2000000 file目 ほか");
+    w->setPanelText(panel, longText);
+    const int needed = label()->fontMetrics().horizontalAdvance(longText);
+    QVERIFY(needed > designWidth);
+    QTRY_VERIFY(label()->contentsRect().width() >= needed);
+    w->setPanelText(panel, QStringLiteral("x"));
+    QTRY_COMPARE(label()->width(), designWidth);
 }
 
 #include "tst_tfmain.moc"

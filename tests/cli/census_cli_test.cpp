@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the built morvane-cli census on folders made here and compares its whole output.
 #include "support/clirun.h"
+#include "support/imagefixtures.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -41,6 +42,16 @@ protected:
         ::close(fd);
     }
 
+    // A file holding `bytes`, dated `mtime`; returns its size as the list shows it.
+    std::string writeDated(const std::string &name, const QByteArray &bytes, time_t mtime)
+    {
+        const std::string path = m_root + "/" + name;
+        EXPECT_TRUE(morvane::testsupport::writeFile(QString::fromStdString(path), bytes)) << path;
+        const timespec times[2] = {{mtime, 0}, {mtime, 0}};
+        EXPECT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        return std::to_string(bytes.size());
+    }
+
     morvane::test::ScratchFolder m_scratch;
     const std::string m_root = m_scratch.path();
 };
@@ -73,6 +84,22 @@ TEST_F(CensusCliTest, ListsEveryFileInCaptionOrder)
         "c.dat\t1\t0\t2020/01/01 12:00:00\t\t\n"
         "link.txt\t1\t3\t2004/05/12 9:05:30\t\t\n"
         "x\xEF\xBF\xBD\t1\t1\t2020/01/01 12:00:00\t\t\n");
+}
+
+TEST_F(CensusCliTest, PicturesShowKindZeroAndTheirSize)
+{
+    using morvane::testsupport::bmpBytes;
+    using morvane::testsupport::jpegBytes;
+    const std::string p = writeDated("p.jpg", jpegBytes({.width = 40, .height = 30}), kNoon2020);
+    const std::string q = writeDated("Q.JPEG", jpegBytes({.width = 17, .height = 9}), kNoon2020);
+    const std::string b = writeDated("b.bmp", bmpBytes(20, 10, 0, 0, 255), kNoon2020);
+    writeDated("fake.jpg", "not a picture", kNoon2020);
+    const CliResult r = runCli({"census", m_root});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string t = "\t2020/01/01 12:00:00\t";
+    EXPECT_EQ(r.out.substr(r.out.find('\n') + 1),
+        "b.bmp\t0\t" + b + t + "20\t10\n" + "fake.jpg\t1\t13" + t + "\t\n" + "p.jpg\t0\t" + p + t
+            + "40\t30\n" + "Q.JPEG\t0\t" + q + t + "17\t9\n");
 }
 
 TEST_F(CensusCliTest, CensusLineOfSmallFolders)

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frame/settingsstore.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace {
@@ -306,18 +306,57 @@ TEST_F(SettingsStoreTest, SaveCreatesTheConfigFolder)
     EXPECT_EQ(readAll(nested), "[Main]\r\nUpDate=0\r\n\r\n");
 }
 
-TEST(SettingsStoreLocationTest, BesideTheExecutableWhenItsFolderIsWritable)
+TEST_F(SettingsStoreTest, PlaceOfTheSettingsFile)
 {
-    int argc = 1;
-    char name[] = "app_store_tests";
-    char *argv[] = {name, nullptr};
-    const QCoreApplication app(argc, argv);
-    const QString path = SettingsStore::defaultPath();
-    EXPECT_TRUE(path.endsWith(QStringLiteral("/morvane.ini")));
-    if (QFileInfo(QCoreApplication::applicationDirPath()).isWritable())
-        EXPECT_EQ(path, QDir(QCoreApplication::applicationDirPath()).filePath("morvane.ini"));
+    enum class Beside { Nothing, File, Folder }; // what stands at "morvane.ini" by the executable
+    struct Case
+    {
+        const char *name;
+        Beside beside;
+        const char *xdg; // nullptr: XDG_CONFIG_HOME unset; "@": the absolute folder "cfg"
+        const char *expected; // under the temporary folder
+    };
+    const Case cases[] = {
+        {"a settings file beside the executable", Beside::File, "@", "bin/morvane.ini"},
+        {"nothing beside: the config folder", Beside::Nothing, "@", "cfg/morvane/morvane.ini"},
+        {"a folder of that name is no settings file",
+            Beside::Folder,
+            "@",
+            "cfg/morvane/morvane.ini"},
+        {"variable unset: ~/.config", Beside::Nothing, nullptr, "home/.config/morvane/morvane.ini"},
+        {"variable empty: ~/.config", Beside::Nothing, "", "home/.config/morvane/morvane.ini"},
+        {"relative variable ignored", Beside::Nothing, "cfg", "home/.config/morvane/morvane.ini"},
+    };
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldXdg = qgetenv("XDG_CONFIG_HOME");
+    const bool hadXdg = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    const QString root = m_dir.path();
+    const QString bin = root + QStringLiteral("/bin");
+    ASSERT_TRUE(QDir().mkpath(bin));
+    qputenv("HOME", QFile::encodeName(root + QStringLiteral("/home")));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString beside = bin + QStringLiteral("/morvane.ini");
+        QFile::remove(beside);
+        QDir().rmdir(beside);
+        if (c.beside == Beside::File) {
+            ASSERT_TRUE(writeAll(beside, "[Main]\r\n"));
+        } else if (c.beside == Beside::Folder) {
+            ASSERT_TRUE(QDir().mkdir(beside));
+        }
+        if (c.xdg == nullptr)
+            qunsetenv("XDG_CONFIG_HOME");
+        else if (std::string_view(c.xdg) == "@")
+            qputenv("XDG_CONFIG_HOME", QFile::encodeName(root + QStringLiteral("/cfg")));
+        else
+            qputenv("XDG_CONFIG_HOME", c.xdg);
+        EXPECT_EQ(SettingsStore::defaultPathFor(bin), root + u'/' + QString::fromUtf8(c.expected));
+    }
+    qputenv("HOME", oldHome);
+    if (hadXdg)
+        qputenv("XDG_CONFIG_HOME", oldXdg);
     else
-        EXPECT_TRUE(path.endsWith(QStringLiteral("/morvane/morvane.ini")));
+        qunsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace
