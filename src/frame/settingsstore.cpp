@@ -11,7 +11,6 @@
 #include <QStandardPaths>
 
 #include <algorithm>
-#include <unistd.h>
 
 namespace morvane {
 namespace {
@@ -171,19 +170,22 @@ bool SettingsStore::save(QString *errorMessage)
     return true;
 }
 
+QString SettingsStore::locate(const QString &programDir, const QString &configDir)
+{
+    if (!programDir.isEmpty()) {
+        const QString portable = QDir(programDir).filePath(QStringLiteral("morvane.ini"));
+        if (QFileInfo(portable).isFile())
+            return portable;
+    }
+    return QDir(configDir).filePath(QStringLiteral("morvane/morvane.ini"));
+}
+
 QString SettingsStore::defaultPath()
 {
-    const QString exeDir = QCoreApplication::applicationDirPath();
-    if (!exeDir.isEmpty()) {
-        const QByteArray native = QFile::encodeName(exeDir);
-        // access() asks the system itself, which also knows read-only mounts.
-        if (::access(native.constData(), W_OK) == 0)
-            return QDir(exeDir).filePath(QStringLiteral("morvane.ini"));
-    }
     QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     if (config.isEmpty())
         config = QDir::homePath() + QStringLiteral("/.config");
-    return QDir(config).filePath(QStringLiteral("morvane/morvane.ini"));
+    return locate(QCoreApplication::applicationDirPath(), config);
 }
 
 } // namespace morvane

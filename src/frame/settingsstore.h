@@ -45,8 +45,12 @@ public:
 
     [[nodiscard]] const QString &path() const noexcept { return m_path; }
 
-    // Where the program keeps its settings: "morvane.ini" beside the executable when that folder
-    // is writable, otherwise $XDG_CONFIG_HOME/morvane/morvane.ini.
+    // Where the program keeps its settings: "morvane.ini" in `programDir` when a file of that
+    // name already stands there (a portable copy the user put there on purpose), otherwise
+    // "morvane/morvane.ini" in `configDir`. So an installed program never writes beside itself,
+    // even when run by a user who could.
+    [[nodiscard]] static QString locate(const QString &programDir, const QString &configDir);
+    // locate() for the running program's folder and $XDG_CONFIG_HOME (~/.config).
     [[nodiscard]] static QString defaultPath();
 
 private:

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frame/settingsstore.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -306,18 +305,19 @@ TEST_F(SettingsStoreTest, SaveCreatesTheConfigFolder)
     EXPECT_EQ(readAll(nested), "[Main]\r\nUpDate=0\r\n\r\n");
 }
 
-TEST(SettingsStoreLocationTest, BesideTheExecutableWhenItsFolderIsWritable)
+TEST_F(SettingsStoreTest, BesideTheProgramOnlyWhenAFileStandsThere)
 {
-    int argc = 1;
-    char name[] = "app_store_tests";
-    char *argv[] = {name, nullptr};
-    const QCoreApplication app(argc, argv);
-    const QString path = SettingsStore::defaultPath();
-    EXPECT_TRUE(path.endsWith(QStringLiteral("/morvane.ini")));
-    if (QFileInfo(QCoreApplication::applicationDirPath()).isWritable())
-        EXPECT_EQ(path, QDir(QCoreApplication::applicationDirPath()).filePath("morvane.ini"));
-    else
-        EXPECT_TRUE(path.endsWith(QStringLiteral("/morvane/morvane.ini")));
+    // A writable program folder alone (an installed program run by root) is no portable copy.
+    const QString config = m_dir.filePath(QStringLiteral("config"));
+    const std::string inConfig = (config + QStringLiteral("/morvane/morvane.ini")).toStdString();
+    const QString program = m_dir.filePath(QStringLiteral("bin"));
+    const QString beside = program + QStringLiteral("/morvane.ini");
+    ASSERT_TRUE(QDir().mkpath(beside)); // a folder of that name
+    EXPECT_EQ(SettingsStore::locate(program, config).toStdString(), inConfig);
+    ASSERT_TRUE(QDir().rmdir(beside));
+    EXPECT_EQ(SettingsStore::locate(program, config).toStdString(), inConfig);
+    ASSERT_TRUE(QFile(beside).open(QIODevice::WriteOnly));
+    EXPECT_EQ(SettingsStore::locate(program, config).toStdString(), beside.toStdString());
 }
 
 } // namespace
