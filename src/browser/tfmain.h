@@ -83,6 +83,11 @@ public:
     // The native bytes of FolderPath (FolderPath shows U+FFFD where a name is not UTF-8).
     [[nodiscard]] const QByteArray &folderNative() const noexcept { return m_folderNative; }
 
+    // Selects the listed file whose native name is `nativeName` alone, as a click on it does,
+    // makes it the current item and scrolls it into view. False, and the selection unchanged,
+    // when the list holds no such file.
+    bool selectFile(const QByteArray &nativeName);
+
     // The list model behind ListView1.
     [[nodiscard]] FileListModel *listModel() const noexcept { return m_list; }
 
