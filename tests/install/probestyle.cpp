@@ -2,11 +2,12 @@
 // A style plugin ("-style morvaneprobe") through which a test watches the installed program from
 // outside, with no hook in the program. It begins when the event loop first waits, inside the
 // program's own loop after main() has posted what it does at the start, and goes on one posted
-// step at a time (so after everything the program posted before): a message box is printed and
-// answered; in the program's loop (level 1, a box's is 2) with no box, it prints the path field
-// and the list once, runs the menu command named by $MORVANE_PROBE_TRIGGER if any (posted, so a
-// box it shows is answered by the next step), and closes the main window as the user would.
-// Lines: "message=", "folder=", "item=" (list order), "selected=", "triggered=".
+// step at a time (so after everything the program posted before): a message box or other modal
+// dialog is printed and answered; in the program's loop (level 1, a box's is 2) with no box, it
+// prints the path field and the list once, runs the menu command named by $MORVANE_PROBE_TRIGGER if
+// any (posted, so a box it shows is answered by the next step), and closes the main window as the
+// user would. Lines: "message=", "dialog=" (caption), "folder=", "item=" (list order), "selected=",
+// "triggered=".
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
@@ -60,6 +61,9 @@ private:
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
             say("message", box->text());
             box->accept();
+        } else if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            say("dialog", dialog->windowTitle());
+            dialog->reject();
         } else if (QThread::currentThread()->loopLevel() == 1 && window != nullptr) {
             if (!m_reported)
                 report(window);
