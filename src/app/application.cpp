@@ -14,7 +14,12 @@ Application::Application(int &argc, char **argv)
     // Only the name is set: a display name would be appended to every window caption by the
     // platform, and the display name falls back to the name for the error report's caption.
     setApplicationName(QStringLiteral("Morvane"));
+    setApplicationVersion(QStringLiteral(MORVANE_VERSION));
+    // The desktop matches windows to the menu entry of this name (on Wayland by the app id).
+    setDesktopFileName(QStringLiteral(MORVANE_APP_ID));
     applyLook();
+    // From the icon theme once the program is installed; none in the build tree.
+    setWindowIcon(QIcon::fromTheme(QStringLiteral(MORVANE_APP_ID)));
     // The program ends when the main window closes, not when the last visible window does: the
     // window set ends the event loop itself (see WindowSet).
     setQuitOnLastWindowClosed(false);

@@ -6,8 +6,17 @@
 #include "frame/windowrefs.h"
 #include "organise/tfmoco.h"
 #include "organise/tfrene.h"
+#include "platform/foldertree.h"
 #include "tools/tfop.h"
 #include "viewer/tfview.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
 
 namespace morvane {
 
@@ -52,6 +61,67 @@ WindowSet::~WindowSet()
 void WindowSet::show()
 {
     m_main->show();
+}
+
+namespace {
+
+    // `native` with its "." and ".." parts worked out as the shell does (without looking at
+    // links), relative to the working folder, without a trailing "/".
+    QByteArray absoluteLexical(const QByteArray &native)
+    {
+        namespace fs = std::filesystem;
+        fs::path p(native.toStdString());
+        if (p.is_relative()) {
+            std::error_code ec;
+            p = fs::current_path(ec) / p;
+        }
+        QByteArray out = QByteArray::fromStdString(p.lexically_normal().native());
+        while (out.size() > 1 && out.endsWith('/'))
+            out.chop(1);
+        return out;
+    }
+
+    // The folder with every link followed, or empty.
+    QByteArray physical(const QByteArray &folder)
+    {
+        char *resolved = ::realpath(folder.constData(), nullptr);
+        if (resolved == nullptr)
+            return {};
+        QByteArray out(resolved);
+        std::free(resolved); // NOLINT(cppcoreguidelines-no-malloc): realpath's own allocation
+        return out;
+    }
+
+} // namespace
+
+QString WindowSet::openStartPath(const QByteArray &path)
+{
+    if (path.isEmpty())
+        return {};
+    const QByteArray native = absoluteLexical(path);
+    const QString shown = QFile::decodeName(native);
+    struct stat st = {};
+    // The path as given, so the system follows its links and ".." the way it opens files.
+    if (::stat(path.constData(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return QStringLiteral("「%1」が見つかりません").arg(shown);
+        return QStringLiteral("「%1」を開けません（%2）")
+            .arg(shown, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    const bool isFolder = S_ISDIR(st.st_mode);
+    const qsizetype cut = native.lastIndexOf('/');
+    const QByteArray folder = isFolder ? native : (cut == 0 ? QByteArray("/") : native.left(cut));
+    // The tree holds folders by the paths its places lead to (home, the desktop); a path that
+    // reaches the folder through a link is tried with its links followed as well.
+    platform::FolderTree *tree = m_main->ShellTreeView1;
+    if (!tree->selectPath(folder) && !tree->selectPath(physical(folder)))
+        return QStringLiteral("フォルダー「%1」はフォルダーツリーに表示されないため開けません")
+            .arg(QFile::decodeName(folder));
+    // The file is left selected alone: for a picture, the open command on this selection
+    // (actOpenExecute) is what shows it in the viewer.
+    if (!isFolder)
+        m_main->selectFile(native.mid(cut + 1));
+    return {};
 }
 
 } // namespace morvane

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -33,6 +34,14 @@ public:
 
     // Shows the main window.
     void show();
+
+    // Starts on `path` from the command line (bytes as the system gave them; relative to the
+    // working folder unless absolute): a folder is selected in the folder tree, its ancestors
+    // expanded, so the list is built for it as a click would; for a file, its folder is selected
+    // and then the file in the list. Nothing happens for an empty path. Returns a Japanese
+    // message, with the main window left as it started, when the path does not exist or the
+    // folder tree does not show its folder (a hidden folder); an empty text otherwise.
+    [[nodiscard]] QString openStartPath(const QByteArray &path);
 
     [[nodiscard]] TfMain *main() const noexcept { return m_main.get(); }
     [[nodiscard]] TfView *view() const noexcept { return m_view.get(); }

@@ -80,6 +80,11 @@ public:
     [[nodiscard]] int menuBarHeight() const;
     [[nodiscard]] int clientHeight() const;
 
+    // Selects the listed file whose native name is `nativeName` alone, as a click on it does,
+    // makes it the current item and scrolls it into view. False, and the selection unchanged,
+    // when the list holds no such file.
+    bool selectFile(const QByteArray &nativeName);
+
     // The list model behind ListView1.
     [[nodiscard]] FileListModel *listModel() const noexcept { return m_list; }
 

@@ -3,6 +3,7 @@
 // dialogs, Explorer and help.
 #include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
+#include "frame/helpmanual.h"
 #include "frame/usererror.h"
 #include "platform/folderscan.h"
 
@@ -113,7 +114,7 @@ void TfMain::actExpExecute()
 
 void TfMain::Help2Click()
 {
-    const QString manual = QCoreApplication::applicationDirPath() + QStringLiteral("/morvane.html");
+    const QString manual = helpManualPath(QCoreApplication::applicationDirPath());
     // The desktop would open a missing manual without a word, so the user is told here.
     if (!QFileInfo(manual).isFile())
         throw UserError(QStringLiteral("ヘルプファイル %1 が見つかりません").arg(manual));

@@ -189,6 +189,19 @@ void TfMain::selectOnly(const std::function<bool(const ListEntry &)> &pick)
     ListView1->setFocus();
 }
 
+bool TfMain::selectFile(const QByteArray &nativeName)
+{
+    for (int row = 0; row < m_list->count(); ++row) {
+        if (m_list->entry(row).nativeName != nativeName)
+            continue;
+        const QModelIndex item = m_list->index(row);
+        ListView1->selectionModel()->setCurrentIndex(item, QItemSelectionModel::ClearAndSelect);
+        ListView1->scrollTo(item);
+        return true;
+    }
+    return false;
+}
+
 void TfMain::actAllExecute()
 {
     selectOnly([](const ListEntry &e) {

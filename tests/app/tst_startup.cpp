@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The start of the program from its command line: the parsing main() does, and the start on a
+// folder or file that the window set then makes, on a folder tree made in a temporary folder.
+#include "app/application.h"
+#include "app/commandline.h"
+#include "app/windowset.h"
+#include "browser/filelistmodel.h"
+#include "browser/tfmain.h"
+#include "platform/foldertree.h"
+#include "support/tempfolder.h"
+
+#include <QDir>
+#include <QTest>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+using namespace morvane;
+using morvane::test::inFolder;
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void commandLine_data();
+    void commandLine();
+    void startPath_data();
+    void startPath();
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_root; // the folder tree's top node
+};
+
+void TestStartup::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_root = inFolder(test::nativeOf(m_dir), "desk");
+    for (const char *folder : {"", "/A", "/A/B", "/A/\xff", "/.hidden"})
+        QVERIFY(test::makeFolder(m_root + folder));
+    for (const char *file : {"/top.txt", "/A/B/one.txt", "/A/B/two.txt", "/A/\xff/f.txt"})
+        QVERIFY(test::writeFile(m_root + file, "x"));
+    QVERIFY(QFile::link(QStringLiteral("../A/B"), QFile::decodeName(m_root + "/.hidden/link")));
+    QVERIFY(QDir::setCurrent(QFile::decodeName(m_root)));
+}
+
+void TestStartup::cleanupTestCase()
+{
+    QVERIFY(QDir::setCurrent(QDir::tempPath()));
+    // By native names: the temporary folder's own removal misses a name that is not UTF-8.
+    QVERIFY(test::removeContents(test::nativeOf(m_dir)));
+}
+
+void TestStartup::commandLine_data()
+{
+    QTest::addColumn<QList<QByteArray>>("arguments");
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<int>("exitCode"); // -1: the program starts
+    QTest::addColumn<QString>("output"); // what the output starts with
+    QTest::addColumn<bool>("early"); // answered before the display is opened
+
+    using Args = QList<QByteArray>;
+    const QString usage =
+        QStringLiteral("使い方: morvane [オプション] [フォルダー | 画像ファイル]\n");
+    const QByteArray none;
+    QTest::newRow("nothing") << Args {"m"} << none << -1 << QString() << false;
+    QTest::newRow("a name that is not UTF-8 keeps its bytes")
+        << Args {"m", "a\xff.jpg"} << QByteArray("a\xff.jpg") << -1 << QString() << false;
+    QTest::newRow("after -- a dash is a name")
+        << Args {"m", "--", "-x"} << QByteArray("-x") << -1 << QString() << false;
+    QTest::newRow("-h after a path") << Args {"m", "/tmp", "-h"} << none << 0 << usage << true;
+    QTest::newRow("--version among the toolkit's options")
+        << Args {"m", "-platform", "offscreen", "--version"} << none << 0
+        << QStringLiteral("Morvane 1.0\n") << true;
+    // Once the application object has taken its own options, none is left to reach the parser.
+    QTest::newRow("unknown option")
+        << Args {"m", "-platform", "offscreen", "/tmp"} << none << 2
+        << QStringLiteral("morvane: 不明なオプションです: platform\n") << false;
+    QTest::newRow("two paths") << Args {"m", "/a", "/b"} << none << 2
+                               << QStringLiteral("morvane: 開くフォルダーかファイルは一つだけ")
+                               << false;
+}
+
+void TestStartup::commandLine()
+{
+    QFETCH(QList<QByteArray>, arguments);
+    QFETCH(QByteArray, path);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QFETCH(bool, early);
+    const CommandLine line = parseCommandLine(arguments);
+    QCOMPARE(line.exitCode.value_or(-1), exitCode);
+    QCOMPARE(line.path, path);
+    QVERIFY2(line.output.startsWith(output) && line.output.isEmpty() == output.isEmpty(),
+        qPrintable(line.output));
+    QCOMPARE(parseInfoOptions(arguments).has_value(), early);
+}
+
+void TestStartup::startPath_data()
+{
+    QTest::addColumn<QByteArray>("path"); // relative to the top folder, the working folder
+    QTest::addColumn<bool>("absolute"); // given with the top folder's path in front
+    QTest::addColumn<QByteArray>("folder"); // the folder started on, relative to the top
+    QTest::addColumn<QStringList>("selected");
+    QTest::addColumn<QString>("message"); // part of the message, empty for none
+
+    const QString notFound = QStringLiteral("が見つかりません");
+    const QString notInTree = QStringLiteral("はフォルダーツリーに表示されないため開けません");
+    const QByteArray top;
+    QTest::newRow("a folder two levels down")
+        << QByteArray("A/B") << true << QByteArray("A/B") << QStringList() << QString();
+    QTest::newRow("dot parts, doubled and trailing slashes")
+        << QByteArray("./A//B/../B/") << false << QByteArray("A/B") << QStringList() << QString();
+    QTest::newRow("a folder whose name is not UTF-8")
+        << QByteArray("A/\xff") << false << QByteArray("A/\xff") << QStringList() << QString();
+    QTest::newRow("a file") << QByteArray("A/B/two.txt") << false << QByteArray("A/B")
+                            << QStringList {QStringLiteral("two.txt")} << QString();
+    QTest::newRow("missing") << QByteArray("A/none") << true << top << QStringList() << notFound;
+    QTest::newRow("below a file") << QByteArray("top.txt/x") << false << top << QStringList()
+                                  << notFound;
+    QTest::newRow("hidden folder")
+        << QByteArray(".hidden") << false << top << QStringList() << notInTree;
+    QTest::newRow("link in a hidden folder to a shown one")
+        << QByteArray(".hidden/link") << false << QByteArray("A/B") << QStringList() << QString();
+}
+
+void TestStartup::startPath()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(bool, absolute);
+    QFETCH(QByteArray, folder);
+    QFETCH(QStringList, selected);
+    QFETCH(QString, message);
+    const QTemporaryDir scratch;
+    WindowSet set(scratch.filePath(QStringLiteral("morvane.ini")), QFile::decodeName(m_root));
+    set.show();
+    TfMain *w = set.main();
+
+    const QString said = set.openStartPath(absolute ? inFolder(m_root, path) : path);
+    QVERIFY2(message.isEmpty() ? said.isEmpty() : said.contains(message), qPrintable(said));
+    const QByteArray expected = folder.isEmpty() ? m_root : inFolder(m_root, folder);
+    QCOMPARE(w->FolderNative, expected);
+    QCOMPARE(w->ShellTreeView1->selectedNativePath(), expected);
+    for (QModelIndex p = w->ShellTreeView1->selectedNode().parent(); p.isValid(); p = p.parent())
+        QVERIFY(w->ShellTreeView1->isExpanded(p));
+    QCOMPARE(w->SelectedNames, selected);
+    // The list was built for that folder: its files, as the directory lists them.
+    std::set<std::string> listed;
+    std::set<std::string> files;
+    for (int row = 0; row < w->listModel()->count(); ++row)
+        listed.insert(w->listModel()->entry(row).nativeName.toStdString());
+    for (const auto &e : std::filesystem::directory_iterator(expected.toStdString())) {
+        if (e.is_regular_file())
+            files.insert(e.path().filename().native());
+    }
+    QCOMPARE(listed, files);
+}
+
+int main(int argc, char **argv)
+{
+    Application app(argc, argv);
+    TestStartup t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "tst_startup.moc"
