@@ -105,27 +105,31 @@ void TestStartup::startPath_data()
     QTest::addColumn<QByteArray>("path"); // relative to the top folder, the working folder
     QTest::addColumn<bool>("absolute"); // given with the top folder's path in front
     QTest::addColumn<QByteArray>("folder"); // the folder started on, relative to the top
-    QTest::addColumn<QStringList>("selected");
+    QTest::addColumn<QList<QByteArray>>("selected");
     QTest::addColumn<QString>("message"); // part of the message, empty for none
 
     const QString notFound = QStringLiteral("が見つかりません");
     const QString notInTree = QStringLiteral("はフォルダーツリーに表示されないため開けません");
     const QByteArray top;
     QTest::newRow("a folder two levels down")
-        << QByteArray("A/B") << true << QByteArray("A/B") << QStringList() << QString();
+        << QByteArray("A/B") << true << QByteArray("A/B") << QList<QByteArray>() << QString();
     QTest::newRow("dot parts, doubled and trailing slashes")
-        << QByteArray("./A//B/../B/") << false << QByteArray("A/B") << QStringList() << QString();
+        << QByteArray("./A//B/../B/") << false << QByteArray("A/B") << QList<QByteArray>()
+        << QString();
     QTest::newRow("a folder whose name is not UTF-8")
-        << QByteArray("A/\xff") << false << QByteArray("A/\xff") << QStringList() << QString();
+        << QByteArray("A/\xff") << false << QByteArray("A/\xff") << QList<QByteArray>()
+        << QString();
     QTest::newRow("a file") << QByteArray("A/B/two.txt") << false << QByteArray("A/B")
-                            << QStringList {QStringLiteral("two.txt")} << QString();
-    QTest::newRow("missing") << QByteArray("A/none") << true << top << QStringList() << notFound;
-    QTest::newRow("below a file") << QByteArray("top.txt/x") << false << top << QStringList()
+                            << QList<QByteArray> {"two.txt"} << QString();
+    QTest::newRow("missing") << QByteArray("A/none") << true << top << QList<QByteArray>()
+                             << notFound;
+    QTest::newRow("below a file") << QByteArray("top.txt/x") << false << top << QList<QByteArray>()
                                   << notFound;
     QTest::newRow("hidden folder")
-        << QByteArray(".hidden") << false << top << QStringList() << notInTree;
+        << QByteArray(".hidden") << false << top << QList<QByteArray>() << notInTree;
     QTest::newRow("link in a hidden folder to a shown one")
-        << QByteArray(".hidden/link") << false << QByteArray("A/B") << QStringList() << QString();
+        << QByteArray(".hidden/link") << false << QByteArray("A/B") << QList<QByteArray>()
+        << QString();
 }
 
 void TestStartup::startPath()
@@ -133,7 +137,7 @@ void TestStartup::startPath()
     QFETCH(QByteArray, path);
     QFETCH(bool, absolute);
     QFETCH(QByteArray, folder);
-    QFETCH(QStringList, selected);
+    QFETCH(QList<QByteArray>, selected);
     QFETCH(QString, message);
     const QTemporaryDir scratch;
     WindowSet set(scratch.filePath(QStringLiteral("morvane.ini")), QFile::decodeName(m_root));
