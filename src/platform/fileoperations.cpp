@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/fileoperations.h"
 
+#include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 
 #include <array>
 #include <cerrno>
@@ -292,6 +294,33 @@ namespace {
                 work += copyWork(join(path, n));
         }
         return work;
+    }
+
+    // QFile::moveToTrash, kept from two faults of it: where the home trash cannot be made (its
+    // data folder missing) it moves the file into "files" of the working folder, so the data
+    // folder is made first, and a file that lands anywhere but a trash is put back. A name that
+    // is not valid UTF-8 does not survive the QString that moveToTrash takes: not moved. False
+    // when the file is not in a trash; `misplaced` then names where it is if it could not be put
+    // back.
+    bool moveToTrash(const QByteArray &path, bool isFolderPath, QByteArray &misplaced)
+    {
+        const QString name = QFile::decodeName(path);
+        const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        QString trashed;
+        if (QFile::encodeName(name) != path || data.isEmpty() || !QDir().mkpath(data)
+            || !QFile::moveToTrash(name, &trashed))
+            return false;
+        const QByteArray where = QFile::encodeName(trashed);
+        if (isInTrashFiles(view(where)))
+            return true;
+        if (renameNoReplace(where, path, isFolderPath) != 0) {
+            misplaced = where;
+            return false;
+        }
+        const QByteArray files = parentPath(where);
+        ::unlink(join(parentPath(files), "info/" + bytes(lastComponent(view(where))) + ".trashinfo")
+                     .constData());
+        return false;
     }
 
     // One request: the verb, the consent to replace, the progress and the cancel.
@@ -661,11 +690,15 @@ namespace {
         // a missing trash.
         if (::access(parentPath(path).constData(), W_OK | X_OK) != 0)
             return failErrno(path, errno);
-        const QString name = QFile::decodeName(path);
-        // A name that is not valid UTF-8 does not survive the QString that moveToTrash takes.
-        if (QFile::encodeName(name) == path && QFile::moveToTrash(name)) {
+        QByteArray misplaced;
+        if (moveToTrash(path, e.kind == EntryKind::Folder, misplaced)) {
             advance(1, path);
             return ItemStatus::Done;
+        }
+        if (!misplaced.isEmpty()) {
+            return fail(path,
+                QStringLiteral("ごみ箱ではない「%1」に移動され、元に戻せませんでした。")
+                    .arg(shown(misplaced)));
         }
         if (inspect(path).kind == EntryKind::Missing)
             return failErrno(path, ENOENT);
@@ -778,8 +811,13 @@ RequestResult FileOperations::rename(const QByteArray &pathIn, const QByteArray 
         return result(ItemStatus::Done);
     const Entry t = inspect(target);
     // On a file system that ignores case, "a.jpg" is the entry "A.JPG" itself: a plain rename
-    // changes its case and replaces nothing.
-    const bool same = isSameEntry(s, t);
+    // changes its case and replaces nothing. Another name of the same entry (a hard link) is an
+    // existing name: rename would leave both names and report success.
+    const bool same = isSameEntry(s, t)
+        && QString::compare(QFile::decodeName(bytes(lastComponent(view(path)))),
+               QFile::decodeName(newName),
+               Qt::CaseInsensitive)
+            == 0;
     if (t.kind != EntryKind::Missing && !same)
         return result(request.failErrno(path, EEXIST));
     const int rc = same ? std::rename(path.constData(), target.constData())

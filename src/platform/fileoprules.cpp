@@ -69,6 +69,19 @@ bool isTemporaryName(std::string_view name) noexcept
     return name.substr(0, kTemporaryPrefix.size()) == kTemporaryPrefix;
 }
 
+bool isInTrashFiles(std::string_view path) noexcept
+{
+    const std::string_view files = parentOf(path);
+    if (lastComponent(path).empty() || lastComponent(files) != "files")
+        return false;
+    const std::string_view trash = parentOf(files);
+    const std::string_view name = lastComponent(trash);
+    if (name == "Trash" || (name.size() > 7 && name.substr(0, 7) == ".Trash-"))
+        return true;
+    return !name.empty() && name.find_first_not_of("0123456789") == std::string_view::npos
+        && lastComponent(parentOf(trash)) == ".Trash";
+}
+
 ItemStep decideTransfer(const ItemFacts &f) noexcept
 {
     if (f.source == EntryKind::Missing)

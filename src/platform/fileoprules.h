@@ -37,6 +37,10 @@ enum class NameProblem {
 inline constexpr std::string_view kTemporaryPrefix = ".morvane-";
 [[nodiscard]] bool isTemporaryName(std::string_view name) noexcept;
 
+// True when `path` lies directly in the "files" folder of a freedesktop trash: the home trash
+// ".../Trash/files/NAME" or a volume's ".Trash-UID/files/NAME" or ".Trash/UID/files/NAME".
+[[nodiscard]] bool isInTrashFiles(std::string_view path) noexcept;
+
 // What stands at a path (lstat: a symlink is an entry of its own, never followed).
 enum class EntryKind {
     Missing,
