@@ -19,7 +19,7 @@ namespace {
         return QApplication::applicationDisplayName();
     }
 
-    // "1,234,567 バイト, 2024/05/12 9:05:30" for the file `path`; empty when it cannot be read.
+    // "1,234,567 バイト, 2004/05/12 9:05:30" for the file `path`; empty when it cannot be read.
     QString facts(const QByteArray &path)
     {
         struct stat st
@@ -27,7 +27,8 @@ namespace {
         };
         if (::stat(path.constData(), &st) != 0)
             return {};
-        const QString size = QLocale::c().toString(static_cast<qlonglong>(st.st_size));
+        const QString size = QLocale(QLocale::English, QLocale::UnitedStates)
+                                 .toString(static_cast<qlonglong>(st.st_size));
         const QDateTime when = QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec);
         return QStringLiteral("%1 バイト, %2")
             .arg(size, when.toString(QStringLiteral("yyyy/MM/dd H:mm:ss")));
@@ -50,11 +51,11 @@ namespace {
 ReplaceQuestionText replaceQuestionText(const QByteArray &source, const QByteArray &target)
 {
     ReplaceQuestionText q;
-    q.text = QStringLiteral("「%1」には既に「%2」という名前のファイルがあります。\n"
+    q.text = QStringLiteral("このフォルダーには既に「%1」という名前のファイルがあります。\n"
                             "置き換えますか？")
-                 .arg(folderOf(target), nameOf(target));
-    q.details =
-        QStringLiteral("既存のファイル: %1\n新しいファイル: %2").arg(facts(target), facts(source));
+                 .arg(nameOf(target));
+    q.details = QStringLiteral("フォルダー: %1\n既存のファイル: %2\n新しいファイル: %3")
+                    .arg(folderOf(target), facts(target), facts(source));
     return q;
 }
 
