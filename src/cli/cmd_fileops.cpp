@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>

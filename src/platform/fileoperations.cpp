@@ -394,7 +394,8 @@ namespace {
         ReplaceConsent m_consent;
         bool m_started = false;
         bool m_cancelled = false;
-        bool m_more = false;
+        bool m_more = false; // other top-level items follow the one at hand
+        int m_depth = 0; // folders entered: inside one, other entries may follow
         qint64 m_done = 0;
         std::mt19937 m_random {std::random_device {}()};
     };
@@ -451,9 +452,9 @@ namespace {
     ItemStatus Request::askReplace(
         const QByteArray &source, const QByteArray &target, bool &replace)
     {
-        const ReplaceStep step =
-            m_consent.take(m_consent.needsQuestion() ? m_prompter.askReplace(source, target, m_more)
-                                                     : ReplaceAnswer::YesToAll);
+        const ReplaceStep step = m_consent.take(m_consent.needsQuestion()
+                ? m_prompter.askReplace(source, target, m_more || m_depth > 0)
+                : ReplaceAnswer::YesToAll);
         replace = step == ReplaceStep::Replace;
         if (step == ReplaceStep::Stop) {
             m_cancelled = true;
@@ -536,6 +537,7 @@ namespace {
         ItemStatus status = ItemStatus::Done;
         if (!advance(1, source))
             status = ItemStatus::NotReached;
+        ++m_depth;
         for (const QByteArray &n : std::as_const(names)) {
             if (m_cancelled) {
                 status = ItemStatus::NotReached;
@@ -543,6 +545,7 @@ namespace {
             }
             status = worse(status, transfer(join(source, n), join(target, n)));
         }
+        --m_depth;
         if (created) {
             ::chmod(target.constData(), s.st.st_mode & 07777);
             const timespec times[2] = {s.st.st_atim, s.st.st_mtim};
