@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/fileoprules.h"
 
-#include <cerrno>
 #include <gtest/gtest.h>
 #include <string_view>
 
@@ -126,13 +125,6 @@ TEST(FileOpRulesTest, YesToAllIsRememberedForTheRequest)
     EXPECT_EQ(consent.take(ReplaceAnswer::YesToAll), ReplaceStep::Replace);
     EXPECT_FALSE(consent.needsQuestion());
     EXPECT_EQ(ReplaceConsent().take(ReplaceAnswer::Cancel), ReplaceStep::Stop);
-}
-
-TEST(FileOpRulesTest, NamesTheReasonInJapanese)
-{
-    EXPECT_EQ(reasonText(ENOSPC), "ディスクの空き領域が足りません。");
-    EXPECT_EQ(reasonText(EROFS), "読み取り専用の場所です。");
-    EXPECT_EQ(reasonText(12345), "エラーが発生しました（エラー番号 12345）。");
 }
 
 } // namespace
