@@ -31,4 +31,15 @@ int runExif(const std::vector<std::string> &args);
 // under the boxes). Status 1 when the build stops early or the sheet cannot be written.
 int runThumbs(const std::vector<std::string> &args);
 
+// copy SRC... DESTDIR, move SRC... DESTDIR: each SRC (file or folder) into the folder DESTDIR
+// under its own name, through the file operations. trash PATH...: each PATH to the trash.
+// rename-file PATH NEWNAME: PATH gets the name NEWNAME in its folder. No question is asked: an
+// existing target is never replaced (the file is skipped), a file without a usable trash stays
+// where it is; each such file and every failure gets one line on stderr. Status 0 exactly when
+// every file was done, 1 otherwise, 2 for bad arguments (too few, DESTDIR not a folder).
+int runCopy(const std::vector<std::string> &args);
+int runMove(const std::vector<std::string> &args);
+int runTrash(const std::vector<std::string> &args);
+int runRenameFile(const std::vector<std::string> &args);
+
 } // namespace morvane::cli

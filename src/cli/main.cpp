@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// morvane-cli: the program's pure logic and its headless list builder, from a terminal.
+// morvane-cli: the program's pure logic, its headless list builder and its file operations,
+// from a terminal.
 #include "cli/commands.h"
 
 #include <cstdio>
@@ -22,8 +23,13 @@ const Command kCommands[] = {
     {"rename", "rename --pattern PATTERN [--start N] [--] NAME...", morvane::cli::runRename},
     {"exif", "exif FILE", morvane::cli::runExif},
     {"thumbs",
-        "thumbs DIR [--size N] [--quality full|half|quarter|eighth] [--threads N] [--sheet OUT.png]",
+        "thumbs DIR [--size N] [--quality full|half|quarter|eighth] [--threads N] [--sheet "
+        "OUT.png]",
         morvane::cli::runThumbs},
+    {"copy", "copy SRC... DESTDIR", morvane::cli::runCopy},
+    {"move", "move SRC... DESTDIR", morvane::cli::runMove},
+    {"trash", "trash PATH...", morvane::cli::runTrash},
+    {"rename-file", "rename-file PATH NEWNAME", morvane::cli::runRenameFile},
     {nullptr, nullptr, nullptr},
 };
 

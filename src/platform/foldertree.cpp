@@ -1,12 +1,52 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/foldertree.h"
 
+#include "platform/dialogprompter.h"
+#include "platform/folderscan.h"
+
 #include <QContextMenuEvent>
+#include <QFile>
+#include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMouseEvent>
+#include <QStyledItemDelegate>
 
 namespace morvane::platform {
+namespace {
+
+    // In-place editing of a folder's name: the confirmed text goes to the tree's rename, after
+    // the editor has closed, so that a failure's message box does not open inside the commit.
+    class RenameDelegate : public QStyledItemDelegate
+    {
+    public:
+        explicit RenameDelegate(FolderTree *tree)
+            : QStyledItemDelegate(tree)
+            , m_tree(tree)
+        {}
+
+        void setModelData(
+            QWidget *editor, QAbstractItemModel *, const QModelIndex &index) const override
+        {
+            const auto *line = qobject_cast<QLineEdit *>(editor);
+            if (line == nullptr)
+                return;
+            const QPersistentModelIndex node(index);
+            const QString text = line->text();
+            FolderTree *tree = m_tree;
+            QMetaObject::invokeMethod(
+                tree,
+                [tree, node, text] {
+                    if (node.isValid())
+                        tree->renameFolder(node, text);
+                },
+                Qt::QueuedConnection);
+        }
+
+    private:
+        FolderTree *m_tree;
+    };
+
+} // namespace
 
 FolderTree::FolderTree(const QString &desktopPath, FolderTreeModel::Places places, QWidget *parent)
     : QTreeView(parent)
@@ -21,12 +61,9 @@ FolderTree::FolderTree(const QString &desktopPath, FolderTreeModel::Places place
     setUniformRowHeights(true);
     setContextMenuPolicy(Qt::DefaultContextMenu);
 
-    m_confirm = [this](const QString &question) {
-        return QMessageBox::question(this, QStringLiteral("確認"), question) == QMessageBox::Yes;
-    };
-    m_warn = [this](const QString &message) {
-        QMessageBox::warning(this, QStringLiteral("警告"), message);
-    };
+    setItemDelegate(new RenameDelegate(this));
+    m_dialogs = std::make_unique<DialogPrompter>(this);
+    m_prompter = m_dialogs.get();
 
     connect(selectionModel(),
         &QItemSelectionModel::currentChanged,
@@ -35,16 +72,6 @@ FolderTree::FolderTree(const QString &desktopPath, FolderTreeModel::Places place
             if (current != previous)
                 emit folderChanged();
         });
-    // A failed in-place rename is reported after the editor has closed, not from inside the
-    // delegate's commit.
-    connect(
-        m_model,
-        &FolderTreeModel::operationFailed,
-        this,
-        [this](const QString &message) {
-            m_warn(message);
-        },
-        Qt::QueuedConnection);
     connect(m_model, &FolderTreeModel::folderRenamed, this, &FolderTree::onRenamed);
 
     const QModelIndex top = m_model->desktopIndex();
@@ -54,11 +81,26 @@ FolderTree::FolderTree(const QString &desktopPath, FolderTreeModel::Places place
 
 FolderTree::~FolderTree() = default;
 
-void FolderTree::setPrompts(
-    std::function<bool(const QString &)> confirm, std::function<void(const QString &)> warn)
+void FolderTree::setPrompter(Prompter *prompter)
 {
-    m_confirm = std::move(confirm);
-    m_warn = std::move(warn);
+    m_prompter = prompter != nullptr ? prompter : m_dialogs.get();
+}
+
+bool FolderTree::renameFolder(const QModelIndex &node, const QString &newName)
+{
+    if (!m_model->isOrdinaryFolder(node)) {
+        m_prompter->reportError(QStringLiteral("このフォルダーの名前は変更できません。"));
+        return false;
+    }
+    if (newName == m_model->displayText(node))
+        return true;
+    const QByteArray native = m_model->nativePath(node);
+    const QByteArray newNative = QFile::encodeName(newName);
+    FileOperations operations(*m_prompter);
+    if (!operations.rename(native, newNative).ok)
+        return false;
+    m_model->applyRename(node, joinNative(m_model->nativePath(node.parent()), newNative));
+    return true;
 }
 
 QModelIndex FolderTree::selectedNode() const
@@ -227,18 +269,18 @@ void FolderTree::deleteSelected()
     if (!m_model->isOrdinaryFolder(node))
         return;
     const QString text = m_model->displayText(node);
-    if (!m_confirm(QStringLiteral("フォルダー「%1」をごみ箱に移動しますか？").arg(text)))
+    if (!m_prompter->confirm(QStringLiteral("フォルダー「%1」をごみ箱に移動しますか？").arg(text)))
         return;
     // The selected folder is the one going away: select its parent first, so the file list shows
     // a folder that still exists (the parent's files do not change when a subfolder goes).
     const QPersistentModelIndex target(node);
     const QModelIndex parentNode = node.parent();
     selectNode(parentNode);
-    const FolderTreeModel::Result r = m_model->trashFolder(target);
-    if (!r.ok) {
-        selectNode(target);
-        m_warn(r.message);
-    }
+    FileOperations operations(*m_prompter);
+    if (operations.remove({m_model->nativePath(target)}).ok)
+        m_model->removeNode(target);
+    else
+        selectNode(target); // the failure has been reported; the folder is still there
 }
 
 void FolderTree::onRenamed(const QModelIndex &node)

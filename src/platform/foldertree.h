@@ -1,19 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/fileoperations.h"
 #include "platform/foldertreemodel.h"
 
 #include <QTreeView>
 
-#include <functional>
+#include <memory>
 
 namespace morvane::platform {
 
 // The folder tree: folders only, rooted at "デスクトップ" (see FolderTreeModel), no lines at
 // the root, indent 19, the selection kept visible when the tree loses focus, no automatic
 // refresh. A right click selects the folder under the pointer and offers "名前の変更" (in-place
-// editing) and "削除" (to the trash, after asking) for ordinary folders. The top node is
-// expanded and selected when the tree is made. UI thread only.
+// editing) and "削除" (to the trash, after asking) for ordinary folders; both go through the
+// file operations. The top node is expanded and selected when the tree is made. UI thread only.
 class FolderTree : public QTreeView
 {
     Q_OBJECT
@@ -51,10 +52,15 @@ public:
     // the top item of the scroll position. The reselection fires folderChanged.
     void reloadTree();
 
-    // How the tree asks before deleting and how it reports failures. The defaults are message
-    // boxes; tests put answers in their place. `confirm` returns true for yes.
-    void setPrompts(std::function<bool(const QString &question)> confirm,
-        std::function<void(const QString &message)> warn);
+    // How the tree's folder commands ask and report failures: message boxes (DialogPrompter)
+    // unless `prompter` is given; it must outlive the tree or be replaced. Null restores the
+    // message boxes.
+    void setPrompter(Prompter *prompter);
+
+    // Renames the ordinary folder of `node` to `newName` through the file operations (never onto
+    // an existing name; "/" and NUL refused) and updates its node. The same name is success.
+    // A failure is reported through the prompter and returns false.
+    bool renameFolder(const QModelIndex &node, const QString &newName);
 
 signals:
     // The selected folder changed, or its path did (the folder or one above it was renamed).
@@ -81,8 +87,8 @@ private:
     void onRenamed(const QModelIndex &node);
 
     FolderTreeModel *m_model = nullptr;
-    std::function<bool(const QString &)> m_confirm;
-    std::function<void(const QString &)> m_warn;
+    std::unique_ptr<Prompter> m_dialogs;
+    Prompter *m_prompter = nullptr;
 };
 
 } // namespace morvane::platform

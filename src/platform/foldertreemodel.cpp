@@ -14,11 +14,7 @@
 #include <QStyle>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -140,11 +136,6 @@ namespace {
             break;
         }
         return folder;
-    }
-
-    QString systemReason(int error)
-    {
-        return QString::fromLocal8Bit(std::strerror(error));
     }
 
 } // namespace
@@ -468,67 +459,13 @@ QModelIndex FolderTreeModel::indexForPath(const QByteArray &nativeIn)
     return indexOf(n);
 }
 
-bool FolderTreeModel::setData(const QModelIndex &index, const QVariant &value, int role)
-{
-    if (role != Qt::EditRole || !index.isValid())
-        return false;
-    const Result r = renameFolder(index, value.toString());
-    if (!r.ok)
-        emit operationFailed(r.message);
-    return r.ok;
-}
-
-FolderTreeModel::Result FolderTreeModel::renameFolder(
-    const QModelIndex &index, const QString &newName)
+void FolderTreeModel::applyRename(const QModelIndex &index, const QByteArray &newNative)
 {
     Node *n = index.isValid() ? nodeOf(index) : nullptr;
     if (n == nullptr || n->kind != NodeKind::Folder)
-        return {false, QStringLiteral("このフォルダーの名前は変更できません。")};
-    if (newName.isEmpty())
-        return {false, QStringLiteral("フォルダー名を入力してください。")};
-    if (newName == u"." || newName == u".." || newName.contains(u'/') || newName.contains(QChar(0)))
-        return {false, QStringLiteral("「%1」はフォルダー名に使えません。").arg(newName)};
-    if (newName == n->text)
-        return {true, {}};
-
+        return;
     const QByteArray oldNative = n->native;
-    const QByteArray newNative = joinNative(n->parent->native, QFile::encodeName(newName));
-    struct stat oldSt
-    {
-    };
-    struct stat newSt
-    {
-    };
-    const bool sameEntry = lstat(oldNative.constData(), &oldSt) == 0
-        && lstat(newNative.constData(), &newSt) == 0 && oldSt.st_dev == newSt.st_dev
-        && oldSt.st_ino == newSt.st_ino;
-    auto exists = [&] {
-        return Result {false,
-            QStringLiteral("「%1」という名前のファイルまたはフォルダーが既にあります。")
-                .arg(newName)};
-    };
-    if (!sameEntry && lstat(newNative.constData(), &newSt) == 0)
-        return exists();
-    // RENAME_NOREPLACE makes "never replace an existing folder" hold even if one appears between
-    // the check above and the rename; plain rename would replace an empty folder.
-    int rc = sameEntry
-        ? std::rename(oldNative.constData(), newNative.constData())
-        : renameat2(
-            AT_FDCWD, oldNative.constData(), AT_FDCWD, newNative.constData(), RENAME_NOREPLACE);
-    if (rc != 0 && !sameEntry && (errno == EINVAL || errno == ENOSYS)) {
-        // The file system cannot rename without replacing; the existence check above stands.
-        rc = std::rename(oldNative.constData(), newNative.constData());
-    }
-    if (rc != 0) {
-        const int error = errno;
-        if (error == EEXIST || error == ENOTEMPTY)
-            return exists();
-        return {false,
-            QStringLiteral("フォルダー「%1」の名前を変更できませんでした（%2）。")
-                .arg(n->text, systemReason(error))};
-    }
-
-    n->text = newName;
+    n->text = QFile::decodeName(newNative.mid(newNative.lastIndexOf('/') + 1));
     n->native = newNative;
     rebase(n, oldNative, newNative);
     emit dataChanged(index, index);
@@ -553,31 +490,19 @@ FolderTreeModel::Result FolderTreeModel::renameFolder(
         endMoveRows();
     }
     emit folderRenamed(indexOf(n));
-    return {true, {}};
 }
 
-FolderTreeModel::Result FolderTreeModel::trashFolder(const QModelIndex &index)
+void FolderTreeModel::removeNode(const QModelIndex &index)
 {
     Node *n = index.isValid() ? nodeOf(index) : nullptr;
-    if (n == nullptr || n->kind != NodeKind::Folder)
-        return {false, QStringLiteral("このフォルダーは削除できません。")};
-    const QString path = QFile::decodeName(n->native);
-    if (QFile::encodeName(path) != n->native) {
-        return {false,
-            QStringLiteral(
-                "フォルダー「%1」は名前に扱えない文字があるため、ごみ箱に移動できません。")
-                .arg(n->text)};
-    }
-    if (!QFile::moveToTrash(path))
-        return {
-            false, QStringLiteral("フォルダー「%1」をごみ箱に移動できませんでした。").arg(n->text)};
+    if (n == nullptr || n->parent == nullptr || n->parent == m_root.get())
+        return;
     Node *parentNode = n->parent;
     const int row = n->row;
     beginRemoveRows(indexOf(parentNode), row, row);
     parentNode->children.erase(parentNode->children.begin() + row);
     renumber(parentNode->children);
     endRemoveRows();
-    return {true, {}};
 }
 
 } // namespace morvane::platform

@@ -15,8 +15,9 @@ namespace morvane::platform {
 // under every other node its subfolders. Children are read with readdir when a node is first
 // expanded or asked for (lazy and synchronous: no thread, no file-system watching), sorted by
 // display text in the file list's order; hidden (dot) folders are left out. Names keep their
-// native bytes, so folders whose names are not UTF-8 are reached as well. One column.
-// UI thread only.
+// native bytes, so folders whose names are not UTF-8 are reached as well. One column. The model
+// changes no folder itself: renames and deletions go through the file operations, and the model
+// is told of them. UI thread only.
 class FolderTreeModel : public QAbstractItemModel
 {
     Q_OBJECT
@@ -48,10 +49,6 @@ public:
     [[nodiscard]] bool hasChildren(const QModelIndex &parent = {}) const override;
     [[nodiscard]] bool canFetchMore(const QModelIndex &parent) const override;
     void fetchMore(const QModelIndex &parent) override;
-    // Renaming through the model (in-place editing): see renameFolder. A failure is reported
-    // through `operationFailed`.
-    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
-
     // The top node "デスクトップ".
     [[nodiscard]] QModelIndex desktopIndex() const;
 
@@ -84,24 +81,15 @@ public:
     // the tree.
     [[nodiscard]] QModelIndex indexForPath(const QByteArray &native);
 
-    struct Result
-    {
-        bool ok = false;
-        QString message; // Japanese, set when !ok
-    };
+    // Records that the folder of `index` now has the path `newNative` (renamed in its parent
+    // by the file operations): its text follows the new name, the paths of its loaded descendants
+    // follow, and it moves to its sorted row, keeping its place in the model's indexes.
+    void applyRename(const QModelIndex &index, const QByteArray &newNative);
 
-    // Renames the folder of `index` to `newName` inside its parent. Refuses an invalid name
-    // (empty, ".", "..", containing "/" or NUL) and never replaces an existing file or folder.
-    // On success the node keeps its place in the model's indexes, is moved to its sorted row,
-    // and its children are read again on demand.
-    Result renameFolder(const QModelIndex &index, const QString &newName);
-
-    // Moves the folder of `index` to the trash and removes its node.
-    Result trashFolder(const QModelIndex &index);
+    // Removes the node of `index` (its folder went to the trash).
+    void removeNode(const QModelIndex &index);
 
 signals:
-    // A rename through setData failed; `message` is Japanese.
-    void operationFailed(const QString &message);
     // The folder of `index` was renamed (its path and those of its loaded descendants changed).
     void folderRenamed(const QModelIndex &index);
 

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/foldertree.h"
 #include "platform/foldertreemodel.h"
+#include "support/fakeprompter.h"
 #include "support/tempfolder.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QScrollBar>
@@ -18,6 +20,7 @@
 
 using namespace morvane;
 using namespace morvane::platform;
+using morvane::test::FakePrompter;
 using morvane::test::inFolder;
 using morvane::test::makeFolder;
 using morvane::test::nativeOf;
@@ -63,7 +66,8 @@ private slots:
     void rename_data();
     void rename();
     void renameKeepsDescendantPathsAndSignalsSelection();
-    void inPlaceRenameFailureIsReported();
+    void inPlaceRename_data();
+    void inPlaceRename();
     void rightClickSelectsAndOffersFolderCommands_data();
     void rightClickSelectsAndOffersFolderCommands();
     void deleteMovesToTrashAfterAsking_data();
@@ -349,14 +353,16 @@ void TestFolderTree::rename()
     QVERIFY(writeFile(inFolder(m_root, "b/keep.txt"), "keep"));
     QVERIFY(writeFile(inFolder(m_root, "note.txt"), "note"));
 
-    FolderTreeModel model(QFile::decodeName(m_root), kNoPlaces);
+    FolderTree tree(QFile::decodeName(m_root), kNoPlaces);
+    FakePrompter prompter;
+    tree.setPrompter(&prompter);
+    FolderTreeModel &model = *tree.folderModel();
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     const QModelIndex top = model.desktopIndex();
     const QPersistentModelIndex node = model.findChild(top, QFile::decodeName(folder));
     QVERIFY(node.isValid());
-    const FolderTreeModel::Result r = model.renameFolder(node, newName);
-    QCOMPARE(r.ok, ok);
-    QCOMPARE(r.message.isEmpty(), ok);
+    QCOMPARE(tree.renameFolder(node, newName), ok);
+    QCOMPARE(prompter.errors.isEmpty(), ok);
     QCOMPARE(childTexts(model, top).mid(0, 3), siblingsAfter);
     if (ok) {
         QCOMPARE(model.displayText(node), newName);
@@ -381,7 +387,7 @@ void TestFolderTree::renameKeepsDescendantPathsAndSignalsSelection()
     QSignalSpy changed(&tree, &FolderTree::folderChanged);
     FolderTreeModel &m = *tree.folderModel();
     const QModelIndex a = m.indexForPath(inFolder(m_root, "a"));
-    QVERIFY(m.renameFolder(a, QStringLiteral("z")).ok);
+    QVERIFY(tree.renameFolder(a, QStringLiteral("z")));
     QCOMPARE(changed.count(), 1);
     QCOMPARE(tree.selectedNativePath(), inFolder(m_root, "z/b"));
     QVERIFY(QFileInfo(QFile::decodeName(tree.selectedNativePath())).isDir());
@@ -391,29 +397,50 @@ void TestFolderTree::renameKeepsDescendantPathsAndSignalsSelection()
     m.refresh(m.desktopIndex());
     QVERIFY(tree.selectPath(inFolder(m_root, "z/b")));
     changed.clear();
-    QVERIFY(m.renameFolder(m.indexForPath(inFolder(m_root, "other")), QStringLiteral("other2")).ok);
+    QVERIFY(tree.renameFolder(m.indexForPath(inFolder(m_root, "other")), QStringLiteral("other2")));
     QCOMPARE(changed.count(), 0);
 }
 
-void TestFolderTree::inPlaceRenameFailureIsReported()
+void TestFolderTree::inPlaceRename_data()
 {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("folderAfter"); // the folder that holds a's file afterwards
+    QTest::newRow("a free name") << QStringLiteral("c") << QStringLiteral("c");
+    QTest::newRow("an existing name is refused and reported")
+        << QStringLiteral("b") << QStringLiteral("a");
+}
+
+void TestFolderTree::inPlaceRename()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, folderAfter);
     QVERIFY(makeFolder(inFolder(m_root, "a")));
     QVERIFY(makeFolder(inFolder(m_root, "b")));
+    QVERIFY(writeFile(inFolder(m_root, "a/in.txt"), "in"));
     FolderTree tree(QFile::decodeName(m_root), kNoPlaces);
-    QStringList warnings;
-    tree.setPrompts(
-        [](const QString &) {
-            return false;
-        },
-        [&warnings](const QString &m) {
-            warnings << m;
-        });
-    FolderTreeModel &m = *tree.folderModel();
-    const QModelIndex a = m.indexForPath(inFolder(m_root, "a"));
-    QVERIFY(!m.setData(a, QStringLiteral("b"), Qt::EditRole));
-    QTRY_COMPARE(warnings.size(), 1);
-    QVERIFY(warnings.front().contains(QStringLiteral("b")));
-    QVERIFY(QFileInfo(QFile::decodeName(inFolder(m_root, "a"))).isDir());
+    FakePrompter prompter;
+    tree.setPrompter(&prompter);
+    tree.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tree));
+    const QModelIndex a = tree.folderModel()->indexForPath(inFolder(m_root, "a"));
+    tree.edit(a);
+    auto *editor = tree.viewport()->findChild<QLineEdit *>();
+    QVERIFY(editor != nullptr);
+    editor->setText(typed);
+    QTest::keyClick(editor, Qt::Key_Return);
+    // The rename runs after the editor has closed; a refusal is reported naming both names.
+    if (folderAfter == u"a") {
+        QTRY_COMPARE(prompter.errors.size(), 1);
+        QVERIFY(prompter.errors.front().contains(QStringLiteral("a」の名前を「b」に")));
+    } else {
+        QTRY_VERIFY(QFileInfo::exists(QFile::decodeName(inFolder(m_root, "c"))));
+        QVERIFY(prompter.errors.isEmpty());
+    }
+    QVERIFY(QFileInfo::exists(
+        QFile::decodeName(m_root) + u'/' + folderAfter + QStringLiteral("/in.txt")));
+    QCOMPARE(tree.folderModel()->displayText(tree.folderModel()->indexForPath(
+                 inFolder(m_root, QFile::encodeName(folderAfter)))),
+        folderAfter);
 }
 
 void TestFolderTree::rightClickSelectsAndOffersFolderCommands_data()
@@ -480,16 +507,11 @@ void TestFolderTree::deleteMovesToTrashAfterAsking()
     QVERIFY(makeFolder(inFolder(m_root, "a/gone")));
     QVERIFY(writeFile(inFolder(m_root, "a/gone/data.bin"), "precious"));
     FolderTree tree(QFile::decodeName(m_root), kNoPlaces);
-    QStringList questions;
-    QStringList warnings;
-    tree.setPrompts(
-        [&](const QString &q) {
-            questions << q;
-            return answer;
-        },
-        [&](const QString &w) {
-            warnings << w;
-        });
+    FakePrompter prompter;
+    prompter.confirmAnswers = {answer};
+    tree.setPrompter(&prompter);
+    const QStringList &questions = prompter.questions;
+    const QStringList &warnings = prompter.errors;
     tree.resize(240, 200);
     tree.show();
     QVERIFY(QTest::qWaitForWindowExposed(&tree));

@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// copy, move, trash, rename-file: the file operations without questions. An existing target is
+// never replaced and nothing is deleted for good; each such file is left alone with a message.
+#include "cli/commands.h"
+#include "platform/fileoperations.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace morvane::cli {
+namespace {
+
+    using platform::ReplaceAnswer;
+
+    // Messages name files whose names may hold control characters; on one stderr line each,
+    // line breaks become blanks and other control characters \xHH.
+    void say(const char *command, const QString &message)
+    {
+        std::string line = command;
+        line += ": ";
+        for (const char c : message.toUtf8().toStdString()) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b == '\n') {
+                line += ' ';
+            } else if (b < 0x20 || b == 0x7F) {
+                char buf[5];
+                std::snprintf(buf, sizeof buf, "\\x%02X", b);
+                line += buf;
+            } else {
+                line += c;
+            }
+        }
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stderr);
+    }
+
+    // Answers every question with no, and says so.
+    class ConsolePrompter final : public platform::Prompter
+    {
+    public:
+        explicit ConsolePrompter(const char *command)
+            : m_command(command)
+        {}
+        ReplaceAnswer askReplace(const QByteArray &, const QByteArray &target, bool) override
+        {
+            say(m_command,
+                QStringLiteral("「%1」は既にあるため、置き換えずにスキップしました。")
+                    .arg(QString::fromLocal8Bit(target)));
+            return ReplaceAnswer::No;
+        }
+        bool confirm(const QString &question) override
+        {
+            say(m_command, question + QStringLiteral(" → いいえ（ファイルはそのままです）"));
+            return false;
+        }
+        void reportError(const QString &message) override { say(m_command, message); }
+
+    private:
+        const char *m_command;
+    };
+
+    int badUsage(const char *command, const char *usage, const std::string &why = {})
+    {
+        if (!why.empty())
+            std::fprintf(stderr, "%s: %s\n", command, why.c_str());
+        std::fprintf(stderr, "usage: morvane-cli %s\n", usage);
+        return 2;
+    }
+
+    // The argument as an absolute native path (bytes unchanged).
+    QByteArray absolute(const std::string &arg)
+    {
+        QByteArray path = QByteArray::fromStdString(arg);
+        if (path.startsWith('/'))
+            return path;
+        std::string cwd(4096, '\0');
+        while (::getcwd(cwd.data(), cwd.size()) == nullptr && errno == ERANGE)
+            cwd.resize(cwd.size() * 2);
+        QByteArray folder(cwd.c_str());
+        return folder.endsWith('/') ? folder + path : folder + '/' + path;
+    }
+
+    QList<QByteArray> absoluteAll(const std::vector<std::string> &args, std::size_t count)
+    {
+        QList<QByteArray> paths;
+        for (std::size_t i = 0; i < count; ++i)
+            paths.append(absolute(args[i]));
+        return paths;
+    }
+
+    int status(const platform::RequestResult &r)
+    {
+        return r.ok ? 0 : 1;
+    }
+
+    int transfer(const std::vector<std::string> &args, bool moving)
+    {
+        const char *command = moving ? "move" : "copy";
+        const char *usage = moving ? "move SRC... DESTDIR" : "copy SRC... DESTDIR";
+        if (args.size() < 2)
+            return badUsage(command, usage);
+        const QByteArray folder = absolute(args.back());
+        struct stat st
+        {
+        };
+        if (::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return badUsage(command, usage, "not a folder: " + args.back());
+        const QList<QByteArray> sources = absoluteAll(args, args.size() - 1);
+        ConsolePrompter prompter(command);
+        platform::FileOperations operations(prompter);
+        const QList<QByteArray> targets = platform::FileOperations::targetsIn(folder, sources);
+        return status(
+            moving ? operations.move(sources, targets) : operations.copy(sources, targets));
+    }
+
+} // namespace
+
+int runCopy(const std::vector<std::string> &args)
+{
+    return transfer(args, false);
+}
+
+int runMove(const std::vector<std::string> &args)
+{
+    return transfer(args, true);
+}
+
+int runTrash(const std::vector<std::string> &args)
+{
+    if (args.empty())
+        return badUsage("trash", "trash PATH...");
+    ConsolePrompter prompter("trash");
+    platform::FileOperations operations(prompter);
+    return status(operations.remove(absoluteAll(args, args.size())));
+}
+
+int runRenameFile(const std::vector<std::string> &args)
+{
+    if (args.size() != 2)
+        return badUsage("rename-file", "rename-file PATH NEWNAME");
+    ConsolePrompter prompter("rename-file");
+    platform::FileOperations operations(prompter);
+    return status(operations.rename(absolute(args[0]), QByteArray::fromStdString(args[1])));
+}
+
+} // namespace morvane::cli

@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "platform/fileoperations.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+class QProgressDialog;
+
+namespace morvane::platform {
+
+// The file operations' questions, error reports and progress as the desktop shows them: a
+// question box with "はい" / "すべてはい" / "いいえ" / "キャンセル" before a file is replaced
+// (naming both files with their sizes and dates), a yes/no box, an error box in the manner of the
+// general error report (the application's title as caption, the error icon, OK), and a progress
+// dialog with "キャンセル" that appears only when the request is expected to run longer than about
+// half a second. The boxes are modal over `parent`. UI thread only.
+class DialogPrompter final : public Prompter
+{
+public:
+    explicit DialogPrompter(QWidget *parent = nullptr);
+    ~DialogPrompter() override;
+    DialogPrompter(const DialogPrompter &) = delete;
+    DialogPrompter &operator=(const DialogPrompter &) = delete;
+
+    [[nodiscard]] ReplaceAnswer askReplace(
+        const QByteArray &source, const QByteArray &target, bool more) override;
+    [[nodiscard]] bool confirm(const QString &question) override;
+    void reportError(const QString &message) override;
+    void progressStarted(const QString &title, qint64 total) override;
+    [[nodiscard]] bool progressed(qint64 done, const QByteArray &current) override;
+    void progressFinished() override;
+
+    // The progress dialog while a request runs (null otherwise); for screenshots and tests.
+    [[nodiscard]] QProgressDialog *progressDialog() const noexcept { return m_progress.get(); }
+
+private:
+    QPointer<QWidget> m_parent;
+    std::unique_ptr<QProgressDialog> m_progress;
+    QString m_title;
+    qint64 m_total = 0;
+};
+
+// The text of the replace question for `target` (and the facts of both files), as DialogPrompter
+// shows it: the main text and the informative text below it.
+struct ReplaceQuestionText
+{
+    QString text;
+    QString details;
+};
+[[nodiscard]] ReplaceQuestionText replaceQuestionText(
+    const QByteArray &source, const QByteArray &target);
+
+} // namespace morvane::platform

@@ -1,0 +1,395 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Fault injection through the file operations: every operation against a read-only folder, a
+// vanished source, a full disk, another file system, name collisions and the user's answers.
+// After each case every file of the fixture is looked for by its content: it must be exactly
+// where the case says (under its old or new name, or in the trash), with its permission bits and
+// modification time, and no other file (a temporary or partial copy) may be anywhere.
+#include "platform/fileoperations.h"
+#include "support/fakeprompter.h"
+#include "support/tempfolder.h"
+
+#include <QMap>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <dirent.h>
+#include <string_view>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace std::literals;
+using morvane::platform::FileOperations;
+using morvane::platform::ReplaceAnswer;
+using morvane::platform::RequestResult;
+using morvane::test::FakePrompter;
+using morvane::test::inFolder;
+
+namespace {
+
+enum class Op { Copy, Move, Remove, Rename };
+
+// Paths are written "area/..." with the areas disk (the test's temporary folder), tmp (a small
+// tmpfs: another file system, and a full disk), ro (a read-only folder) and trash.
+struct Case
+{
+    const char *name;
+    Op op;
+    const char *sources; // blank separated
+    std::string_view dest; // copy, move: the folder; rename: the new name
+    const char *answers; // to the replace question, in order: y yes, a all, n no, c cancel
+    const char *confirms; // to yes/no questions: y, n
+    int cancelAt; // the progress step that cancels; 0 none
+    bool ok;
+    const char *changes; // "x>y" moved, "x+y" copied (a folder: all in it), "-x" gone
+    const char *error; // text in the reports, "" none; "$ro" the read-only folder's reason
+};
+
+// clang-format off
+const Case kCases[] = {
+    {"copy a file and a folder", Op::Copy, "disk/src/A.JPG disk/src/dir/sub", "disk/dst", "", "", 0, true, "disk/src/A.JPG+disk/dst/A.JPG disk/src/dir/sub+disk/dst/sub", ""},
+    {"copy onto a file, answered no", Op::Copy, "disk/src/A.JPG disk/src/b.jpg", "disk/dst", "n", "", 0, false, "disk/src/A.JPG+disk/dst/A.JPG", ""},
+    {"copy onto a file, answered yes", Op::Copy, "disk/src/b.jpg", "disk/dst", "y", "", 0, true, "disk/src/b.jpg+disk/dst/b.jpg", ""},
+    {"copy onto a file, answered cancel", Op::Copy, "disk/src/b.jpg disk/src/A.JPG", "disk/dst", "c", "", 0, false, "", ""},
+    {"copy onto two files, yes to all asks once", Op::Copy, "disk/src/b.jpg disk/src/dir", "disk/dst", "a", "", 0, true, "disk/src/b.jpg+disk/dst/b.jpg disk/src/dir+disk/dst/dir", ""},
+    {"copy into a read-only folder", Op::Copy, "disk/src/A.JPG", "ro", "", "", 0, false, "", "$ro"},
+    {"copy out of a read-only folder", Op::Copy, "ro/r", "disk/dst", "", "", 0, true, "ro/r+disk/dst/r", ""},
+    {"copy a vanished source, the other goes on", Op::Copy, "disk/src/gone disk/src/A.JPG", "disk/dst", "", "", 0, false, "disk/src/A.JPG+disk/dst/A.JPG", "ファイルが見つかりません"},
+    {"copy a folder into itself", Op::Copy, "disk/src/dir", "disk/src/dir/sub", "", "", 0, false, "", "それ自身の中"},
+    {"copy a file onto itself", Op::Copy, "disk/src/A.JPG", "disk/src", "", "", 0, false, "", "同じです"},
+    {"copy onto a full disk", Op::Copy, "disk/src/A.JPG disk/src/big", "tmp", "", "", 0, false, "disk/src/A.JPG+tmp/A.JPG", "空き領域"},
+    {"copy cancelled inside a file", Op::Copy, "disk/src/A.JPG disk/src/m", "disk/dst", "", "", 3, false, "disk/src/A.JPG+disk/dst/A.JPG", ""},
+    {"move within a file system", Op::Move, "disk/src/A.JPG disk/src/dir/sub", "disk/dst", "", "", 0, true, "disk/src/A.JPG>disk/dst/A.JPG disk/src/dir/sub>disk/dst/sub", ""},
+    {"move a folder onto a folder, answered no", Op::Move, "disk/src/dir", "disk/dst", "n", "", 0, false, "disk/src/dir/sub>disk/dst/dir/sub", ""},
+    {"move onto a file, answered yes", Op::Move, "disk/src/b.jpg", "disk/dst", "y", "", 0, true, "disk/src/b.jpg>disk/dst/b.jpg", ""},
+    {"move onto a file, answered cancel", Op::Move, "disk/src/b.jpg disk/src/A.JPG", "disk/dst", "c", "", 0, false, "", ""},
+    {"move onto a hard link of itself", Op::Move, "disk/src/b.jpg", "disk/dst/dir", "", "", 0, false, "", "同じです"},
+    {"move out of a read-only folder", Op::Move, "ro/r", "disk/dst", "", "", 0, false, "", "$ro"},
+    {"move into a read-only folder", Op::Move, "disk/src/A.JPG", "ro", "", "", 0, false, "", "$ro"},
+    {"move a vanished source, the other goes on", Op::Move, "disk/src/gone disk/src/A.JPG", "disk/dst", "", "", 0, false, "disk/src/A.JPG>disk/dst/A.JPG", "ファイルが見つかりません"},
+    {"move a folder into itself", Op::Move, "disk/src/dir", "disk/src/dir/sub", "", "", 0, false, "", "それ自身の中"},
+    {"move a folder onto itself", Op::Move, "disk/src/dir", "disk/src", "", "", 0, false, "", "同じです"},
+    {"move to another file system", Op::Move, "disk/src/A.JPG disk/src/dir", "tmp", "", "", 0, true, "disk/src/A.JPG>tmp/A.JPG disk/src/dir>tmp/dir", ""},
+    {"move back from another file system", Op::Move, "tmp/t", "disk/dst", "", "", 0, true, "tmp/t>disk/dst/t", ""},
+    {"move across onto a file, answered yes", Op::Move, "tmp/t", "disk/dst/dir", "y", "", 0, true, "tmp/t>disk/dst/dir/t", ""},
+    {"move across onto a full disk", Op::Move, "disk/src/A.JPG disk/src/big", "tmp", "", "", 0, false, "disk/src/A.JPG>tmp/A.JPG", "空き領域"},
+    {"move across cancelled inside a file", Op::Move, "disk/src/A.JPG disk/src/m", "tmp", "", "", 3, false, "disk/src/A.JPG>tmp/A.JPG", ""},
+    {"delete to the trash", Op::Remove, "disk/src/A.JPG disk/src/dir", "", "", "", 0, true, "disk/src/A.JPG>trash/A.JPG disk/src/dir>trash/dir", ""},
+    {"delete a vanished file, the other goes on", Op::Remove, "disk/src/gone disk/src/A.JPG", "", "", "", 0, false, "disk/src/A.JPG>trash/A.JPG", "ファイルが見つかりません"},
+    {"delete in a read-only folder asks nothing", Op::Remove, "ro/r", "", "", "", 0, false, "", "$ro"},
+    {"delete without a trash, answered no", Op::Remove, "tmp/t", "", "", "n", 0, false, "", ""},
+    {"delete without a trash, answered yes", Op::Remove, "tmp/t", "", "", "y", 0, true, "-tmp/t", ""},
+    {"rename", Op::Rename, "disk/src/A.JPG", "new.jpg", "", "", 0, true, "disk/src/A.JPG>disk/src/new.jpg", ""},
+    {"rename changing case only", Op::Rename, "disk/src/A.JPG", "a.jpg", "", "", 0, true, "disk/src/A.JPG>disk/src/a.jpg", ""},
+    {"rename onto an existing name", Op::Rename, "disk/src/A.JPG", "b.jpg", "", "", 0, false, "", "既にあります"},
+    {"rename onto a hard link of itself", Op::Rename, "disk/src/hard", "b.jpg", "", "", 0, false, "", "既にあります"},
+    {"rename to a name with a slash", Op::Rename, "disk/src/A.JPG", "../A.JPG", "", "", 0, false, "", "「/」"},
+    {"rename to a name with NUL", Op::Rename, "disk/src/A.JPG", "a\0b"sv, "", "", 0, false, "", "NUL"},
+    {"rename in a read-only folder", Op::Rename, "ro/r", "r2", "", "", 0, false, "", "$ro"},
+    {"rename a vanished file", Op::Rename, "disk/src/gone", "x", "", "", 0, false, "", "ファイルが見つかりません"},
+};
+
+// The fixture's files: area path, content tag, size, permission bits. Every content is unique.
+struct Original { const char *path; const char *tag; int size; mode_t mode; };
+const Original kOriginals[] = {
+    {"disk/src/A.JPG", "A", 100, 0640}, {"disk/src/b.jpg", "b", 200, 0604},
+    {"disk/src/big", "big", 3 << 20, 0644}, {"disk/src/m", "m", 3 << 19, 0600},
+    {"disk/src/dir/c", "c", 300, 0644}, {"disk/src/dir/sub/d", "d", 400, 0444},
+    {"disk/dst/b.jpg", "b2", 250, 0644}, {"disk/dst/dir/c", "c2", 350, 0644},
+    {"disk/dst/dir/t", "t2", 60, 0644}, {"tmp/t", "t", 500, 0640}, {"ro/r", "r", 600, 0644},
+};
+// clang-format on
+
+QByteArray contentOf(const Original &o)
+{
+    QByteArray bytes = QByteArray(o.tag) + ':';
+    for (int i = 0; bytes.size() < o.size; ++i)
+        bytes += char('a' + (i * 7 + o.size) % 26);
+    return bytes.left(o.size);
+}
+
+QByteArrayList words(const char *text)
+{
+    QByteArrayList out = QByteArray(text).split(' ');
+    out.removeAll(QByteArray());
+    return out;
+}
+
+// "area path=content tag" lines, so that a difference is printed in full.
+QStringList lines(const QMap<QByteArray, QByteArray> &state)
+{
+    QStringList out;
+    for (auto it = state.cbegin(); it != state.cend(); ++it)
+        out << QString::fromUtf8(it.key() + '=' + it.value());
+    return out;
+}
+
+bool mentionsTmpfs(const Case &c)
+{
+    const QByteArray all = QByteArray(c.sources) + ' '
+        + QByteArray::fromStdString(std::string(c.dest)) + ' ' + c.changes;
+    return all.startsWith("tmp") || all.contains(" tmp") || all.contains(">tmp")
+        || all.contains("+tmp");
+}
+
+} // namespace
+
+class TestFileOperations : public QObject
+{
+    Q_OBJECT
+
+public:
+    ~TestFileOperations() override { unmount(); }
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void faults_data();
+    void faults();
+
+private:
+    using State = QMap<QByteArray, QByteArray>; // area path -> content tag
+    [[nodiscard]] QByteArray real(const QByteArray &areaPath) const;
+    bool populate();
+    void walk(const QByteArray &native, const QByteArray &shown, State &state, QStringList &bad);
+    [[nodiscard]] State snapshot(QStringList &bad);
+    [[nodiscard]] static State apply(State state, const char *changes);
+    void unmount();
+
+    QTemporaryDir m_base;
+    QMap<QByteArray, QByteArray> m_areas; // area name -> native folder
+    QMap<QByteArray, const Original *> m_byContent;
+    QMap<QByteArray, time_t> m_modified; // content tag -> modification time given
+    bool m_mounted = false;
+    QString m_roReason;
+};
+
+void TestFileOperations::initTestCase()
+{
+    QVERIFY(m_base.isValid());
+    const QByteArray base = QFile::encodeName(m_base.path());
+    // The trash of files on the test's folder goes under XDG_DATA_HOME: keep it inside the test.
+    qputenv("XDG_DATA_HOME", base + "/data");
+    for (const char *a : {"disk", "data", "tmp", "ro"})
+        QVERIFY(morvane::test::makeFolder(inFolder(base, a)));
+    m_areas = {{"disk", base + "/disk"},
+        {"tmp", base + "/tmp"},
+        {"ro", base + "/ro"},
+        {"trash", base + "/data/Trash/files"}};
+    if (::geteuid() == 0
+        && ::mount("tmpfs", (base + "/tmp").constData(), "tmpfs", 0, "size=2m") == 0) {
+        m_mounted = ::mount("tmpfs", (base + "/ro").constData(), "tmpfs", 0, "size=1m") == 0;
+        QVERIFY(m_mounted);
+    } else {
+        qInfo("Cases on another file system and a full disk are skipped: they mount a small "
+              "tmpfs, which needs root.");
+    }
+    m_roReason = m_mounted ? QStringLiteral("読み取り専用") : QStringLiteral("アクセスが拒否");
+    for (const Original &o : kOriginals)
+        m_byContent.insert(contentOf(o), &o);
+}
+
+void TestFileOperations::unmount()
+{
+    if (!m_mounted)
+        return;
+    for (const char *a : {"tmp", "ro"})
+        ::umount2(m_areas.value(a).constData(), MNT_DETACH);
+    m_mounted = false;
+}
+
+void TestFileOperations::cleanupTestCase()
+{
+    unmount();
+    ::chmod(m_areas.value("ro").constData(), 0755); // so that the temporary folder can go
+}
+
+QByteArray TestFileOperations::real(const QByteArray &areaPath) const
+{
+    const qsizetype slash = areaPath.indexOf('/');
+    const QByteArray area = slash < 0 ? areaPath : areaPath.left(slash);
+    return m_areas.value(area) + (slash < 0 ? QByteArray() : areaPath.mid(slash));
+}
+
+bool TestFileOperations::populate()
+{
+    using namespace morvane::test;
+    const QByteArray ro = m_areas.value("ro");
+    if (m_mounted && ::mount(nullptr, ro.constData(), nullptr, MS_REMOUNT, nullptr) != 0)
+        return false;
+    ::chmod(ro.constData(), 0755);
+    const QByteArray data = QFile::encodeName(m_base.path()) + "/data";
+    for (const QByteArray &folder : {m_areas.value("disk"), m_areas.value("tmp"), ro, data}) {
+        if (!removeContents(folder))
+            return false;
+    }
+    for (const char *f : {"disk/src",
+             "disk/src/dir",
+             "disk/src/dir/sub",
+             "disk/dst",
+             "disk/dst/dir",
+             "ro/.Trash-0",
+             "ro/.Trash-0/files",
+             "ro/.Trash-0/info"}) {
+        if (!makeFolder(real(f)))
+            return false;
+    }
+    for (const Original &o : kOriginals) {
+        const QByteArray path = real(o.path);
+        struct stat st
+        {
+        };
+        if (!m_mounted && path.startsWith(m_areas.value("tmp")))
+            continue;
+        if (!writeFile(path, contentOf(o)) || ::chmod(path.constData(), o.mode) != 0
+            || !setModified(path, 2001, 2, 3, 4, 5, o.size % 60)
+            || ::stat(path.constData(), &st) != 0)
+            return false;
+        m_modified.insert(o.tag, st.st_mtim.tv_sec);
+    }
+    // Hard links (other names of b.jpg); on the tmpfs a file where its trash folder would go, so
+    // that files there have no usable trash; the read-only folder holds a trash folder of its own,
+    // as a camera card used before does.
+    const QByteArray b = real("disk/src/b.jpg");
+    return ::link(b.constData(), real("disk/src/hard").constData()) == 0
+        && ::link(b.constData(), real("disk/dst/dir/b.jpg").constData()) == 0
+        && (!m_mounted || writeFile(real("tmp/.Trash-0"), {}))
+        && (m_mounted
+                ? ::mount(nullptr, ro.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0
+                : ::chmod(ro.constData(), 0555) == 0);
+}
+
+void TestFileOperations::walk(
+    const QByteArray &native, const QByteArray &shown, State &state, QStringList &bad)
+{
+    DIR *dir = ::opendir(native.constData());
+    if (dir == nullptr)
+        return;
+    while (const dirent *e = ::readdir(dir)) {
+        const QByteArray name(e->d_name);
+        if (name == "." || name == ".." || name == ".Trash-0")
+            continue;
+        const QByteArray path = inFolder(native, name);
+        const QByteArray where = inFolder(shown, name);
+        struct stat st
+        {
+        };
+        if (::lstat(path.constData(), &st) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode)) {
+            walk(path, where, state, bad);
+            continue;
+        }
+        QFile file(QFile::decodeName(path));
+        const QByteArray content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        const Original *o = m_byContent.value(content);
+        state.insert(where, o != nullptr ? QByteArray(o->tag) : QByteArray("?"));
+        if (o == nullptr)
+            continue;
+        if ((st.st_mode & 0777) != o->mode)
+            bad << QStringLiteral("%1: mode %2").arg(QString(where)).arg(st.st_mode & 0777, 0, 8);
+        if (st.st_mtim.tv_sec != m_modified.value(o->tag))
+            bad << QStringLiteral("%1: modification time changed").arg(QString(where));
+        // What is in the trash can be put back: its info names where it came from.
+        if (shown == "trash"
+            && !QFile::exists(m_base.path() + "/data/Trash/info/" + QString(name) + ".trashinfo"))
+            bad << QStringLiteral("%1: no trash info").arg(QString(where));
+    }
+    ::closedir(dir);
+}
+
+TestFileOperations::State TestFileOperations::snapshot(QStringList &bad)
+{
+    State state;
+    for (auto it = m_areas.cbegin(); it != m_areas.cend(); ++it)
+        walk(it.value(), it.key(), state, bad);
+    return state;
+}
+
+TestFileOperations::State TestFileOperations::apply(State state, const char *changes)
+{
+    for (const QByteArray &change : words(changes)) {
+        if (change.startsWith('-')) {
+            state.remove(change.mid(1));
+            continue;
+        }
+        const bool moved = change.contains('>');
+        const QByteArrayList ends = change.split(moved ? '>' : '+');
+        const State before = state;
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            const QByteArray &from = it.key();
+            if (from != ends[0] && !from.startsWith(ends[0] + '/'))
+                continue;
+            if (moved)
+                state.remove(from);
+            state.insert(ends[1] + from.mid(ends[0].size()), it.value());
+        }
+    }
+    return state;
+}
+
+void TestFileOperations::faults_data()
+{
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < int(std::size(kCases)); ++i)
+        QTest::newRow(kCases[i].name) << i;
+}
+
+void TestFileOperations::faults()
+{
+    QFETCH(int, row);
+    const Case &c = kCases[row];
+    if (mentionsTmpfs(c) && !m_mounted)
+        QSKIP("needs a tmpfs mounted by the test, which needs root");
+    QVERIFY(populate());
+    QStringList bad;
+    const State before = snapshot(bad);
+    QVERIFY2(bad.isEmpty(), qPrintable(bad.join(u'\n')));
+
+    FakePrompter prompter;
+    for (const char a : std::string_view(c.answers)) {
+        prompter.replaceAnswers << (a == 'y' ? ReplaceAnswer::Yes
+                : a == 'a'                   ? ReplaceAnswer::YesToAll
+                : a == 'n'                   ? ReplaceAnswer::No
+                                             : ReplaceAnswer::Cancel);
+    }
+    for (const char a : std::string_view(c.confirms))
+        prompter.confirmAnswers << (a == 'y');
+    prompter.cancelAtStep = c.cancelAt;
+    QList<QByteArray> sources;
+    for (const QByteArray &s : words(c.sources))
+        sources << real(s);
+    const QByteArray dest(c.dest.data(), qsizetype(c.dest.size()));
+    FileOperations operations(prompter);
+    RequestResult r;
+    switch (c.op) {
+    case Op::Copy:
+        r = operations.copy(sources, FileOperations::targetsIn(real(dest), sources));
+        break;
+    case Op::Move:
+        r = operations.move(sources, FileOperations::targetsIn(real(dest), sources));
+        break;
+    case Op::Remove:
+        r = operations.remove(sources);
+        break;
+    case Op::Rename:
+        r = operations.rename(sources.front(), dest);
+        break;
+    }
+
+    const QString errors = prompter.errors.join(u'\n');
+    QVERIFY2(r.ok == c.ok, qPrintable(errors));
+    QCOMPARE(r.items.size(), std::size_t(sources.size()));
+    QCOMPARE(r.cancelled, QByteArray(c.answers).contains('c') || c.cancelAt > 0);
+    QCOMPARE(prompter.replaceAsked.size(), qsizetype(std::strlen(c.answers)));
+    QCOMPARE(prompter.questions.size(), qsizetype(std::strlen(c.confirms)));
+    QCOMPARE(prompter.started, prompter.finished);
+    const QString expected = c.error == "$ro"sv ? m_roReason : QString::fromUtf8(c.error);
+    QVERIFY2(expected.isEmpty() ? errors.isEmpty() : errors.contains(expected), qPrintable(errors));
+    const State after = snapshot(bad);
+    QVERIFY2(bad.isEmpty(), qPrintable(bad.join(u'\n')));
+    QCOMPARE(lines(after).join(u' '), lines(apply(before, c.changes)).join(u' '));
+}
+
+QTEST_GUILESS_MAIN(TestFileOperations)
+#include "tst_fileoperations.moc"

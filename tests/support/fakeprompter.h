@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A prompter for tests: the answers are given beforehand, and everything the file operations ask
+// or report is recorded.
+#pragma once
+
+#include "platform/fileoperations.h"
+
+#include <QByteArrayList>
+#include <QList>
+#include <QStringList>
+
+namespace morvane::test {
+
+class FakePrompter : public platform::Prompter
+{
+public:
+    // Answers, taken in order; when they run out, "いいえ" and no.
+    QList<platform::ReplaceAnswer> replaceAnswers;
+    QList<bool> confirmAnswers;
+    // `progressed` returns false (cancel) on its call with this number (from 1); 0: never.
+    int cancelAtStep = 0;
+
+    QByteArrayList replaceAsked; // the targets asked about
+    QStringList questions;
+    QStringList errors;
+    int steps = 0;
+    int started = 0;
+    int finished = 0;
+
+    platform::ReplaceAnswer askReplace(const QByteArray &, const QByteArray &target, bool) override
+    {
+        replaceAsked << target;
+        return replaceAnswers.isEmpty() ? platform::ReplaceAnswer::No : replaceAnswers.takeFirst();
+    }
+    bool confirm(const QString &question) override
+    {
+        questions << question;
+        return !confirmAnswers.isEmpty() && confirmAnswers.takeFirst();
+    }
+    void reportError(const QString &message) override { errors << message; }
+    void progressStarted(const QString &, qint64) override { ++started; }
+    bool progressed(qint64, const QByteArray &) override { return ++steps != cancelAtStep; }
+    void progressFinished() override { ++finished; }
+};
+
+} // namespace morvane::test
