@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // morvane-cli: the program's pure logic and its headless list builder, from a terminal.
 #include "cli/commands.h"
+#include "platform/allocator.h"
 
 #include <cstdio>
 #include <cstring>
@@ -22,7 +23,8 @@ const Command kCommands[] = {
     {"rename", "rename --pattern PATTERN [--start N] [--] NAME...", morvane::cli::runRename},
     {"exif", "exif FILE", morvane::cli::runExif},
     {"thumbs",
-        "thumbs DIR [--size N] [--quality full|half|quarter|eighth] [--threads N] [--sheet OUT.png]",
+        "thumbs DIR [--size N] [--quality full|half|quarter|eighth] [--threads N] [--sheet "
+        "OUT.png]",
         morvane::cli::runThumbs},
     {nullptr, nullptr, nullptr},
 };
@@ -41,6 +43,7 @@ int usage()
 
 int main(int argc, char **argv)
 {
+    morvane::platform::useOneAllocatorArena();
     if (argc < 2)
         return usage();
     const std::vector<std::string> args(argv + 2, argv + argc);
