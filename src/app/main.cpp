@@ -5,6 +5,7 @@
 #include "browser/tfmain.h"
 #include "frame/errorreport.h"
 #include "frame/settingsstore.h"
+#include "platform/allocator.h"
 
 #include <cstdio>
 
@@ -21,6 +22,7 @@ int answer(const morvane::CommandLine &line)
 
 int main(int argc, char **argv)
 {
+    morvane::platform::useOneAllocatorArena();
     // Help and version need no display: they are answered before the application object
     // connects to one.
     if (const auto info = morvane::parseInfoOptions(morvane::argumentBytes(argc, argv)))

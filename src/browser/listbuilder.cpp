@@ -9,12 +9,14 @@
 #include <QHash>
 #include <QPainter>
 #include <QThread>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
+#include <pthread.h>
 #include <vector>
 
 namespace morvane::browser {
@@ -28,7 +30,16 @@ namespace {
     const QString kNoMemory =
         QStringLiteral("メモリが不足しているため、ファイル一覧の作成を中断しました。");
 
-    enum class Outcome { Picture, Other, NoMemory };
+    // An exception other than a failure to allocate, thrown while the file was decoded.
+    QString decodeFailure(const QString &name)
+    {
+        return QStringLiteral("「%1」を読み込めないため、ファイル一覧の作成を中断しました。")
+            .arg(name);
+    }
+
+    // What became of one picture candidate. NoMemory and Failed from a decoding thread are
+    // tried once more on the calling thread, alone.
+    enum class Outcome { Picture, Other, NoMemory, Failed };
 
     struct PictureBox
     {
@@ -37,6 +48,13 @@ namespace {
         int fullWidth = 0;
         int fullHeight = 0;
     };
+
+    PictureBox failedBox(Outcome outcome) noexcept
+    {
+        PictureBox box;
+        box.outcome = outcome;
+        return box;
+    }
 
     QImage whiteBox(int boxSize)
     {
@@ -68,16 +86,18 @@ namespace {
         }
     }
 
-    // Decodes one picture candidate and draws its box. Any thread: touches no shared state.
-    PictureBox makePictureBox(
-        const QByteArray &path, platform::PictureFormat format, int boxSize, int jpegScale)
+    // Draws the box of a decoded picture. Any thread: touches no shared state.
+    PictureBox drawPictureBox(
+        const platform::DecodeResult &decoded, platform::PictureFormat format, int boxSize)
     {
         PictureBox result;
-        const std::optional<platform::DecodedPicture> picture =
-            platform::decodePictureFile(path, format, jpegScale);
-        if (!picture)
-            return result; // unknown, unreadable or undecodable: an other file
-        const QImage &image = picture->image;
+        if (decoded.status == platform::DecodeStatus::NoMemory) {
+            result.outcome = Outcome::NoMemory;
+            return result;
+        }
+        if (decoded.status != platform::DecodeStatus::Decoded)
+            return result; // unknown, unreadable, too large or undecodable: an other file
+        const QImage &image = decoded.picture.image;
         const std::optional<DrawnSize> drawn = fitToBox(image.width(), image.height(), boxSize);
         if (!drawn)
             return result; // a side of zero pixels: nothing to show, an other file
@@ -100,73 +120,202 @@ namespace {
                 image);
         }
         result.outcome = Outcome::Picture;
-        result.fullWidth = picture->fullWidth;
-        result.fullHeight = picture->fullHeight;
+        result.fullWidth = decoded.picture.fullWidth;
+        result.fullHeight = decoded.picture.fullHeight;
         return result;
     }
 
-    // The decodes of one build that run ahead on the pool. Shared with the tasks, so a task that
-    // finishes after an aborted build still writes into live memory.
+    // What decoding one entry needs; owned by the build, which outlives its decoding threads.
+    struct DecodeJob
+    {
+        const ListBuilder::PictureDecoder &decoder;
+        const QByteArray &folder; // never empty: "/" for the root
+        const std::vector<platform::FolderEntry> &entries;
+        const std::vector<platform::PictureFormat> &formats;
+        int boxSize;
+        int jpegScale;
+    };
+
+    // The decodes that run ahead of the delivery, shared by the decoding threads and the calling
+    // thread. Every member is guarded by `mutex`; `changed` is signalled whenever one changes.
+    //
+    // Memory: a thread takes an entry only when the file's size (from the enumeration) fits in
+    // the budget beside what is held already, and its decode, once the decoder knows from the
+    // header what it needs, goes on only when that fits. So file bytes, decodes and finished
+    // boxes together stay within the budget, except for one decode that needs more than the
+    // whole budget: it waits until no other decode runs.
     struct AheadState
     {
         std::mutex mutex;
-        std::condition_variable finished;
+        std::condition_variable changed;
         std::vector<std::optional<PictureBox>> results; // per entry; set when decoded
-        bool cancelled = false;
-        int running = 0; // tasks started and not yet done
+        std::size_t queuedEnd = 0; // entries below this may be decoded ahead
+        std::size_t nextToTake = 0; // the first entry no thread has looked at
+        bool paused = false; // take nothing new: a decode runs alone on the calling thread
+        bool stopping = false; // the build ends: take nothing, give up waiting for memory
+        int busy = 0; // threads between taking an entry and storing its result
+        int decoding = 0; // decodes that the memory gate let through and that are not done
+        std::int64_t pending = 0; // file sizes of entries taken but not let through
+        std::int64_t charged = 0; // bytes of those decodes and of boxes not yet handed over
+        std::int64_t budget = 0;
+        const DecodeJob *job = nullptr;
     };
 
-    // Ends the decoding ahead when a build ends, normally or by an exception from the item
-    // callback: queued tasks see the flag and return without decoding (at most the look-ahead
-    // of them), and the build returns only when no task is left, so none outlives it.
+    // What one taken entry holds of the budget.
+    struct Claim
+    {
+        std::int64_t fileBytes = 0; // counted in `pending` until the decode is let through
+        std::int64_t admitted = -1; // counted in `charged` once let through
+    };
+
+    // The memory gate of a decoding thread: lets a decode through when its bytes fit in what the
+    // budget leaves, or when no other decode runs (so the one that alone needs more than the
+    // budget runs alone, and the thread the delivery waits for always gets through).
+    bool admit(AheadState &s, std::int64_t bytes, Claim &claim)
+    {
+        std::unique_lock lock(s.mutex);
+        s.changed.wait(lock, [&] {
+            return s.stopping || s.decoding == 0
+                || s.charged + s.pending - claim.fileBytes + bytes <= s.budget;
+        });
+        if (s.stopping)
+            return false;
+        s.pending -= claim.fileBytes;
+        claim.fileBytes = 0;
+        ++s.decoding;
+        s.charged += bytes;
+        claim.admitted = bytes;
+        s.changed.notify_all();
+        return true;
+    }
+
+    // One picture candidate from file to box. No exception leaves: the outcome tells what
+    // happened. With `ahead`, the decode asks its memory gate for `claim`; without, nothing else
+    // decodes. Any thread.
+    PictureBox decodeEntry(const DecodeJob &job,
+        std::size_t i,
+        AheadState *ahead = nullptr,
+        Claim *claim = nullptr) noexcept
+    {
+        try {
+            const QByteArray path = platform::joinNative(job.folder, job.entries[i].nativeName);
+            const platform::PictureFormat format = job.formats[i];
+            platform::MemoryGate gate;
+            if (ahead != nullptr) {
+                gate = [ahead, claim](std::int64_t bytes) {
+                    return admit(*ahead, bytes, *claim);
+                };
+            }
+            return drawPictureBox(
+                job.decoder(path, format, job.jpegScale, gate), format, job.boxSize);
+        } catch (const std::bad_alloc &) {
+            return failedBox(Outcome::NoMemory);
+        } catch (...) {
+            return failedBox(Outcome::Failed);
+        }
+    }
+
+    // A decoding thread: takes the queued picture candidates in enumeration order and stores
+    // their boxes until the build stops.
+    void decodeAhead(AheadState &s, const DecodeJob &job) noexcept
+    {
+        const auto fileBytes = [&job](std::size_t i) {
+            return std::max<std::int64_t>(job.entries[i].size, 0);
+        };
+        std::unique_lock lock(s.mutex);
+        for (;;) {
+            s.changed.wait(lock, [&] {
+                if (s.stopping)
+                    return true;
+                if (s.paused || s.nextToTake >= s.queuedEnd)
+                    return false;
+                return job.formats[s.nextToTake] == platform::PictureFormat::None
+                    || s.charged + s.pending + fileBytes(s.nextToTake) <= s.budget
+                    || (s.decoding == 0 && s.pending == 0);
+            });
+            if (s.stopping)
+                return;
+            const std::size_t i = s.nextToTake++;
+            if (job.formats[i] == platform::PictureFormat::None)
+                continue;
+            Claim claim;
+            claim.fileBytes = fileBytes(i);
+            s.pending += claim.fileBytes;
+            ++s.busy;
+            lock.unlock();
+            PictureBox box = decodeEntry(job, i, &s, &claim);
+            lock.lock();
+            s.pending -= claim.fileBytes; // never let through: read error, not a picture
+            if (claim.admitted >= 0) {
+                --s.decoding;
+                s.charged -= claim.admitted;
+            }
+            if (box.outcome == Outcome::Picture)
+                s.charged += box.box.sizeInBytes();
+            s.results[i] = std::move(box);
+            --s.busy;
+            s.changed.notify_all();
+        }
+    }
+
+    // Stack of a decoding thread. The default (the stack limit, often 8 MiB) would take address
+    // space that a build on one thread does not use; decoding needs a small fraction of this.
+    constexpr std::size_t kDecoderStack = std::size_t(2) << 20;
+
+    void *runDecoder(void *state)
+    {
+        auto &s = *static_cast<AheadState *>(state);
+        decodeAhead(s, *s.job);
+        return nullptr;
+    }
+
+    // Starts one decoding thread; false when the system gives none (no memory, thread limit).
+    bool startDecoder(AheadState &s, pthread_t &thread)
+    {
+        pthread_attr_t attr;
+        if (pthread_attr_init(&attr) != 0)
+            return false;
+        (void)pthread_attr_setstacksize(&attr, kDecoderStack); // else the default stands
+        const int error = pthread_create(&thread, &attr, runDecoder, &s);
+        pthread_attr_destroy(&attr);
+        return error == 0;
+    }
+
+    // Ends the decoding ahead when a build ends, normally, early or by an exception from the
+    // item callback: the threads stop taking entries, a decode waiting for memory gives up, and
+    // the build returns only when every thread has ended.
     class AheadGuard
     {
     public:
-        AheadGuard(QThreadPool *pool, std::shared_ptr<AheadState> state)
-            : m_pool(pool)
-            , m_state(std::move(state))
+        AheadGuard(AheadState *state, const std::vector<pthread_t> &threads)
+            : m_state(state)
+            , m_threads(threads)
         {}
         ~AheadGuard()
         {
-            if (m_pool == nullptr)
-                return;
-            {
+            if (m_state != nullptr) {
                 const std::lock_guard lock(m_state->mutex);
-                m_state->cancelled = true;
+                m_state->stopping = true;
+                m_state->changed.notify_all();
             }
-            std::unique_lock lock(m_state->mutex);
-            m_state->finished.wait(lock, [this] {
-                return m_state->running == 0;
-            });
+            for (const pthread_t thread : m_threads)
+                pthread_join(thread, nullptr);
         }
         AheadGuard(const AheadGuard &) = delete;
         AheadGuard &operator=(const AheadGuard &) = delete;
 
     private:
-        QThreadPool *m_pool;
-        std::shared_ptr<AheadState> m_state;
+        AheadState *m_state;
+        const std::vector<pthread_t> &m_threads;
     };
 
 } // namespace
 
-ListBuilder::ListBuilder() = default;
+ListBuilder::ListBuilder(PictureDecoder decoder)
+    : m_decoder(decoder ? std::move(decoder) : PictureDecoder(&platform::decodePictureFile))
+{}
 
-ListBuilder::~ListBuilder()
-{
-    if (m_pool)
-        m_pool->waitForDone();
-}
-
-QThreadPool *ListBuilder::pool(int threads)
-{
-    if (!m_pool) {
-        m_pool = std::make_unique<QThreadPool>();
-        m_pool->setObjectName(QStringLiteral("morvane-list-decoders"));
-    }
-    if (m_pool->maxThreadCount() != threads)
-        m_pool->setMaxThreadCount(threads);
-    return m_pool.get();
-}
+ListBuilder::~ListBuilder() = default;
 
 ListBuildResult ListBuilder::build(
     const QByteArray &folderNative, const ListBuildOptions &options, const ItemSink &onItem)
@@ -190,21 +339,38 @@ ListBuildResult ListBuilder::build(
         ~BuildingFlag() { flag = false; }
     } const building {m_building};
 
+    // Memory that runs out on this thread ends the build as a failed decode does; an exception
+    // from the item callback is not ours to judge and propagates unchanged.
+    bool inCallback = false;
+    try {
+        buildItems(folderNative, options, onItem, result, inCallback);
+    } catch (const std::bad_alloc &) {
+        if (inCallback)
+            throw;
+        result.completed = false;
+        result.failure = kNoMemory;
+    }
+    return result;
+}
+
+void ListBuilder::buildItems(const QByteArray &folderNative,
+    const ListBuildOptions &options,
+    const ItemSink &onItem,
+    ListBuildResult &result,
+    bool &inCallback)
+{
     const int boxSize = options.boxSize;
-    const int jpegScale = std::clamp(options.jpegScale, 0, 3);
     int threads = options.threads > 0 ? options.threads : QThread::idealThreadCount();
     threads = std::max(threads, 1);
 
+    const QByteArray folder = folderNative.isEmpty() ? QByteArray("/") : folderNative;
     const std::vector<platform::FolderEntry> entries = platform::scanFolder(folderNative);
     std::vector<platform::PictureFormat> formats;
     formats.reserve(entries.size());
     for (const platform::FolderEntry &e : entries)
         formats.push_back(platform::pictureFormatForName(e.nativeName));
-
-    auto pathOf = [&folderNative, &entries](std::size_t i) {
-        return platform::joinNative(
-            folderNative.isEmpty() ? QByteArray("/") : folderNative, entries[i].nativeName);
-    };
+    const DecodeJob job {
+        m_decoder, folder, entries, formats, boxSize, std::clamp(options.jpegScale, 0, 3)};
 
     // Other files of one type share one box: the icon is drawn once per build, and the list's
     // images share the pixels until someone paints on one.
@@ -227,72 +393,88 @@ ListBuildResult ListBuilder::build(
     };
 
     // Decoding ahead: only when more than one thread is asked for and there is a picture to
-    // decode. The calling thread hands over items while the pool decodes the next pictures.
-    std::shared_ptr<AheadState> ahead;
-    QThreadPool *decoders = nullptr;
+    // decode. The calling thread hands over items while the threads decode the next pictures.
+    // When fewer threads can be started than asked for, the build goes on with those there are,
+    // or with none.
+    std::unique_ptr<AheadState> ahead;
+    std::vector<pthread_t> decoders;
     const bool anyPicture = std::any_of(formats.begin(), formats.end(), [](auto f) {
         return f != platform::PictureFormat::None;
     });
     if (threads > 1 && anyPicture) {
-        decoders = pool(threads);
-        ahead = std::make_shared<AheadState>();
+        ahead = std::make_unique<AheadState>();
+        ahead->job = &job;
         ahead->results.resize(entries.size());
+        ahead->budget = std::max<std::int64_t>(options.decodeMemoryBudget, 0);
+        decoders.reserve(static_cast<std::size_t>(threads));
+        for (int t = 0; t < threads; ++t) {
+            pthread_t thread {};
+            if (!startDecoder(*ahead, thread))
+                break;
+            decoders.push_back(thread); // cannot throw: reserved
+        }
+        if (decoders.empty())
+            ahead.reset();
     }
-    const AheadGuard guard(decoders, ahead);
-    std::size_t nextToQueue = 0; // first entry not yet considered for queueing
+    const AheadGuard guard(ahead.get(), decoders);
+    std::size_t nextToQueue = 0; // first entry not yet queued
     int queuedUndelivered = 0; // queued pictures not yet handed over
-    const int lookAhead = threads * kLookAheadPerThread;
+    const int lookAhead = static_cast<int>(decoders.size()) * kLookAheadPerThread;
 
     auto queueMore = [&](std::size_t delivering) {
+        const std::size_t before = nextToQueue;
         while (nextToQueue < entries.size()
             && (queuedUndelivered < lookAhead || nextToQueue <= delivering)) {
-            const std::size_t i = nextToQueue++;
-            if (formats[i] == platform::PictureFormat::None)
-                continue;
-            ++queuedUndelivered;
-            {
-                const std::lock_guard lock(ahead->mutex);
-                ++ahead->running;
-            }
-            decoders->start(
-                [state = ahead, i, path = pathOf(i), format = formats[i], boxSize, jpegScale] {
-                    bool cancelled = false;
-                    {
-                        const std::lock_guard lock(state->mutex);
-                        cancelled = state->cancelled;
-                    }
-                    PictureBox box;
-                    if (!cancelled)
-                        box = makePictureBox(path, format, boxSize, jpegScale);
-                    const std::lock_guard lock(state->mutex);
-                    state->results[i] = std::move(box);
-                    --state->running;
-                    state->finished.notify_all();
-                });
+            if (formats[nextToQueue++] != platform::PictureFormat::None)
+                ++queuedUndelivered;
         }
+        if (nextToQueue != before) {
+            const std::lock_guard lock(ahead->mutex);
+            ahead->queuedEnd = nextToQueue;
+            ahead->changed.notify_all();
+        }
+    };
+
+    // The box of entry i from the decoding threads, as soon as it is there.
+    auto takeAhead = [&](std::size_t i) {
+        queueMore(i);
+        std::unique_lock lock(ahead->mutex);
+        ahead->changed.wait(lock, [&] {
+            return ahead->results[i].has_value();
+        });
+        PictureBox box = std::move(*ahead->results[i]);
+        ahead->results[i].reset();
+        --queuedUndelivered;
+        if (box.outcome == Outcome::Picture) {
+            ahead->charged -= box.box.sizeInBytes();
+            ahead->changed.notify_all();
+        }
+        if (box.outcome == Outcome::NoMemory || box.outcome == Outcome::Failed) {
+            // It failed beside other decodes. Once none runs and their memory is free, it is
+            // decoded here alone, as a build on one thread would have done.
+            ahead->paused = true;
+            ahead->changed.wait(lock, [&] {
+                return ahead->busy == 0;
+            });
+            lock.unlock();
+            box = decodeEntry(job, i);
+            lock.lock();
+            ahead->paused = false;
+            ahead->changed.notify_all();
+        }
+        return box;
     };
 
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const platform::FolderEntry &entry = entries[i];
         PictureBox picture;
-        if (formats[i] != platform::PictureFormat::None) {
-            if (ahead) {
-                queueMore(i);
-                std::unique_lock lock(ahead->mutex);
-                ahead->finished.wait(lock, [&] {
-                    return ahead->results[i].has_value();
-                });
-                picture = std::move(*ahead->results[i]);
-                ahead->results[i].reset();
-                --queuedUndelivered;
-            } else {
-                picture = makePictureBox(pathOf(i), formats[i], boxSize, jpegScale);
-            }
-        }
-        if (picture.outcome == Outcome::NoMemory) {
+        if (formats[i] != platform::PictureFormat::None)
+            picture = ahead ? takeAhead(i) : decodeEntry(job, i);
+        if (picture.outcome == Outcome::NoMemory || picture.outcome == Outcome::Failed) {
             result.completed = false;
-            result.failure = kNoMemory;
-            return result;
+            result.failure =
+                picture.outcome == Outcome::NoMemory ? kNoMemory : decodeFailure(entry.name);
+            return;
         }
 
         ListEntry item;
@@ -313,7 +495,7 @@ ListBuildResult ListBuilder::build(
             if (item.image.isNull()) {
                 result.completed = false;
                 result.failure = kNoMemory;
-                return result;
+                return;
             }
             item.record = QStringList {
                 QStringLiteral("1"), QString::number(entry.size), dateTime, QString(), QString()};
@@ -321,9 +503,10 @@ ListBuildResult ListBuilder::build(
         }
         ++result.files;
         result.bytes += entry.size;
+        inCallback = true;
         onItem(std::move(item));
+        inCallback = false;
     }
-    return result;
 }
 
 } // namespace morvane::browser

@@ -3,15 +3,13 @@
 
 #include "browser/listentry.h"
 #include "platform/fileicons.h"
+#include "platform/imagedecode.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
-#include <memory>
-
-class QThreadPool;
 
 namespace morvane::browser {
 
@@ -23,6 +21,13 @@ struct ListBuildOptions
     int jpegScale = 3; // `JpegScale`: JPEG pictures decode at 1/2^jpegScale (0..3; clamped)
     // Decoding threads: 0 = one per core, 1 = everything on the calling thread (no pool at all).
     int threads = 0;
+    // Bytes that the decodes running ahead may hold at once (file bytes, image and decoder
+    // memory, as the decoders estimate them from the header) together with the finished boxes
+    // not yet handed over. A decode that needs more than this waits until it runs alone. The
+    // default lets two 24-megapixel JPEGs decode side by side at full size (about 101 MiB each:
+    // the image and the file), while a progressive one (about 170 MiB with its coefficients)
+    // runs alone: on two cores the process then stays under 300 MiB.
+    std::int64_t decodeMemoryBudget = std::int64_t(224) << 20;
 };
 
 // What one list build did.
@@ -32,9 +37,9 @@ struct ListBuildResult
     std::int64_t pictures = 0; // items with kind "0"
     std::int64_t others = 0; // items with kind "1"
     std::int64_t bytes = 0; // sum of the sizes of all items handed over
-    // False when the build stopped before the end (memory exhausted, a nested call, bad
-    // options): the items handed over so far stand, the census must not be written, and
-    // `failure` holds the Japanese message for the error report.
+    // False when the build stopped before the end (memory exhausted even for a decode on its
+    // own, a nested call, bad options): the items handed over so far stand, the census must not
+    // be written, and `failure` holds the Japanese message for the error report.
     bool completed = true;
     QString failure;
 };
@@ -48,10 +53,13 @@ struct ListBuildResult
 // height; every other file, including one that cannot be opened or read, is an other file and
 // the build goes on.
 //
-// Threads: construct, use and destroy on the UI thread. Decoding may run ahead on a private pool
-// (bounded look-ahead, so only a few finished boxes wait at a time), but the items are handed
-// over on the calling thread strictly in enumeration order, and the result is byte for byte the
-// one a build with threads = 1 gives.
+// Threads: construct, use and destroy on the UI thread. Decoding may run ahead on threads of the
+// build's own (bounded look-ahead and memory budget, so only a few finished boxes wait at a
+// time), but the items are handed over on the calling thread strictly in enumeration order, and
+// the result is the one a build with threads = 1 gives, byte for byte: a decode that ran out of
+// memory beside others is done again on the calling thread once no other decode runs, and only
+// when it fails there too does the build end for want of memory. No exception leaves a decoding
+// thread; every build waits for its threads before it returns.
 class ListBuilder
 {
 public:
@@ -62,7 +70,18 @@ public:
     // decodes are dropped, running ones are waited for, and the exception propagates unchanged.
     using ItemSink = std::function<void(ListEntry &&entry)>;
 
-    ListBuilder();
+    // Decodes one picture candidate: the file at the native path, its loader, the JPEG scale
+    // (0..3) and the memory gate to ask before allocating (see platform::MemoryGate). Called on
+    // any thread, several at once; it may throw (an exception counts as a failure for memory
+    // when it is std::bad_alloc, otherwise it ends the build with a message for that file).
+    using PictureDecoder = std::function<platform::DecodeResult(const QByteArray &nativePath,
+        platform::PictureFormat format,
+        int jpegScale,
+        const platform::MemoryGate &gate)>;
+
+    // `decoder` empty: the platform's decoders (platform::decodePictureFile). Tests give their
+    // own to make decodes fail.
+    explicit ListBuilder(PictureDecoder decoder = {});
     ~ListBuilder();
     ListBuilder(const ListBuilder &) = delete;
     ListBuilder &operator=(const ListBuilder &) = delete;
@@ -76,10 +95,14 @@ public:
     [[nodiscard]] bool isBuilding() const noexcept { return m_building; }
 
 private:
-    [[nodiscard]] QThreadPool *pool(int threads);
+    void buildItems(const QByteArray &folderNative,
+        const ListBuildOptions &options,
+        const ItemSink &onItem,
+        ListBuildResult &result,
+        bool &inCallback);
 
     platform::FileIcons m_icons;
-    std::unique_ptr<QThreadPool> m_pool;
+    PictureDecoder m_decoder;
     bool m_building = false;
 };
 

@@ -223,7 +223,14 @@ int runThumbs(const std::vector<std::string> &args)
             list.insertSorted(std::move(e));
         });
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+
+    std::printf("files: %lld\n", static_cast<long long>(result.files));
+    std::printf("pictures: %lld\n", static_cast<long long>(result.pictures));
+    std::printf("other files: %lld\n", static_cast<long long>(result.others));
+    std::printf("bytes: %lld\n", static_cast<long long>(result.bytes));
     if (!result.completed) {
+        // The items so far stand, as in the window; there is no census to show.
+        std::fflush(stdout);
         std::fprintf(stderr, "morvane-cli thumbs: %s\n", result.failure.toUtf8().constData());
         return 1;
     }
@@ -236,10 +243,6 @@ int runThumbs(const std::vector<std::string> &args)
     const std::string census = browser::censusText(result.files, result.bytes);
     const std::string panel = browser::positionText(census, 0);
 
-    std::printf("files: %lld\n", static_cast<long long>(result.files));
-    std::printf("pictures: %lld\n", static_cast<long long>(result.pictures));
-    std::printf("other files: %lld\n", static_cast<long long>(result.others));
-    std::printf("bytes: %lld\n", static_cast<long long>(result.bytes));
     std::printf("wall time: %.3f s\n", seconds);
     std::printf("pictures per second: %.1f\n",
         seconds > 0 ? static_cast<double>(result.pictures) / seconds : 0.0);

@@ -2,6 +2,7 @@
 // morvane-cli: the program's pure logic, its headless list builder and its file operations,
 // from a terminal.
 #include "cli/commands.h"
+#include "platform/allocator.h"
 
 #include <cstdio>
 #include <cstring>
@@ -47,6 +48,7 @@ int usage()
 
 int main(int argc, char **argv)
 {
+    morvane::platform::useOneAllocatorArena();
     if (argc < 2)
         return usage();
     const std::vector<std::string> args(argv + 2, argv + argc);

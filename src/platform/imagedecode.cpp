@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,7 +16,7 @@ namespace {
 
     // Larger picture files are not read at all: no camera or scanner writes them, and reading
     // one would take that much memory per decoding thread.
-    constexpr qint64 kMaxExifBytes = qint64(512) << 20;
+    constexpr qint64 kMaxFileBytes = qint64(512) << 20;
 
     bool equalsAsciiNoCase(const char *a, qsizetype length, const char *lower)
     {
@@ -48,27 +49,73 @@ namespace {
         int m_fd;
     };
 
-    std::optional<DecodedPicture> readWithQt(const QByteArray &bytes, const char *format)
+    // Qt's readers refuse images above 128 MiB unless told otherwise. Ours is the one limit of
+    // every decoder, checked from the header before Qt reads; Qt's own check is set to the same
+    // bytes, so it never refuses what ours admitted (32 bits per pixel at most).
+    void useOneAllocationLimit()
     {
+        static const bool set = [] {
+            QImageReader::setAllocationLimit(static_cast<int>(kMaxPictureBytes >> 20));
+            return true;
+        }();
+        (void)set;
+    }
+
+    DecodeResult readWithQt(const QByteArray &bytes, const char *format, const MemoryGate &gate)
+    {
+        useOneAllocationLimit();
+        DecodeResult result;
         QBuffer buffer;
         buffer.setData(bytes);
         if (!buffer.open(QIODevice::ReadOnly))
-            return std::nullopt;
+            return result;
         QImageReader reader(&buffer, format);
         reader.setAutoDetectImageFormat(false);
         reader.setDecideFormatFromContent(false);
+        const QSize size = reader.size(); // from the header: nothing is decoded yet
+        if (size.isEmpty())
+            return result;
+        const qint64 pixels = qint64(size.width()) * size.height();
+        if (pixels > kMaxPicturePixels) {
+            result.status = DecodeStatus::TooLarge;
+            return result;
+        }
+        const QImage::Format readFormat = reader.imageFormat();
+        const QImage::Format opaque = QImage::Format_RGB32;
+        const qint64 readBytes = readFormat == QImage::Format_Invalid
+            ? pixels * 4
+            : pixels * QImage::toPixelFormat(readFormat).bitsPerPixel() / 8;
+        const qint64 convertedBytes = readFormat == opaque ? 0 : pixels * 4;
+        if (gate && !gate(bytes.size() + readBytes + convertedBytes))
+            return result;
+
+        // The image is allocated here rather than inside the reader, so a failure to allocate is
+        // told from a format error. Qt's bitmap reader fills an image of its size and format in
+        // place; the icon reader makes its own, at most 256 x 256.
         QImage image;
-        if (!reader.read(&image) || image.isNull())
-            return std::nullopt;
+        if (readFormat != QImage::Format_Invalid) {
+            image = QImage(size, readFormat);
+            if (image.isNull()) {
+                result.status = DecodeStatus::NoMemory;
+                return result;
+            }
+        }
+        if (!reader.read(&image) || image.isNull()) {
+            // The header was sound: either the data is not, or the reader's own allocations
+            // failed, which only shows in whether the image's memory can be had now.
+            image = QImage();
+            result.status = QImage(size, QImage::Format_ARGB32).isNull() ? DecodeStatus::NoMemory
+                                                                         : DecodeStatus::NotPicture;
+            return result;
+        }
         const QImage::Format target =
-            image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
-        DecodedPicture picture;
+            image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : opaque;
+        DecodedPicture &picture = result.picture;
         picture.fullWidth = image.width();
         picture.fullHeight = image.height();
         picture.image = image.format() == target ? std::move(image) : image.convertToFormat(target);
-        if (picture.image.isNull())
-            return std::nullopt;
-        return picture;
+        result.status = picture.image.isNull() ? DecodeStatus::NoMemory : DecodeStatus::Decoded;
+        return result;
     }
 
 } // namespace
@@ -131,37 +178,45 @@ std::optional<QByteArray> readWholeFile(const QByteArray &nativePath, qint64 max
     return bytes;
 }
 
-std::optional<DecodedPicture> decodeBitmap(const QByteArray &bytes)
+DecodeResult decodeBitmap(const QByteArray &bytes, const MemoryGate &gate)
 {
-    return readWithQt(bytes, "bmp");
+    return readWithQt(bytes, "bmp", gate);
 }
 
-std::optional<DecodedPicture> decodeIcon(const QByteArray &bytes)
+DecodeResult decodeIcon(const QByteArray &bytes, const MemoryGate &gate)
 {
-    return readWithQt(bytes, "ico");
+    return readWithQt(bytes, "ico", gate);
 }
 
-std::optional<DecodedPicture> decodePictureFile(
-    const QByteArray &nativePath, PictureFormat format, int jpegScaleShift)
+DecodeResult decodePictureFile(
+    const QByteArray &nativePath, PictureFormat format, int jpegScaleShift, const MemoryGate &gate)
 {
     if (format == PictureFormat::None)
-        return std::nullopt;
-    const std::optional<QByteArray> bytes = readWholeFile(nativePath, kMaxExifBytes);
-    if (!bytes || bytes->isEmpty())
-        return std::nullopt;
-    switch (format) {
-    case PictureFormat::Jpeg:
-        return decodeJpeg(reinterpret_cast<const unsigned char *>(bytes->constData()),
-            static_cast<std::size_t>(bytes->size()),
-            jpegScaleShift);
-    case PictureFormat::Bitmap:
-        return decodeBitmap(*bytes);
-    case PictureFormat::Icon:
-        return decodeIcon(*bytes);
-    case PictureFormat::None:
-        break;
+        return {};
+    try {
+        const std::optional<QByteArray> bytes = readWholeFile(nativePath, kMaxFileBytes);
+        if (!bytes)
+            return {DecodeStatus::ReadError, {}};
+        if (bytes->isEmpty())
+            return {};
+        switch (format) {
+        case PictureFormat::Jpeg:
+            return decodeJpeg(reinterpret_cast<const unsigned char *>(bytes->constData()),
+                static_cast<std::size_t>(bytes->size()),
+                jpegScaleShift,
+                gate);
+        case PictureFormat::Bitmap:
+            return decodeBitmap(*bytes, gate);
+        case PictureFormat::Icon:
+            return decodeIcon(*bytes, gate);
+        case PictureFormat::None:
+            break;
+        }
+    } catch (const std::bad_alloc &) {
+        // Qt's containers throw when they cannot grow: the file's bytes, or inside a reader.
+        return {DecodeStatus::NoMemory, {}};
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace morvane::platform

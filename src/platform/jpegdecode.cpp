@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jerror.h>
@@ -11,10 +12,6 @@
 namespace morvane::platform {
 namespace {
 
-    // Progressive files need the whole coefficient buffer in memory (about 3 bytes per pixel of
-    // the full picture); a header that claims more than this is refused instead of exhausting
-    // memory. 1 GiB holds a progressive picture of some 350 megapixels.
-    constexpr long kMemoryLimit = 1L << 30;
     // A progressive file with hundreds of scans costs a full pass over the coefficients for each;
     // real files have about ten.
     constexpr int kMaxScans = 500;
@@ -77,16 +74,52 @@ namespace {
         return static_cast<unsigned char>((value * key + 127) / 255);
     }
 
+    // jpeg_create_decompress itself can fail (no memory for the first pool); it reports through
+    // error_exit like everything else, and jpeg_destroy_decompress copes with what it left.
+    bool create(jpeg_decompress_struct &cinfo, ErrorManager &err, jpeg_progress_mgr &progress)
+    {
+        if (setjmp(err.jump) != 0)
+            return false;
+        jpeg_create_decompress(&cinfo);
+        cinfo.mem->max_memory_to_use = static_cast<long>(kMaxPictureBytes);
+        cinfo.progress = &progress;
+        return true;
+    }
+
+    // The bytes libjpeg keeps for the whole decode besides its row buffers: a file read in more
+    // than one scan (progressive, or components in separate scans) holds every coefficient block
+    // of the full picture, 64 coefficients of 2 bytes each, as libjpeg's coefficient controller
+    // allocates them.
+    std::int64_t coefficientBytes(const jpeg_decompress_struct &cinfo)
+    {
+        if (!cinfo.progressive_mode && cinfo.comps_in_scan >= cinfo.num_components)
+            return 0;
+        std::int64_t blocks = 0;
+        for (int ci = 0; ci < cinfo.num_components; ++ci) {
+            const jpeg_component_info &c = cinfo.comp_info[ci];
+            const auto roundUp = [](std::int64_t n, std::int64_t to) {
+                return (n + to - 1) / to * to;
+            };
+            blocks += roundUp(c.width_in_blocks, c.h_samp_factor)
+                * roundUp(c.height_in_blocks, c.v_samp_factor);
+        }
+        return blocks * static_cast<std::int64_t>(sizeof(JBLOCK));
+    }
+
     // Only plain C data lives in this frame: a longjmp out of libjpeg lands here and skips no
     // destructor. `out` belongs to the caller; it is assigned before any call that can jump.
+    // `status` is what a return without a jump means; after a jump the caller reads libjpeg's
+    // message code.
     bool decodeInto(jpeg_decompress_struct &cinfo,
         ErrorManager &err,
         const unsigned char *data,
         std::size_t size,
         int scaleShift,
+        const MemoryGate &gate,
         QImage &out,
         int &fullWidth,
-        int &fullHeight)
+        int &fullHeight,
+        DecodeStatus &status)
     {
         if (setjmp(err.jump) != 0)
             return false;
@@ -96,6 +129,10 @@ namespace {
             return false;
         fullWidth = static_cast<int>(cinfo.image_width);
         fullHeight = static_cast<int>(cinfo.image_height);
+        if (std::int64_t(cinfo.image_width) * cinfo.image_height > kMaxPicturePixels) {
+            status = DecodeStatus::TooLarge;
+            return false;
+        }
 
         cinfo.scale_num = 1;
         cinfo.scale_denom = 1U << scaleShift;
@@ -118,12 +155,20 @@ namespace {
             return false;
         }
 
+        jpeg_calc_output_dimensions(&cinfo);
+        const std::int64_t imageBytes = std::int64_t(cinfo.output_width) * cinfo.output_height * 4;
+        if (gate && !gate(static_cast<std::int64_t>(size) + imageBytes + coefficientBytes(cinfo))) {
+            return false;
+        }
         jpeg_start_decompress(&cinfo);
         out = QImage(static_cast<int>(cinfo.output_width),
             static_cast<int>(cinfo.output_height),
             QImage::Format_RGB32);
-        if (out.isNull())
-            return false; // too large for QImage or no memory; the caller destroys cinfo
+        if (out.isNull()) {
+            // Its size is within the limit, so only the memory can be missing.
+            status = DecodeStatus::NoMemory;
+            return false; // the caller destroys cinfo
+        }
 
         if (!cmyk) {
             JSAMPROW rows[16];
@@ -156,16 +201,18 @@ namespace {
         }
         // Reads to the end marker, so a file cut after its last scan line is noticed as well.
         jpeg_finish_decompress(&cinfo);
+        status = DecodeStatus::Decoded;
         return true;
     }
 
 } // namespace
 
-std::optional<DecodedPicture> decodeJpeg(
-    const unsigned char *data, std::size_t size, int scaleShift)
+DecodeResult decodeJpeg(
+    const unsigned char *data, std::size_t size, int scaleShift, const MemoryGate &gate)
 {
+    DecodeResult result;
     if (data == nullptr || size == 0 || scaleShift < 0 || scaleShift > 3)
-        return std::nullopt;
+        return result;
 
     jpeg_decompress_struct cinfo {};
     ErrorManager err {};
@@ -176,20 +223,30 @@ std::optional<DecodedPicture> decodeJpeg(
     jpeg_progress_mgr progress {};
     progress.progress_monitor = onProgress;
 
-    DecodedPicture result;
-    bool ok = false;
-    // jpeg_create_decompress itself can fail (no memory for the first pool); it reports through
-    // error_exit like everything else.
-    if (setjmp(err.jump) == 0) {
-        jpeg_create_decompress(&cinfo);
-        cinfo.mem->max_memory_to_use = kMemoryLimit;
-        cinfo.progress = &progress;
-        ok = decodeInto(
-            cinfo, err, data, size, scaleShift, result.image, result.fullWidth, result.fullHeight);
-    }
+    DecodeStatus status = DecodeStatus::NotPicture;
+    const bool ok = create(cinfo, err, progress)
+        && decodeInto(cinfo,
+            err,
+            data,
+            size,
+            scaleShift,
+            gate,
+            result.picture.image,
+            result.picture.fullWidth,
+            result.picture.fullHeight,
+            status);
     jpeg_destroy_decompress(&cinfo);
-    if (!ok)
-        return std::nullopt;
+    if (ok) {
+        result.status = DecodeStatus::Decoded;
+        return result;
+    }
+    result.picture = {};
+    if (status != DecodeStatus::NotPicture)
+        result.status = status;
+    else if (err.pub.msg_code == JERR_OUT_OF_MEMORY)
+        result.status = DecodeStatus::NoMemory;
+    else if (err.pub.msg_code == JERR_NO_BACKING_STORE)
+        result.status = DecodeStatus::TooLarge; // its working memory would pass the limit
     return result;
 }
 

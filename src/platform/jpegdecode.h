@@ -4,9 +4,18 @@
 #include <QImage>
 
 #include <cstddef>
-#include <optional>
+#include <cstdint>
+#include <functional>
 
 namespace morvane::platform {
+
+// The largest picture any decoder accepts: 16384 x 16384 pixels of its full size, 1 GiB at the
+// 4 bytes per pixel of a decoded image. A larger picture is not decoded (DecodeStatus::TooLarge),
+// whatever its format and the scale asked for, so its kind never depends on the quality chosen.
+// The same number of bytes bounds what a decoder allocates for one picture: Qt's readers and
+// libjpeg's working memory (a progressive file keeps all its coefficients).
+inline constexpr std::int64_t kMaxPicturePixels = std::int64_t(16384) * 16384;
+inline constexpr std::int64_t kMaxPictureBytes = kMaxPicturePixels * 4;
 
 // A decoded picture: `image` as decoded (for a JPEG at the reduced scale asked for) and the
 // picture's own size before any scaling, in pixels.
@@ -17,14 +26,37 @@ struct DecodedPicture
     int fullHeight = 0;
 };
 
+// How a decode ended. Only NoMemory says nothing about the file: the same file may decode when
+// more memory is free.
+enum class DecodeStatus {
+    Decoded, // `picture` holds the picture
+    NotPicture, // not of the format, corrupt or truncated data, a side of 0, a scale out of range
+    TooLarge, // more than kMaxPicturePixels, or more working memory than kMaxPictureBytes
+    NoMemory, // the memory for the decode could not be had
+    ReadError, // the file could not be opened or read
+};
+
+struct DecodeResult
+{
+    DecodeStatus status = DecodeStatus::NotPicture;
+    DecodedPicture picture;
+};
+
+// Called by a decoder once the header is read and before the large allocations, with the bytes
+// the decode will hold at its peak (the file's bytes, the image and the decoder's working memory).
+// It may block until that memory may be used; false gives the decode up (NotPicture, meant to be
+// dropped). Called on the decoding thread, at most once per decode; must not throw.
+using MemoryGate = std::function<bool(std::int64_t bytes)>;
+
 // Decodes the JPEG held in `data` (`size` bytes) with libjpeg-turbo, scaled by 1/2^`scaleShift`
 // in each direction (`scaleShift` 0..3; sides rounded up, as libjpeg computes them) with the fast
 // integer inverse transform. The image is QImage::Format_RGB32; greyscale, RGB, YCbCr, CMYK and
 // YCCK files (inverted CMYK when the file carries an Adobe marker) are converted to it, and
-// progressive files work. nullopt for anything libjpeg reports as an error (not a JPEG, corrupt
-// or truncated data, a scale out of range, memory exhausted); nothing is written to stderr and
-// nothing leaks. Any thread; `data` is only read.
-[[nodiscard]] std::optional<DecodedPicture> decodeJpeg(
-    const unsigned char *data, std::size_t size, int scaleShift);
+// progressive files work. Errors libjpeg reports give NotPicture, except its failure to allocate
+// (NoMemory) and its working-memory limit (TooLarge); nothing is written to stderr and nothing
+// leaks. `gate` (may be empty) is asked before the image is allocated. Any thread; `data` is only
+// read.
+[[nodiscard]] DecodeResult decodeJpeg(
+    const unsigned char *data, std::size_t size, int scaleShift, const MemoryGate &gate = {});
 
 } // namespace morvane::platform

@@ -11,9 +11,13 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <atomic>
 #include <ctime>
 #include <fcntl.h>
+#include <mutex>
+#include <new>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,14 +38,20 @@ struct Built
     std::vector<ListEntry> items;
 };
 
-Built buildFolder(const QString &folder, int box, int scale, int threads)
+Built buildFolder(const QString &folder,
+    int box,
+    int scale,
+    int threads,
+    ListBuilder::PictureDecoder decoder = {},
+    std::int64_t budget = ListBuildOptions().decodeMemoryBudget)
 {
-    ListBuilder builder;
+    ListBuilder builder(std::move(decoder));
     Built built;
     ListBuildOptions options;
     options.boxSize = box;
     options.jpegScale = scale;
     options.threads = threads;
+    options.decodeMemoryBudget = budget;
     built.result = builder.build(QFile::encodeName(folder), options, [&built](ListEntry &&e) {
         built.items.push_back(std::move(e));
     });
@@ -75,6 +85,67 @@ bool writeJpeg(const QString &path,
             .c3 = black}));
 }
 
+// Two builds gave the same list: the same items in the same order, byte for byte, and the same
+// counts and failure.
+void compareBuilds(const Built &got, const Built &want)
+{
+    QCOMPARE(got.items.size(), want.items.size());
+    for (std::size_t i = 0; i < want.items.size(); ++i) {
+        QCOMPARE(got.items[i].nativeName, want.items[i].nativeName);
+        QCOMPARE(got.items[i].caption, want.items[i].caption);
+        QCOMPARE(got.items[i].record, want.items[i].record);
+        const QImage &a = got.items[i].image;
+        const QImage &b = want.items[i].image;
+        QCOMPARE(a.format(), b.format());
+        QCOMPARE(a.size(), b.size());
+        QVERIFY(
+            std::memcmp(a.constBits(), b.constBits(), static_cast<size_t>(a.sizeInBytes())) == 0);
+    }
+    QCOMPARE(got.result.pictures, want.result.pictures);
+    QCOMPARE(got.result.bytes, want.result.bytes);
+    QCOMPARE(got.result.completed, want.result.completed);
+    QCOMPARE(got.result.failure, want.result.failure);
+}
+
+// Stands in for a machine short of memory: the decode of a file whose name starts with "big"
+// fails on every thread but the one that called build(), which decodes only while nothing else
+// does; with `always` it fails there too. It fails by returning NoMemory or by throwing.
+struct ShortOfMemory
+{
+    enum How { Returns, ThrowsBadAlloc, ThrowsOther };
+    How how = Returns;
+    bool always = false;
+    Qt::HANDLE caller = QThread::currentThreadId();
+    std::atomic<int> inFlight {0}; // decodes that went on
+    std::atomic<int> failedOnThreads {0}; // failures on a decoding thread
+    std::atomic<int> crowded {0}; // decodes of a big file on the calling thread beside another
+
+    morvane::platform::DecodeResult decode(const QByteArray &path,
+        morvane::platform::PictureFormat format,
+        int scale,
+        const morvane::platform::MemoryGate &gate)
+    {
+        const bool here = QThread::currentThreadId() == caller;
+        if (path.mid(path.lastIndexOf('/') + 1).startsWith("big")) {
+            if (here && inFlight.load() > 0)
+                ++crowded;
+            if (!here || always) {
+                if (!here)
+                    ++failedOnThreads;
+                if (how == ThrowsBadAlloc)
+                    throw std::bad_alloc();
+                if (how == ThrowsOther)
+                    throw std::runtime_error("decoder broke");
+                return {morvane::platform::DecodeStatus::NoMemory, {}};
+            }
+        }
+        ++inFlight;
+        auto result = morvane::platform::decodePictureFile(path, format, scale, gate);
+        --inFlight;
+        return result;
+    }
+};
+
 } // namespace
 
 class TestListBuilder : public QObject
@@ -92,6 +163,9 @@ private slots:
     void recordAndSums();
     void poolMatchesSingleThread_data();
     void poolMatchesSingleThread();
+    void decodeFailuresGiveTheSingleThreadList_data();
+    void decodeFailuresGiveTheSingleThreadList();
+    void decodesAheadStayWithinTheBudget();
     void callbackExceptionEndsBuild_data();
     void callbackExceptionEndsBuild();
     void nestedBuildRefused();
@@ -364,23 +438,119 @@ void TestListBuilder::poolMatchesSingleThread()
     const std::vector<morvane::platform::FolderEntry> order =
         morvane::platform::scanFolder(QFile::encodeName(dir.path()));
     QCOMPARE(single.items.size(), order.size());
-    QCOMPARE(pooled.items.size(), order.size());
-    for (std::size_t i = 0; i < order.size(); ++i) {
+    for (std::size_t i = 0; i < order.size(); ++i)
         QCOMPARE(single.items[i].nativeName, order[i].nativeName); // enumeration order
-        QCOMPARE(pooled.items[i].nativeName, order[i].nativeName);
-        QCOMPARE(pooled.items[i].caption, single.items[i].caption);
-        QCOMPARE(pooled.items[i].record, single.items[i].record);
-        QCOMPARE(pooled.items[i].image.format(), single.items[i].image.format());
-        const QImage &a = pooled.items[i].image;
-        const QImage &b = single.items[i].image;
-        QCOMPARE(a.size(), b.size());
-        QCOMPARE(a.sizeInBytes(), b.sizeInBytes());
-        QVERIFY(
-            std::memcmp(a.constBits(), b.constBits(), static_cast<size_t>(a.sizeInBytes())) == 0);
-    }
-    QCOMPARE(pooled.result.pictures, single.result.pictures);
+    compareBuilds(pooled, single);
     QCOMPARE(pooled.result.pictures, 24); // 8 large, 8 small JPEGs, 8 bitmaps
-    QCOMPARE(pooled.result.bytes, single.result.bytes);
+}
+
+void TestListBuilder::decodeFailuresGiveTheSingleThreadList_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::addColumn<bool>("always");
+    QTest::newRow("no memory beside others, enough alone") << int(ShortOfMemory::Returns) << false;
+    QTest::newRow("bad_alloc beside others, enough alone")
+        << int(ShortOfMemory::ThrowsBadAlloc) << false;
+    QTest::newRow("no memory even alone ends the build") << int(ShortOfMemory::Returns) << true;
+    QTest::newRow("bad_alloc even alone ends the build")
+        << int(ShortOfMemory::ThrowsBadAlloc) << true;
+    QTest::newRow("another exception ends the build") << int(ShortOfMemory::ThrowsOther) << true;
+}
+
+void TestListBuilder::decodeFailuresGiveTheSingleThreadList()
+{
+    QFETCH(int, how);
+    QFETCH(bool, always);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    for (int i = 0; i < 24; ++i) {
+        const QString name =
+            QStringLiteral("%1%2.jpg").arg(i % 6 == 3 ? "big" : "p").arg(i, 2, 10, QChar('0'));
+        QVERIFY(writeJpeg(dir.filePath(name), 320 + i, 240));
+        QVERIFY(morvane::testsupport::writeFile(dir.filePath(name + ".txt"), "x"));
+    }
+    const std::vector<morvane::platform::FolderEntry> order =
+        morvane::platform::scanFolder(QFile::encodeName(dir.path()));
+    const auto firstBig = std::find_if(order.begin(), order.end(), [](const auto &e) {
+        return e.nativeName.startsWith("big") && e.nativeName.endsWith(".jpg");
+    });
+    QVERIFY(firstBig != order.end());
+
+    Built single;
+    for (int threads : {1, 2, 8}) {
+        ShortOfMemory memory;
+        memory.how = ShortOfMemory::How(how);
+        memory.always = always;
+        const Built built = buildFolder(dir.path(), 48, 3, threads, [&memory](auto &&...args) {
+            return memory.decode(args...);
+        });
+        QCOMPARE(memory.crowded.load(), 0); // a second try runs alone
+        if (threads == 1) {
+            QCOMPARE(memory.failedOnThreads.load(), 0);
+            single = built;
+            continue;
+        }
+        QVERIFY(memory.failedOnThreads.load() > 0);
+        compareBuilds(built, single);
+        if (QTest::currentTestFailed())
+            return;
+    }
+    if (always) {
+        QVERIFY(!single.result.completed);
+        QCOMPARE(single.items.size(), std::size_t(firstBig - order.begin()));
+        if (how == ShortOfMemory::ThrowsOther)
+            QVERIFY(single.result.failure.contains(QFile::decodeName(firstBig->nativeName)));
+    } else {
+        QVERIFY(single.result.completed);
+        QCOMPARE(single.result.pictures, 24);
+        QCOMPARE(single.result.others, 24);
+    }
+}
+
+void TestListBuilder::decodesAheadStayWithinTheBudget()
+{
+    // Each decode claims the bytes its name says (a hundredth of the budget per unit); one claims
+    // more than the whole budget and must run alone. Tracked between the gate and the decode's end.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    for (int i = 0; i < 30; ++i) {
+        const int units = i == 17 ? 150 : 20 + (i % 4) * 15;
+        QVERIFY(writeJpeg(dir.filePath(QStringLiteral("%1-%2.jpg").arg(units).arg(i)), 1200, 900));
+    }
+    const std::int64_t budget = std::int64_t(100) << 20;
+    std::mutex mutex;
+    std::int64_t held = 0;
+    int running = 0;
+    int overBudget = 0;
+    int gated = 0;
+    auto decoder = [&](const QByteArray &path,
+                       morvane::platform::PictureFormat format,
+                       int scale,
+                       const morvane::platform::MemoryGate &gate) {
+        const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
+        const std::int64_t bytes = name.left(name.indexOf('-')).toLongLong() << 20;
+        if (gate && !gate(bytes))
+            return morvane::platform::DecodeResult {};
+        {
+            const std::lock_guard lock(mutex);
+            ++gated;
+            held += bytes;
+            ++running;
+            if (running > 1 && held > budget)
+                ++overBudget;
+        }
+        auto result = morvane::platform::decodePictureFile(path, format, scale, {});
+        const std::lock_guard lock(mutex);
+        held -= bytes;
+        --running;
+        return result;
+    };
+    // At full size, so that decodes last long enough to overlap.
+    const Built single = buildFolder(dir.path(), 48, 0, 1);
+    const Built pooled = buildFolder(dir.path(), 48, 0, 4, decoder, budget);
+    QCOMPARE(gated, 30);
+    QCOMPARE(overBudget, 0);
+    compareBuilds(pooled, single);
 }
 
 void TestListBuilder::callbackExceptionEndsBuild_data()

@@ -134,6 +134,39 @@ TEST_F(ThumbsCliTest, SheetShowsTheBoxesInListOrder)
     EXPECT_GE(blue - red, 96);
 }
 
+TEST_F(ThumbsCliTest, OutOfMemoryEndsTheBuildAlikeOnOneThreadAndEight)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizers reserve more address space than a limit can leave";
+#endif
+    // The bitmap's header asks for 16384 x 16384 pixels, 1 GiB, which 768 MiB of address space
+    // cannot hold even for a decode on its own; the files before it in the enumeration stay.
+    QByteArray huge = morvane::testsupport::bmpBytes(4, 4, 10, 20, 30);
+    for (int i = 0; i < 4; ++i) {
+        huge[18 + i] = char((16384 >> (8 * i)) & 0xFF);
+        huge[22 + i] = char((16384 >> (8 * i)) & 0xFF);
+    }
+    write("huge.bmp", huge);
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
+        writeJpeg(name, 400, 300, 20, 200, 20);
+    std::map<std::string, std::string> single;
+    for (const char *threads : {"1", "8"}) {
+        SCOPED_TRACE(threads);
+        const CliResult r =
+            runCli({"thumbs", m_photos, "--threads", threads, "--sheet", m_root + "/sheet.png"},
+                std::uint64_t(768) << 20);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find("メモリが不足"), std::string::npos) << r.err;
+        auto f = fields(r.out);
+        EXPECT_EQ(f.count("census"), 0U);
+        EXPECT_EQ(f.count("sheet"), 0U);
+        EXPECT_EQ(f["files"], f["pictures"]); // only pictures come before it
+        if (single.empty())
+            single = f;
+        EXPECT_EQ(f["files"], single["files"]);
+    }
+}
+
 TEST_F(ThumbsCliTest, BadArgumentsExitWithStatusTwo)
 {
     write("a.txt", "a");

@@ -8,23 +8,56 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
 #include <cstdlib>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using morvane::platform::decodeJpeg;
+using morvane::platform::DecodeResult;
+using morvane::platform::DecodeStatus;
 using morvane::testsupport::JpegColour;
 using morvane::testsupport::JpegRecipe;
 
 Q_DECLARE_METATYPE(JpegColour)
+Q_DECLARE_METATYPE(DecodeStatus)
 
 namespace {
 
-std::optional<morvane::platform::DecodedPicture> decodeBytes(const QByteArray &bytes, int shift)
+DecodeResult decodeBytes(const QByteArray &bytes, int shift)
 {
     return decodeJpeg(reinterpret_cast<const unsigned char *>(bytes.constData()),
         static_cast<std::size_t>(bytes.size()),
         shift);
+}
+
+// A baseline JPEG whose frame header claims width x height; its data is that of a small picture,
+// so a decode that gets past the header fails on the data.
+QByteArray jpegClaiming(int width, int height)
+{
+    QByteArray bytes = morvane::testsupport::jpegBytes({.width = 64, .height = 48});
+    const qsizetype sof = bytes.indexOf(QByteArray("\xFF\xC0", 2));
+    if (sof < 0)
+        return {};
+    bytes[sof + 5] = char(height >> 8);
+    bytes[sof + 6] = char(height & 0xFF);
+    bytes[sof + 7] = char(width >> 8);
+    bytes[sof + 8] = char(width & 0xFF);
+    return bytes;
+}
+
+// A 24-bit BMP whose header claims width x height, with only a few rows of data (Qt's reader
+// keeps what is there).
+QByteArray bmpClaiming(int width, int height)
+{
+    QByteArray bytes = morvane::testsupport::bmpBytes(4, 4, 10, 20, 30);
+    for (int i = 0; i < 4; ++i) {
+        bytes[18 + i] = char((width >> (8 * i)) & 0xFF);
+        bytes[22 + i] = char((height >> (8 * i)) & 0xFF);
+    }
+    return bytes;
 }
 
 bool near(int a, int b, int tolerance)
@@ -49,6 +82,10 @@ private slots:
     void formatForName();
     void qtReaders_data();
     void qtReaders();
+    void sizeLimit_data();
+    void sizeLimit();
+    void outOfMemoryIsNoFormatError_data();
+    void outOfMemoryIsNoFormatError();
     void readWholeFile_data();
     void readWholeFile();
     void fifoDoesNotBlock();
@@ -84,12 +121,12 @@ void TestPictureDecode::jpegScaledSize()
     const QByteArray bytes = morvane::testsupport::jpegBytes(
         {.width = width, .height = height, .progressive = progressive});
     QVERIFY(!bytes.isEmpty());
-    const auto picture = decodeBytes(bytes, shift);
-    QVERIFY(picture.has_value());
-    QCOMPARE(picture->image.size(), expected);
-    QCOMPARE(picture->fullWidth, width);
-    QCOMPARE(picture->fullHeight, height);
-    QCOMPARE(picture->image.format(), QImage::Format_RGB32);
+    const DecodeResult decoded = decodeBytes(bytes, shift);
+    QCOMPARE(decoded.status, DecodeStatus::Decoded);
+    QCOMPARE(decoded.picture.image.size(), expected);
+    QCOMPARE(decoded.picture.fullWidth, width);
+    QCOMPARE(decoded.picture.fullHeight, height);
+    QCOMPARE(decoded.picture.image.format(), QImage::Format_RGB32);
 }
 
 void TestPictureDecode::jpegColours_data()
@@ -141,10 +178,11 @@ void TestPictureDecode::jpegColours()
         .c3 = uchar(c3)});
     QVERIFY(!bytes.isEmpty());
     for (int shift = 0; shift <= 3; ++shift) {
-        const auto picture = decodeBytes(bytes, shift);
-        QVERIFY2(picture.has_value(), qPrintable(QStringLiteral("shift %1").arg(shift)));
-        const QColor got =
-            picture->image.pixelColor(picture->image.width() / 2, picture->image.height() / 2);
+        const DecodeResult decoded = decodeBytes(bytes, shift);
+        QVERIFY2(decoded.status == DecodeStatus::Decoded,
+            qPrintable(QStringLiteral("shift %1").arg(shift)));
+        const QImage &image = decoded.picture.image;
+        const QColor got = image.pixelColor(image.width() / 2, image.height() / 2);
         const QString detail = QStringLiteral("shift %1: got %2 %3 %4")
                                    .arg(shift)
                                    .arg(got.red())
@@ -153,7 +191,7 @@ void TestPictureDecode::jpegColours()
         QVERIFY2(near(got.red(), expected.red(), 6), qPrintable(detail));
         QVERIFY2(near(got.green(), expected.green(), 6), qPrintable(detail));
         QVERIFY2(near(got.blue(), expected.blue(), 6), qPrintable(detail));
-        QCOMPARE(qAlpha(picture->image.pixel(0, 0)), 255);
+        QCOMPARE(qAlpha(image.pixel(0, 0)), 255);
     }
 }
 
@@ -180,7 +218,7 @@ void TestPictureDecode::jpegFailures()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(int, shift);
-    QVERIFY(!decodeBytes(bytes, shift).has_value());
+    QCOMPARE(decodeBytes(bytes, shift).status, DecodeStatus::NotPicture);
 }
 
 void TestPictureDecode::formatForName_data()
@@ -243,20 +281,117 @@ void TestPictureDecode::qtReaders()
     QFETCH(QSize, size);
     QFETCH(QColor, colour);
     QFETCH(bool, alpha);
-    const auto picture =
+    const DecodeResult decoded =
         icon ? morvane::platform::decodeIcon(bytes) : morvane::platform::decodeBitmap(bytes);
     if (!size.isValid()) {
-        QVERIFY(!picture.has_value());
+        QCOMPARE(decoded.status, DecodeStatus::NotPicture);
         return;
     }
-    QVERIFY(picture.has_value());
-    QCOMPARE(picture->image.size(), size);
-    QCOMPARE(QSize(picture->fullWidth, picture->fullHeight), size);
-    const QColor got = picture->image.pixelColor(size.width() / 2, size.height() / 2);
+    QCOMPARE(decoded.status, DecodeStatus::Decoded);
+    const morvane::platform::DecodedPicture &picture = decoded.picture;
+    QCOMPARE(picture.image.size(), size);
+    QCOMPARE(QSize(picture.fullWidth, picture.fullHeight), size);
+    const QColor got = picture.image.pixelColor(size.width() / 2, size.height() / 2);
     QCOMPARE(got.red(), colour.red());
     QCOMPARE(got.green(), colour.green());
     QCOMPARE(got.blue(), colour.blue());
-    QCOMPARE(picture->image.hasAlphaChannel(), alpha);
+    QCOMPARE(picture.image.hasAlphaChannel(), alpha);
+}
+
+void TestPictureDecode::sizeLimit_data()
+{
+    using morvane::platform::kMaxPicturePixels;
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<DecodeStatus>("status");
+    static_assert(kMaxPicturePixels == 16384 * 16384);
+    // At the limit the header passes and the decode goes on: the JPEG then fails on its data,
+    // the bitmap keeps the rows it has. One row or column more is refused from the header, at
+    // every scale.
+    QTest::newRow("jpeg at the limit")
+        << jpegClaiming(16384, 16384) << QByteArray("jpg") << DecodeStatus::NotPicture;
+    QTest::newRow("jpeg one row over")
+        << jpegClaiming(16384, 16385) << QByteArray("jpg") << DecodeStatus::TooLarge;
+    QTest::newRow("jpeg one column over")
+        << jpegClaiming(16385, 16384) << QByteArray("jpg") << DecodeStatus::TooLarge;
+    QTest::newRow("bitmap at the limit")
+        << bmpClaiming(16384, 16384) << QByteArray("bmp") << DecodeStatus::Decoded;
+    // Qt's bitmap reader refuses such a header itself, at the same number of pixels.
+    QTest::newRow("bitmap one row over")
+        << bmpClaiming(16384, 16385) << QByteArray("bmp") << DecodeStatus::NotPicture;
+    // Above Qt's own default allocation limit of 128 MiB.
+    QTest::newRow("bitmap 5800 x 5800")
+        << bmpClaiming(5800, 5800) << QByteArray("bmp") << DecodeStatus::Decoded;
+}
+
+void TestPictureDecode::sizeLimit()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, format);
+    QFETCH(DecodeStatus, status);
+    QVERIFY(!bytes.isEmpty());
+    const DecodeResult decoded =
+        format == "jpg" ? decodeBytes(bytes, 3) : morvane::platform::decodeBitmap(bytes);
+    QCOMPARE(decoded.status, status);
+    if (format == "jpg")
+        QCOMPARE(decodeBytes(bytes, 0).status, status); // the full size counts, at every scale
+}
+
+void TestPictureDecode::outOfMemoryIsNoFormatError_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<DecodeStatus>("unlimited"); // the status with memory to spare
+    // 8000 x 8000 pixels take 244 MiB, more than the limited address space leaves.
+    QTest::newRow("jpeg image") << jpegClaiming(8000, 8000) << QByteArray("jpg")
+                                << DecodeStatus::NotPicture;
+    QTest::newRow("bitmap image") << bmpClaiming(8000, 8000) << QByteArray("bmp")
+                                  << DecodeStatus::Decoded;
+    // A file of 200 MiB: its bytes do not fit.
+    QTest::newRow("file bytes") << QByteArray() << QByteArray("jpg") << DecodeStatus::NotPicture;
+}
+
+void TestPictureDecode::outOfMemoryIsNoFormatError()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizers reserve more address space than a limit can leave");
+#endif
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, format);
+    QFETCH(DecodeStatus, unlimited);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray path = QFile::encodeName(dir.filePath(QString::fromLatin1("f." + format)));
+    if (bytes.isEmpty()) {
+        QFile file(QFile::decodeName(path));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(200) << 20));
+    } else {
+        QVERIFY(morvane::testsupport::writeFile(QFile::decodeName(path), bytes));
+    }
+    const auto loader = format == "jpg" ? morvane::platform::PictureFormat::Jpeg
+                                        : morvane::platform::PictureFormat::Bitmap;
+    QCOMPARE(morvane::platform::decodePictureFile(path, loader, 0).status, unlimited);
+
+    // The same decode in a child whose address space has 64 MiB to spare.
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        long pages = 0;
+        if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(statm, "%ld", &pages) != 1)
+                pages = 0;
+            std::fclose(statm);
+        }
+        const rlim_t room = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + (rlim_t(64) << 20);
+        const rlimit limit {room, room};
+        if (pages == 0 || ::setrlimit(RLIMIT_AS, &limit) != 0)
+            ::_exit(100);
+        ::_exit(int(morvane::platform::decodePictureFile(path, loader, 0).status));
+    }
+    int wstatus = 0;
+    QCOMPARE(::waitpid(child, &wstatus, 0), child);
+    QVERIFY(WIFEXITED(wstatus));
+    QCOMPARE(DecodeStatus(WEXITSTATUS(wstatus)), DecodeStatus::NoMemory);
 }
 
 void TestPictureDecode::readWholeFile_data()
@@ -319,8 +454,9 @@ void TestPictureDecode::fifoDoesNotBlock()
     const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("pipe.jpg")));
     QCOMPARE(::mkfifo(path.constData(), 0644), 0);
     QVERIFY(!morvane::platform::readWholeFile(path, 1 << 20).has_value());
-    QVERIFY(!morvane::platform::decodePictureFile(path, morvane::platform::PictureFormat::Jpeg, 3)
-                 .has_value());
+    QCOMPARE(morvane::platform::decodePictureFile(path, morvane::platform::PictureFormat::Jpeg, 3)
+                 .status,
+        DecodeStatus::ReadError);
 }
 
 QTEST_GUILESS_MAIN(TestPictureDecode)

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <poll.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -52,7 +54,9 @@ private:
     std::string m_path;
 };
 
-inline CliResult runCli(const std::vector<std::string> &args)
+// `addressSpace`: when not 0, the program's address space is limited to that many bytes
+// (RLIMIT_AS, what `ulimit -v` sets).
+inline CliResult runCli(const std::vector<std::string> &args, std::uint64_t addressSpace = 0)
 {
     int out[2];
     int err[2];
@@ -71,6 +75,9 @@ inline CliResult runCli(const std::vector<std::string> &args)
     argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
+        const rlimit limit {addressSpace, addressSpace};
+        if (addressSpace != 0 && ::setrlimit(RLIMIT_AS, &limit) != 0)
+            ::_exit(126);
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
         ::close(out[0]);
