@@ -1,0 +1,250 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The viewer as the user meets it, driven offscreen over the pictures of a folder (JPEG, BMP,
+// ICO, in name order) in a window of the design client area (or --size WxH):
+//   open     an open request to the first painted frame (the decode on the UI thread included)
+//   decode   the full-size decode of the same file alone, in the same run
+//   step     a forward key press with the prepared picture ready, to the painted frame
+//   prepare  a forward key press to the next picture being prepared on the worker
+// each in display modes 0 (1:1) and 1 (fit), as median and 95th percentile. The last line gives
+// the worst mode's figures:
+//   open_ratio=R step_p95_ms=X prepare_p95_ms=Y      (R = median open / median decode)
+//   viewer-bench DIR [--rounds N] [--size WxH]
+#include "frame/windowrefs.h"
+#include "platform/imagedecode.h"
+#include "viewer/picturebox.h"
+#include "viewer/tfview.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+namespace {
+
+using morvane::TfView;
+
+class BenchMain : public morvane::MainWindowBase
+{
+public:
+    void ThumbnailList() override {}
+};
+
+// Counts the picture box's paints, so a measurement ends when its frame has been drawn.
+class PaintWatch : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+struct Stats
+{
+    double median = 0;
+    double p95 = 0;
+};
+
+Stats stats(std::vector<double> ms)
+{
+    if (ms.empty())
+        return {};
+    std::sort(ms.begin(), ms.end());
+    const auto at = [&ms](double q) {
+        const auto i = static_cast<std::size_t>(q * static_cast<double>(ms.size() - 1) + 0.5);
+        return ms[std::min(i, ms.size() - 1)];
+    };
+    return {at(0.5), at(0.95)};
+}
+
+double msSince(const QElapsedTimer &t)
+{
+    return static_cast<double>(t.nsecsElapsed()) / 1e6;
+}
+
+// Runs the event loop until `done` holds; the paint of a frame happens inside processEvents.
+void until(const std::function<bool()> &done)
+{
+    while (!done())
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+void print(const char *what, const Stats &s)
+{
+    std::printf("  %-8s median %8.2f ms   p95 %8.2f ms\n", what, s.median, s.p95);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QString dir;
+    int rounds = 2;
+    QSize client(632, 446);
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc) {
+            rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc) {
+            int w = 0, h = 0;
+            if (std::sscanf(argv[++i], "%dx%d", &w, &h) == 2 && w > 0 && h > 0)
+                client = QSize(w, h);
+        } else if (dir.isEmpty()) {
+            dir = QString::fromLocal8Bit(argv[i]);
+        }
+    }
+    if (dir.isEmpty()) {
+        std::fputs("usage: viewer-bench DIR [--rounds N] [--size WxH]\n", stderr);
+        return 2;
+    }
+
+    // The picture list as the open command makes it, sizes read from the files themselves.
+    BenchMain main;
+    morvane::fMain = &main;
+    std::vector<QByteArray> paths;
+    const QFileInfoList entries = QDir(dir).entryInfoList(QDir::Files, QDir::Name);
+    for (const QFileInfo &fi : entries) {
+        const QByteArray path = QFile::encodeName(fi.absoluteFilePath());
+        const auto format = morvane::platform::pictureFormatForName(path);
+        const auto probe = morvane::platform::decodePictureFile(path, format, 3);
+        if (!probe)
+            continue;
+        main.PictureList << path << QByteArray::number(fi.size())
+                         << QByteArray("2024/01/01 9:00:00") << QByteArray::number(probe->fullWidth)
+                         << QByteArray::number(probe->fullHeight);
+        paths.push_back(path);
+    }
+    if (paths.size() < 2) {
+        std::fputs("viewer-bench: DIR needs at least two pictures\n", stderr);
+        return 2;
+    }
+
+    QTemporaryDir settings;
+    if (!settings.isValid())
+        return 1;
+    TfView view(settings.filePath(QStringLiteral("morvane.ini")));
+    morvane::fView = &view;
+    int beeps = 0;
+    view.setBeeper([&beeps] {
+        ++beeps;
+    });
+    int errors = 0;
+    view.setErrorReporter([&errors](const QString &text) {
+        ++errors;
+        std::fprintf(stderr, "viewer-bench: %s\n", qPrintable(text));
+    });
+    view.resize(client);
+    PaintWatch watch;
+    view.Image1->installEventFilter(&watch);
+    view.show();
+    until([&view] {
+        return view.isVisible();
+    });
+    auto idle = [&view] {
+        until([&view] {
+            return view.preparer().isIdle();
+        });
+    };
+
+    std::vector<double> decodeMs;
+    for (int round = 0; round < rounds; ++round) {
+        for (const QByteArray &path : paths) {
+            QElapsedTimer t;
+            t.start();
+            const auto decoded = morvane::platform::decodePictureFile(
+                path, morvane::platform::pictureFormatForName(path), 0);
+            decodeMs.push_back(msSince(t));
+            if (!decoded)
+                ++errors;
+        }
+    }
+    std::printf("viewer-bench: %zu pictures in %s, client %dx%d, %d rounds\n",
+        paths.size(),
+        qPrintable(dir),
+        client.width(),
+        client.height(),
+        rounds);
+    print("decode", stats(decodeMs));
+
+    Stats worst[3];
+    double openRatio = 0;
+    for (const int mode : {0, 1}) {
+        view.SizeItems[static_cast<std::size_t>(mode)]->trigger();
+        std::vector<double> openMs, stepMs, prepareMs;
+        for (int round = 0; round < rounds; ++round) {
+            for (const QByteArray &path : paths) {
+                idle();
+                const int before = watch.paints;
+                QElapsedTimer t;
+                t.start();
+                main.OpenRequested = true;
+                view.OpenPath = path;
+                view.FormActivate();
+                until([&] {
+                    return watch.paints > before;
+                });
+                openMs.push_back(msSince(t));
+            }
+            // Steps from the first picture to the last, each with its picture prepared.
+            main.OpenRequested = true;
+            view.OpenPath = paths.front();
+            view.FormActivate();
+            for (std::size_t i = 1; i < paths.size(); ++i) {
+                until([&] {
+                    return view.preparer().isIdle() && view.Image2().path == paths[i];
+                });
+                const int before = watch.paints;
+                QElapsedTimer t;
+                t.start();
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+                QApplication::sendEvent(&view, &press);
+                until([&] {
+                    return watch.paints > before;
+                });
+                stepMs.push_back(msSince(t));
+                if (i + 1 < paths.size()) {
+                    until([&] {
+                        return view.Image2().path == paths[i + 1];
+                    });
+                    prepareMs.push_back(msSince(t));
+                }
+            }
+        }
+        const Stats open = stats(openMs), step = stats(stepMs), prepare = stats(prepareMs);
+        std::printf("mode %d (%s):\n", mode, mode == 0 ? "1:1" : "fit");
+        print("open", open);
+        print("step", step);
+        print("prepare", prepare);
+        openRatio = std::max(openRatio, open.median / std::max(1e-9, stats(decodeMs).median));
+        worst[1].p95 = std::max(worst[1].p95, step.p95);
+        worst[2].p95 = std::max(worst[2].p95, prepare.p95);
+    }
+    view.hide();
+    morvane::fView = nullptr;
+    morvane::fMain = nullptr;
+    if (errors > 0 || beeps > 0)
+        std::fprintf(stderr, "viewer-bench: %d load errors, %d beeps\n", errors, beeps);
+    std::printf("open_ratio=%.2f step_p95_ms=%.2f prepare_p95_ms=%.2f\n",
+        openRatio,
+        worst[1].p95,
+        worst[2].p95);
+    return errors > 0 ? 1 : 0;
+}
