@@ -40,54 +40,25 @@ namespace {
             .arg(shownPath(nativePath));
     }
 
-    // One 2 × 2 box-filter reduction of an RGB32 or ARGB32_Premultiplied image (odd last rows
-    // and columns are folded into the halves they touch).
-    QImage halved(const QImage &src)
-    {
-        const int w = src.width() / 2;
-        const int h = src.height() / 2;
-        QImage out(w, h, src.format());
-        if (out.isNull())
-            return out;
-        for (int y = 0; y < h; ++y) {
-            const auto *a = reinterpret_cast<const quint32 *>(src.constScanLine(2 * y));
-            const auto *b = reinterpret_cast<const quint32 *>(src.constScanLine(2 * y + 1));
-            auto *d = reinterpret_cast<quint32 *>(out.scanLine(y));
-            for (int x = 0; x < w; ++x) {
-                const quint32 p0 = a[2 * x], p1 = a[2 * x + 1], p2 = b[2 * x], p3 = b[2 * x + 1];
-                // Two channels per 64-bit lane step: (xx RR xx BB) and (AA xx GG xx) sums.
-                const quint32 rb = ((p0 & 0x00FF00FFu) + (p1 & 0x00FF00FFu) + (p2 & 0x00FF00FFu)
-                                       + (p3 & 0x00FF00FFu) + 0x00020002u)
-                    >> 2;
-                const quint32 ag =
-                    (((p0 >> 8) & 0x00FF00FFu) + ((p1 >> 8) & 0x00FF00FFu)
-                        + ((p2 >> 8) & 0x00FF00FFu) + ((p3 >> 8) & 0x00FF00FFu) + 0x00020002u)
-                    >> 2;
-                d[x] = (rb & 0x00FF00FFu) | ((ag & 0x00FF00FFu) << 8);
-            }
-        }
-        return out;
-    }
-
 } // namespace
 
 QImage smoothScaled(const QImage &image, QSize size)
 {
     if (image.isNull() || size.isEmpty())
         return {};
-    QImage source = image;
-    if (source.format() != QImage::Format_RGB32
-        && source.format() != QImage::Format_ARGB32_Premultiplied)
-        source = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    // Halve while the result stays at least twice the target: the final smooth pass then
-    // averages over at most a few source pixels, which Qt does quickly and well.
-    while (source.width() >= 4 * size.width() && source.height() >= 4 * size.height()) {
-        QImage next = halved(source);
-        if (next.isNull())
-            break;
-        source = std::move(next);
-    }
-    return source.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // Qt's smooth scaling averages every source pixel into the target (no shimmer when a large
+    // picture shrinks) and spreads the work of a large picture over its thread pool.
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+void releaseInBackground(QImage image)
+{
+    if (image.isNull())
+        return;
+    // The task holds the last reference, if this was it; the memory goes when the task ends.
+    QThreadPool::globalInstance()->start([held = std::move(image)]() mutable {
+        held = QImage();
+    });
 }
 
 LoadedPicture loadPictureFile(const QByteArray &nativePath, QSize scaledSize)
@@ -128,8 +99,7 @@ PicturePreparer::PicturePreparer(QObject *parent, Decoder decoder)
 
 PicturePreparer::~PicturePreparer()
 {
-    // The continuation of a decode still running must not reach this object once it is gone.
-    ++m_generation;
+    // A decode still running posts to this object: wait for it while the object still exists.
     m_pool.waitForDone();
 }
 
@@ -166,6 +136,7 @@ LoadedPicture PicturePreparer::waitFor(const QByteArray &path)
         return {};
     m_future.waitForFinished();
     LoadedPicture picture = m_future.result();
+    m_future = QFuture<LoadedPicture>();
     // The continuation is still on its way to this thread; it finds a newer generation and
     // delivers nothing. A waiting request is dropped: the caller is about to ask anew.
     ++m_generation;
@@ -178,18 +149,32 @@ void PicturePreparer::start(const QByteArray &path, QSize scaledSize)
 {
     m_inFlight = path;
     const quint64 generation = ++m_generation;
-    // The worker gets its own copies and touches nothing of this object; the result comes back
-    // to this object's thread.
-    m_future = QtConcurrent::run(&m_pool, m_decoder, path, scaledSize);
-    m_future.then(this, [this, generation](const LoadedPicture &picture) {
-        decodeEnded(generation, picture);
-    });
+    // The worker gets its own copies and touches nothing of this object but the queue of its
+    // thread: it posts the result back, and the destructor waits for the worker before the
+    // object goes (which also drops a result still queued).
+    m_future = QtConcurrent::run(
+        &m_pool, [this, decoder = m_decoder, path, scaledSize, generation]() -> LoadedPicture {
+            LoadedPicture picture = decoder(path, scaledSize);
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, picture]() mutable {
+                    decodeEnded(generation, std::move(picture));
+                },
+                Qt::QueuedConnection);
+            return picture;
+        });
 }
 
-void PicturePreparer::decodeEnded(quint64 generation, const LoadedPicture &picture)
+void PicturePreparer::decodeEnded(quint64 generation, LoadedPicture picture)
 {
-    if (generation != m_generation)
-        return; // taken by waitFor
+    if (generation != m_generation) {
+        releaseInBackground(std::move(picture.image)); // taken by waitFor
+        releaseInBackground(std::move(picture.scaled));
+        return;
+    }
+    // The future keeps its result as long as it is kept: let go of it, so a picture the
+    // receiver drops is freed.
+    m_future = QFuture<LoadedPicture>();
     const QByteArray path = std::exchange(m_inFlight, {});
     if (!m_waiting.isEmpty()) {
         const QByteArray next = std::exchange(m_waiting, {});
@@ -199,6 +184,9 @@ void PicturePreparer::decodeEnded(quint64 generation, const LoadedPicture &pictu
         emit prepared(path, picture);
     else
         emit failed(path);
+    // Whatever the receiver did not keep goes off this thread.
+    releaseInBackground(std::move(picture.image));
+    releaseInBackground(std::move(picture.scaled));
 }
 
 } // namespace morvane

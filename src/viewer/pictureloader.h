@@ -30,10 +30,13 @@ struct LoadedPicture
 // and a message; nothing throws. Any thread.
 [[nodiscard]] LoadedPicture loadPictureFile(const QByteArray &nativePath, QSize scaledSize = {});
 
-// The picture smoothly scaled to `size` (device-independent pixels). Large reductions go through
-// a box-filtered half-size pyramid first, so a 24-megapixel picture scales in a few tens of
-// milliseconds rather than a few hundred. Any thread.
+// The picture smoothly scaled to `size` (pixels): every source pixel is averaged into the result.
+// A null image when either is empty. Any thread.
 [[nodiscard]] QImage smoothScaled(const QImage &image, QSize size);
+
+// Lets go of `image` on a background thread: freeing a large picture (some milliseconds for a
+// 24-megapixel one) then does not hold up the UI thread. Any thread.
+void releaseInBackground(QImage image);
 
 // Decodes the picture after the viewer's current one on a worker thread, one decode at a time.
 // A request that comes while a decode runs waits in a single slot and replaces any request
@@ -74,7 +77,7 @@ signals:
 
 private:
     void start(const QByteArray &path, QSize scaledSize);
-    void decodeEnded(quint64 generation, const LoadedPicture &picture);
+    void decodeEnded(quint64 generation, LoadedPicture picture);
 
     Decoder m_decoder;
     QThreadPool m_pool;

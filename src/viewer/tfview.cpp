@@ -510,8 +510,19 @@ void TfView::showPicture(const QByteArray &path, const LoadedPicture &picture)
     // After a backward step the picture just left is the next forward step's picture: keep it
     // instead of reading it again.
     if (!left.path.isEmpty() && left.path == recordPath(PictureIndex + viewer::kRecordStrings)
-        && m_image2.path != left.path)
-        m_image2 = std::move(left);
+        && m_image2.path != left.path) {
+        setImage2(std::move(left));
+        return;
+    }
+    releaseInBackground(std::move(left.image));
+    releaseInBackground(std::move(left.scaled));
+}
+
+void TfView::setImage2(Prepared prepared)
+{
+    std::swap(m_image2, prepared);
+    releaseInBackground(std::move(prepared.image));
+    releaseInBackground(std::move(prepared.scaled));
 }
 
 void TfView::NextPicture()
@@ -563,7 +574,7 @@ void TfView::PreviousPicture()
     const QByteArray path = recordPath(PictureIndex);
     // A prepared picture that no step can use any more goes before the new one is decoded.
     if (m_image2.path != recordPath(PictureIndex + viewer::kRecordStrings))
-        m_image2 = {};
+        setImage2({});
     const LoadedPicture picture = loadPictureFile(path, drawingSizeFor(PictureIndex));
     if (!picture.ok()) {
         report(picture.error);
@@ -586,7 +597,7 @@ void TfView::LoadNext()
     if (!next.isEmpty() && m_image2.path == next)
         return;
     // A prepared picture of another file is of no use: it goes before the next decode is made.
-    m_image2 = {};
+    setImage2({});
     m_preparer.request(next, drawingSizeFor(PictureIndex + viewer::kRecordStrings));
 }
 
@@ -595,7 +606,7 @@ void TfView::picturePrepared(const QByteArray &path, const LoadedPicture &pictur
     // Work for a picture the user has already stepped past is dropped.
     if (path != recordPath(PictureIndex + viewer::kRecordStrings))
         return;
-    m_image2 = {path, picture.image, picture.scaled};
+    setImage2({path, picture.image, picture.scaled});
 }
 
 void TfView::report(const QString &text)

@@ -166,6 +166,8 @@ private:
     void LoadNext();
     void picturePrepared(const QByteArray &path, const LoadedPicture &picture);
     void report(const QString &text);
+    // Replaces the prepared picture; the old one is freed off the UI thread.
+    void setImage2(Prepared prepared);
 
     QString m_settingsPath;
     QWidget *m_client = nullptr;
