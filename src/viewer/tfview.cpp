@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QGraphicsDropShadowEffect>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -127,6 +128,13 @@ void TfView::buildControls()
         (*label)->setPalette(fuchsia);
         (*label)->setAutoFillBackground(false);
         (*label)->setAttribute(Qt::WA_TransparentForMouseEvents);
+        // A one-pixel black shadow keeps the text legible where the picture behind it is bright
+        // or fuchsia itself; the label stays transparent.
+        auto *shadow = new QGraphicsDropShadowEffect(*label);
+        shadow->setColor(Qt::black);
+        shadow->setBlurRadius(0);
+        shadow->setOffset(1, 1);
+        (*label)->setGraphicsEffect(shadow);
         (*label)->move(8, top);
         (*label)->adjustSize();
         (*label)->raise();
@@ -297,6 +305,11 @@ bool TfView::event(QEvent *event)
         if (!m_reporting)
             m_activationBlocked = false;
         break;
+    case QEvent::ZOrderChange:
+        // The open command raises the window it shows.
+        if (isVisible())
+            takeRequestSoon();
+        break;
     default:
         if (event->type() == kLoadNextEvent) {
             LoadNext();
@@ -310,8 +323,15 @@ bool TfView::event(QEvent *event)
 void TfView::showEvent(QShowEvent *event)
 {
     ViewerBase::showEvent(event);
-    // A window manager may show the window without activating it; the open request is taken
-    // then as well (the activation that may follow finds it taken).
+    takeRequestSoon();
+}
+
+void TfView::takeRequestSoon()
+{
+    // A window manager may show or raise the window without activating it (focus stealing
+    // prevention), or it may be active already when the main window's open command shows it:
+    // the request is taken then as well, after the current event (an activation that follows
+    // finds it taken).
     QMetaObject::invokeMethod(
         this,
         [this] {

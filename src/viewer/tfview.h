@@ -139,6 +139,7 @@ private:
     void buildMenu();
     void FormCreate();
     void FormClose();
+    void takeRequestSoon();
     void FormKeyDown(QKeyEvent *event);
     void FormMouseWheelDown();
     void FormMouseWheelUp();
