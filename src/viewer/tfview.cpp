@@ -375,6 +375,8 @@ void TfView::FormActivate()
     }
     PictureIndex = *found;
     LayoutPicture();
+    // The list is new: a prepared picture may stand for a file that has changed since.
+    setImage2({});
     const LoadedPicture picture = loadPictureFile(OpenPath, drawingSizeFor(PictureIndex));
     if (!picture.ok()) {
         // The index and layout already belong to the new record; the box keeps its picture, the
@@ -567,7 +569,10 @@ void TfView::NextPicture()
         picture = m_preparer.waitFor(path);
     }
     if (!picture.ok()) {
-        // The prepared picture is another file's (or its decode failed): read this one now.
+        // The prepared picture is another file's (or its decode failed): read this one now,
+        // after letting go of a prepared picture no step will use.
+        if (m_image2.path != recordPath(PictureIndex + viewer::kRecordStrings))
+            setImage2({});
         picture = loadPictureFile(path, drawingSizeFor(PictureIndex));
         if (!picture.ok()) {
             report(picture.error);

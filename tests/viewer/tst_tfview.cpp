@@ -72,6 +72,8 @@ private slots:
     void modeItemAlreadyChecked();
     void informationSwitchOnMixedLabels();
     void activationWithoutRequestChangesNothing();
+    void raisingAShownViewerTakesTheRequest();
+    void failedOpenIsNotRetriedByItsOwnMessage();
     void stepsAtTheEnds_data();
     void stepsAtTheEnds();
     void mouseClickDragAndRightClick_data();
@@ -321,6 +323,40 @@ void TestTfView::activationWithoutRequestChangesNothing()
     m_view->FormActivate(); // no request pending
     QVERIFY(shows(0));
     QCOMPARE(m_view->windowTitle(), caption);
+}
+
+void TestTfView::raisingAShownViewerTakesTheRequest()
+{
+    makePictures({{40, 30}, {50, 30}});
+    makeView();
+    m_view->show();
+    open(0);
+    m_main->OpenRequested = true;
+    m_view->OpenPath = path(1);
+    m_view->raise(); // what the open command does to a window that is active already
+    QTRY_VERIFY(shows(1));
+    QVERIFY(!m_main->OpenRequested);
+}
+
+void TestTfView::failedOpenIsNotRetriedByItsOwnMessage()
+{
+    makePictures({{40, 30}});
+    makeView();
+    QVERIFY(QFile::remove(QFile::decodeName(path(0))));
+    m_main->OpenRequested = true;
+    m_view->OpenPath = path(0);
+    auto send = [this](QEvent::Type type) {
+        QEvent e(type);
+        QApplication::sendEvent(m_view.get(), &e);
+    };
+    send(QEvent::WindowActivate);
+    QCOMPARE(m_reports.size(), 1);
+    send(QEvent::WindowActivate); // the window gets the focus back from the message
+    QCOMPARE(m_reports.size(), 1);
+    send(QEvent::WindowDeactivate); // the user goes elsewhere and comes back
+    send(QEvent::WindowActivate);
+    QCOMPARE(m_reports.size(), 2);
+    QVERIFY(m_main->OpenRequested);
 }
 
 void TestTfView::stepsAtTheEnds_data()
