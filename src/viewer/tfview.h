@@ -151,7 +151,8 @@ private:
     void readSettings();
     [[nodiscard]] bool writeSettings(QString *errorMessage) const;
 
-    // The record's strings as views into fMain's PictureList; nullopt when there is none there.
+    // fMain's PictureList (null before the window set has made the main window), and the path
+    // of the record at `index` (a null array when no whole record starts there).
     [[nodiscard]] const QList<QByteArray> *pictureList() const;
     [[nodiscard]] QByteArray recordPath(std::int32_t index) const;
     // The size the picture of the record at `index` will be drawn at in the current display
