@@ -36,6 +36,9 @@ namespace {
     // priority, and earlier) comes first.
     const QEvent::Type kLoadNextEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
+    // Posted the same way: pictures let go of during a step are freed after its frame is drawn.
+    const QEvent::Type kReleaseEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
     constexpr int kWheelNotch = 120;
     // X11 and Wayland (evdev + 8) key codes of the main keyboard's digits 1 to 7, which stay the
     // digits when Shift turns the key's symbol into "!" or "\"".
@@ -315,6 +318,12 @@ bool TfView::event(QEvent *event)
             LoadNext();
             return true;
         }
+        if (event->type() == kReleaseEvent) {
+            for (QImage &image : m_leftOver)
+                releaseInBackground(std::move(image));
+            m_leftOver.clear();
+            return true;
+        }
         break;
     }
     return ViewerBase::event(event);
@@ -536,15 +545,26 @@ void TfView::showPicture(const QByteArray &path, const LoadedPicture &picture)
         setImage2(std::move(left));
         return;
     }
-    releaseInBackground(std::move(left.image));
-    releaseInBackground(std::move(left.scaled));
+    letGo(std::move(left.image));
+    letGo(std::move(left.scaled));
 }
 
 void TfView::setImage2(Prepared prepared)
 {
     std::swap(m_image2, prepared);
-    releaseInBackground(std::move(prepared.image));
-    releaseInBackground(std::move(prepared.scaled));
+    letGo(std::move(prepared.image));
+    letGo(std::move(prepared.scaled));
+}
+
+void TfView::letGo(QImage image)
+{
+    if (image.isNull())
+        return;
+    // Freeing a large picture unmaps its memory, which competes with the painting of the step's
+    // frame: it waits until that frame is drawn, and then happens off the UI thread.
+    if (m_leftOver.isEmpty())
+        QCoreApplication::postEvent(this, new QEvent(kReleaseEvent), Qt::LowEventPriority);
+    m_leftOver.append(std::move(image));
 }
 
 void TfView::NextPicture()

@@ -170,12 +170,15 @@ private:
     void report(const QString &text);
     // Replaces the prepared picture; the old one is freed off the UI thread.
     void setImage2(Prepared prepared);
+    // Frees a picture that is no longer shown or prepared, after the current frame is drawn.
+    void letGo(QImage image);
 
     QString m_settingsPath;
     QWidget *m_client = nullptr;
     QCursor m_navigationCursor;
     PicturePreparer m_preparer;
     Prepared m_image2;
+    QList<QImage> m_leftOver; // pictures to free once the current frame is drawn
     int m_wheelDelta = 0; // wheel movement not yet making a 120-unit event
     bool m_reporting = false; // a load error is on screen: timer ticks wait
     bool m_activationBlocked = false; // set after a failed activation until the next deactivation
