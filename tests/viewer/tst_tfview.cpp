@@ -52,6 +52,7 @@ struct Sized
     int w;
     int h;
 };
+using Sizes = QList<Sized>;
 
 } // namespace
 
@@ -64,14 +65,11 @@ class TestTfView : public QObject
 private slots:
     void init();
     void cleanup();
-
     void layoutAndDrawing_data();
     void layoutAndDrawing();
     void captionAndLabels_data();
     void captionAndLabels();
-    void modeItemAlreadyChecked();
-    void informationSwitchOnMixedLabels();
-    void activationWithoutRequestChangesNothing();
+    void switchesAndActivation();
     void raisingAShownViewerTakesTheRequest();
     void failedOpenIsNotRetriedByItsOwnMessage();
     void stepsAtTheEnds_data();
@@ -92,16 +90,19 @@ private slots:
 
 private:
     // Writes one JPEG per size (colour colourOf(i)) under `names` (default p00.jpg, ...) and
-    // fills PictureList as the open command does.
-    void makePictures(const QList<Sized> &sizes, const QList<QByteArray> &names = {});
+    // fills PictureList as the open command does; then makes the window and opens picture
+    // `open` (none when negative).
+    void start(const Sizes &sizes, int open = 0, const QList<QByteArray> &names = {});
     void makeView();
-    // Opens picture i and waits until the picture after it is prepared (if any).
-    void open(int i);
+    void request(int i); // what the open command does before it shows the window
+    void open(int i); // request, activation, and the prepared picture settled
     void settle();
     [[nodiscard]] QByteArray path(int i) const { return m_main->PictureList.value(5 * i); }
     [[nodiscard]] bool shows(int i) const;
-    void mouse(
-        QWidget *w, QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons);
+    [[nodiscard]] QList<bool> labelsHidden() const;
+    void mouse(QWidget *w, QEvent::Type type, QPoint at, Qt::MouseButton b = Qt::LeftButton);
+    void wheel(int delta);
+    void key(Qt::Key k) { QTest::keyClick(m_view.get(), k); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<FakeMain> m_main;
@@ -146,36 +147,45 @@ void TestTfView::makeView()
     });
 }
 
-void TestTfView::makePictures(const QList<Sized> &sizes, const QList<QByteArray> &names)
+void TestTfView::start(const Sizes &sizes, int open, const QList<QByteArray> &names)
 {
     const QByteArray folder = test::nativeOf(*m_dir);
     for (int i = 0; i < sizes.size(); ++i) {
         const QColor c = colourOf(i);
+        const auto channel = [](int v) {
+            return static_cast<unsigned char>(v);
+        };
         const QByteArray bytes = testsupport::jpegBytes({.width = sizes[i].w,
             .height = sizes[i].h,
-            .c0 = static_cast<unsigned char>(c.red()),
-            .c1 = static_cast<unsigned char>(c.green()),
-            .c2 = static_cast<unsigned char>(c.blue())});
-        const QByteArray name = i < names.size()
-            ? names[i]
-            : QStringLiteral("p%1.jpg").arg(i, 2, 10, QChar('0')).toUtf8();
+            .c0 = channel(c.red()),
+            .c1 = channel(c.green()),
+            .c2 = channel(c.blue())});
+        const QByteArray name = i < names.size() ? names[i] : "p" + QByteArray::number(i) + ".jpg";
         QVERIFY(writeFile(inFolder(folder, name), bytes));
         m_main->PictureList << inFolder(folder, name) << QByteArray::number(bytes.size()) << kDate
                             << QByteArray::number(sizes[i].w) << QByteArray::number(sizes[i].h);
     }
+    makeView();
+    if (open >= 0)
+        this->open(open);
+}
+
+void TestTfView::request(int i)
+{
+    m_main->OpenRequested = true;
+    m_view->OpenPath = path(i);
 }
 
 void TestTfView::settle()
 {
-    QTRY_VERIFY(m_view->preparer().isIdle());
+    // The loader run is posted; its decode then runs on the worker.
     QCoreApplication::sendPostedEvents();
     QTRY_VERIFY(m_view->preparer().isIdle());
 }
 
 void TestTfView::open(int i)
 {
-    m_main->OpenRequested = true;
-    m_view->OpenPath = path(i);
+    request(i);
     m_view->FormActivate();
     settle();
 }
@@ -187,11 +197,27 @@ bool TestTfView::shows(int i) const
         && near(p.pixel(p.width() / 2, p.height() / 2), colourOf(i));
 }
 
-void TestTfView::mouse(
-    QWidget *w, QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons)
+QList<bool> TestTfView::labelsHidden() const
 {
-    QMouseEvent e(type, at, w->mapToGlobal(at), button, buttons, Qt::NoModifier);
+    return {m_view->Label1->isHidden(),
+        m_view->Label2->isHidden(),
+        m_view->Label3->isHidden(),
+        m_view->Label4->isHidden()};
+}
+
+void TestTfView::mouse(QWidget *w, QEvent::Type type, QPoint at, Qt::MouseButton b)
+{
+    // A press holds the button through the moves that follow; a release lets it go.
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : b;
+    QMouseEvent e(
+        type, at, w->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : b, held, {});
     QApplication::sendEvent(w, &e);
+}
+
+void TestTfView::wheel(int delta)
+{
+    QWheelEvent e({10, 10}, {10, 10}, {}, {0, delta}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(m_view.get(), &e);
 }
 
 void TestTfView::layoutAndDrawing_data()
@@ -201,26 +227,18 @@ void TestTfView::layoutAndDrawing_data()
     QTest::addColumn<QRect>("box");
     QTest::addColumn<QRect>("drawn"); // within the box
     QTest::addColumn<QString>("mark");
-    QTest::newRow("320x240 as is")
-        << Sized {320, 240} << 0 << QRect(156, 103, 320, 240) << QRect(0, 0, 320, 240) << "   ";
-    QTest::newRow("320x240 fit") << Sized {320, 240} << 1 << QRect(0, 0, 632, 446)
-                                 << QRect(19, 0, 594, 446) << "   ";
-    QTest::newRow("320x240 shrink")
-        << Sized {320, 240} << 2 << QRect(156, 103, 320, 240) << QRect(0, 0, 320, 240) << "   ";
-    QTest::newRow("320x240 bonus")
-        << Sized {320, 240} << 3 << QRect(0, 0, 640, 640) << QRect(0, 80, 640, 480) << " * ";
-    QTest::newRow("1600x1200 as is")
-        << Sized {1600, 1200} << 0 << QRect(0, 0, 1600, 1200) << QRect(0, 0, 1600, 1200) << " * ";
-    QTest::newRow("1600x1200 fit")
-        << Sized {1600, 1200} << 1 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   ";
-    QTest::newRow("1600x1200 shrink")
-        << Sized {1600, 1200} << 2 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   ";
-    QTest::newRow("1600x1200 bonus")
-        << Sized {1600, 1200} << 3 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   ";
-    QTest::newRow("639x639 bonus")
-        << Sized {639, 639} << 3 << QRect(0, 0, 640, 640) << QRect(0, 0, 640, 640) << " * ";
-    QTest::newRow("640x100 bonus")
-        << Sized {640, 100} << 3 << QRect(0, 173, 632, 100) << QRect(0, 1, 632, 98) << "   ";
+    // clang-format off
+    QTest::newRow("320x240 as is")    << Sized {320, 240} << 0 << QRect(156, 103, 320, 240) << QRect(0, 0, 320, 240) << "   ";
+    QTest::newRow("320x240 fit")      << Sized {320, 240} << 1 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   ";
+    QTest::newRow("320x240 shrink")   << Sized {320, 240} << 2 << QRect(156, 103, 320, 240) << QRect(0, 0, 320, 240) << "   ";
+    QTest::newRow("320x240 bonus")    << Sized {320, 240} << 3 << QRect(0, 0, 640, 640) << QRect(0, 80, 640, 480) << " * ";
+    QTest::newRow("1600x1200 as is")  << Sized {1600, 1200} << 0 << QRect(0, 0, 1600, 1200) << QRect(0, 0, 1600, 1200) << " * ";
+    QTest::newRow("1600x1200 fit")    << Sized {1600, 1200} << 1 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   ";
+    QTest::newRow("1600x1200 shrink") << Sized {1600, 1200} << 2 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   ";
+    QTest::newRow("1600x1200 bonus")  << Sized {1600, 1200} << 3 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   ";
+    QTest::newRow("639x639 bonus")    << Sized {639, 639} << 3 << QRect(0, 0, 640, 640) << QRect(0, 0, 640, 640) << " * ";
+    QTest::newRow("640x100 bonus")    << Sized {640, 100} << 3 << QRect(0, 173, 632, 100) << QRect(0, 1, 632, 98) << "   ";
+    // clang-format on
 }
 
 void TestTfView::layoutAndDrawing()
@@ -230,14 +248,12 @@ void TestTfView::layoutAndDrawing()
     QFETCH(QRect, box);
     QFETCH(QRect, drawn);
     QFETCH(QString, mark);
-    makePictures({picture});
-    makeView();
+    start({picture}, -1);
     m_view->SizeItems[static_cast<std::size_t>(mode)]->trigger();
     open(0);
     QCOMPARE(m_view->Image1->geometry(), box);
     QCOMPARE(m_view->Image1->drawnRect(), drawn);
-    QVERIFY2(m_view->windowTitle().startsWith(QStringLiteral("1 / 1") + mark),
-        qPrintable(m_view->windowTitle()));
+    QVERIFY(m_view->windowTitle().startsWith(QStringLiteral("1 / 1") + mark));
     // What reaches the screen: the picture's colour inside the drawn rectangle, black beside it.
     const QImage shot = m_view->grab().toImage();
     const QRect onScreen = drawn.translated(box.topLeft()) & QRect(0, 0, 632, 446);
@@ -251,27 +267,18 @@ void TestTfView::layoutAndDrawing()
 void TestTfView::captionAndLabels_data()
 {
     QTest::addColumn<QByteArray>("name");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("UTF-8 name") << QByteArray("写真３.jpg") << QStringLiteral("写真３.jpg");
-    QTest::newRow("name not UTF-8")
-        << QByteArray("\x8e\xca\x90\x5e.jpg") << QFile::decodeName("\x8e\xca\x90\x5e.jpg");
+    QTest::newRow("UTF-8 name") << QByteArray("写真３.jpg");
+    QTest::newRow("name not UTF-8") << QByteArray("\x8e\xca\x90\x5e.jpg");
 }
 
 void TestTfView::captionAndLabels()
 {
     QFETCH(QByteArray, name);
-    QFETCH(QString, shown);
-    QList<QByteArray> names;
-    for (int i = 0; i < 12; ++i)
-        names << (i == 2 ? name : QByteArray("n") + QByteArray::number(i) + ".jpg");
-    makePictures(QList<Sized>(12, Sized {40, 30}), names);
-    makeView();
-    open(2);
+    start(Sizes(12, Sized {40, 30}), 2, {"a.jpg", "b.jpg", name});
     QVERIFY(shows(2));
-    QCOMPARE(m_view->windowTitle(), QStringLiteral("12 / 3   ") + shown);
+    QCOMPARE(m_view->windowTitle(), QStringLiteral("12 / 3   ") + QFile::decodeName(name));
     QCOMPARE(m_view->Label1->text(), QStringLiteral("40x30 Pixel"));
-    QCOMPARE(m_view->Label2->text(),
-        QString::fromUtf8(m_main->PictureList[11]) + QStringLiteral(" Byte"));
+    QCOMPARE(m_view->Label2->text(), QString::fromUtf8(m_main->PictureList[11] + " Byte"));
     QCOMPARE(m_view->Label3->text(), QString::fromUtf8(kDate));
     QCOMPARE(m_view->Label4->text(), QStringLiteral("632x446 Pixel"));
     QVERIFY(!m_main->OpenRequested);
@@ -283,56 +290,37 @@ void TestTfView::captionAndLabels()
     QCOMPARE(m_view->Image1->geometry(), QRect(130, 85, 40, 30));
 }
 
-void TestTfView::modeItemAlreadyChecked()
+void TestTfView::switchesAndActivation()
 {
-    makePictures({{1600, 1200}});
-    makeView();
-    open(0);
+    start({{1600, 1200}, {40, 30}});
     m_view->ScrollForward();
-    QCOMPARE(m_view->Image1->y(), -20);
     m_view->SizeItems[0]->trigger(); // already checked: no new layout, the scroll stays
     QVERIFY(m_view->SizeItems[0]->isChecked());
     QCOMPARE(m_view->Image1->y(), -20);
     m_view->SizeItems[2]->trigger();
     QCOMPARE(m_view->DisplayMode(), 2);
-    QVERIFY(!m_view->SizeItems[0]->isChecked());
     QCOMPARE(m_view->Image1->geometry(), QRect(0, 0, 632, 446));
-}
-
-void TestTfView::informationSwitchOnMixedLabels()
-{
-    makeView();
+    // The information switch inverts each label's own state.
     m_view->Label3->hide();
     m_view->Label4->hide();
     m_view->N6->trigger();
     QVERIFY(!m_view->N6->isChecked());
-    QCOMPARE(QList<bool>({m_view->Label1->isHidden(),
-                 m_view->Label2->isHidden(),
-                 m_view->Label3->isHidden(),
-                 m_view->Label4->isHidden()}),
-        QList<bool>({true, true, false, false}));
-}
-
-void TestTfView::activationWithoutRequestChangesNothing()
-{
-    makePictures({{40, 30}, {50, 30}});
-    makeView();
-    open(0);
+    QCOMPARE(labelsHidden(), QList<bool>({true, true, false, false}));
+    // An activation without a request changes nothing.
     const QString caption = m_view->windowTitle();
+    m_main->OpenRequested = false;
     m_view->OpenPath = path(1);
-    m_view->FormActivate(); // no request pending
+    m_view->FormActivate();
     QVERIFY(shows(0));
     QCOMPARE(m_view->windowTitle(), caption);
 }
 
 void TestTfView::raisingAShownViewerTakesTheRequest()
 {
-    makePictures({{40, 30}, {50, 30}});
-    makeView();
+    start({{40, 30}, {50, 30}});
     m_view->show();
-    open(0);
-    m_main->OpenRequested = true;
-    m_view->OpenPath = path(1);
+    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+    request(1);
     m_view->raise(); // what the open command does to a window that is active already
     QTRY_VERIFY(shows(1));
     QVERIFY(!m_main->OpenRequested);
@@ -340,17 +328,14 @@ void TestTfView::raisingAShownViewerTakesTheRequest()
 
 void TestTfView::failedOpenIsNotRetriedByItsOwnMessage()
 {
-    makePictures({{40, 30}});
-    makeView();
+    start({{40, 30}}, -1);
     QVERIFY(QFile::remove(QFile::decodeName(path(0))));
-    m_main->OpenRequested = true;
-    m_view->OpenPath = path(0);
+    request(0);
     auto send = [this](QEvent::Type type) {
         QEvent e(type);
         QApplication::sendEvent(m_view.get(), &e);
     };
     send(QEvent::WindowActivate);
-    QCOMPARE(m_reports.size(), 1);
     send(QEvent::WindowActivate); // the window gets the focus back from the message
     QCOMPARE(m_reports.size(), 1);
     send(QEvent::WindowDeactivate); // the user goes elsewhere and comes back
@@ -367,14 +352,16 @@ void TestTfView::stepsAtTheEnds_data()
     QTest::addColumn<int>("shown");
     QTest::addColumn<int>("beeps");
     QTest::addColumn<bool>("running");
-    QTest::newRow("right arrow on the last") << 2 << "key" << true << 2 << 1 << false;
-    QTest::newRow("wheel down on the last") << 2 << "wheel" << false << 2 << 1 << false;
-    QTest::newRow("click on the last") << 2 << "click" << false << 2 << 1 << false;
+    // clang-format off
+    QTest::newRow("right arrow on the last")       << 2 << "key" << true << 2 << 1 << false;
+    QTest::newRow("wheel down on the last")        << 2 << "wheel" << false << 2 << 1 << false;
+    QTest::newRow("click on the last")             << 2 << "click" << false << 2 << 1 << false;
     QTest::newRow("slideshow started on the last") << 2 << "tick" << true << 2 << 1 << false;
-    QTest::newRow("slideshow tick in the middle") << 1 << "tick" << true << 2 << 0 << true;
-    QTest::newRow("left arrow on the first") << 0 << "back" << true << 0 << 1 << true;
-    QTest::newRow("wheel up on the first") << 0 << "wheelup" << false << 0 << 1 << false;
-    QTest::newRow("left arrow in the middle") << 1 << "back" << false << 0 << 0 << false;
+    QTest::newRow("slideshow tick in the middle")  << 1 << "tick" << true << 2 << 0 << true;
+    QTest::newRow("left arrow on the first")       << 0 << "back" << true << 0 << 1 << true;
+    QTest::newRow("wheel up on the first")         << 0 << "wheelup" << false << 0 << 1 << false;
+    QTest::newRow("left arrow in the middle")      << 1 << "back" << false << 0 << 0 << false;
+    // clang-format on
 }
 
 void TestTfView::stepsAtTheEnds()
@@ -385,32 +372,18 @@ void TestTfView::stepsAtTheEnds()
     QFETCH(int, shown);
     QFETCH(int, beeps);
     QFETCH(bool, running);
-    makePictures({{40, 30}, {30, 40}, {50, 50}});
-    makeView();
-    open(start);
+    this->start({{40, 30}, {30, 40}, {50, 50}}, start);
     if (slideshow)
         m_view->N2->trigger();
-    QVERIFY(m_view->Timer1->isActive() == slideshow);
-    if (how == "key")
-        QTest::keyClick(m_view.get(), Qt::Key_Right);
-    else if (how == "back")
-        QTest::keyClick(m_view.get(), Qt::Key_Left);
+    if (how == "key" || how == "back")
+        key(how == "key" ? Qt::Key_Right : Qt::Key_Left);
     else if (how == "tick")
         m_view->Timer1Timer();
     else if (how == "click") {
-        mouse(m_view->Image1, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton);
-        mouse(m_view->Image1, QEvent::MouseButtonRelease, {5, 5}, Qt::LeftButton, Qt::NoButton);
-    } else {
-        QWheelEvent e({10, 10},
-            {10, 10},
-            {},
-            {0, how == "wheel" ? -120 : 120},
-            Qt::NoButton,
-            Qt::NoModifier,
-            Qt::NoScrollPhase,
-            false);
-        QApplication::sendEvent(m_view.get(), &e);
-    }
+        mouse(m_view->Image1, QEvent::MouseButtonPress, {5, 5});
+        mouse(m_view->Image1, QEvent::MouseButtonRelease, {5, 5});
+    } else
+        wheel(how == "wheel" ? -120 : 120);
     QCOMPARE(m_view->PictureIndex, 5 * shown);
     QVERIFY(shows(shown));
     QCOMPARE(m_beeps, beeps);
@@ -422,13 +395,14 @@ void TestTfView::mouseClickDragAndRightClick_data()
     QTest::addColumn<QString>("gesture");
     QTest::addColumn<int>("steps");
     QTest::addColumn<QPoint>("boxAt");
-    QTest::newRow("left click") << "click" << 1 << QPoint(0, 0);
-    QTest::newRow("double click") << "double" << 2 << QPoint(0, 0);
-    QTest::newRow("drag up and left") << "drag" << 0 << QPoint(-30, -40);
-    QTest::newRow("drag down and right: one move past the edge")
-        << "dragback" << 0 << QPoint(30, 40);
-    QTest::newRow("right click") << "right" << 0 << QPoint(0, 0);
-    QTest::newRow("click on the client area beside a label") << "client" << 1 << QPoint(0, 0);
+    // clang-format off
+    QTest::newRow("left click")                          << "click" << 1 << QPoint(0, 0);
+    QTest::newRow("double click")                        << "double" << 2 << QPoint(0, 0);
+    QTest::newRow("drag up and left")                    << "drag" << 0 << QPoint(-30, -40);
+    QTest::newRow("drag down and right: one move past the edge") << "dragback" << 0 << QPoint(30, 40);
+    QTest::newRow("right click")                         << "right" << 0 << QPoint(0, 0);
+    QTest::newRow("click through a label")               << "label" << 1 << QPoint(0, 0);
+    // clang-format on
 }
 
 void TestTfView::mouseClickDragAndRightClick()
@@ -436,37 +410,30 @@ void TestTfView::mouseClickDragAndRightClick()
     QFETCH(QString, gesture);
     QFETCH(int, steps);
     QFETCH(QPoint, boxAt);
-    makePictures({{1600, 1200}, {40, 40}, {40, 40}});
-    makeView();
-    open(0);
+    start({{1600, 1200}, {40, 40}, {40, 40}});
     QWidget *box = m_view->Image1;
-    const QPoint at(100, 100);
-    if (gesture == "click" || gesture == "double") {
-        mouse(box, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
-        mouse(box, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
-        if (gesture == "double") {
-            mouse(m_view->Image1, QEvent::MouseButtonDblClick, at, Qt::LeftButton, Qt::LeftButton);
-            mouse(m_view->Image1, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
-        }
-    } else if (gesture == "drag" || gesture == "dragback") {
-        const QPoint by = gesture == "drag" ? QPoint(-30, -40) : QPoint(30, 40);
-        mouse(box, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
-        mouse(box, QEvent::MouseMove, at + by, Qt::NoButton, Qt::LeftButton);
-        mouse(box, QEvent::MouseButtonRelease, at + by, Qt::LeftButton, Qt::NoButton);
-    } else if (gesture == "right") {
-        mouse(box, QEvent::MouseButtonPress, at, Qt::RightButton, Qt::RightButton);
+    QPoint at(100, 100);
+    if (gesture == "label") {
+        // The labels let the pointer through to the picture under them.
+        at = m_view->Label1->geometry().center();
+        box = m_view->centralWidget()->childAt(at);
+        QCOMPARE(box, m_view->Image1);
+    }
+    const QPoint by = gesture == "drag" ? QPoint(-30, -40) : QPoint(30, 40);
+    const Qt::MouseButton button = gesture == "right" ? Qt::RightButton : Qt::LeftButton;
+    mouse(box, QEvent::MouseButtonPress, at, button);
+    if (gesture == "right") {
         QContextMenuEvent menu(QContextMenuEvent::Mouse, at, box->mapToGlobal(at));
         QApplication::sendEvent(m_view.get(), &menu);
         QVERIFY(m_view->PopupMenu1->isVisible());
         m_view->PopupMenu1->close();
-        mouse(box, QEvent::MouseMove, at + QPoint(-30, -30), Qt::NoButton, Qt::RightButton);
-        mouse(box, QEvent::MouseButtonRelease, at, Qt::RightButton, Qt::NoButton);
-    } else {
-        // The labels let the pointer through to the picture under them.
-        QWidget *client = m_view->centralWidget();
-        QCOMPARE(client->childAt(m_view->Label1->geometry().center()), m_view->Image1);
-        mouse(client, QEvent::MouseButtonPress, {300, 8}, Qt::LeftButton, Qt::LeftButton);
-        mouse(client, QEvent::MouseButtonRelease, {300, 8}, Qt::LeftButton, Qt::NoButton);
+    }
+    if (gesture.startsWith("drag") || gesture == "right")
+        mouse(box, QEvent::MouseMove, at + by, button);
+    mouse(box, QEvent::MouseButtonRelease, at, button);
+    if (gesture == "double") {
+        mouse(box, QEvent::MouseButtonDblClick, at);
+        mouse(box, QEvent::MouseButtonRelease, at);
     }
     QCOMPARE(m_view->PictureIndex, 5 * steps);
     QVERIFY(shows(steps));
@@ -476,40 +443,21 @@ void TestTfView::mouseClickDragAndRightClick()
 
 void TestTfView::middleClickSwitchesTheWheel()
 {
-    makePictures({{1600, 1200}, {40, 40}});
-    makeView();
-    open(0);
+    start({{1600, 1200}, {40, 40}});
     QCOMPARE(m_view->cursor().shape(), Qt::BitmapCursor);
     QCOMPARE(m_view->cursor().hotSpot(), QPoint(0, 0));
-    auto wheelDown = [this] {
-        // Half notches add up: two of them make one event.
-        for (int i = 0; i < 2; ++i) {
-            QWheelEvent e({10, 10},
-                {10, 10},
-                {},
-                {0, -60},
-                Qt::NoButton,
-                Qt::NoModifier,
-                Qt::NoScrollPhase,
-                false);
-            QApplication::sendEvent(m_view.get(), &e);
-        }
-    };
-    mouse(m_view->Image1, QEvent::MouseButtonPress, {5, 5}, Qt::MiddleButton, Qt::MiddleButton);
-    mouse(m_view->Image1, QEvent::MouseButtonRelease, {5, 5}, Qt::MiddleButton, Qt::NoButton);
+    mouse(m_view->Image1, QEvent::MouseButtonPress, {5, 5}, Qt::MiddleButton);
+    mouse(m_view->Image1, QEvent::MouseButtonRelease, {5, 5}, Qt::MiddleButton);
     QVERIFY(!m_view->WheelStepMode);
     QCOMPARE(m_view->cursor().shape(), Qt::ArrowCursor);
-    wheelDown();
+    wheel(-60);
+    wheel(-60); // half notches add up to one event
     QCOMPARE(m_view->PictureIndex, 0);
     QCOMPARE(m_view->Image1->pos(), QPoint(0, -20));
-    mouse(m_view->centralWidget(),
-        QEvent::MouseButtonPress,
-        {5, 5},
-        Qt::MiddleButton,
-        Qt::MiddleButton);
+    mouse(m_view->centralWidget(), QEvent::MouseButtonPress, {5, 5}, Qt::MiddleButton);
     QVERIFY(m_view->WheelStepMode);
     QCOMPARE(m_view->cursor().shape(), Qt::BitmapCursor);
-    wheelDown();
+    wheel(-120);
     QCOMPARE(m_view->PictureIndex, 5);
 }
 
@@ -523,18 +471,19 @@ void TestTfView::keys_data()
     QTest::addColumn<bool>("info");
     QTest::addColumn<bool>("running");
     const int none = Qt::NoModifier, shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier;
-    QTest::newRow("F") << int(Qt::Key_F) << none << 10 << 1500 << 0 << true << false;
-    QTest::newRow("Shift+Right") << int(Qt::Key_Right) << shift << 10 << 1500 << 0 << true << false;
-    QTest::newRow("Ctrl+B") << int(Qt::Key_B) << ctrl << 0 << 1500 << 0 << true << false;
-    QTest::newRow("Shift+1") << int(Qt::Key_1) << shift << 5 << 500 << 0 << true << false;
-    QTest::newRow("7") << int(Qt::Key_7) << none << 5 << 5000 << 0 << true << false;
-    QTest::newRow("keypad 2") << int(Qt::Key_2) << int(Qt::KeypadModifier) << 5 << 1500 << 0 << true
-                              << false;
-    QTest::newRow("Ctrl+K") << int(Qt::Key_K) << ctrl << 5 << 1500 << 2 << true << false;
-    QTest::newRow("L") << int(Qt::Key_L) << none << 5 << 1500 << 3 << true << false;
-    QTest::newRow("Shift+I") << int(Qt::Key_I) << shift << 5 << 1500 << 0 << false << false;
-    QTest::newRow("G") << int(Qt::Key_G) << none << 5 << 1500 << 0 << true << true;
+    // clang-format off
+    QTest::newRow("F")              << int(Qt::Key_F) << none << 10 << 1500 << 0 << true << false;
+    QTest::newRow("Shift+Right")    << int(Qt::Key_Right) << shift << 10 << 1500 << 0 << true << false;
+    QTest::newRow("Ctrl+B")         << int(Qt::Key_B) << ctrl << 0 << 1500 << 0 << true << false;
+    QTest::newRow("Shift+1")        << int(Qt::Key_1) << shift << 5 << 500 << 0 << true << false;
+    QTest::newRow("7")              << int(Qt::Key_7) << none << 5 << 5000 << 0 << true << false;
+    QTest::newRow("keypad 2")       << int(Qt::Key_2) << int(Qt::KeypadModifier) << 5 << 1500 << 0 << true << false;
+    QTest::newRow("Ctrl+K")         << int(Qt::Key_K) << ctrl << 5 << 1500 << 2 << true << false;
+    QTest::newRow("L")              << int(Qt::Key_L) << none << 5 << 1500 << 3 << true << false;
+    QTest::newRow("Shift+I")        << int(Qt::Key_I) << shift << 5 << 1500 << 0 << false << false;
+    QTest::newRow("G")              << int(Qt::Key_G) << none << 5 << 1500 << 0 << true << true;
     QTest::newRow("X does nothing") << int(Qt::Key_X) << none << 5 << 1500 << 0 << true << false;
+    // clang-format on
 }
 
 void TestTfView::keys()
@@ -546,11 +495,8 @@ void TestTfView::keys()
     QFETCH(int, mode);
     QFETCH(bool, info);
     QFETCH(bool, running);
-    makePictures({{40, 30}, {30, 40}, {50, 50}});
-    makeView();
-    open(1);
-    QTest::keyClick(
-        m_view.get(), static_cast<Qt::Key>(key), Qt::KeyboardModifiers::fromInt(modifiers));
+    start({{40, 30}, {30, 40}, {50, 50}}, 1);
+    QTest::keyClick(m_view.get(), Qt::Key(key), Qt::KeyboardModifiers::fromInt(modifiers));
     QCOMPARE(m_view->PictureIndex, index);
     QVERIFY(shows(index / 5));
     QCOMPARE(m_view->Timer1->interval(), interval);
@@ -591,22 +537,19 @@ void TestTfView::intervalItems()
 
 void TestTfView::fastStepsPrepareTheRightPicture()
 {
-    makePictures(QList<Sized>(8, Sized {600, 400}));
-    makeView();
-    open(0);
+    start(Sizes(8, Sized {600, 400}));
     QCOMPARE(m_view->Image2().path, path(1));
     // Steps in a burst, none waiting for the worker: each shows its own picture and caption.
     for (int i = 1; i <= 5; ++i) {
-        QTest::keyClick(m_view.get(), Qt::Key_Right);
+        key(Qt::Key_Right);
         QVERIFY(shows(i));
         QVERIFY(m_view->windowTitle().startsWith(QStringLiteral("8 / %1 ").arg(i + 1)));
     }
-    QTest::keyClick(m_view.get(), Qt::Key_Left);
+    key(Qt::Key_Left);
     QVERIFY(shows(4));
-    // The picture just left is kept as the prepared one.
-    QCOMPARE(m_view->Image2().path, path(5));
-    QTest::keyClick(m_view.get(), Qt::Key_Right);
-    QTest::keyClick(m_view.get(), Qt::Key_Right);
+    QCOMPARE(m_view->Image2().path, path(5)); // the picture just left is kept as the prepared one
+    key(Qt::Key_Right);
+    key(Qt::Key_Right);
     settle();
     QVERIFY(shows(6));
     QCOMPARE(m_view->Image2().path, path(7));
@@ -620,7 +563,7 @@ void TestTfView::fileRemovedBehindTheProgram_data()
     QTest::addColumn<int>("reports");
     QTest::addColumn<int>("shown");
     QTest::newRow("prepared picture removed: the step shows it") << "prepared" << 0 << 1;
-    QTest::newRow("picture after a jump removed: the step reports") << "unprepared" << 1 << 0;
+    QTest::newRow("picture not prepared yet removed: the step reports") << "unprepared" << 1 << 0;
     QTest::newRow("picture to open removed: open reports, retries") << "open" << 1 << 1;
     QTest::newRow("previous picture removed: the step reports") << "previous" << 1 << 1;
 }
@@ -630,38 +573,29 @@ void TestTfView::fileRemovedBehindTheProgram()
     QFETCH(QString, removed);
     QFETCH(int, reports);
     QFETCH(int, shown);
-    makePictures({{40, 30}, {30, 40}, {50, 50}});
-    makeView();
-    const QByteArray saved = [&] {
-        QFile f(QFile::decodeName(path(removed == "previous" ? 0 : 1)));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
+    start({{40, 30}, {30, 40}, {50, 50}}, removed == "previous" ? 1 : -1);
+    const QString file = QFile::decodeName(path(removed == "previous" ? 0 : 1));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray saved = f.readAll();
+    if (removed == "prepared" || removed == "unprepared") {
+        request(0);
+        m_view->FormActivate();
+        if (removed == "prepared")
+            settle(); // else the loader run for picture 1 has not run when it goes
+    }
+    QVERIFY(QFile::remove(file));
     if (removed == "open") {
-        QVERIFY(QFile::remove(QFile::decodeName(path(1))));
-        open(0);
-        m_main->OpenRequested = true;
-        m_view->OpenPath = path(1);
+        request(1);
         m_view->FormActivate();
         QCOMPARE(m_view->PictureIndex, 5);
         QVERIFY(m_main->OpenRequested); // the next activation tries again
         QVERIFY(writeFile(path(1), saved));
         m_view->FormActivate();
-        QVERIFY(shows(1));
         QVERIFY(!m_main->OpenRequested);
-    } else if (removed == "previous") {
-        open(1);
-        QVERIFY(QFile::remove(QFile::decodeName(path(0))));
-        QTest::keyClick(m_view.get(), Qt::Key_Left);
-        QCOMPARE(m_view->PictureIndex, 0);
     } else {
-        m_main->OpenRequested = true;
-        m_view->OpenPath = path(0);
-        m_view->FormActivate();
-        if (removed == "prepared")
-            settle(); // else the loader run for picture 1 has not run when it goes
-        QVERIFY(QFile::remove(QFile::decodeName(path(1))));
-        QTest::keyClick(m_view.get(), Qt::Key_Right);
-        QCOMPARE(m_view->PictureIndex, 5);
+        key(removed == "previous" ? Qt::Key_Left : Qt::Key_Right);
+        QCOMPARE(m_view->PictureIndex, removed == "previous" ? 0 : 5);
     }
     QCOMPARE(m_reports.size(), reports);
     if (reports > 0)
@@ -684,17 +618,12 @@ void TestTfView::viewSectionRoundTrip()
     QVERIFY(m_view->close());
     QVERIFY(!m_view->isVisible());
     makeView(); // a fresh window reads what the first one wrote
-    QCOMPARE(m_view->pos(), QPoint(40, 50));
-    QCOMPARE(m_view->size(), QSize(500, 300));
+    QCOMPARE(m_view->geometry(), QRect(40, 50, 500, 300));
     QVERIFY(m_view->TimeItems[1]->isChecked() && !m_view->TimeItems[3]->isChecked());
     QCOMPARE(m_view->Timer1->interval(), 2000);
     QCOMPARE(m_view->DisplayMode(), 2);
     QVERIFY(!m_view->N6->isChecked());
-    QCOMPARE(QList<bool>({m_view->Label1->isHidden(),
-                 m_view->Label2->isHidden(),
-                 m_view->Label3->isHidden(),
-                 m_view->Label4->isHidden()}),
-        QList<bool>({false, true, false, false}));
+    QCOMPARE(labelsHidden(), QList<bool>({false, true, false, false}));
 }
 
 void TestTfView::radioGroupsFromTheFile_data()
@@ -703,14 +632,13 @@ void TestTfView::radioGroupsFromTheFile_data()
     QTest::addColumn<int>("time");
     QTest::addColumn<int>("mode");
     QTest::addColumn<int>("interval");
-    QTest::newRow("no file keys: design") << QByteArray() << 3 << 0 << 1500;
-    QTest::newRow("several checked: the last wins")
-        << QByteArray("Time2=1\r\nTime6=1\r\nSize2=1\r\nSize4=1\r\n") << 5 << 3 << 1500;
-    QTest::newRow("none checked: design default")
-        << QByteArray("Time4=0\r\nSize1=0\r\nTimer=700\r\n") << 3 << 0 << 700;
-    QTest::newRow("first key checks, later defaults fall")
-        << QByteArray("Time1=1\r\nSize3=1\r\n") << 0 << 2 << 1500;
-    QTest::newRow("a zero interval is unreadable") << QByteArray("Timer=0\r\n") << 3 << 0 << 1500;
+    // clang-format off
+    QTest::newRow("no keys: design")                 << QByteArray() << 3 << 0 << 1500;
+    QTest::newRow("several checked: the last wins")  << QByteArray("Time2=1\nTime6=1\nSize2=1\nSize4=1\n") << 5 << 3 << 1500;
+    QTest::newRow("none checked: design default")    << QByteArray("Time4=0\nSize1=0\nTimer=700\n") << 3 << 0 << 700;
+    QTest::newRow("a key checks, later defaults fall") << QByteArray("Time1=1\nSize3=1\n") << 0 << 2 << 1500;
+    QTest::newRow("a zero interval is unreadable")   << QByteArray("Timer=0\n") << 3 << 0 << 1500;
+    // clang-format on
 }
 
 void TestTfView::radioGroupsFromTheFile()
