@@ -115,6 +115,19 @@ QString kindOf(const QByteArray &path, int width, int height)
     return kind + (progressive ? QStringLiteral(" progressive") : QStringLiteral(" baseline"));
 }
 
+// The process's peak resident memory so far, in MB (VmHWM of /proc/self/status).
+long peakMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong() / 1024;
+    }
+    return -1;
+}
+
 void print(const char *what, const Stats &s)
 {
     std::printf("  %-8s median %8.2f ms   p95 %8.2f ms\n", what, s.median, s.p95);
@@ -228,6 +241,7 @@ int main(int argc, char **argv)
         client.height(),
         rounds);
     print("decode", stats(decodeMs));
+    std::printf("  peak memory after the decodes: %ld MB\n", peakMb());
     print("  cpu", stats(decodeCpuMs));
 
     // What the user sees must be picture i and its caption, whatever the worker is doing.
@@ -298,6 +312,7 @@ int main(int argc, char **argv)
         print("step", step);
         print("  cpu", stats(stepCpuMs));
         print("prepare", prepare);
+        std::printf("  peak memory so far: %ld MB\n", peakMb());
         for (const auto &[kind, ms] : prepareByKind) {
             const Stats k = stats(ms);
             std::printf(
@@ -332,7 +347,8 @@ int main(int argc, char **argv)
         }
         idle();
     }
-    std::printf("steps showing a wrong picture or caption: %d\n", wrong);
+    std::printf(
+        "steps showing a wrong picture or caption: %d (peak memory %ld MB)\n", wrong, peakMb());
     view.hide();
     morvane::fView = nullptr;
     morvane::fMain = nullptr;

@@ -534,7 +534,7 @@ void TfView::N6Click()
 
 // ---- pictures -------------------------------------------------------------------------------
 
-void TfView::showPicture(const QByteArray &path, const LoadedPicture &picture)
+void TfView::showPicture(const QByteArray &path, const LoadedPicture &picture, bool afterFrame)
 {
     Prepared left {Image1->picturePath(), Image1->picture(), Image1->scaledPicture()};
     Image1->setPicture(path, picture.image, picture.scaled);
@@ -545,15 +545,22 @@ void TfView::showPicture(const QByteArray &path, const LoadedPicture &picture)
         setImage2(std::move(left));
         return;
     }
+    if (!afterFrame) {
+        releaseInBackground(std::move(left.image));
+        releaseInBackground(std::move(left.scaled));
+        return;
+    }
     letGo(std::move(left.image));
     letGo(std::move(left.scaled));
 }
 
 void TfView::setImage2(Prepared prepared)
 {
+    // Freed at once (off the UI thread): a prepared picture is let go of before a decode, to make
+    // room for it.
     std::swap(m_image2, prepared);
-    letGo(std::move(prepared.image));
-    letGo(std::move(prepared.scaled));
+    releaseInBackground(std::move(prepared.image));
+    releaseInBackground(std::move(prepared.scaled));
 }
 
 void TfView::letGo(QImage image)
@@ -561,7 +568,14 @@ void TfView::letGo(QImage image)
     if (image.isNull())
         return;
     // Freeing a large picture unmaps its memory, which competes with the painting of the step's
-    // frame: it waits until that frame is drawn, and then happens off the UI thread.
+    // frame: it waits until that frame is drawn, and then happens off the UI thread. Steps that
+    // come faster than frames (a held key) do not pile pictures up: at most one picture and its
+    // scaled copy wait.
+    if (m_leftOver.size() >= 2) {
+        for (QImage &waiting : m_leftOver)
+            releaseInBackground(std::move(waiting));
+        m_leftOver.clear();
+    }
     if (m_leftOver.isEmpty())
         QCoreApplication::postEvent(this, new QEvent(kReleaseEvent), Qt::LowEventPriority);
     m_leftOver.append(std::move(image));
@@ -582,6 +596,7 @@ void TfView::NextPicture()
     LayoutPicture();
     const QByteArray path = recordPath(PictureIndex);
     LoadedPicture picture;
+    bool prepared = true;
     if (m_image2.path == path && !m_image2.image.isNull()) {
         picture.image = m_image2.image;
         picture.scaled = m_image2.scaled;
@@ -594,12 +609,13 @@ void TfView::NextPicture()
         if (m_image2.path != recordPath(PictureIndex + viewer::kRecordStrings))
             setImage2({});
         picture = loadPictureFile(path, drawingSizeFor(PictureIndex));
+        prepared = false;
         if (!picture.ok()) {
             report(picture.error);
             return;
         }
     }
-    showPicture(path, picture);
+    showPicture(path, picture, prepared);
     ShowInfo();
     startLoaderRun();
 }

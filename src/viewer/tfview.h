@@ -159,8 +159,9 @@ private:
     // mode and client area (device pixels), or an invalid size when it is drawn 1:1.
     [[nodiscard]] QSize drawingSizeFor(std::int32_t index) const;
     // Shows a loaded picture; keeps the picture it replaces as the prepared one when that is the
-    // picture after the new current one.
-    void showPicture(const QByteArray &path, const LoadedPicture &picture);
+    // picture after the new current one, else frees it: after the frame is drawn when
+    // `afterFrame` (a quick step), at once otherwise (a load has just made room for itself).
+    void showPicture(const QByteArray &path, const LoadedPicture &picture, bool afterFrame = false);
     void moveBox(int left, int top);
     // Starts a loader run: after the current event and its painting, LoadNext asks the worker for
     // the picture after the current one.
@@ -168,7 +169,7 @@ private:
     void LoadNext();
     void picturePrepared(const QByteArray &path, const LoadedPicture &picture);
     void report(const QString &text);
-    // Replaces the prepared picture; the old one is freed off the UI thread.
+    // Replaces the prepared picture; the old one is freed at once, off the UI thread.
     void setImage2(Prepared prepared);
     // Frees a picture that is no longer shown or prepared, after the current frame is drawn.
     void letGo(QImage image);
