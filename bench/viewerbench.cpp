@@ -241,8 +241,8 @@ int main(int argc, char **argv)
         client.height(),
         rounds);
     print("decode", stats(decodeMs));
-    std::printf("  peak memory after the decodes: %ld MB\n", peakMb());
     print("  cpu", stats(decodeCpuMs));
+    std::printf("  peak memory after the decodes: %ld MB\n", peakMb());
 
     // What the user sees must be picture i and its caption, whatever the worker is doing.
     int wrong = 0;
