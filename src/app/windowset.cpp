@@ -30,7 +30,7 @@ WindowSet::WindowSet(const QString &settingsPath, const QString &treeRoot)
         emit ended();
     });
     fMain = m_main.get();
-    m_view = std::make_unique<TfView>();
+    m_view = std::make_unique<TfView>(settingsPath);
     fView = m_view.get();
     m_moco = std::make_unique<TfMoco>();
     fMoco = m_moco.get();

@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "viewer/pictureloader.h"
+
+#include "platform/imagedecode.h"
+
+#include <QFile>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <cerrno>
+#include <new>
+#include <sys/stat.h>
+#include <utility>
+
+namespace morvane {
+namespace {
+
+    QString shownPath(const QByteArray &nativePath)
+    {
+        return QFile::decodeName(nativePath);
+    }
+
+    // Why a file that did not decode failed, as the user can act on it: gone, not readable, or
+    // not a picture the decoders understand.
+    QString failureText(const QByteArray &nativePath)
+    {
+        struct stat st
+        {
+        };
+        if (::stat(nativePath.constData(), &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR)
+                return QStringLiteral("ファイル %1 が見つかりません").arg(shownPath(nativePath));
+            return QStringLiteral("ファイル %1 を開けません").arg(shownPath(nativePath));
+        }
+        if (!S_ISREG(st.st_mode))
+            return QStringLiteral("%1 は画像ファイルではありません").arg(shownPath(nativePath));
+        if (::access(nativePath.constData(), R_OK) != 0)
+            return QStringLiteral("ファイル %1 を読み込む権限がありません")
+                .arg(shownPath(nativePath));
+        return QStringLiteral("%1 は画像として読み込めません（壊れているか、大きすぎます）")
+            .arg(shownPath(nativePath));
+    }
+
+} // namespace
+
+QImage smoothScaled(const QImage &image, QSize size)
+{
+    if (image.isNull() || size.isEmpty())
+        return {};
+    // Qt's smooth scaling averages every source pixel into the target (no shimmer when a large
+    // picture shrinks) and spreads the work of a large picture over its thread pool.
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+void releaseInBackground(QImage image)
+{
+    if (image.isNull())
+        return;
+    // The task holds the last reference, if this was it; the memory goes when the task ends.
+    QThreadPool::globalInstance()->start([held = std::move(image)]() mutable {
+        held = QImage();
+    });
+}
+
+LoadedPicture loadPictureFile(const QByteArray &nativePath, QSize scaledSize)
+{
+    LoadedPicture result;
+    try {
+        const qsizetype slash = nativePath.lastIndexOf('/');
+        const platform::PictureFormat format =
+            platform::pictureFormatForName(nativePath.mid(slash + 1));
+        std::optional<platform::DecodedPicture> decoded;
+        if (format != platform::PictureFormat::None)
+            decoded = platform::decodePictureFile(nativePath, format, 0);
+        if (!decoded || decoded->image.isNull() || decoded->image.width() <= 0
+            || decoded->image.height() <= 0) {
+            result.error = failureText(nativePath);
+            return result;
+        }
+        result.image = std::move(decoded->image);
+        if (scaledSize.isValid() && !scaledSize.isEmpty() && scaledSize != result.image.size())
+            result.scaled = smoothScaled(result.image, scaledSize);
+    } catch (const std::bad_alloc &) {
+        result = {};
+        result.error =
+            QStringLiteral("メモリが足りないため %1 を読み込めません").arg(shownPath(nativePath));
+    } catch (...) {
+        result = {};
+        result.error = failureText(nativePath);
+    }
+    return result;
+}
+
+PicturePreparer::PicturePreparer(QObject *parent, Decoder decoder)
+    : QObject(parent)
+    , m_decoder(std::move(decoder))
+{
+    m_pool.setMaxThreadCount(1);
+}
+
+PicturePreparer::~PicturePreparer()
+{
+    // A decode still running posts to this object: wait for it while the object still exists.
+    m_pool.waitForDone();
+}
+
+void PicturePreparer::request(const QByteArray &path, QSize scaledSize)
+{
+    if (!m_inFlight.isEmpty()) {
+        // The worker is busy: this request waits, replacing any older one that never started.
+        if (path == m_inFlight) {
+            m_waiting.clear();
+            return;
+        }
+        m_waiting = path;
+        m_waitingSize = scaledSize;
+        return;
+    }
+    m_waiting.clear();
+    if (!path.isEmpty())
+        start(path, scaledSize);
+}
+
+bool PicturePreparer::isDecoding(const QByteArray &path) const
+{
+    return !path.isEmpty() && path == m_inFlight;
+}
+
+bool PicturePreparer::isIdle() const
+{
+    return m_inFlight.isEmpty() && m_waiting.isEmpty();
+}
+
+LoadedPicture PicturePreparer::waitFor(const QByteArray &path)
+{
+    if (!isDecoding(path))
+        return {};
+    m_future.waitForFinished();
+    LoadedPicture picture = m_future.result();
+    m_future = QFuture<LoadedPicture>();
+    // The continuation is still on its way to this thread; it finds a newer generation and
+    // delivers nothing. A waiting request is dropped: the caller is about to ask anew.
+    ++m_generation;
+    m_inFlight.clear();
+    m_waiting.clear();
+    return picture;
+}
+
+void PicturePreparer::start(const QByteArray &path, QSize scaledSize)
+{
+    m_inFlight = path;
+    const quint64 generation = ++m_generation;
+    // The worker gets its own copies and touches nothing of this object but the queue of its
+    // thread: it posts the result back, and the destructor waits for the worker before the
+    // object goes (which also drops a result still queued).
+    m_future = QtConcurrent::run(
+        &m_pool, [this, decoder = m_decoder, path, scaledSize, generation]() -> LoadedPicture {
+            LoadedPicture picture = decoder(path, scaledSize);
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, picture]() mutable {
+                    decodeEnded(generation, std::move(picture));
+                },
+                Qt::QueuedConnection);
+            return picture;
+        });
+}
+
+void PicturePreparer::decodeEnded(quint64 generation, LoadedPicture picture)
+{
+    if (generation != m_generation) {
+        releaseInBackground(std::move(picture.image)); // taken by waitFor
+        releaseInBackground(std::move(picture.scaled));
+        return;
+    }
+    // The future keeps its result as long as it is kept: let go of it, so a picture the
+    // receiver drops is freed.
+    m_future = QFuture<LoadedPicture>();
+    const QByteArray path = std::exchange(m_inFlight, {});
+    if (!m_waiting.isEmpty()) {
+        const QByteArray next = std::exchange(m_waiting, {});
+        start(next, m_waitingSize);
+    }
+    if (picture.ok())
+        emit prepared(path, picture);
+    else
+        emit failed(path);
+    // Whatever the receiver did not keep goes off this thread.
+    releaseInBackground(std::move(picture.image));
+    releaseInBackground(std::move(picture.scaled));
+}
+
+} // namespace morvane

@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QFuture>
+#include <QImage>
+#include <QObject>
+#include <QSize>
+#include <QString>
+#include <QThreadPool>
+
+#include <functional>
+
+namespace morvane {
+
+// One picture file loaded at full size for the viewer.
+struct LoadedPicture
+{
+    QImage image; // the whole picture at its natural size; null when the load failed
+    QImage scaled; // `image` smoothly scaled to the size asked for; null when none was asked
+    QString error; // the Japanese message of a failed load, naming the file; empty on success
+
+    [[nodiscard]] bool ok() const { return !image.isNull(); }
+};
+
+// Reads and decodes the picture file at `nativePath` (the bytes of its name, which need not be
+// UTF-8) at full size: libjpeg-turbo for JPEG, Qt's readers for BMP and ICO, chosen by the
+// name's extension. When `scaledSize` is valid and differs from the picture's size, `scaled` is
+// also made. A missing, unreadable or corrupt file, or memory running out, gives a null image
+// and a message; nothing throws. Any thread.
+[[nodiscard]] LoadedPicture loadPictureFile(const QByteArray &nativePath, QSize scaledSize = {});
+
+// The picture smoothly scaled to `size` (pixels): every source pixel is averaged into the result.
+// A null image when either is empty. Any thread.
+[[nodiscard]] QImage smoothScaled(const QImage &image, QSize size);
+
+// Lets go of `image` on a background thread: freeing a large picture (some milliseconds for a
+// 24-megapixel one) then does not hold up the UI thread. Any thread.
+void releaseInBackground(QImage image);
+
+// Decodes the picture after the viewer's current one on a worker thread, one decode at a time.
+// A request that comes while a decode runs waits in a single slot and replaces any request
+// already waiting there; a request for the file being decoded now is not queued again. Results
+// come back on the UI thread through prepared(), in the order the decodes end; a failed decode
+// is silent (failed() is for tests and benchmarks). Nothing is cancelled once it hits the worker,
+// so the receiver decides whether a result is still wanted. Memory: at most one decode in flight.
+// UI thread only.
+class PicturePreparer : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Decoder = std::function<LoadedPicture(const QByteArray &, QSize)>;
+
+    explicit PicturePreparer(QObject *parent = nullptr, Decoder decoder = loadPictureFile);
+    // Waits for the decode in flight, whose result is dropped.
+    ~PicturePreparer() override;
+
+    // Asks for `path` (scaled copy of `scaledSize`, invalid for none). An empty path withdraws
+    // the waiting request.
+    void request(const QByteArray &path, QSize scaledSize);
+
+    // True while `path` is decoding on the worker.
+    [[nodiscard]] bool isDecoding(const QByteArray &path) const;
+
+    // Blocks until the decode of `path` now in flight has ended and returns its result, which
+    // prepared() will then not deliver; a waiting request is dropped. A null result when `path`
+    // is not in flight.
+    [[nodiscard]] LoadedPicture waitFor(const QByteArray &path);
+
+    // True when nothing runs and nothing waits.
+    [[nodiscard]] bool isIdle() const;
+
+signals:
+    void prepared(const QByteArray &path, const LoadedPicture &picture);
+    void failed(const QByteArray &path);
+
+private:
+    void start(const QByteArray &path, QSize scaledSize);
+    void decodeEnded(quint64 generation, LoadedPicture picture);
+
+    Decoder m_decoder;
+    QThreadPool m_pool;
+    QFuture<LoadedPicture> m_future; // the decode in flight, or the last one
+    quint64 m_generation = 0; // numbers each decode, so a taken result is not delivered again
+    QByteArray m_inFlight; // path decoding now; empty when the worker is idle
+    QByteArray m_waiting; // the request to start when the worker is free
+    QSize m_waitingSize;
+};
+
+} // namespace morvane

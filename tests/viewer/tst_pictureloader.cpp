@@ -1,0 +1,159 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The viewer's picture loading: full-size loads and their messages, and the worker that prepares
+// the next picture, driven by a decoder the test holds back at will.
+#include "support/imagefixtures.h"
+#include "support/tempfolder.h"
+#include "viewer/pictureloader.h"
+
+#include <QMutex>
+#include <QSemaphore>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace morvane;
+
+Q_DECLARE_METATYPE(LoadedPicture)
+
+namespace {
+
+// A decoder that records what it was asked for and waits for the test's go for each decode.
+struct HeldDecoder
+{
+    QSemaphore go;
+    QMutex mutex;
+    QList<QByteArray> asked;
+
+    PicturePreparer::Decoder decoder()
+    {
+        return [this](const QByteArray &path, QSize) {
+            {
+                QMutexLocker lock(&mutex);
+                asked << path;
+            }
+            go.acquire();
+            LoadedPicture p;
+            if (path.startsWith("bad"))
+                p.error = QStringLiteral("壊れています");
+            else
+                p.image = QImage(4, 3, QImage::Format_RGB32);
+            return p;
+        };
+    }
+    QList<QByteArray> seen()
+    {
+        QMutexLocker lock(&mutex);
+        return asked;
+    }
+};
+
+QList<QByteArray> paths(const QSignalSpy &spy)
+{
+    QList<QByteArray> out;
+    for (const QList<QVariant> &args : spy)
+        out << args.at(0).toByteArray();
+    return out;
+}
+
+} // namespace
+
+class TestPictureLoader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { qRegisterMetaType<LoadedPicture>(); }
+    void loadsAndExplains_data();
+    void loadsAndExplains();
+    void oneDecodeAtATimeAndOneWaiting();
+    void waitForTakesTheResultInFlight();
+};
+
+void TestPictureLoader::loadsAndExplains_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QSize>("scaledTo");
+    QTest::addColumn<QSize>("size"); // empty: the load fails
+    QTest::addColumn<QString>("message");
+    const QByteArray jpeg = testsupport::jpegBytes({.width = 30, .height = 20});
+    // clang-format off
+    const QSize none;
+    const QByteArray progressive = testsupport::jpegBytes({.width = 17, .height = 9, .progressive = true});
+    QTest::newRow("JPEG at full size")       << QByteArray("a.jpg") << jpeg << none << QSize(30, 20) << QString();
+    QTest::newRow("JPEG with a scaled copy") << QByteArray("a.JPEG") << jpeg << QSize(15, 10) << QSize(30, 20) << QString();
+    QTest::newRow("progressive JPEG")        << QByteArray("p.jpg") << progressive << none << QSize(17, 9) << QString();
+    QTest::newRow("bitmap")                  << QByteArray("b.bmp") << testsupport::bmpBytes(7, 5, 1, 2, 3) << none << QSize(7, 5) << QString();
+    QTest::newRow("icon")                    << QByteArray("i.ico") << testsupport::icoBytes(16, 1, 2, 3, 255) << none << QSize(16, 16) << QString();
+    QTest::newRow("name not UTF-8")          << QByteArray("\xff\xfe.jpg") << jpeg << none << QSize(30, 20) << QString();
+    QTest::newRow("cut JPEG")                << QByteArray("c.jpg") << jpeg.left(jpeg.size() / 2) << none << none << "画像として読み込めません";
+    QTest::newRow("missing file")            << QByteArray("gone.jpg") << QByteArray() << none << none << "見つかりません";
+    QTest::newRow("folder with a picture's name") << QByteArray("dir.jpg") << QByteArray("/") << none << none << "画像ファイルではありません";
+    QTest::newRow("other kind of file")      << QByteArray("x.png") << jpeg << none << none << "画像として読み込めません";
+    // clang-format on
+}
+
+void TestPictureLoader::loadsAndExplains()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, scaledTo);
+    QFETCH(QSize, size);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QByteArray path = test::inFolder(test::nativeOf(dir), name);
+    if (bytes == "/")
+        QVERIFY(test::makeFolder(path));
+    else if (!bytes.isEmpty())
+        QVERIFY(test::writeFile(path, bytes));
+    const LoadedPicture p = loadPictureFile(path, scaledTo);
+    auto sizeOf = [](const QImage &i) {
+        return i.isNull() ? QSize() : i.size();
+    };
+    QCOMPARE(sizeOf(p.image), size);
+    QCOMPARE(p.ok(), message.isEmpty());
+    QCOMPARE(sizeOf(p.scaled), p.ok() && scaledTo.isValid() ? scaledTo : QSize());
+    QVERIFY2(p.error.contains(message), qPrintable(p.error));
+    if (!p.ok())
+        QVERIFY2(p.error.contains(QFile::decodeName(name)), qPrintable(p.error));
+    QVERIFY(test::removeContents(test::nativeOf(dir)));
+}
+
+void TestPictureLoader::oneDecodeAtATimeAndOneWaiting()
+{
+    HeldDecoder held;
+    PicturePreparer preparer(nullptr, held.decoder());
+    QSignalSpy prepared(&preparer, &PicturePreparer::prepared);
+    QSignalSpy failed(&preparer, &PicturePreparer::failed);
+    preparer.request("a", {});
+    QTRY_COMPARE(held.seen().size(), 1);
+    preparer.request("b", {}); // waits
+    preparer.request("bad", {}); // replaces b
+    preparer.request("a", {}); // a is on its way: withdraws the waiting one
+    preparer.request("bad", {});
+    QVERIFY(preparer.isDecoding("a"));
+    held.go.release(2);
+    QTRY_VERIFY(preparer.isIdle());
+    QCOMPARE(held.seen(), QList<QByteArray>({"a", "bad"}));
+    QTRY_COMPARE(paths(prepared), QList<QByteArray>({"a"}));
+    QCOMPARE(paths(failed), QList<QByteArray>({"bad"})); // silent: no message, only the notice
+}
+
+void TestPictureLoader::waitForTakesTheResultInFlight()
+{
+    HeldDecoder held;
+    PicturePreparer preparer(nullptr, held.decoder());
+    QSignalSpy prepared(&preparer, &PicturePreparer::prepared);
+    preparer.request("a", {});
+    QVERIFY(preparer.waitFor("b").image.isNull()); // not in flight: nothing to wait for
+    held.go.release(1);
+    QCOMPARE(preparer.waitFor("a").image.size(), QSize(4, 3));
+    QVERIFY(preparer.isIdle());
+    // The result reaches the caller only once: the worker's own notice, queued before it ended,
+    // delivers nothing.
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(prepared.count(), 0);
+}
+
+QTEST_MAIN(TestPictureLoader)
+#include "tst_pictureloader.moc"
