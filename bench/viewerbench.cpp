@@ -169,9 +169,10 @@ int main(int argc, char **argv)
     for (const QFileInfo &fi : entries) {
         const QByteArray path = QFile::encodeName(fi.absoluteFilePath());
         const auto format = morvane::platform::pictureFormatForName(path);
-        const auto probe = morvane::platform::decodePictureFile(path, format, 3);
-        if (!probe)
+        const auto decoded = morvane::platform::decodePictureFile(path, format, 3);
+        if (decoded.status != morvane::platform::DecodeStatus::Decoded)
             continue;
+        const morvane::platform::DecodedPicture *probe = &decoded.picture;
         main.PictureList << path << QByteArray::number(fi.size())
                          << QByteArray("2024/01/01 9:00:00") << QByteArray::number(probe->fullWidth)
                          << QByteArray::number(probe->fullHeight);
@@ -230,7 +231,7 @@ int main(int argc, char **argv)
                 path, morvane::platform::pictureFormatForName(path), 0);
             decodeCpuMs.push_back(threadCpuMs() - cpu);
             decodeMs.push_back(msSince(t));
-            if (!decoded)
+            if (decoded.status != morvane::platform::DecodeStatus::Decoded)
                 ++errors;
         }
     }

@@ -68,15 +68,19 @@ LoadedPicture loadPictureFile(const QByteArray &nativePath, QSize scaledSize)
         const qsizetype slash = nativePath.lastIndexOf('/');
         const platform::PictureFormat format =
             platform::pictureFormatForName(nativePath.mid(slash + 1));
-        std::optional<platform::DecodedPicture> decoded;
-        if (format != platform::PictureFormat::None)
-            decoded = platform::decodePictureFile(nativePath, format, 0);
-        if (!decoded || decoded->image.isNull() || decoded->image.width() <= 0
-            || decoded->image.height() <= 0) {
+        if (format == platform::PictureFormat::None) {
             result.error = failureText(nativePath);
             return result;
         }
-        result.image = std::move(decoded->image);
+        platform::DecodeResult decoded = platform::decodePictureFile(nativePath, format, 0);
+        if (decoded.status == platform::DecodeStatus::NoMemory)
+            throw std::bad_alloc();
+        if (decoded.status != platform::DecodeStatus::Decoded || decoded.picture.image.isNull()
+            || decoded.picture.image.width() <= 0 || decoded.picture.image.height() <= 0) {
+            result.error = failureText(nativePath);
+            return result;
+        }
+        result.image = std::move(decoded.picture.image);
         if (scaledSize.isValid() && !scaledSize.isEmpty() && scaledSize != result.image.size())
             result.scaled = smoothScaled(result.image, scaledSize);
     } catch (const std::bad_alloc &) {
