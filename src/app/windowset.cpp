@@ -2,7 +2,9 @@
 #include "app/windowset.h"
 
 #include "app/aboutbox.h"
+#include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
+#include "frame/usererror.h"
 #include "frame/windowrefs.h"
 #include "organise/tfmoco.h"
 #include "organise/tfrene.h"
@@ -11,6 +13,7 @@
 #include "viewer/tfview.h"
 
 #include <QFile>
+#include <QListView>
 
 #include <cerrno>
 #include <cstdlib>
@@ -117,10 +120,18 @@ QString WindowSet::openStartPath(const QByteArray &path)
     if (!tree->selectPath(folder) && !tree->selectPath(physical(folder)))
         return QStringLiteral("フォルダー「%1」はフォルダーツリーに表示されないため開けません")
             .arg(QFile::decodeName(folder));
-    // The file is left selected alone: for a picture, the open command on this selection
-    // (actOpenExecute) is what shows it in the viewer.
-    if (!isFolder)
-        m_main->selectFile(native.mid(cut + 1));
+    // The file is left selected alone; a picture then opens in the viewer as the open command
+    // shows it.
+    if (isFolder || !m_main->selectFile(native.mid(cut + 1)))
+        return {};
+    const int row = m_main->ListView1->currentIndex().row();
+    if (!m_main->listModel()->entry(row).isPicture())
+        return {};
+    try {
+        m_main->actOpenExecute();
+    } catch (const UserError &e) {
+        return e.text();
+    }
     return {};
 }
 

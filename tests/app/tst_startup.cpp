@@ -6,7 +6,9 @@
 #include "app/windowset.h"
 #include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
+#include "frame/windowrefs.h"
 #include "platform/foldertree.h"
+#include "support/imagefixtures.h"
 #include "support/tempfolder.h"
 
 #include <QDir>
@@ -44,6 +46,7 @@ void TestStartup::initTestCase()
         QVERIFY(test::makeFolder(m_root + folder));
     for (const char *file : {"/top.txt", "/A/B/one.txt", "/A/B/two.txt", "/A/\xff/f.txt"})
         QVERIFY(test::writeFile(m_root + file, "x"));
+    QVERIFY(test::writeFile(m_root + "/A/B/pic.bmp", testsupport::bmpBytes(4, 3, 255, 0, 0)));
     QVERIFY(QFile::link(QStringLiteral("../A/B"), QFile::decodeName(m_root + "/.hidden/link")));
     QVERIFY(QDir::setCurrent(QFile::decodeName(m_root)));
 }
@@ -121,6 +124,9 @@ void TestStartup::startPath_data()
         << QString();
     QTest::newRow("a file") << QByteArray("A/B/two.txt") << false << QByteArray("A/B")
                             << QList<QByteArray> {"two.txt"} << QString();
+    QTest::newRow("a picture, opened in the viewer")
+        << QByteArray("A/B/pic.bmp") << false << QByteArray("A/B") << QList<QByteArray> {"pic.bmp"}
+        << QString();
     QTest::newRow("missing") << QByteArray("A/none") << true << top << QList<QByteArray>()
                              << notFound;
     QTest::newRow("below a file") << QByteArray("top.txt/x") << false << top << QList<QByteArray>()
@@ -152,6 +158,9 @@ void TestStartup::startPath()
     for (QModelIndex p = w->ShellTreeView1->selectedNode().parent(); p.isValid(); p = p.parent())
         QVERIFY(w->ShellTreeView1->isExpanded(p));
     QCOMPARE(w->SelectedNames, selected);
+    const bool picture = path.endsWith(".bmp");
+    QCOMPARE(fView->isVisible(), picture);
+    QCOMPARE(fView->OpenPath, picture ? inFolder(m_root, path) : QByteArray());
     // The list was built for that folder: its files, as the directory lists them.
     std::set<std::string> listed;
     std::set<std::string> files;
