@@ -35,7 +35,7 @@ WindowSet::WindowSet(const QString &settingsPath, const QString &treeRoot)
     fMain = m_main.get();
     m_view = std::make_unique<TfView>(settingsPath);
     fView = m_view.get();
-    m_moco = std::make_unique<TfMoco>();
+    m_moco = std::make_unique<TfMoco>(treeRoot);
     fMoco = m_moco.get();
     m_rene = std::make_unique<TfRene>();
     fRene = m_rene.get();

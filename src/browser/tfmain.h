@@ -68,6 +68,11 @@ public:
     // exhausted): the items listed so far stay and the census is not rewritten.
     void ThumbnailList() override;
 
+    // The list as the organising dialogs change it (see MainWindowBase).
+    bool RenameListItem(const QByteArray &oldName, const QByteArray &newName) override;
+    void RebuildSelectedNames() override;
+    void RemoveSelectedItems() override;
+
     // Called after the close handler has saved; the window set ends the program there.
     void setEndHandler(std::function<void()> handler) { m_endHandler = std::move(handler); }
 

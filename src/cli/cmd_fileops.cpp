@@ -2,6 +2,7 @@
 // copy, move, trash, rename-file: the file operations without questions. An existing target is
 // never replaced and nothing is deleted for good; each such file is left alone with a message.
 #include "cli/commands.h"
+#include "cli/consoleprompter.h"
 #include "platform/fileoperations.h"
 
 #include <QByteArray>
@@ -16,55 +17,6 @@
 
 namespace morvane::cli {
 namespace {
-
-    using platform::ReplaceAnswer;
-
-    // Messages name files whose names may hold control characters; on one stderr line each,
-    // line breaks become blanks and other control characters \xHH.
-    void say(const char *command, const QString &message)
-    {
-        std::string line = command;
-        line += ": ";
-        for (const char c : message.toUtf8().toStdString()) {
-            const auto b = static_cast<unsigned char>(c);
-            if (b == '\n') {
-                line += ' ';
-            } else if (b < 0x20 || b == 0x7F) {
-                char buf[5];
-                std::snprintf(buf, sizeof buf, "\\x%02X", b);
-                line += buf;
-            } else {
-                line += c;
-            }
-        }
-        line += '\n';
-        std::fwrite(line.data(), 1, line.size(), stderr);
-    }
-
-    // Answers every question with no, and says so.
-    class ConsolePrompter final : public platform::Prompter
-    {
-    public:
-        explicit ConsolePrompter(const char *command)
-            : m_command(command)
-        {}
-        ReplaceAnswer askReplace(const QByteArray &, const QByteArray &target, bool) override
-        {
-            say(m_command,
-                QStringLiteral("「%1」は既にあるため、置き換えずにスキップしました。")
-                    .arg(QString::fromLocal8Bit(target)));
-            return ReplaceAnswer::No;
-        }
-        bool confirm(const QString &question) override
-        {
-            say(m_command, question + QStringLiteral(" → いいえ（ファイルはそのままです）"));
-            return false;
-        }
-        void reportError(const QString &message) override { say(m_command, message); }
-
-    private:
-        const char *m_command;
-    };
 
     int badUsage(const char *command, const char *usage, const std::string &why = {})
     {

@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// rename: a dry run of the batch rename over names given on the command line.
+// rename: the batch rename over names given on the command line, as a dry run or, with
+// --apply, carried out on the files through the file operations.
 #include "cli/commands.h"
+#include "cli/consoleprompter.h"
 #include "organise/renamelang.h"
+#include "platform/fileoperations.h"
+
+#include <QByteArray>
 
 #include <cstdio>
 #include <optional>
@@ -12,7 +17,7 @@ namespace morvane::cli {
 namespace {
 
     constexpr const char *kUsage =
-        "usage: morvane-cli rename --pattern PATTERN [--start N] [--] NAME...\n";
+        "usage: morvane-cli rename --pattern PATTERN [--start N] [--apply] [--] NAME...\n";
 
     int badUsage(const char *why)
     {
@@ -51,6 +56,20 @@ namespace {
         std::fwrite(line.data(), 1, line.size(), stdout);
     }
 
+    // The folder part of a path given on the command line ("" for a bare name) and its name.
+    struct SplitPath
+    {
+        std::string folder; // with its trailing "/", or empty
+        std::string name;
+    };
+    SplitPath splitPath(const std::string &path)
+    {
+        const std::size_t cut = path.rfind('/');
+        if (cut == std::string::npos)
+            return {{}, path};
+        return {path.substr(0, cut + 1), path.substr(cut + 1)};
+    }
+
 } // namespace
 
 int runRename(const std::vector<std::string> &args)
@@ -59,12 +78,15 @@ int runRename(const std::vector<std::string> &args)
     std::optional<std::string> start;
     std::vector<std::string> names;
     bool optionsEnded = false;
+    bool apply = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
         if (optionsEnded || a.size() < 2 || a.compare(0, 2, "--") != 0) {
             names.push_back(a);
         } else if (a == "--") {
             optionsEnded = true;
+        } else if (a == "--apply") {
+            apply = true;
         } else if (a == "--pattern" || a == "--start") {
             if (i + 1 >= args.size())
                 return badUsage(
@@ -94,19 +116,37 @@ int runRename(const std::vector<std::string> &args)
         }
     }
 
+    // With --apply each NAME is the path of a file; the pattern works on its last part.
+    std::vector<SplitPath> paths;
+    if (apply) {
+        for (std::string &n : names) {
+            paths.push_back(splitPath(n));
+            n = paths.back().name;
+        }
+    }
     const organise::RenameRun run = organise::buildNewNames(names, *pattern, startNumber);
     if (run.patternError != organise::RenameError::None) {
         printLine("error", run.patternMessage, true);
         return 1;
     }
+    ConsolePrompter prompter("rename");
+    platform::FileOperations operations(prompter);
     int status = 0;
-    for (const organise::RenameResult &r : run.results) {
-        if (r.ok()) {
-            printLine(r.name);
-        } else {
+    for (std::size_t i = 0; i < run.results.size(); ++i) {
+        const organise::RenameResult &r = run.results[i];
+        if (!r.ok()) {
             printLine("error", r.message, true);
             status = 1;
+            continue;
         }
+        printLine(r.name);
+        if (!apply || r.name == names[i])
+            continue;
+        // The service never renames onto an existing name, so a target that exists, or that an
+        // earlier file of this run has just taken, leaves the file as it is.
+        const QByteArray path = QByteArray::fromStdString(paths[i].folder + names[i]);
+        if (!operations.rename(path, QByteArray::fromStdString(r.name)).ok)
+            status = 1;
     }
     return status;
 }

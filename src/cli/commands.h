@@ -12,11 +12,14 @@ namespace morvane::cli {
 // file in list order (caption, kind, size, date-time text, width, height; tab separated), UTF-8.
 int runCensus(const std::vector<std::string> &args);
 
-// rename --pattern P [--start N] [--] NAME...: a dry run of the batch rename. One line per NAME
-// with its new name (UTF-8), the sequence number running on across the names from N (default 1);
-// a name whose new name cannot be made gives `error<TAB>message` on its line and status 1, the
-// run going on. A pattern error, or a start number that is not an integer, prints
-// `error<TAB>message` alone and returns 1.
+// rename --pattern P [--start N] [--apply] [--] NAME...: a dry run of the batch rename. One line
+// per NAME with its new name (UTF-8), the sequence number running on across the names from N
+// (default 1); a name whose new name cannot be made gives `error<TAB>message` on its line and
+// status 1, the run going on. A pattern error, or a start number that is not an integer, prints
+// `error<TAB>message` alone and returns 1. With --apply each NAME is the path of a file, the
+// pattern works on its name, and each file whose new name differs is renamed through the file
+// operations after its line is printed, never onto an existing name: a refused file keeps its
+// name, with a message on stderr. Status 0 exactly when every file that needed a rename got it.
 int runRename(const std::vector<std::string> &args);
 
 // exif FILE: the Exif rows of FILE as the main window appends them, one `label<TAB>value` line

@@ -21,7 +21,9 @@ struct Command
 // One row per subcommand.
 const Command kCommands[] = {
     {"census", "census DIR", morvane::cli::runCensus},
-    {"rename", "rename --pattern PATTERN [--start N] [--] NAME...", morvane::cli::runRename},
+    {"rename",
+        "rename --pattern PATTERN [--start N] [--apply] [--] NAME...",
+        morvane::cli::runRename},
     {"exif", "exif FILE", morvane::cli::runExif},
     {"thumbs",
         "thumbs DIR [--size N] [--quality full|half|quarter|eighth] [--threads N] [--sheet "

@@ -33,6 +33,17 @@ public:
 
     // Rebuilds the file list for `FolderPath`.
     virtual void ThumbnailList() = 0;
+
+    // Gives the list item of the file named `oldName` (native bytes, matched exactly) the name
+    // `newName` and moves it to the place its caption sorts to. The file itself is not touched.
+    // False, and the list unchanged, when no item bears `oldName`.
+    virtual bool RenameListItem(const QByteArray &oldName, const QByteArray &newName) = 0;
+
+    // Rebuilds `SelectedNames` from the selected items in list order, and nothing else.
+    virtual void RebuildSelectedNames() = 0;
+
+    // Removes the items named by `SelectedNames` from the list (after a successful move).
+    virtual void RemoveSelectedItems() = 0;
 };
 
 // What the main window needs of the viewer.

@@ -1,25 +1,278 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "organise/tfrene.h"
 
+#include "frame/windowrefs.h"
+#include "organise/renamelang.h"
+#include "platform/dialogprompter.h"
+#include "platform/fileoperations.h"
+#include "platform/folderscan.h"
+
+#include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <string>
+#include <vector>
 
 namespace morvane {
 
+namespace {
+
+    // The design client area; controls keep their distance to its right and bottom edges.
+    constexpr int kClientWidth = 210;
+    constexpr int kClientHeight = 366;
+
+    QString fromUtf8(std::string_view s)
+    {
+        return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+    }
+
+    void setBorderlessReadOnly(QLineEdit *edit)
+    {
+        edit->setReadOnly(true);
+        edit->setFrame(false);
+        edit->setFocusPolicy(Qt::ClickFocus);
+    }
+
+} // namespace
+
 TfRene::TfRene(QWidget *parent)
     : QWidget(parent, Qt::Window)
+    , m_dialogs(std::make_unique<platform::DialogPrompter>(this))
+    , m_prompter(m_dialogs.get())
 {
     setWindowTitle(QStringLiteral("名前の変更"));
     // Design placement: outer 218 × 400 at (191, 113), also the minimum: a client area of
     // 210 × 366.
     move(191, 113);
-    resize(210, 366);
-    setMinimumSize(210, 366);
+    resize(kClientWidth, kClientHeight);
+    setMinimumSize(kClientWidth, kClientHeight);
     FormCreate();
 }
 
-void TfRene::FormCreate() {}
+TfRene::~TfRene() = default;
+
+QStringList TfRene::helpLines()
+{
+    return {
+        QStringLiteral("詳しくは、ヘルプをご覧ください。"),
+        QStringLiteral("\\/:*?\"<>|　は、ファイル名に使えません。"),
+        QString(),
+        QStringLiteral("　<<　残す　　<3<　３文字残す"),
+        QString(),
+        QStringLiteral("　>>　消す　　>2>　２文字消す"),
+        QString(),
+        QStringLiteral("指定のない文字は、基本的に消えます。"),
+        QStringLiteral("入力項目優先です。全角は１文字で２になります。"),
+        QStringLiteral("拡張子は、入力しなければそのまま使います。"),
+        QString(),
+        QStringLiteral("　\\\\　連番の数字の桁数　　\\2\\　２桁"),
+        QString(),
+        QStringLiteral("連番開始番号から１づつ増えていきます。"),
+        QString(),
+        QStringLiteral("　**　小文字にします　*5* ５文字小文字に"),
+        QString(),
+        QStringLiteral("　??　大文字にします　?1?　１文字大文字に"),
+        QString(),
+        QStringLiteral("拡張子は、*または?を入れると、すべて小文字大文字になります。"),
+        QString(),
+        QStringLiteral("　//　数字の桁をそろえます　/2/　２桁に"),
+        QString(),
+        QStringLiteral("1なら01になります。（数字かどうかは判断してません）"),
+    };
+}
+
+void TfRene::FormCreate()
+{
+    Label1 = new QLabel(QStringLiteral("現在のファイル名"), this);
+    Label1->move(8, 16);
+    Edit1 = new QLineEdit(this);
+    Edit1->setGeometry(8, 32, 193, 20);
+    setBorderlessReadOnly(Edit1);
+    Label2 = new QLabel(QStringLiteral("新しいファイル名"), this);
+    Label2->move(8, 64);
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setEditable(true);
+    // The history grows only by the run's own rule, never by Enter.
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox1->setGeometry(8, 80, 193, 20);
+    Label3 = new QLabel(QStringLiteral("連番開始番号"), this);
+    Label3->move(8, 112);
+    Label3->setEnabled(false);
+    Edit2 = new QLineEdit(QStringLiteral("1"), this);
+    Edit2->setGeometry(8, 128, 193, 20);
+    Edit2->setEnabled(false);
+    Label4 = new QLabel(QStringLiteral("前回の最後のファイル名"), this);
+    Label4->move(8, 160);
+    Edit3 = new QLineEdit(this);
+    Edit3->setGeometry(8, 176, 193, 20);
+    setBorderlessReadOnly(Edit3);
+    Label5 = new QLabel(QStringLiteral("制御文字ヘルプ"), this);
+    Label5->move(8, 208);
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setGeometry(8, 224, 193, 97);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setFocusPolicy(Qt::ClickFocus);
+    Memo1->setPlainText(helpLines().join(QLatin1Char('\n')));
+    BitBtn1 = new QPushButton(QStringLiteral("実行"), this);
+    BitBtn1->setGeometry(16, 328, 75, 25);
+    BitBtn2 = new QPushButton(QStringLiteral("キャンセル"), this);
+    BitBtn2->setGeometry(120, 328, 75, 25);
+    for (QLabel *l : {Label1, Label2, Label3, Label4, Label5})
+        l->adjustSize();
+
+    setTabOrder(ComboBox1, Edit2);
+    setTabOrder(Edit2, BitBtn1);
+    setTabOrder(BitBtn1, BitBtn2);
+
+    connect(BitBtn1, &QPushButton::clicked, this, [this] {
+        BitBtn1Click();
+    });
+    connect(BitBtn2, &QPushButton::clicked, this, [this] {
+        BitBtn2Click();
+    });
+    // Enter in the pattern or the start number runs; the line edits consume the key.
+    connect(ComboBox1->lineEdit(), &QLineEdit::returnPressed, this, [this] {
+        BitBtn1Click();
+    });
+    connect(Edit2, &QLineEdit::returnPressed, this, [this] {
+        BitBtn1Click();
+    });
+}
 
 void TfRene::FormClose() {}
+
+void TfRene::setPrompter(platform::Prompter *prompter)
+{
+    m_prompter = prompter != nullptr ? prompter : m_dialogs.get();
+}
+
+void TfRene::setMessageShower(MessageShower shower)
+{
+    m_shower = std::move(shower);
+}
+
+void TfRene::message(const QString &text)
+{
+    showMessage(m_shower, this, QMessageBox::NoIcon, QApplication::applicationDisplayName(), text);
+}
+
+void TfRene::addHistory(const QString &pattern)
+{
+    for (int i = 0; i < ComboBox1->count(); ++i) {
+        if (ComboBox1->itemText(i).compare(pattern, Qt::CaseInsensitive) == 0)
+            return;
+    }
+    // Adding an item must not replace the text being run.
+    const QString text = ComboBox1->currentText();
+    ComboBox1->addItem(pattern);
+    ComboBox1->setEditText(text);
+}
+
+void TfRene::FormShow()
+{
+    const qsizetype n = fMain != nullptr ? fMain->SelectedNames.size() : 0;
+    Edit2->setEnabled(n >= 2);
+    Label3->setEnabled(n >= 2);
+    if (n > 0) {
+        Edit1->setText(QFile::decodeName(fMain->SelectedNames.front()));
+        Label1->setText(QStringLiteral("現在のファイル名　(選択　%1　file)").arg(n));
+        Label1->adjustSize();
+    }
+}
+
+void TfRene::BitBtn1Click()
+{
+    const QString pattern = ComboBox1->currentText();
+    if (pattern.isEmpty()) {
+        message(fromUtf8(organise::kEmptyPatternMessage));
+        return;
+    }
+    addHistory(pattern);
+
+    std::int64_t start = 0;
+    const QString startText = Edit2->text();
+    if (startText.isEmpty()) {
+        message(fromUtf8(organise::kEmptyStartMessage));
+    } else if (const auto n = organise::parseStartNumber(startText.toUtf8().toStdString())) {
+        start = *n;
+    } else {
+        message(fromUtf8(organise::notIntegerMessage(startText.toUtf8().toStdString())));
+        return;
+    }
+
+    // The selection of this moment; the list may change under the run, the names do not.
+    const QList<QByteArray> names = fMain != nullptr ? fMain->SelectedNames : QList<QByteArray>();
+    const QByteArray folder = fMain != nullptr ? fMain->FolderNative : QByteArray();
+    std::vector<std::string> oldNames;
+    oldNames.reserve(static_cast<std::size_t>(names.size()));
+    for (const QByteArray &name : names)
+        oldNames.push_back(name.toStdString());
+    const organise::RenameRun run =
+        organise::buildNewNames(oldNames, pattern.toUtf8().toStdString(), start);
+    // A pattern error surfaces on the first file; with no file there is nothing to report.
+    if (!names.isEmpty() && run.patternError != organise::RenameError::None) {
+        message(fromUtf8(run.patternMessage));
+        return;
+    }
+
+    platform::FileOperations operations(*m_prompter);
+    QByteArray lastNew;
+    for (std::size_t i = 0; i < run.results.size(); ++i) {
+        const organise::RenameResult &r = run.results[i];
+        const QByteArray &oldName = names[static_cast<qsizetype>(i)];
+        lastNew = QByteArray::fromStdString(r.name);
+        if (!r.ok()) {
+            message(fromUtf8(r.message));
+            continue;
+        }
+        if (lastNew == oldName)
+            continue;
+        // The service never renames onto an existing name: within one batch a name still held
+        // by a file not yet renamed, or given twice, is refused and that file keeps its name.
+        const platform::RequestResult done =
+            operations.rename(platform::joinNative(folder, oldName), lastNew);
+        if (done.ok && fMain != nullptr)
+            fMain->RenameListItem(oldName, lastNew);
+    }
+    Edit3->setText(QFile::decodeName(lastNew));
+    if (fMain != nullptr)
+        fMain->RebuildSelectedNames();
+    Edit2->setText(QStringLiteral("1"));
+    close();
+}
+
+void TfRene::BitBtn2Click()
+{
+    close();
+}
+
+void TfRene::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    FormShow();
+}
+
+void TfRene::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const int dw = width() - kClientWidth;
+    const int dh = height() - kClientHeight;
+    for (QWidget *w : {static_cast<QWidget *>(Edit1),
+             static_cast<QWidget *>(ComboBox1),
+             static_cast<QWidget *>(Edit2),
+             static_cast<QWidget *>(Edit3)})
+        w->resize(193 + dw, 20);
+    Memo1->resize(193 + dw, 97 + dh);
+    BitBtn1->move(16 + dw, 328 + dh);
+    BitBtn2->move(120 + dw, 328 + dh);
+}
 
 void TfRene::closeEvent(QCloseEvent *event)
 {

@@ -1,25 +1,79 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "organise/messageshower.h"
+
 #include <QWidget>
+
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
 
 namespace morvane {
 
-// The batch rename dialog `fRene`, shown by the rename command (non-modal). Created hidden at
-// start-up; closing it only hides it. UI thread only.
+namespace platform {
+    class Prompter;
+} // namespace platform
+
+// The batch rename dialog `fRene`, shown by the rename command (non-modal). A run gives every
+// file of the main window's `SelectedNames` the name the rename pattern makes of it, one rename
+// request per file through the file operations (never onto an existing name), and moves each
+// renamed file's list item to its new name. Created hidden at start-up; closing it only hides
+// it. The pattern history lasts as long as the dialog. UI thread only.
 class TfRene : public QWidget
 {
     Q_OBJECT
 
 public:
     explicit TfRene(QWidget *parent = nullptr);
+    ~TfRene() override;
+
+    // Where the file operations ask and report (message boxes unless set; null restores them);
+    // `prompter` must outlive its use. Where the dialog's own messages go (boxes unless set).
+    void setPrompter(platform::Prompter *prompter);
+    void setMessageShower(MessageShower shower);
+
+    // The 24 lines of the help text shown in Memo1.
+    [[nodiscard]] static QStringList helpLines();
+
+    // Controls.
+    QLabel *Label1 = nullptr;
+    QLineEdit *Edit1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QComboBox *ComboBox1 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLineEdit *Edit2 = nullptr;
+    QLabel *Label4 = nullptr;
+    QLineEdit *Edit3 = nullptr;
+    QLabel *Label5 = nullptr;
+    QPlainTextEdit *Memo1 = nullptr;
+    QPushButton *BitBtn1 = nullptr;
+    QPushButton *BitBtn2 = nullptr;
+
+    // Handlers.
+    void FormShow();
+    void BitBtn1Click();
+    void BitBtn2Click();
 
 protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void FormCreate();
     void FormClose();
+    void message(const QString &text);
+    // Appends `pattern` to the history unless it holds it already, letter case aside.
+    void addHistory(const QString &pattern);
+
+    std::unique_ptr<platform::Prompter> m_dialogs;
+    platform::Prompter *m_prompter = nullptr;
+    MessageShower m_shower;
 };
 
 } // namespace morvane

@@ -2,7 +2,11 @@
 // morvane-cli rename, run as a separate process exactly as a user would run it.
 #include "support/clirun.h"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -153,5 +157,104 @@ TEST(RenameCliTest, BadUsage)
         EXPECT_EQ(o.status, 2);
         EXPECT_TRUE(o.out.empty());
         EXPECT_NE(o.err.find("usage"), std::string::npos);
+    }
+}
+
+namespace {
+
+// The files of `folder` with their contents, by name.
+std::map<std::string, std::string> filesIn(const std::string &folder)
+{
+    std::map<std::string, std::string> out;
+    for (const auto &e : std::filesystem::directory_iterator(folder)) {
+        std::ifstream in(e.path(), std::ios::binary);
+        out[e.path().filename().string()] =
+            std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return out;
+}
+
+struct ApplyCase
+{
+    const char *name;
+    std::vector<std::string> files; // made first, each holding its own name
+    std::vector<std::string> options; // before the paths
+    std::vector<std::string> named; // the files named on the command line, in that order
+    std::string out;
+    int status;
+    std::map<std::string, std::string> after; // name -> contents
+};
+
+} // namespace
+
+TEST(RenameCliTest, ApplyRenamesThroughTheFileOperations)
+{
+    const std::vector<ApplyCase> cases = {
+        {"numbers run on across files",
+            {"a.jpg", "b.jpg"},
+            {"--pattern", "img\\2\\", "--start", "5", "--apply"},
+            {"a.jpg", "b.jpg"},
+            "img05.jpg\nimg06.jpg\n",
+            0,
+            {{"img05.jpg", "a.jpg"}, {"img06.jpg", "b.jpg"}}},
+        {"targets held by files of the run are never replaced",
+            {"1.jpg", "2.jpg", "3.jpg"},
+            {"--apply", "--pattern", "\\1\\", "--start", "2"},
+            {"1.jpg", "2.jpg", "3.jpg"},
+            "2.jpg\n3.jpg\n4.jpg\n",
+            1,
+            {{"1.jpg", "1.jpg"}, {"2.jpg", "2.jpg"}, {"4.jpg", "3.jpg"}}},
+        {"two files given one name: the second keeps its own",
+            {"a.jpg", "b.jpg"},
+            {"--apply", "--pattern", "x"},
+            {"a.jpg", "b.jpg"},
+            "x.jpg\nx.jpg\n",
+            1,
+            {{"x.jpg", "a.jpg"}, {"b.jpg", "b.jpg"}}},
+        {"a case-only change is a rename",
+            {"A.JPG"},
+            {"--apply", "--pattern", "*9*.*"},
+            {"A.JPG"},
+            "a.jpg\n",
+            0,
+            {{"a.jpg", "A.JPG"}}},
+        {"an unchanged name needs no rename",
+            {"a.jpg"},
+            {"--apply", "--pattern", "<9<"},
+            {"a.jpg"},
+            "a.jpg\n",
+            0,
+            {{"a.jpg", "a.jpg"}}},
+        {"a missing file fails, the others go on",
+            {"b.jpg"},
+            {"--apply", "--pattern", "n\\1\\"},
+            {"gone.jpg", "b.jpg"},
+            "n1.jpg\nn2.jpg\n",
+            1,
+            {{"n2.jpg", "b.jpg"}}},
+        {"without --apply nothing is touched",
+            {"a.jpg"},
+            {"--pattern", "x"},
+            {"a.jpg"},
+            "x.jpg\n",
+            0,
+            {{"a.jpg", "a.jpg"}}},
+    };
+    for (const ApplyCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        const morvane::test::ScratchFolder dir;
+        ASSERT_FALSE(dir.path().empty());
+        for (const std::string &f : c.files)
+            std::ofstream(dir.path() + "/" + f, std::ios::binary) << f;
+        std::vector<std::string> args = {"rename"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.emplace_back("--");
+        for (const std::string &f : c.named)
+            args.push_back(dir.path() + "/" + f);
+        const Outcome o = runCli(args);
+        EXPECT_EQ(o.out, c.out);
+        EXPECT_EQ(o.status, c.status) << o.err;
+        EXPECT_EQ(o.status == 0, o.err.empty()) << o.err;
+        EXPECT_EQ(filesIn(dir.path()), c.after);
     }
 }

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Not a test: the batch rename dialog and the copy/move dialog as the program shows them, over a
+// main window on a scratch folder of three selected files; saves a screenshot of the screen with
+// each into the folder given (run under xvfb-run to look at them without a desktop).
+#include "app/application.h"
+#include "app/windowset.h"
+#include "browser/tfmain.h"
+#include "organise/tfmoco.h"
+#include "organise/tfrene.h"
+#include "platform/foldertree.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QScreen>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+void shoot(const QString &file)
+{
+    for (int i = 0; i < 20; ++i)
+        QApplication::processEvents();
+    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+    std::printf("%s %s\n", qPrintable(file), shot.save(file) ? "saved" : "NOT saved");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    morvane::Application app(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    QTemporaryDir dir;
+    const QString desk = dir.filePath(QStringLiteral("desk"));
+    const QString pics = desk + QStringLiteral("/写真");
+    QDir().mkpath(pics);
+    QDir().mkpath(desk + QStringLiteral("/整理済み"));
+    for (const char *name : {"DSC0001.JPG", "DSC0002.JPG", "DSC0003.JPG"}) {
+        QFile f(pics + QLatin1Char('/') + QString::fromLatin1(name));
+        (void)f.open(QIODevice::WriteOnly);
+    }
+    morvane::WindowSet set(dir.filePath(QStringLiteral("morvane.ini")), desk);
+    (void)set.main()->ShellTreeView1->selectPath(QFile::encodeName(pics));
+    set.main()->ListView1->selectAll();
+
+    morvane::TfRene *rene = set.rene();
+    rene->ComboBox1->addItem(QStringLiteral("img\\4\\"));
+    rene->show();
+    shoot(out + QStringLiteral("/tfrene.png"));
+    rene->hide();
+
+    morvane::TfMoco *moco = set.moco();
+    (void)moco->ShellTreeView1->selectPath(QFile::encodeName(desk + QStringLiteral("/整理済み")));
+    moco->show();
+    shoot(out + QStringLiteral("/tfmoco.png"));
+    return 0;
+}
