@@ -41,6 +41,9 @@ class BenchMain : public morvane::MainWindowBase
 {
 public:
     void ThumbnailList() override {}
+    bool RenameListItem(const QByteArray &, const QByteArray &) override { return false; }
+    void RebuildSelectedNames() override {}
+    void RemoveSelectedItems() override {}
 };
 
 // Counts the picture box's paints, so a measurement ends when its frame has been drawn.

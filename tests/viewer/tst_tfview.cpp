@@ -31,6 +31,9 @@ class FakeMain : public MainWindowBase
 {
 public:
     void ThumbnailList() override {}
+    bool RenameListItem(const QByteArray &, const QByteArray &) override { return false; }
+    void RebuildSelectedNames() override {}
+    void RemoveSelectedItems() override {}
 };
 
 const QByteArray kDate = "2004/05/12 9:05:30";
