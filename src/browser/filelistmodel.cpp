@@ -136,4 +136,13 @@ int FileListModel::findCaption(const QString &caption) const
     return -1;
 }
 
+int FileListModel::findNative(const QByteArray &nativeName) const
+{
+    for (std::size_t row = 0; row < m_rows.size(); ++row) {
+        if (m_rows[row]->nativeName == nativeName)
+            return static_cast<int>(row);
+    }
+    return -1;
+}
+
 } // namespace morvane

@@ -67,6 +67,7 @@ public:
     // wait cursor, then writes the census. Throws UserError when the build ends early (memory
     // exhausted): the items listed so far stay and the census is not rewritten.
     void ThumbnailList() override;
+    void RemoveSelectedItems() override;
 
     // Called after the close handler has saved; the window set ends the program there.
     void setEndHandler(std::function<void()> handler) { m_endHandler = std::move(handler); }

@@ -33,6 +33,12 @@ public:
 
     // Rebuilds the file list for `FolderPath`.
     virtual void ThumbnailList() = 0;
+
+    // Takes the items named by `SelectedNames` out of the list, after a move or delete of those
+    // files succeeded; `SelectedNames` then names what is still selected. Names are matched
+    // exactly (native bytes): "A.jpg" and "a.jpg" are two files here. A name no item has ends the
+    // removal, since the list no longer shows what the names describe.
+    virtual void RemoveSelectedItems() = 0;
 };
 
 // What the main window needs of the viewer.
