@@ -48,6 +48,19 @@ namespace {
         return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
     }
 
+    // Accepts a drop from another program as a copy, which it can offer or not: the files are
+    // moved here, by the file operations, and a source told "moved" might remove its originals
+    // itself, also those that the move here skipped or failed to move.
+    void acceptAsCopy(QDropEvent *event)
+    {
+        if (event->possibleActions().testFlag(Qt::CopyAction)) {
+            event->setDropAction(Qt::CopyAction);
+            event->accept();
+        } else {
+            event->acceptProposedAction();
+        }
+    }
+
     // One page of the drag cursor: white with a black outline and two text lines.
     void drawPage(QPainter &p, int x, int y)
     {
@@ -172,12 +185,10 @@ bool TfMain::isListDrag(const QMimeData *mime) const
 
 void TfMain::ShellTreeView1DragOver(QDragMoveEvent *event)
 {
-    if (isListDrag(event->mimeData()) && ShellTreeView1->selectedNode().isValid()) {
-        event->setDropAction(Qt::MoveAction);
-        event->accept();
-    } else {
+    if (isListDrag(event->mimeData()) && ShellTreeView1->selectedNode().isValid())
+        event->acceptProposedAction();
+    else
         event->ignore();
-    }
 }
 
 void TfMain::ShellTreeView1DragDrop(QDropEvent *event)
@@ -264,16 +275,13 @@ bool TfMain::acceptsShellDrop(const QMimeData *mime) const
 
 void TfMain::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (acceptsShellDrop(event->mimeData()))
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    dragMoveEvent(event);
 }
 
 void TfMain::dragMoveEvent(QDragMoveEvent *event)
 {
     if (acceptsShellDrop(event->mimeData()))
-        event->acceptProposedAction();
+        acceptAsCopy(event);
     else
         event->ignore();
 }
@@ -285,7 +293,7 @@ void TfMain::dropEvent(QDropEvent *event)
         return;
     }
     // The drop is finished (the file manager released) before the files are moved.
-    event->acceptProposedAction();
+    acceptAsCopy(event);
     const QList<QUrl> urls = event->mimeData()->urls();
     reportErrors([&] {
         dropFiles(urls);
