@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QLineEdit>
 #include <QMetaProperty>
 #include <QPainter>
 #include <QTextLayout>
@@ -132,6 +133,9 @@ void ListItemDelegate::updateEditorGeometry(
     const int top = item.top() + option.decorationSize.height() + kCaptionGap;
     const int height = editor->sizeHint().height();
     editor->setGeometry(item.left(), top, item.width(), height);
+    // Centred, as the caption it replaces.
+    if (auto *line = qobject_cast<QLineEdit *>(editor))
+        line->setAlignment(Qt::AlignHCenter);
 }
 
 } // namespace morvane
