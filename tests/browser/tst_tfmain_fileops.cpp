@@ -154,10 +154,7 @@ void TestTfMainFileOps::removeSelectedItems()
     QFETCH(QStringList, left);
     const auto w = openOn(m_photos, false);
     QVERIFY(w);
-    QList<int> rows;
-    for (const QString &name : selected)
-        rows << w->listModel()->findCaption(name);
-    selectRows(*w, rows);
+    selectNames(*w, selected);
     QCOMPARE(w->SelectedNames, nativeNames(selected));
     w->RemoveSelectedItems();
     QCOMPARE(sorted(captions(*w->listModel())), sorted(left));
