@@ -37,6 +37,13 @@ WindowSet::WindowSet(const QString &settingsPath, const QString &treeRoot)
     fView = m_view.get();
     m_moco = std::make_unique<TfMoco>(treeRoot);
     fMoco = m_moco.get();
+    // A folder that files were dragged onto joins the copy/move dialog's destination history.
+    connect(m_main.get(),
+        &TfMain::filesMovedByDrop,
+        m_moco.get(),
+        [moco = m_moco.get()](const QByteArray &folder) {
+            moco->addHistory(QFile::decodeName(folder));
+        });
     m_rene = std::make_unique<TfRene>();
     fRene = m_rene.get();
     m_op = std::make_unique<TfOp>();

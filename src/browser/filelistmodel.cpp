@@ -43,7 +43,8 @@ Qt::ItemFlags FileListModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren | Qt::ItemIsEditable
+        | Qt::ItemIsDragEnabled;
 }
 
 const ListEntry &FileListModel::entry(int row) const
@@ -132,6 +133,15 @@ int FileListModel::findCaption(const QString &caption) const
         if (m_order.compare(c, caption) != 0)
             break;
         --row;
+    }
+    return -1;
+}
+
+int FileListModel::findNative(const QByteArray &nativeName) const
+{
+    for (std::size_t row = 0; row < m_rows.size(); ++row) {
+        if (m_rows[row]->nativeName == nativeName)
+            return static_cast<int>(row);
     }
     return -1;
 }

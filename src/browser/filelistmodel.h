@@ -56,6 +56,10 @@ public:
     // List index of the item whose caption equals `caption` exactly, or -1.
     [[nodiscard]] int findCaption(const QString &caption) const;
 
+    // List index of the first item whose native name equals `nativeName` byte for byte, or -1.
+    // Linear in the list: native names are not in caption order.
+    [[nodiscard]] int findNative(const QByteArray &nativeName) const;
+
 private:
     // Index of the first item whose caption sorts after `caption`.
     [[nodiscard]] int upperBound(const QString &caption) const;

@@ -2,6 +2,7 @@
 #include "browser/tfmain.h"
 
 #include "browser/filelistmodel.h"
+#include "browser/filelistview.h"
 #include "browser/folderpath.h"
 #include "browser/listbuilder.h"
 #include "browser/tfmain_delegate.h"
@@ -10,6 +11,7 @@
 #include "frame/errorreport.h"
 #include "frame/settingsfile.h"
 #include "frame/settingsstore.h"
+#include "platform/fileoperations.h"
 #include "platform/foldertree.h"
 
 #include <QApplication>
@@ -71,6 +73,7 @@ TfMain::TfMain(QString settingsPath, const QString &treeRoot, QWidget *parent)
     buildToolBar();
     buildPopupMenu();
     connectHandlers();
+    connectFileOperations();
     setMinimumSize(360, 240);
     move(193, 114);
     resize(632, 426 + menuBarHeight());
@@ -82,7 +85,11 @@ TfMain::TfMain(QString settingsPath, const QString &treeRoot, QWidget *parent)
     FormCreate();
 }
 
-TfMain::~TfMain() = default;
+TfMain::~TfMain()
+{
+    // An editor still open commits when the window closes; by then the window is half gone.
+    m_delegate->setCommitHandler({});
+}
 
 QString TfMain::filePathOf(const QString &caption) const
 {
@@ -113,7 +120,7 @@ void TfMain::buildLayout(const QString &treeRoot)
     Edit2 = new QLineEdit(Panel2);
     Edit2->setReadOnly(true);
     m_list = new FileListModel(this);
-    ListView1 = new QListView(Panel2);
+    ListView1 = new FileListView(Panel2);
     ListView1->setViewMode(QListView::IconMode);
     ListView1->setMovement(QListView::Static);
     ListView1->setResizeMode(QListView::Adjust);
@@ -202,7 +209,6 @@ void TfMain::FormCreate()
     SelectedNames.clear();
     PictureList.clear();
     readSettings();
-    // Files dropped from the desktop are taken by the drop handling that builds on this window.
     N19->setText(N16->text());
     N20->setText(N17->text());
     N21->setText(N18->text());

@@ -4,11 +4,13 @@
 #include "browser/listentry.h"
 #include "frame/windowrefs.h"
 #include "platform/desktop.h"
+#include "platform/fileoperations.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QByteArray>
 #include <QList>
+#include <QPixmap>
 #include <QString>
 
 #include <array>
@@ -16,8 +18,13 @@
 #include <functional>
 #include <memory>
 
+class QDrag;
+class QDragMoveEvent;
+class QDropEvent;
 class QLabel;
 class QLineEdit;
+class QMimeData;
+class QMouseEvent;
 class QListView;
 class QMenu;
 class QSplitter;
@@ -113,6 +120,22 @@ public:
     void setDesktop(std::unique_ptr<platform::Desktop> desktop) { m_desktop = std::move(desktop); }
     [[nodiscard]] platform::Desktop &desktop();
 
+    // How the file operations ask and report (replace questions, failures, progress): message
+    // boxes over this window unless a test has put another prompter in their place.
+    void setPrompter(std::unique_ptr<platform::Prompter> prompter)
+    {
+        m_prompter = std::move(prompter);
+    }
+    [[nodiscard]] platform::Prompter &prompter();
+
+    // The drag of the selected files out of the list: their native paths as `text/uri-list`
+    // (a file manager copies them), marked as this list's drag, with the drag cursor for one or
+    // for several files. Null when nothing is selected or no folder is chosen. The drag is a
+    // child of ListView1; the caller runs or deletes it.
+    [[nodiscard]] QDrag *makeListDrag();
+    // The drag cursor for one file or for several (32 x 32, hot spot 0, 0).
+    [[nodiscard]] static QPixmap dragCursor(bool several);
+
     // Controls.
     QToolBar *ToolBar1 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
@@ -183,13 +206,41 @@ public:
     void N21Click();
     void ListView1SelectItem();
     void ListView1DblClick();
+    // The caption of list item `row` was edited in place to `text`: the file is renamed through
+    // the file operations, and only when that worked the item takes the new caption (and native
+    // name, QFile::encodeName of the text) and moves to its sorted place. A refused rename (an
+    // existing name, "/" or NUL in the text...) is reported and the caption stays the old name.
+    void ListView1Edited(int row, const QString &text);
+    // A drag over or onto the folder tree: only a drag of this list's files while the tree has a
+    // selected folder is accepted; the drop moves the selected files into the folder of the node
+    // under the drop point (nothing outside a node) and emits filesMovedByDrop.
+    void ShellTreeView1DragOver(QDragMoveEvent *event);
+    void ShellTreeView1DragDrop(QDropEvent *event);
+    // A press in the list: shift with the left button selects exactly the items from the anchor
+    // (SelectedIndex) to the item under the pointer. True when the press was taken.
+    bool ListView1MouseDown(QMouseEvent *event);
+    // A drag over the list: this list's drag is accepted while files are selected (so its cursor
+    // shows), but a drop there changes nothing.
+    void ListView1DragOver(QDragMoveEvent *event);
+    // Files dropped from a file manager (local file URLs, in drop order): moved into FolderNative
+    // under their own names, whatever the outcome the list is rebuilt. With no folder chosen
+    // nothing is moved.
+    void dropFiles(const QList<QUrl> &urls);
 
 signals:
     // A build of the list ended (after the census was written).
     void listBuilt();
+    // Files of the list were dragged onto the tree folder `folder` (native path) and the move
+    // was tried, whatever its result. The window set hands this to the copy/move dialog, whose
+    // destination history takes the folder once.
+    void filesMovedByDrop(const QByteArray &folder);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildLayout(const QString &treeRoot);
@@ -215,6 +266,14 @@ private:
     [[nodiscard]] QString filePathOf(const QString &caption) const;
     // List index of the first selected item in list order, or -1.
     [[nodiscard]] int firstSelectedRow() const;
+    // Drags, drops, the shift-click and in-place editing of the list and the tree.
+    void connectFileOperations();
+    // Takes out of the list the items of `names` (native, request order) whose files `result`
+    // says were done, then brings the selection handling up to date.
+    void removeDoneItems(const QList<QByteArray> &names, const platform::RequestResult &result);
+    [[nodiscard]] bool isListDrag(const QMimeData *mime) const;
+    // Whether `mime` is a drop of local files from outside this window's list.
+    [[nodiscard]] bool acceptsShellDrop(const QMimeData *mime) const;
     // Hands `url` to the desktop; a desktop that cannot start any handler is reported.
     void openOnDesktop(const QUrl &url, const QString &shownPath);
 
@@ -233,6 +292,12 @@ private:
     int BoxSize = 48;
     std::unique_ptr<browser::ListBuilder> m_builder;
     std::unique_ptr<platform::Desktop> m_desktop;
+    std::unique_ptr<platform::Prompter> m_prompter;
+    bool m_shiftPressTaken = false; // the list's press was a shift-click; its release is ours too
+    // The viewports whose events the window filters, compared by address only (they may be gone
+    // while the window is destroyed).
+    const QObject *m_listViewport = nullptr;
+    const QObject *m_treeViewport = nullptr;
 };
 
 } // namespace morvane

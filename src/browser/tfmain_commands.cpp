@@ -121,8 +121,7 @@ void TfMain::Help2Click()
     openOnDesktop(QUrl::fromLocalFile(manual), manual);
 }
 
-// Filled by the delete and tool-launch handling that builds on this window.
-void TfMain::actDelExecute() {}
+// Filled by the tool-launch handling that builds on this window.
 void TfMain::N16Click() {}
 void TfMain::N17Click() {}
 void TfMain::N18Click() {}

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QLineEdit>
+#include <QMetaProperty>
 #include <QPainter>
 #include <QTextLayout>
 
@@ -114,6 +116,26 @@ void ListItemDelegate::paint(
             opt.palette.color(group, selected ? QPalette::Highlight : QPalette::Window);
         style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
     }
+}
+
+void ListItemDelegate::setModelData(
+    QWidget *editor, QAbstractItemModel *, const QModelIndex &index) const
+{
+    const QByteArray property = editor->metaObject()->userProperty().name();
+    if (m_commit)
+        m_commit(index, editor->property(property.constData()).toString());
+}
+
+void ListItemDelegate::updateEditorGeometry(
+    QWidget *editor, const QStyleOptionViewItem &option, const QModelIndex &) const
+{
+    const QRect item = option.rect;
+    const int top = item.top() + option.decorationSize.height() + kCaptionGap;
+    const int height = editor->sizeHint().height();
+    editor->setGeometry(item.left(), top, item.width(), height);
+    // Centred, as the caption it replaces.
+    if (auto *line = qobject_cast<QLineEdit *>(editor))
+        line->setAlignment(Qt::AlignHCenter);
 }
 
 } // namespace morvane

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QStyledItemDelegate>
 
+#include <functional>
+
 class QFont;
 
 namespace morvane {
@@ -36,8 +38,23 @@ public:
         const QStyleOptionViewItem &option,
         const QModelIndex &index) const override;
 
+    // A caption edited in place is handed to `handler` with the confirmed text instead of being
+    // written into the model: the file is renamed first, and the item changes only if that
+    // worked. Without a handler an edit changes nothing.
+    void setCommitHandler(std::function<void(const QModelIndex &, const QString &)> handler)
+    {
+        m_commit = std::move(handler);
+    }
+    void setModelData(
+        QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
+    // The editor sits over the caption, under the box.
+    void updateEditorGeometry(QWidget *editor,
+        const QStyleOptionViewItem &option,
+        const QModelIndex &index) const override;
+
 private:
     QSize m_size {72, 72};
+    std::function<void(const QModelIndex &, const QString &)> m_commit;
 };
 
 } // namespace morvane

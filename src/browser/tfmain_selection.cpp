@@ -202,6 +202,20 @@ bool TfMain::selectFile(const QByteArray &nativeName)
     return false;
 }
 
+void TfMain::RemoveSelectedItems()
+{
+    // Each removal deselects its item and the selection handling then rebuilds SelectedNames, so
+    // the names are taken from a copy made before the first removal.
+    const QList<QByteArray> names = SelectedNames;
+    for (const QByteArray &name : names) {
+        const int row = m_list->findNative(name);
+        if (row < 0)
+            break;
+        m_list->removeEntry(row);
+    }
+    ListView1SelectItem();
+}
+
 void TfMain::actAllExecute()
 {
     selectOnly([](const ListEntry &e) {

@@ -42,7 +42,10 @@ public:
     // Rebuilds `SelectedNames` from the selected items in list order, and nothing else.
     virtual void RebuildSelectedNames() = 0;
 
-    // Removes the items named by `SelectedNames` from the list (after a successful move).
+    // Takes the items named by `SelectedNames` out of the list, after a move or delete of those
+    // files succeeded; `SelectedNames` then names what is still selected. Names are matched
+    // exactly (native bytes): "A.jpg" and "a.jpg" are two files here. A name no item has ends the
+    // removal, since the list no longer shows what the names describe.
     virtual void RemoveSelectedItems() = 0;
 };
 

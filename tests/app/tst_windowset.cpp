@@ -13,6 +13,7 @@
 #include "viewer/tfview.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
@@ -117,6 +118,7 @@ private slots:
     void cleanup();
 
     void referencesAndCaptions();
+    void dropOnTheTreeJoinsTheDestinationHistory();
     void onlyTheMainWindowIsShown();
     void closingAnotherWindowHidesIt_data();
     void closingAnotherWindowHidesIt();
@@ -181,6 +183,16 @@ void TestWindowSet::referencesAndCaptions()
     QCOMPARE(fOp->size(), QSize(511, 214));
     QCOMPARE(fOp->minimumSize(), fOp->maximumSize());
     QCOMPARE(AboutBox->size(), QSize(160, 240));
+}
+
+void TestWindowSet::dropOnTheTreeJoinsTheDestinationHistory()
+{
+    WindowSet set(m_settings, m_root);
+    const int before = set.moco()->ComboBox1->count();
+    emit set.main()->filesMovedByDrop(QByteArray("/photos/2024"));
+    emit set.main()->filesMovedByDrop(QByteArray("/photos/2024"));
+    QCOMPARE(set.moco()->ComboBox1->count(), before + 1);
+    QCOMPARE(set.moco()->ComboBox1->findText(QStringLiteral("/photos/2024")), before);
 }
 
 void TestWindowSet::onlyTheMainWindowIsShown()

@@ -106,7 +106,10 @@ void TestFileListModel::rolesCarryTheEntry()
     QCOMPARE(i.data(FileListModel::KindRole).toString(), QStringLiteral("0"));
     QCOMPARE(i.data(Qt::DecorationRole).value<QImage>().pixelColor(1, 1), QColor(Qt::red));
     QVERIFY(!model.index(1).isValid());
-    QVERIFY(!(model.flags(i) & Qt::ItemIsEditable));
+    // Captions are edited in place, but only the window changes one, after renaming the file.
+    QVERIFY(model.flags(i) & Qt::ItemIsEditable);
+    QVERIFY(!model.setData(i, QStringLiteral("other.jpg"), Qt::EditRole));
+    QCOMPARE(i.data(Qt::DisplayRole).toString(), e.caption);
 }
 
 void TestFileListModel::setCaptionMovesToSortedRow_data()

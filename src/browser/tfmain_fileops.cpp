@@ -1,0 +1,378 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's file operations without a dialog: delete, in-place rename, the drag of the
+// selected files out of the list (onto the folder tree, which moves them, or to a file manager,
+// which copies them), files dropped from a file manager, the shift-click range and the drag
+// cursors. Every change to a file goes through platform::FileOperations.
+#include "browser/filelistmodel.h"
+#include "browser/filelistview.h"
+#include "browser/tfmain.h"
+#include "browser/tfmain_delegate.h"
+#include "frame/errorreport.h"
+#include "platform/desktop.h"
+#include "platform/dialogprompter.h"
+#include "platform/fileoperations.h"
+#include "platform/folderscan.h"
+#include "platform/foldertree.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace morvane {
+
+namespace {
+
+    // The format that marks a drag as one of this window's list; its data names the window, so a
+    // drag from another main window (in a test, say) is not taken for this one's.
+    const QString kListDragFormat = QStringLiteral("application/x-morvane-list-drag");
+
+    // The native path of a local file URL, byte for byte: the percent-encoded path decoded to
+    // bytes, so a name that is not UTF-8 is not turned into other bytes on the way. Empty for a
+    // URL that is not a local file.
+    QByteArray nativePathOf(const QUrl &url)
+    {
+        if (!url.isLocalFile())
+            return {};
+        const QString host = url.host();
+        if (!host.isEmpty() && host != u"localhost")
+            return {};
+        return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    }
+
+    // Accepts a drop from another program as a copy, which it can offer or not: the files are
+    // moved here, by the file operations, and a source told "moved" might remove its originals
+    // itself, also those that the move here skipped or failed to move.
+    void acceptAsCopy(QDropEvent *event)
+    {
+        if (event->possibleActions().testFlag(Qt::CopyAction)) {
+            event->setDropAction(Qt::CopyAction);
+            event->accept();
+        } else {
+            event->acceptProposedAction();
+        }
+    }
+
+    // One page of the drag cursor: white with a black outline and two text lines.
+    void drawPage(QPainter &p, int x, int y)
+    {
+        p.setPen(Qt::black);
+        p.setBrush(Qt::white);
+        p.drawRect(x, y, 11, 14);
+        p.drawLine(x + 3, y + 4, x + 8, y + 4);
+        p.drawLine(x + 3, y + 7, x + 8, y + 7);
+    }
+
+} // namespace
+
+platform::Prompter &TfMain::prompter()
+{
+    if (!m_prompter)
+        m_prompter = std::make_unique<platform::DialogPrompter>(this);
+    return *m_prompter;
+}
+
+void TfMain::removeDoneItems(const QList<QByteArray> &names, const platform::RequestResult &result)
+{
+    // Exactly the files that are gone leave the list, also when the request as a whole failed:
+    // an item of a file that was deleted or moved would only mislead.
+    const std::size_t n = std::min(static_cast<std::size_t>(names.size()), result.items.size());
+    bool removed = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (result.items[i] != platform::ItemStatus::Done)
+            continue;
+        const int row = m_list->findNative(names[static_cast<qsizetype>(i)]);
+        if (row >= 0)
+            removed = m_list->removeEntry(row) || removed;
+    }
+    if (removed)
+        ListView1SelectItem();
+}
+
+void TfMain::actDelExecute()
+{
+    if (SelectedNames.isEmpty()) {
+        QMessageBox box(QMessageBox::Information,
+            QStringLiteral("情報"),
+            QStringLiteral("ファイルが選択されていません。"),
+            QMessageBox::Ok,
+            this);
+        box.exec();
+        return;
+    }
+    const QList<QByteArray> names = SelectedNames;
+    QList<QByteArray> paths;
+    for (const QByteArray &name : names)
+        paths << platform::joinNative(FolderNative, name);
+    platform::FileOperations operations(prompter());
+    removeDoneItems(names, operations.remove(paths));
+}
+
+void TfMain::ListView1Edited(int row, const QString &text)
+{
+    if (row < 0 || row >= m_list->count())
+        return;
+    const ListEntry &e = m_list->entry(row);
+    // An unchanged caption changes nothing: for a name that is not UTF-8 the caption's bytes
+    // differ from the file's, and renaming to them would change the name the user did not edit.
+    if (text == e.caption)
+        return;
+    const QByteArray newName = QFile::encodeName(text);
+    platform::FileOperations operations(prompter());
+    const platform::RequestResult result =
+        operations.rename(platform::joinNative(FolderNative, e.nativeName), newName);
+    // A refused rename was reported by the file operations; the item keeps its old caption,
+    // which is still the file's name.
+    if (!result.ok)
+        return;
+    m_list->setCaption(row, text, newName);
+    // The selected names follow, so commands given next address the file by its new name.
+    ListView1SelectItem();
+}
+
+QDrag *TfMain::makeListDrag()
+{
+    if (SelectedNames.isEmpty() || FolderNative.isEmpty())
+        return nullptr;
+    auto *mime = new QMimeData;
+    QList<QUrl> urls;
+    for (const QByteArray &name : std::as_const(SelectedNames))
+        urls << platform::fileUrl(platform::joinNative(FolderNative, name));
+    mime->setUrls(urls);
+    mime->setData(kListDragFormat, QByteArray::number(reinterpret_cast<quintptr>(this)));
+    auto *drag = new QDrag(ListView1);
+    drag->setMimeData(mime);
+    const QPixmap cursor = dragCursor(SelectedNames.size() >= 2);
+    drag->setDragCursor(cursor, Qt::CopyAction);
+    drag->setDragCursor(cursor, Qt::MoveAction);
+    return drag;
+}
+
+QPixmap TfMain::dragCursor(bool several)
+{
+    // An arrow with its point at the hot spot (0, 0) and, below it to the right, one page for a
+    // single file or three stacked pages for several.
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    const QPoint arrow[] = {{0, 0}, {0, 13}, {3, 10}, {6, 16}, {8, 15}, {5, 9}, {9, 9}};
+    p.setPen(Qt::black);
+    p.setBrush(Qt::white);
+    p.drawPolygon(arrow, static_cast<int>(std::size(arrow)));
+    if (several) {
+        drawPage(p, 14, 12);
+        drawPage(p, 17, 15);
+        drawPage(p, 20, 17);
+    } else {
+        drawPage(p, 17, 15);
+    }
+    return pixmap;
+}
+
+bool TfMain::isListDrag(const QMimeData *mime) const
+{
+    return mime != nullptr
+        && mime->data(kListDragFormat) == QByteArray::number(reinterpret_cast<quintptr>(this));
+}
+
+void TfMain::ShellTreeView1DragOver(QDragMoveEvent *event)
+{
+    if (isListDrag(event->mimeData()) && ShellTreeView1->selectedNode().isValid())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TfMain::ShellTreeView1DragDrop(QDropEvent *event)
+{
+    if (!isListDrag(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    // Accepted as a copy: the list's view must not take rows out by itself, the list follows
+    // what the move did below.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    const QModelIndex node = ShellTreeView1->indexAt(event->position().toPoint());
+    const QByteArray target =
+        node.isValid() ? ShellTreeView1->folderModel()->nativePath(node) : QByteArray();
+    if (target.isEmpty() || SelectedNames.isEmpty())
+        return;
+    const QList<QByteArray> names = SelectedNames;
+    QList<QByteArray> sources;
+    for (const QByteArray &name : names)
+        sources << platform::joinNative(FolderNative, name);
+    platform::FileOperations operations(prompter());
+    const platform::RequestResult result =
+        operations.move(sources, platform::FileOperations::targetsIn(target, sources));
+    removeDoneItems(names, result);
+    // Whatever became of the move, the folder was chosen as a destination.
+    emit filesMovedByDrop(target);
+}
+
+bool TfMain::ListView1MouseDown(QMouseEvent *event)
+{
+    if (!event->modifiers().testFlag(Qt::ShiftModifier)
+        || !event->buttons().testFlag(Qt::LeftButton))
+        return false;
+    const QModelIndex clicked = ListView1->indexAt(event->position().toPoint());
+    if (!clicked.isValid())
+        return false;
+    const int c = clicked.row();
+    const int a = std::clamp(SelectedIndex, 0, m_list->count() - 1);
+    // Exactly the items from the anchor to the clicked one, in list order, whatever the view's
+    // own shift-click would take in its icon arrangement; one change of the selection.
+    const QItemSelection range(m_list->index(std::min(a, c)), m_list->index(std::max(a, c)));
+    ListView1->selectionModel()->select(range, QItemSelectionModel::ClearAndSelect);
+    ListView1->selectionModel()->setCurrentIndex(clicked, QItemSelectionModel::NoUpdate);
+    return true;
+}
+
+void TfMain::ListView1DragOver(QDragMoveEvent *event)
+{
+    // Accepted only so that the drag cursor shows over the list; a drop there changes nothing.
+    if (isListDrag(event->mimeData()) && !SelectedNames.isEmpty())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TfMain::dropFiles(const QList<QUrl> &urls)
+{
+    // With no folder chosen there is nowhere to move the files to.
+    if (FolderNative.isEmpty())
+        return;
+    QList<QByteArray> sources;
+    for (const QUrl &url : urls) {
+        const QByteArray path = nativePathOf(url);
+        if (!path.isEmpty())
+            sources << path;
+    }
+    if (sources.isEmpty())
+        return;
+    platform::FileOperations operations(prompter());
+    (void)operations.move(sources, platform::FileOperations::targetsIn(FolderNative, sources));
+    ThumbnailList();
+}
+
+bool TfMain::acceptsShellDrop(const QMimeData *mime) const
+{
+    if (mime == nullptr || isListDrag(mime) || !mime->hasUrls())
+        return false;
+    const QList<QUrl> urls = mime->urls();
+    return std::any_of(urls.begin(), urls.end(), [](const QUrl &url) {
+        return !nativePathOf(url).isEmpty();
+    });
+}
+
+void TfMain::dragEnterEvent(QDragEnterEvent *event)
+{
+    dragMoveEvent(event);
+}
+
+void TfMain::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (acceptsShellDrop(event->mimeData()))
+        acceptAsCopy(event);
+    else
+        event->ignore();
+}
+
+void TfMain::dropEvent(QDropEvent *event)
+{
+    if (!acceptsShellDrop(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    // The drop is finished (the file manager released) before the files are moved.
+    acceptAsCopy(event);
+    const QList<QUrl> urls = event->mimeData()->urls();
+    reportErrors([&] {
+        dropFiles(urls);
+    });
+}
+
+bool TfMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_listViewport) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            m_shiftPressTaken = ListView1MouseDown(static_cast<QMouseEvent *>(event));
+            return m_shiftPressTaken;
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseMove:
+            // The view saw no press, so it must not see the rest of that click either.
+            if (!m_shiftPressTaken)
+                return false;
+            if (event->type() == QEvent::MouseButtonRelease)
+                m_shiftPressTaken = false;
+            return true;
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+            if (!isListDrag(static_cast<QDropEvent *>(event)->mimeData()))
+                return false;
+            ListView1DragOver(static_cast<QDragMoveEvent *>(event));
+            return true;
+        case QEvent::Drop:
+            if (!isListDrag(static_cast<QDropEvent *>(event)->mimeData()))
+                return false;
+            event->ignore();
+            return true;
+        default:
+            return false;
+        }
+    }
+    if (watched == m_treeViewport) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+            ShellTreeView1DragOver(static_cast<QDragMoveEvent *>(event));
+            return true;
+        case QEvent::Drop:
+            reportErrors([&] {
+                ShellTreeView1DragDrop(static_cast<QDropEvent *>(event));
+            });
+            return true;
+        default:
+            return false;
+        }
+    }
+    return MainWindowBase::eventFilter(watched, event);
+}
+
+void TfMain::connectFileOperations()
+{
+    auto *view = static_cast<FileListView *>(ListView1);
+    view->setDragEnabled(true);
+    view->setDragDropMode(QAbstractItemView::DragOnly);
+    view->setDragFactory([this] {
+        return makeListDrag();
+    });
+    QWidget *listPort = view->viewport();
+    m_listViewport = listPort;
+    listPort->setAcceptDrops(true);
+    listPort->installEventFilter(this);
+    ListView1->setEditTriggers(
+        QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    m_delegate->setCommitHandler([this](const QModelIndex &index, const QString &text) {
+        reportErrors([&] {
+            ListView1Edited(index.row(), text);
+        });
+    });
+    ShellTreeView1->setAcceptDrops(true);
+    QWidget *treePort = ShellTreeView1->viewport();
+    m_treeViewport = treePort;
+    treePort->setAcceptDrops(true);
+    treePort->installEventFilter(this);
+    setAcceptDrops(true);
+}
+
+} // namespace morvane

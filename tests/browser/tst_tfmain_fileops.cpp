@@ -1,0 +1,419 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's file operations on a folder of real files: the removal of the selected items,
+// delete, in-place rename, the drags onto the tree and from outside, shift-click and the drag
+// cursors. Questions are answered by a FakePrompter; the trash is the test's own
+// (XDG_DATA_HOME points into the temporary folder).
+#include "browser/filelistmodel.h"
+#include "browser/tfmain.h"
+#include "platform/foldertree.h"
+#include "support/fakeprompter.h"
+#include "support/tempfolder.h"
+#include "tfmain_testing.h"
+
+#include <QDrag>
+#include <QDropEvent>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QListView>
+#include <QLocale>
+#include <QMimeData>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+#include <unistd.h>
+
+using namespace morvane;
+using namespace morvane::test;
+
+namespace {
+
+// Whether something stands at the native path `path` (QFileInfo would need a QString, which cannot
+// hold every byte of a name that is not UTF-8).
+bool existsNative(const QByteArray &path)
+{
+    return ::access(path.constData(), F_OK) == 0;
+}
+
+QByteArray readFile(const QByteArray &path)
+{
+    QFile f(QFile::decodeName(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+namespace {
+
+// Captions in code-point order: "B.txt" and "b.txt" are equal to the list's order, so which comes
+// first depends on the folder's enumeration.
+QStringList sorted(QStringList list)
+{
+    std::sort(list.begin(), list.end());
+    return list;
+}
+
+} // namespace
+
+class TestTfMainFileOps : public test::DeskTest
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void removeSelectedItems_data();
+    void removeSelectedItems();
+    void deleteSelected_data();
+    void deleteSelected();
+    void shiftClick_data();
+    void shiftClick();
+    void dropOnTree_data();
+    void dropOnTree();
+    void dropFromOutside_data();
+    void dropFromOutside();
+    void dragOutOfTheList_data();
+    void dragOutOfTheList();
+    void renameInPlace_data();
+    void renameInPlace();
+
+private:
+    // Selects exactly the rows `rows` of the list.
+    static void selectRows(TfMain &w, const QList<int> &rows);
+    static void selectNames(TfMain &w, const QStringList &names);
+    // The window on the photos folder, shown, asking `prompter` (owned by the window).
+    [[nodiscard]] std::unique_ptr<TfMain> openWithPrompter(FakePrompter *&prompter) const;
+
+    QByteArray m_photos; // a.txt, B.txt, b.txt, c.jpg, d.txt
+};
+
+void TestTfMainFileOps::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+}
+
+void TestTfMainFileOps::init()
+{
+    QVERIFY(makeDesk());
+    m_photos = inFolder(m_desk, "photos");
+    QVERIFY(makeFolder(m_photos));
+    qputenv("XDG_DATA_HOME", inFolder(nativeOf(*m_dir), "data"));
+    for (const char *name : {"a.txt", "B.txt", "b.txt", "d.txt"})
+        QVERIFY(writeDated(inFolder(m_photos, name), name));
+    QVERIFY(writeDated(inFolder(m_photos, "c.jpg"), plainJpeg(32, 24)));
+}
+
+void TestTfMainFileOps::cleanup()
+{
+    clearDesk();
+}
+
+void TestTfMainFileOps::selectRows(TfMain &w, const QList<int> &rows)
+{
+    QItemSelection selection;
+    for (int row : rows)
+        selection.select(w.listModel()->index(row), w.listModel()->index(row));
+    w.ListView1->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void TestTfMainFileOps::selectNames(TfMain &w, const QStringList &names)
+{
+    QList<int> rows;
+    for (const QString &name : names)
+        rows << w.listModel()->findCaption(name);
+    selectRows(w, rows);
+}
+
+std::unique_ptr<TfMain> TestTfMainFileOps::openWithPrompter(FakePrompter *&prompter) const
+{
+    return openOn(m_photos, true, [&prompter](TfMain &w) {
+        auto fake = std::make_unique<FakePrompter>();
+        prompter = fake.get();
+        w.setPrompter(std::move(fake));
+    });
+}
+
+void TestTfMainFileOps::removeSelectedItems_data()
+{
+    QTest::addColumn<QStringList>("selected");
+    QTest::addColumn<QStringList>("left");
+    QTest::newRow("three of five, exactly those, not the other case")
+        << QStringList {"a.txt", "b.txt", "d.txt"} << QStringList {"B.txt", "c.jpg"};
+    QTest::newRow("one file whose name differs from another in case only")
+        << QStringList {"B.txt"} << QStringList {"a.txt", "b.txt", "c.jpg", "d.txt"};
+}
+
+void TestTfMainFileOps::removeSelectedItems()
+{
+    QFETCH(QStringList, selected);
+    QFETCH(QStringList, left);
+    const auto w = openOn(m_photos, false);
+    QVERIFY(w);
+    selectNames(*w, selected);
+    QCOMPARE(w->SelectedNames, nativeNames(selected));
+    w->RemoveSelectedItems();
+    QCOMPARE(sorted(captions(*w->listModel())), sorted(left));
+    QVERIFY(w->SelectedNames.isEmpty());
+}
+
+void TestTfMainFileOps::deleteSelected_data()
+{
+    QTest::addColumn<QStringList>("selected");
+    QTest::addColumn<QByteArray>("vanished"); // removed behind the window's back first
+    QTest::addColumn<QStringList>("left");
+    QTest::addColumn<QStringList>("trashed");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::newRow("three of five go to the trash and leave the list")
+        << QStringList {"a.txt", "b.txt", "d.txt"} << QByteArray() << QStringList {"B.txt", "c.jpg"}
+        << QStringList {"a.txt", "b.txt", "d.txt"} << QStringList {};
+    QTest::newRow("a file gone meanwhile stays listed, the others leave")
+        << QStringList {"a.txt", "b.txt"} << QByteArray("a.txt")
+        << QStringList {"a.txt", "B.txt", "c.jpg", "d.txt"} << QStringList {"b.txt"}
+        << QStringList {};
+    QTest::newRow("nothing selected")
+        << QStringList {} << QByteArray()
+        << QStringList {"a.txt", "B.txt", "b.txt", "c.jpg", "d.txt"} << QStringList {}
+        << QStringList {"ファイルが選択されていません。"};
+}
+
+void TestTfMainFileOps::deleteSelected()
+{
+    QFETCH(QStringList, selected);
+    QFETCH(QByteArray, vanished);
+    QFETCH(QStringList, left);
+    QFETCH(QStringList, trashed);
+    QFETCH(QStringList, boxes);
+    FakePrompter *prompter = nullptr;
+    const auto w = openWithPrompter(prompter);
+    QVERIFY(w);
+    selectNames(*w, selected);
+    if (!vanished.isEmpty())
+        QVERIFY(::unlink(inFolder(m_photos, vanished).constData()) == 0);
+    const ModalCatcher catcher;
+    w->actDel->trigger();
+    QCOMPARE(catcher.texts(), boxes);
+    QCOMPARE(sorted(captions(*w->listModel())), sorted(left));
+    QStringList stillSelected; // what the delete did not take stays selected
+    for (const QString &name : selected) {
+        if (!trashed.contains(name))
+            stillSelected << name;
+    }
+    QCOMPARE(w->SelectedNames, nativeNames(stillSelected));
+    QCOMPARE(prompter->errors.isEmpty(), vanished.isEmpty());
+    for (const QString &name : trashed) {
+        QVERIFY(!existsNative(inFolder(m_photos, QFile::encodeName(name))));
+        QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("data/Trash/files/") + name)));
+    }
+}
+
+void TestTfMainFileOps::shiftClick_data()
+{
+    QTest::addColumn<int>("anchor");
+    QTest::addColumn<int>("extra"); // added with Ctrl before the shift-click, -1 none
+    QTest::addColumn<int>("clicked");
+    QTest::addColumn<QList<int>>("selected");
+    QTest::newRow("before the anchor") << 3 << 4 << 1 << QList<int> {1, 2, 3};
+    QTest::newRow("after the anchor") << 1 << 0 << 3 << QList<int> {1, 2, 3};
+    QTest::newRow("the anchor itself") << 2 << 4 << 2 << QList<int> {2};
+}
+
+void TestTfMainFileOps::shiftClick()
+{
+    QFETCH(int, anchor);
+    QFETCH(int, extra);
+    QFETCH(int, clicked);
+    QFETCH(QList<int>, selected);
+    FakePrompter *prompter = nullptr;
+    const auto w = openWithPrompter(prompter);
+    QVERIFY(w);
+    clickItem(*w, anchor);
+    if (extra >= 0)
+        clickItem(*w, extra, Qt::ControlModifier);
+    clickItem(*w, clicked, Qt::ShiftModifier);
+    QList<QByteArray> expected;
+    for (int row : selected)
+        expected << w->listModel()->entry(row).nativeName;
+    QCOMPARE(w->SelectedNames, expected);
+    QCOMPARE(w->SelectedIndex, selected.size() == 1 ? selected.front() : anchor);
+}
+
+void TestTfMainFileOps::dropOnTree_data()
+{
+    QTest::addColumn<QByteArray>("folder"); // under the desk; empty: the list's own folder
+    QTest::addColumn<QStringList>("left");
+    QTest::addColumn<bool>("reported");
+    QTest::newRow("onto the current folder's own node: refused, list unchanged")
+        << QByteArray() << QStringList {"a.txt", "B.txt", "b.txt", "c.jpg", "d.txt"} << true;
+    QTest::newRow("onto another folder: moved, the items leave")
+        << QByteArray("other") << QStringList {"B.txt", "c.jpg", "d.txt"} << false;
+}
+
+void TestTfMainFileOps::dropOnTree()
+{
+    QFETCH(QByteArray, folder);
+    QFETCH(QStringList, left);
+    QFETCH(bool, reported);
+    const QByteArray target = folder.isEmpty() ? m_photos : inFolder(m_desk, folder);
+    QVERIFY(makeFolder(inFolder(m_desk, "other")));
+    FakePrompter *prompter = nullptr;
+    const auto w = openWithPrompter(prompter);
+    QVERIFY(w);
+    selectNames(*w, {"a.txt", "b.txt"});
+    QSignalSpy moved(w.get(), &TfMain::filesMovedByDrop);
+    std::unique_ptr<QDrag> drag(w->makeListDrag());
+    QVERIFY(drag);
+
+    const QModelIndex node = w->ShellTreeView1->folderModel()->indexForPath(target);
+    QVERIFY(node.isValid());
+    w->ShellTreeView1->scrollTo(node);
+    const QPoint at = w->ShellTreeView1->visualRect(node).center();
+    QWidget *viewport = w->ShellTreeView1->viewport();
+    // Qt delivers a drop only to the widget that accepted the drag's entry.
+    QDragEnterEvent enter(
+        at, Qt::CopyAction | Qt::MoveAction, drag->mimeData(), Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, drag->mimeData(), Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &drop);
+
+    QCOMPARE(sorted(captions(*w->listModel())), sorted(left));
+    QCOMPARE(!prompter->errors.isEmpty(), reported);
+    QCOMPARE(moved.count(), 1);
+    QCOMPARE(moved.at(0).at(0).toByteArray(), target);
+    for (const char *name : {"a.txt", "b.txt"})
+        QVERIFY(existsNative(inFolder(target, name)));
+}
+
+void TestTfMainFileOps::dropFromOutside_data()
+{
+    QTest::addColumn<bool>("folderChosen");
+    QTest::newRow("two files moved into the current folder") << true;
+    QTest::newRow("no folder chosen: nothing moves") << false;
+}
+
+void TestTfMainFileOps::dropFromOutside()
+{
+    QFETCH(bool, folderChosen);
+    const QByteArray outside = inFolder(nativeOf(*m_dir), "outside");
+    QVERIFY(makeFolder(outside));
+    const QList<QByteArray> names {"e.txt", QByteArray("f\xe9.txt")};
+    QList<QUrl> urls;
+    for (const QByteArray &name : names) {
+        QVERIFY(writeDated(inFolder(outside, name), name));
+        urls << platform::fileUrl(inFolder(outside, name));
+    }
+    FakePrompter *prompter = nullptr;
+    const auto w = openWithPrompter(prompter);
+    QVERIFY(w);
+    if (!folderChosen) {
+        w->FolderPath.clear();
+        w->FolderNative.clear();
+    }
+    QMimeData mime;
+    mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(w.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(w.get(), &drop);
+    // The source is told "copied": the move is done here, and a source told "moved" could remove
+    // its originals itself.
+    QCOMPARE(drop.dropAction(), Qt::CopyAction);
+
+    for (const QByteArray &name : names) {
+        QCOMPARE(existsNative(inFolder(m_photos, name)), folderChosen);
+        QCOMPARE(existsNative(inFolder(outside, name)), !folderChosen);
+        QCOMPARE(w->listModel()->findNative(name) >= 0, folderChosen);
+    }
+    QVERIFY(prompter->errors.isEmpty());
+}
+
+void TestTfMainFileOps::dragOutOfTheList_data()
+{
+    QTest::addColumn<QList<QByteArray>>("names");
+    QTest::addColumn<bool>("several");
+    QTest::newRow("one file: the single-item cursor") << QList<QByteArray> {"c.jpg"} << false;
+    QTest::newRow("two files, one not UTF-8: the several-items cursor")
+        << QList<QByteArray> {"a.txt", QByteArray("x\xe9.txt")} << true;
+}
+
+void TestTfMainFileOps::dragOutOfTheList()
+{
+    QFETCH(QList<QByteArray>, names);
+    QFETCH(bool, several);
+    QVERIFY(writeDated(inFolder(m_photos, QByteArray("x\xe9.txt")), "latin-1 name"));
+    FakePrompter *prompter = nullptr;
+    const auto w = openWithPrompter(prompter);
+    QVERIFY(w);
+    QItemSelection selection;
+    for (const QByteArray &name : names) {
+        const int row = w->listModel()->findNative(name);
+        QVERIFY(row >= 0);
+        selection.select(w->listModel()->index(row), w->listModel()->index(row));
+    }
+    w->ListView1->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    std::unique_ptr<QDrag> drag(w->makeListDrag());
+    QVERIFY(drag);
+    QCOMPARE(drag->dragCursor(Qt::CopyAction).toImage(), TfMain::dragCursor(several).toImage());
+    QVERIFY(TfMain::dragCursor(true).toImage() != TfMain::dragCursor(false).toImage());
+    QList<QByteArray> paths;
+    for (const QUrl &url : drag->mimeData()->urls())
+        paths << QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    QList<QByteArray> expected;
+    for (const QByteArray &name : std::as_const(w->SelectedNames))
+        expected << inFolder(m_photos, name);
+    QCOMPARE(paths, expected);
+    QCOMPARE(paths.size(), names.size());
+}
+
+void TestTfMainFileOps::renameInPlace_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("list");
+    QTest::addColumn<QByteArray>("file"); // the file that holds a.txt's bytes afterwards
+    QTest::newRow("refused: an existing name")
+        << QStringLiteral("b.txt") << QStringList {"a.txt", "B.txt", "b.txt", "c.jpg", "d.txt"}
+        << QByteArray("a.txt");
+    QTest::newRow("refused: a slash")
+        << QStringLiteral("x/y.txt") << QStringList {"a.txt", "B.txt", "b.txt", "c.jpg", "d.txt"}
+        << QByteArray("a.txt");
+    QTest::newRow("done: the item moves to its sorted place")
+        << QStringLiteral("z.txt") << QStringList {"B.txt", "b.txt", "c.jpg", "d.txt", "z.txt"}
+        << QByteArray("z.txt");
+}
+
+void TestTfMainFileOps::renameInPlace()
+{
+    QFETCH(QString, typed);
+    QFETCH(QStringList, list);
+    QFETCH(QByteArray, file);
+    FakePrompter *prompter = nullptr;
+    const auto w = openWithPrompter(prompter);
+    QVERIFY(w);
+    const int row = w->listModel()->findCaption(QStringLiteral("a.txt"));
+    const QStringList record = w->listModel()->entry(row).record;
+    clickItem(*w, row);
+    w->ListView1->edit(w->listModel()->index(row));
+    const QPointer<QLineEdit> editor = w->ListView1->viewport()->findChild<QLineEdit *>();
+    QVERIFY(editor);
+    editor->setText(typed);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(editor.isNull()); // the view commits and closes its editor later
+
+    QCOMPARE(sorted(captions(*w->listModel())), sorted(list));
+    QCOMPARE(w->listModel()->entry(w->listModel()->count() - 1).caption,
+        file == "z.txt" ? QStringLiteral("z.txt") : QStringLiteral("d.txt"));
+    QCOMPARE(readFile(inFolder(m_photos, file)), QByteArray("a.txt"));
+    QCOMPARE(prompter->errors.size(), file == "a.txt" ? 1 : 0);
+    const int now = w->listModel()->findNative(file);
+    QCOMPARE(w->listModel()->entry(now).record, record);
+    QCOMPARE(w->SelectedNames, QList<QByteArray> {file});
+}
+
+QTEST_MAIN(TestTfMainFileOps)
+#include "tst_tfmain_fileops.moc"
