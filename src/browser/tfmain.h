@@ -68,6 +68,8 @@ public:
     // exhausted): the items listed so far stay and the census is not rewritten.
     void ThumbnailList() override;
 
+    void setToolCaption(int tool, const QString &caption) override;
+
     // Called after the close handler has saved; the window set ends the program there.
     void setEndHandler(std::function<void()> handler) { m_endHandler = std::move(handler); }
 
@@ -205,6 +207,8 @@ private:
     [[nodiscard]] QString filePathOf(const QString &caption) const;
     // List index of the first selected item in list order, or -1.
     [[nodiscard]] int firstSelectedRow() const;
+    // Starts registered tool `tool` on the first selected file, in list order.
+    void startTool(int tool);
     // Hands `url` to the desktop; a desktop that cannot start any handler is reported.
     void openOnDesktop(const QUrl &url, const QString &shownPath);
 
