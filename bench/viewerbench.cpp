@@ -44,6 +44,7 @@ public:
     bool RenameListItem(const QByteArray &, const QByteArray &) override { return false; }
     void RebuildSelectedNames() override {}
     void RemoveSelectedItems() override {}
+    void setToolCaption(int, const QString &) override {}
 };
 
 // Counts the picture box's paints, so a measurement ends when its frame has been drawn.

@@ -46,7 +46,7 @@ WindowSet::WindowSet(const QString &settingsPath, const QString &treeRoot)
         });
     m_rene = std::make_unique<TfRene>();
     fRene = m_rene.get();
-    m_op = std::make_unique<TfOp>();
+    m_op = std::make_unique<TfOp>(settingsPath);
     fOp = m_op.get();
     m_about = std::make_unique<TAboutBox>();
     AboutBox = m_about.get();

@@ -79,6 +79,7 @@ public:
     bool RenameListItem(const QByteArray &oldName, const QByteArray &newName) override;
     void RebuildSelectedNames() override;
     void RemoveSelectedItems() override;
+    void setToolCaption(int tool, const QString &caption) override;
 
     // Called after the close handler has saved; the window set ends the program there.
     void setEndHandler(std::function<void()> handler) { m_endHandler = std::move(handler); }
@@ -274,6 +275,8 @@ private:
     [[nodiscard]] bool isListDrag(const QMimeData *mime) const;
     // Whether `mime` is a drop of local files from outside this window's list.
     [[nodiscard]] bool acceptsShellDrop(const QMimeData *mime) const;
+    // Starts registered tool `tool` on the first selected file, in list order.
+    void startTool(int tool);
     // Hands `url` to the desktop; a desktop that cannot start any handler is reported.
     void openOnDesktop(const QUrl &url, const QString &shownPath);
 

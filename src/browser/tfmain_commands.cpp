@@ -121,12 +121,53 @@ void TfMain::Help2Click()
     openOnDesktop(QUrl::fromLocalFile(manual), manual);
 }
 
-// Filled by the tool-launch handling that builds on this window.
-void TfMain::N16Click() {}
-void TfMain::N17Click() {}
-void TfMain::N18Click() {}
-void TfMain::N19Click() {}
-void TfMain::N20Click() {}
-void TfMain::N21Click() {}
+void TfMain::startTool(int tool)
+{
+    // One tool process for the first selected file, however many are selected. A tool that does
+    // not start shows nothing and changes nothing.
+    if (SelectedNames.isEmpty() || fOp == nullptr)
+        return;
+    static_cast<void>(
+        fOp->launchTool(tool, platform::joinNative(FolderNative, SelectedNames.first())));
+}
+
+void TfMain::setToolCaption(int tool, const QString &caption)
+{
+    const std::array<std::array<QAction *, 2>, 3> items {{{N16, N19}, {N17, N20}, {N18, N21}}};
+    if (tool < 1 || tool > 3)
+        return;
+    for (QAction *item : items[static_cast<std::size_t>(tool - 1)])
+        item->setText(caption);
+}
+
+void TfMain::N16Click()
+{
+    startTool(1);
+}
+
+void TfMain::N17Click()
+{
+    startTool(2);
+}
+
+void TfMain::N18Click()
+{
+    startTool(3);
+}
+
+void TfMain::N19Click()
+{
+    N16Click();
+}
+
+void TfMain::N20Click()
+{
+    N17Click();
+}
+
+void TfMain::N21Click()
+{
+    N18Click();
+}
 
 } // namespace morvane

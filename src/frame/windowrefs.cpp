@@ -7,7 +7,7 @@ MainWindowBase *fMain = nullptr;
 ViewerBase *fView = nullptr;
 QWidget *fMoco = nullptr;
 QWidget *fRene = nullptr;
-QWidget *fOp = nullptr;
+OptionsBase *fOp = nullptr;
 QDialog *AboutBox = nullptr;
 
 } // namespace morvane

@@ -47,6 +47,10 @@ public:
     // exactly (native bytes): "A.jpg" and "a.jpg" are two files here. A name no item has ends the
     // removal, since the list no longer shows what the names describe.
     virtual void RemoveSelectedItems() = 0;
+
+    // Sets the caption of both menu items of registered tool `tool` (1 to 3): the Tools menu's
+    // item, then the list popup's. Other tool numbers change nothing.
+    virtual void setToolCaption(int tool, const QString &caption) = 0;
 };
 
 // What the main window needs of the viewer.
@@ -58,13 +62,26 @@ public:
     QByteArray OpenPath; // native full path of the picture an open request asks for
 };
 
+// What the main window needs of the options dialog, which holds the registered tools' commands
+// from start-up on, whether or not it has been shown.
+class OptionsBase : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+    // Starts registered tool `tool` (1 to 3) on the file `nativePath` (full path, native bytes,
+    // handed over as one argument) with the command the dialog holds at this moment, without
+    // waiting for it. False when nothing was started; the caller shows nothing either way.
+    [[nodiscard]] virtual bool launchTool(int tool, const QByteArray &nativePath) = 0;
+};
+
 // The six process-wide window references, valid from the creation of their window to the end
 // of the program; null before the window set has built them.
 extern MainWindowBase *fMain;
 extern ViewerBase *fView;
 extern QWidget *fMoco;
 extern QWidget *fRene;
-extern QWidget *fOp;
+extern OptionsBase *fOp;
 extern QDialog *AboutBox;
 
 } // namespace morvane

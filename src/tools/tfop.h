@@ -1,25 +1,70 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QWidget>
+#include "frame/windowrefs.h"
+
+#include <QString>
+
+class QCloseEvent;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QPushButton;
 
 namespace morvane {
 
-// The options dialog `fOp` of the registered tools, shown by the options command (non-modal).
-// Created hidden at start-up; closing it only hides it. UI thread only.
-class TfOp : public QWidget
+// The options dialog `fOp`: title and command of the three registered tools. Created hidden at
+// start-up, when its creation handler reads section "Option" of the settings file; shown
+// non-modally by the options command; closing it only hides it, and every close writes section
+// "Option". "閉じる" first sets the captions of the main window's tool items from the titles.
+// Its command edits are what a launch runs, whether or not the dialog has been shown. UI thread
+// only.
+class TfOp : public OptionsBase
 {
     Q_OBJECT
 
 public:
-    explicit TfOp(QWidget *parent = nullptr);
+    // `settingsPath`: the settings file the dialog reads at creation and writes on every close.
+    explicit TfOp(QString settingsPath, QWidget *parent = nullptr);
+
+    // Starts tool `tool` (1 to 3) on `nativePath` with the text its command edit holds now.
+    // False (nothing started) for another tool number, an empty command, a program not found or
+    // not startable.
+    [[nodiscard]] bool launchTool(int tool, const QByteArray &nativePath) override;
+
+    // Controls. Tool 1: Label1, Edit1 (title), Edit2 (command), Button1; tool 2: Label2, Edit4,
+    // Edit5, Button3; tool 3: Label3, Edit7, Edit8, Button2. The current-directory rows (Label10
+    // to Label12, Edit3, Edit6, Edit9) stay hidden and unused.
+    QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr;
+    QLabel *Label4 = nullptr, *Label5 = nullptr, *Label6 = nullptr;
+    QLabel *Label7 = nullptr, *Label8 = nullptr, *Label9 = nullptr;
+    QLabel *Label10 = nullptr, *Label11 = nullptr, *Label12 = nullptr;
+    QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr;
+    QLineEdit *Edit4 = nullptr, *Edit5 = nullptr, *Edit6 = nullptr;
+    QLineEdit *Edit7 = nullptr, *Edit8 = nullptr, *Edit9 = nullptr;
+    QPushButton *Button1 = nullptr, *Button2 = nullptr, *Button3 = nullptr, *Button4 = nullptr;
+    // The file dialog the three "..." buttons share, made when one is first pressed; it lists
+    // folders and the files that have the executable bit.
+    QFileDialog *OpenDialog1 = nullptr;
+
+    // Handlers.
+    void Button1Click();
+    void Button3Click();
+    void Button2Click();
+    void Button4Click();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void buildControls();
     void FormCreate();
     void FormClose();
+    // Shows OpenDialog1 and, when the user confirms a file, writes its path into `command`,
+    // quoted when it holds blanks, quotes or backslashes.
+    void pickProgram(QLineEdit *command);
+
+    QString m_settingsPath;
 };
 
 } // namespace morvane

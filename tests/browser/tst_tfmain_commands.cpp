@@ -61,6 +61,13 @@ protected:
     }
 };
 
+// Stands in for the options dialog; starts no tool.
+class StubOptions : public OptionsBase
+{
+public:
+    bool launchTool(int, const QByteArray &) override { return false; }
+};
+
 bool drawsSomething(const QImage &image)
 {
     const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
@@ -118,7 +125,7 @@ private:
     std::unique_ptr<RecordingViewer> m_viewer;
     std::unique_ptr<QWidget> m_moco;
     std::unique_ptr<QWidget> m_rene;
-    std::unique_ptr<QWidget> m_op;
+    std::unique_ptr<StubOptions> m_op;
 };
 
 void TestTfMainCommands::initTestCase()
@@ -161,7 +168,7 @@ void TestTfMainCommands::init()
     m_viewer = std::make_unique<RecordingViewer>();
     m_moco = std::make_unique<QWidget>();
     m_rene = std::make_unique<QWidget>();
-    m_op = std::make_unique<QWidget>();
+    m_op = std::make_unique<StubOptions>();
     fView = m_viewer.get();
     fMoco = m_moco.get();
     fRene = m_rene.get();

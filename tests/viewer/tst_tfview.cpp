@@ -34,6 +34,7 @@ public:
     bool RenameListItem(const QByteArray &, const QByteArray &) override { return false; }
     void RebuildSelectedNames() override {}
     void RemoveSelectedItems() override {}
+    void setToolCaption(int, const QString &) override {}
 };
 
 const QByteArray kDate = "2004/05/12 9:05:30";

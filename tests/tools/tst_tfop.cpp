@@ -1,0 +1,272 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The options dialog and the registered tools on the whole window set: a stand-in tool records
+// the arguments it receives; the dialog's fields are read back from the settings file.
+#include "app/application.h"
+#include "app/windowset.h"
+#include "browser/filelistmodel.h"
+#include "browser/tfmain.h"
+#include "support/tempfolder.h"
+#include "tools/tfop.h"
+
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace morvane;
+using namespace morvane::test;
+using Bytes = QList<QByteArray>;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestTfOp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // The stand-in tool: writes its working directory and then each argument after the
+        // first, each ended by a NUL, to the file its first argument names. It is on PATH too.
+        m_probe = m_bin.filePath(QStringLiteral("argv-probe"));
+        const char *script =
+            "#!/bin/sh\nout=$1; shift\n"
+            "printf '%s\\0' \"$(pwd -P)\" \"$@\" > \"$out.part\" && mv \"$out.part\" \"$out\"\n";
+        QVERIFY(writeFile(QFile::encodeName(m_probe), script));
+        QVERIFY(QFile::setPermissions(m_probe, QFile::ReadOwner | QFile::ExeOwner));
+        qputenv("PATH", QFile::encodeName(m_bin.path()) + ':' + qgetenv("PATH"));
+    }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_desk = inFolder(nativeOf(*m_dir), "desk");
+        m_settings = m_dir->filePath(QStringLiteral("morvane.ini"));
+        QVERIFY(makeFolder(m_desk));
+    }
+    void cleanup()
+    {
+        QVERIFY(removeContents(nativeOf(*m_dir)));
+        QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+    }
+    void toolReceivesExactlyTheFirstSelectedFile_data();
+    void toolReceivesExactlyTheFirstSelectedFile();
+    void launchTellsWhetherTheToolStarted();
+    void closingSavesAndOnlyTheButtonSetsCaptions_data();
+    void closingSavesAndOnlyTheButtonSetsCaptions();
+    void pickedProgramFillsItsCommand_data();
+    void pickedProgramFillsItsCommand();
+
+private:
+    // `text` with {probe} (the stand-in tool), {out} (its record) and {dir} filled in.
+    QString expand(QString text) const
+    {
+        return text.replace(QLatin1String("{probe}"), m_probe)
+            .replace(QLatin1String("{out}"), m_dir->filePath(QStringLiteral("out")))
+            .replace(QLatin1String("{dir}"), m_dir->path());
+    }
+
+    QTemporaryDir m_bin;
+    QString m_probe;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QByteArray m_desk;
+    QString m_settings;
+};
+
+void TestTfOp::toolReceivesExactlyTheFirstSelectedFile_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<Bytes>("files");
+    QTest::addColumn<QList<int>>("select"); // rows, in the order they are selected
+    QTest::addColumn<int>("item"); // 0 to 5: N16, N17, N18, N19, N20, N21
+    QTest::addColumn<Bytes>("args"); // before the file
+    const Bytes one {"photo.jpg"};
+    QTest::newRow("tools menu, tool 1") << "{probe} {out}" << one << QList {0} << 0 << Bytes {};
+    QTest::newRow("arguments and quotes, popup tool 2")
+        << R"({probe} {out} -x "two words" '$HOME;*' back\ slash)" << one << QList {0} << 4
+        << Bytes {"-x", "two words", "$HOME;*", "back slash"};
+    QTest::newRow("blanks, quotes, $(), ;, newline and bytes that are not UTF-8")
+        << "{probe} {out}" << Bytes {"a b 'c' \"d\" $(touch x); e\n\xff\xfe.jpg"} << QList {0} << 2
+        << Bytes {};
+    QTest::newRow("three selected, first in list order")
+        << "{probe} {out}" << Bytes {"c.txt", "a.txt", "b.txt"} << QList {2, 0, 1} << 3 << Bytes {};
+    QTest::newRow("bare name on PATH") << "argv-probe {out}" << one << QList {0} << 1 << Bytes {};
+    QTest::newRow("quoted program path with blanks, popup tool 3")
+        << R"("{dir}/my tools/probe" {out})" << one << QList {0} << 5 << Bytes {};
+}
+
+void TestTfOp::toolReceivesExactlyTheFirstSelectedFile()
+{
+    QFETCH(QString, command);
+    QFETCH(Bytes, files);
+    QFETCH(QList<int>, select);
+    QFETCH(int, item);
+    QFETCH(Bytes, args);
+    for (const QByteArray &name : files)
+        QVERIFY(writeFile(inFolder(m_desk, name), "x"));
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("my tools")));
+    QVERIFY(QFile::copy(m_probe, m_dir->filePath(QStringLiteral("my tools/probe"))));
+    WindowSet set(m_settings, QFile::decodeName(m_desk));
+    TfMain &w = *set.main();
+    QLineEdit *const commands[] = {
+        set.options()->Edit2, set.options()->Edit5, set.options()->Edit8};
+    commands[item % 3]->setText(expand(command));
+    QCOMPARE(w.listModel()->count(), files.size());
+    for (int row : select)
+        w.ListView1->selectionModel()->select(
+            w.listModel()->index(row), QItemSelectionModel::Select);
+    QAction *const items[] = {w.N16, w.N17, w.N18, w.N19, w.N20, w.N21};
+    items[item]->trigger();
+
+    const QString out = expand(QStringLiteral("{out}"));
+    QTRY_VERIFY(QFile::exists(out));
+    std::sort(files.begin(), files.end());
+    const Bytes expected = Bytes {QFile::encodeName(QDir::currentPath())} + args
+        + Bytes {inFolder(m_desk, files.first()), QByteArray()};
+    QCOMPARE(readAll(out).split('\0'), expected);
+}
+
+void TestTfOp::launchTellsWhetherTheToolStarted()
+{
+    QVERIFY(writeFile(QFile::encodeName(m_settings), "")); // a file without the executable bit
+    TfOp op(m_settings);
+    const std::pair<const char *, bool> cases[] = {{"", false},
+        {"{dir}/none {out}", false},
+        {"no-such-tool-here {out}", false},
+        {"{dir}/morvane.ini {out}", false},
+        {"{probe} {out}", true}};
+    for (const auto &[command, starts] : cases) {
+        op.Edit2->setText(expand(QString::fromUtf8(command)));
+        QCOMPARE(op.launchTool(1, "/file"), starts);
+    }
+    QTRY_COMPARE(readAll(expand("{out}")).split('\0').value(1), QByteArray("/file"));
+}
+
+void TestTfOp::closingSavesAndOnlyTheButtonSetsCaptions_data()
+{
+    QTest::addColumn<bool>("byButton");
+    QTest::newRow("close box") << false;
+    QTest::newRow("閉じる") << true;
+}
+
+void TestTfOp::closingSavesAndOnlyTheButtonSetsCaptions()
+{
+    QFETCH(bool, byButton);
+    // A current-directory key of a hand-edited file is neither read nor written.
+    QVERIFY(writeFile(QFile::encodeName(m_settings), "[Option]\r\nT6=/old\r\n"));
+    const QString tool2 = byButton ? QStringLiteral("Viewer") : QStringLiteral("登録２");
+    {
+        WindowSet set(m_settings, QFile::decodeName(m_desk));
+        TfOp &op = *set.options();
+        QCOMPARE(op.Edit6->text(), QString());
+        op.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&op));
+        for (QWidget *row : std::initializer_list<QWidget *> {
+                 op.Label10, op.Label11, op.Label12, op.Edit3, op.Edit6, op.Edit9})
+            QVERIFY(!row->isVisible());
+        op.Edit4->setText(QStringLiteral("Viewer"));
+        op.Edit5->setText(QStringLiteral("/usr/bin/eog"));
+        op.Edit6->setText(QStringLiteral("/cwd"));
+        if (byButton)
+            QTest::mouseClick(op.Button4, Qt::LeftButton);
+        else
+            QVERIFY(op.close());
+        QVERIFY(!op.isVisible());
+        TfMain &w = *set.main();
+        QStringList captions;
+        for (const QAction *item : {w.N16, w.N17, w.N18, w.N19, w.N20, w.N21})
+            captions << item->text();
+        const QString t1 = QStringLiteral("登録１"), t3 = QStringLiteral("登録３");
+        QCOMPARE(captions, (QStringList {t1, tool2, t3, t1, tool2, t3}));
+        // Code page 932: "登録１" is 93 6F 98 5E 82 50, "登録３" ends in 82 52.
+        QVERIFY(readAll(m_settings)
+                    .startsWith("[Option]\r\nT6=/old\r\nT1=\x93\x6F\x98\x5E\x82\x50\r\n"
+                                "T2=\r\nT4=Viewer\r\nT5=/usr/bin/eog\r\n"
+                                "T7=\x93\x6F\x98\x5E\x82\x52\r\nT8=\r\n\r\n"));
+        w.close();
+    }
+    // The next start: the dialog shows what it saved, the menus the captions they closed with.
+    WindowSet set(m_settings, QFile::decodeName(m_desk));
+    QCOMPARE(set.options()->Edit4->text(), QStringLiteral("Viewer"));
+    QCOMPARE(set.options()->Edit5->text(), QStringLiteral("/usr/bin/eog"));
+    QCOMPARE(set.main()->N20->text(), tool2);
+}
+
+void TestTfOp::pickedProgramFillsItsCommand_data()
+{
+    QTest::addColumn<int>("button"); // 0 to 2: Button1, Button3, Button2
+    QTest::addColumn<QString>("pick"); // empty: cancel
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("cancel keeps the command") << 0 << ""
+                                              << "old";
+    QTest::newRow("plain path") << 1 << "run"
+                                << "{dir}/desk/run";
+    QTest::newRow("blanks and a quote, quoted") << 2 << "my tool's"
+                                                << R"('{dir}/desk/my tool'\''s')";
+}
+
+void TestTfOp::pickedProgramFillsItsCommand()
+{
+    QFETCH(int, button);
+    QFETCH(QString, pick);
+    QFETCH(QString, expected);
+    for (const char *name : {"run", "my tool's", "notes.txt"})
+        QVERIFY(writeFile(inFolder(m_desk, name), "#!/bin/true\n"));
+    for (const char *name : {"/run", "/my tool's"})
+        QVERIFY(QFile::setPermissions(
+            QFile::decodeName(m_desk + name), QFile::ReadOwner | QFile::ExeOwner));
+    TfOp op(m_settings);
+    QLineEdit *const edits[] = {op.Edit2, op.Edit5, op.Edit8};
+    QPushButton *const buttons[] = {op.Button1, op.Button3, op.Button2};
+    edits[button]->setText(QStringLiteral("old"));
+    op.show();
+    QStringList listed;
+    // Answers the file dialog inside its modal loop.
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, &op, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (dialog == nullptr)
+            return;
+        answer.stop();
+        dialog->setDirectory(QFile::decodeName(m_desk));
+        const auto *view = dialog->findChild<QListView *>(QStringLiteral("listView"));
+        // The folder is read in the background: wait until the view shows it, filtered.
+        const auto shown = [view] {
+            return view->rootIndex().data(QFileSystemModel::FilePathRole).toString();
+        };
+        static_cast<void>(QTest::qWaitFor([&] {
+            return shown() == dialog->directory().path()
+                && view->model()->rowCount(view->rootIndex()) == 2;
+        }));
+        for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r)
+            listed << view->model()->index(r, 0, view->rootIndex()).data().toString();
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(pick);
+        pick.isEmpty() ? dialog->reject() : static_cast<QDialog *>(dialog)->accept();
+    });
+    answer.start(10);
+    QTest::mouseClick(buttons[button], Qt::LeftButton);
+    listed.sort();
+    QCOMPARE(listed, (QStringList {QStringLiteral("my tool's"), QStringLiteral("run")}));
+    QCOMPARE(edits[button]->text(), expand(expected));
+}
+
+int main(int argc, char **argv)
+{
+    Application app(argc, argv);
+    TestTfOp t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "tst_tfop.moc"
