@@ -383,13 +383,19 @@ namespace {
 
 } // namespace
 
-ExifResult summaryRows(std::span<const std::uint8_t> file)
+ExifResult summaryRows(ByteSource &file, std::size_t cacheBytes)
 {
     RowBuilder builder;
     ExifResult result;
-    result.error = walkExif(file, builder);
+    result.error = walkExif(file, builder, cacheBytes);
     result.rows = builder.takeRows();
     return result;
+}
+
+ExifResult summaryRows(std::span<const std::uint8_t> file)
+{
+    MemorySource source(file);
+    return summaryRows(source);
 }
 
 ExifResult summaryRows(std::string_view file)

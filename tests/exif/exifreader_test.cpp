@@ -453,6 +453,25 @@ BuiltTiff truncationFixture(ByteOrder order)
     return b.build();
 }
 
+// A file that held `bytes` when it was opened and has since shrunk to its first `left` bytes.
+class ShrunkSource final : public morvane::exif::ByteSource
+{
+public:
+    ShrunkSource(const Bytes &bytes, std::size_t left)
+        : m_now(std::span(bytes).first(left))
+        , m_size(bytes.size())
+    {}
+    [[nodiscard]] std::uint64_t size() const override { return m_size; }
+    [[nodiscard]] std::size_t read(std::uint64_t pos, std::span<std::uint8_t> out) override
+    {
+        return m_now.read(pos, out);
+    }
+
+private:
+    morvane::exif::MemorySource m_now;
+    std::uint64_t m_size;
+};
+
 TEST(ExifReaderTest, TruncatedAtEveryLength)
 {
     for (const ByteOrder order : {ByteOrder::Little, ByteOrder::Big}) {
@@ -461,6 +480,7 @@ TEST(ExifReaderTest, TruncatedAtEveryLength)
         const Bytes file = exifJpeg(tiff.bytes);
         const std::size_t tiffEnd = morvane::testsupport::kTiffStart + tiff.bytes.size();
         const auto full = summaryRows(file);
+        const ExifErrorKind pastEnd = ExifErrorKind::ReadPastEnd;
         ASSERT_FALSE(full.error);
         ASSERT_EQ(show(full.rows),
             show({{kModel, "EOS"},
@@ -488,6 +508,14 @@ TEST(ExifReaderTest, TruncatedAtEveryLength)
                 EXPECT_FALSE(r.error);
                 EXPECT_EQ(r.rows.size(), full.rows.size());
             }
+            // Shrunk to n bytes after it was opened: the walk needs every byte of the TIFF
+            // block, so a missing one is the read error, never a shorter normal end.
+            ShrunkSource shrunk(file, n);
+            const auto s = summaryRows(shrunk);
+            ASSERT_LE(s.rows.size(), full.rows.size());
+            for (std::size_t i = 0; i < s.rows.size(); ++i)
+                EXPECT_EQ(s.rows[i], full.rows[i]);
+            EXPECT_EQ(errorOf(s), errorOf(n < tiffEnd ? pastEnd : std::optional<ExifErrorKind>()));
         }
         // Two cuts worked out by hand: inside IFD0's second entry (after the inline Model),
         // and inside the exposure time's value (after all of IFD0).
