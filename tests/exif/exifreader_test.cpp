@@ -8,6 +8,7 @@
 
 namespace {
 
+using namespace std::string_view_literals;
 using morvane::exif::ExifErrorKind;
 using morvane::exif::ExifRow;
 using morvane::exif::summaryRows;
@@ -137,8 +138,18 @@ TEST(ExifReaderTest, FilesWithoutStartOfImageGiveNothing)
     }
 }
 
+// SOI, an APP1 Exif segment header, then `tiff` as the file's last bytes.
+Bytes tiffHeader(std::string_view tiff)
+{
+    Bytes f = {0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x10, 'E', 'x', 'i', 'f', 0, 0};
+    f.resize(f.size() + tiff.size());
+    std::copy(tiff.begin(), tiff.end(), f.end() - static_cast<std::ptrdiff_t>(tiff.size()));
+    return f;
+}
+
 TEST(ExifReaderTest, WhatFollowsTheStartOfImageDecides)
 {
+    const ExifErrorKind pastEnd = ExifErrorKind::ReadPastEnd;
     struct Case
     {
         const char *name;
@@ -161,14 +172,16 @@ TEST(ExifReaderTest, WhatFollowsTheStartOfImageDecides)
             morvane::testsupport::jfifJpeg(canon.build().bytes),
             {kNoExif},
             {}},
-        {"the pair is the last two bytes", {0x00, 0xFF, 0xD8}, {}, ExifErrorKind::ReadPastEnd},
-        {"one byte of a marker", {0xFF, 0xD8, 0xFF}, {}, ExifErrorKind::ReadPastEnd},
+        {"the pair is the last two bytes", {0x00, 0xFF, 0xD8}, {}, pastEnd},
+        {"one byte of a marker", {0xFF, 0xD8, 0xFF}, {}, pastEnd},
         {"an APP0 marker and nothing else", {0xFF, 0xD8, 0xFF, 0xE0}, {kNoExif}, {}},
-        {"an APP1 marker and nothing else",
-            {0xFF, 0xD8, 0xFF, 0xE1},
-            {},
-            ExifErrorKind::ReadPastEnd},
+        {"an APP1 marker and nothing else", {0xFF, 0xD8, 0xFF, 0xE1}, {}, pastEnd},
         {"a quantisation table first", {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00}, {kNoExif}, {}},
+        // TIFF headers in the file's last bytes; IFD0 at offset 8 starts right after the header.
+        {"a TIFF header that ends the file", tiffHeader("II*\0\x08\0\0\0"sv), {}, {}},
+        {"a TIFF header one byte short", tiffHeader("II*\0\x08\0\0"sv), {}, pastEnd},
+        {"only the byte-order mark", tiffHeader("II"sv), {}, pastEnd},
+        {"one byte of the byte-order mark", tiffHeader("I"sv), {}, pastEnd},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
