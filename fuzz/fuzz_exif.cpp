@@ -2,7 +2,8 @@
 // libFuzzer target for the Exif walk and its rows. Besides the sanitizers' own checks it traps
 // when a result breaks what the callers rely on: rows that are not UTF-8, too many rows, an
 // error without a message, or a shortened file whose rows are not a prefix of the whole file's
-// rows (a read inside the shorter file sees the same bytes, so only the end can differ).
+// rows (a read inside the shorter file sees the same bytes, so only the end can differ), or a
+// walk through a cache of one block whose result differs from the usual walk's.
 #include "exif/exifrows.h"
 
 #include <cstddef>
@@ -77,6 +78,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::span<const std::uint8_t> file(data, size);
     const morvane::exif::ExifResult whole = morvane::exif::summaryRows(file);
     checkResult(whole);
+    // Through a cache of a single block, evicted at every jump, the walk reads the same bytes.
+    morvane::exif::MemorySource source(file);
+    const morvane::exif::ExifResult blockwise =
+        morvane::exif::summaryRows(source, morvane::exif::kReadBlockBytes);
+    check(blockwise.rows == whole.rows && blockwise.error == whole.error);
     if (size == 0)
         return 0;
 

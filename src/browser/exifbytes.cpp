@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/exifbytes.h"
 
-#include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
-#include <new>
+#include <limits>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,69 +18,66 @@ bool isRegularFile(const QByteArray &nativePath)
     return !nativePath.isEmpty() && ::stat(nativePath.constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-ExifBytes::ExifBytes(const QByteArray &nativePath, Access access, std::int64_t readLimit)
+ExifBytes::ExifBytes(const QByteArray &nativePath)
 {
     // Opened by its bytes, so a name that is not UTF-8 is reached too, and without blocking: the
     // type is checked on the open descriptor, after which nothing can swap the file.
-    const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    do {
+        m_fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    } while (m_fd < 0 && errno == EINTR);
+    if (m_fd < 0) {
         m_status = isRegularFile(nativePath) ? Status::OpenFailed : Status::NotARegularFile;
         return;
     }
     struct stat st
     {
     };
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         m_status = Status::NotARegularFile;
         return;
     }
-    if (!m_file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        m_status = Status::OpenFailed;
-        return;
-    }
-    const std::int64_t size = st.st_size;
-    if (access == Access::MapOrRead && size > 0)
-        m_map = m_file.map(0, size);
-    if (m_map != nullptr) {
-        m_bytes = std::span<const std::uint8_t>(m_map, static_cast<std::size_t>(size));
-        m_status = Status::Ok;
-        return;
-    }
-    readFromStart(std::min(size, std::max<std::int64_t>(readLimit, 0)));
+    m_size = static_cast<std::uint64_t>(st.st_size);
+    m_status = Status::Ok;
 }
 
 ExifBytes::~ExifBytes()
 {
-    if (m_map != nullptr)
-        m_file.unmap(m_map);
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
-void ExifBytes::readFromStart(std::int64_t limit)
+std::size_t ExifBytes::read(std::uint64_t pos, std::span<std::uint8_t> out)
 {
-    try {
-        m_read.resize(static_cast<qsizetype>(limit));
-    } catch (const std::bad_alloc &) {
-        m_status = Status::OutOfMemory;
-        return;
+    if (m_status != Status::Ok)
+        return 0;
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const std::uint64_t at = pos + done;
+        if (at > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
+            break;
+        const ssize_t n =
+            ::pread(m_fd, out.data() + done, out.size() - done, static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break; // the end of the file as it is now, or a read error: the caller sees it short
+        done += static_cast<std::size_t>(n);
     }
-    qsizetype done = 0;
-    while (done < m_read.size()) {
-        const qint64 n = m_file.read(m_read.data() + done, m_read.size() - done);
-        if (n < 0) {
-            m_read.clear();
-            m_status = Status::OpenFailed;
-            return;
-        }
-        if (n == 0)
-            break; // the file was shortened meanwhile: what was read is the file
-        done += static_cast<qsizetype>(n);
-    }
-    m_read.resize(done);
-    m_bytes = std::span<const std::uint8_t>(
-        reinterpret_cast<const std::uint8_t *>(m_read.constData()), static_cast<std::size_t>(done));
-    m_status = Status::Ok;
+    return done;
+}
+
+void ExifBytes::cacheReserved(std::span<std::uint8_t> cache) noexcept
+{
+    // A walk that jumps all over a large file touches most of this memory: with small pages,
+    // faulting them in and missing the TLB cost more than the reads. The first 2 MiB (the blocks
+    // at the start of the file) stay in small pages: a camera file's Exif block lies in its first
+    // 64 KiB, and the walk that reads only that should not clear a large page for it.
+    constexpr std::uintptr_t kLarge = std::uintptr_t {2} << 20;
+    const auto begin = reinterpret_cast<std::uintptr_t>(cache.data());
+    const std::uintptr_t first = (begin + 2 * kLarge - 1) / kLarge * kLarge;
+    const std::uintptr_t last = (begin + cache.size()) / kLarge * kLarge;
+    if (last > first)
+        (void)::madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
 }
 
 } // namespace morvane::browser

@@ -128,19 +128,16 @@ QString TfMain::ExifList(const QString &path, const QByteArray &nativePath)
 
     exif::ExifResult result;
     {
-        const browser::ExifBytes file(nativePath);
+        browser::ExifBytes file(nativePath);
         switch (file.status()) {
         case browser::ExifBytes::Status::Ok:
-            result = exif::summaryRows(file.bytes());
+            result = exif::summaryRows(file);
             break;
         case browser::ExifBytes::Status::NotARegularFile:
             // Gone or replaced since it was looked at: there is no picture to read.
             return {};
         case browser::ExifBytes::Status::OpenFailed:
             result.error = exif::makeError(exif::ExifErrorKind::OpenFailed, path.toStdString());
-            break;
-        case browser::ExifBytes::Status::OutOfMemory:
-            result.error = exif::makeError(exif::ExifErrorKind::OutOfMemory);
             break;
         }
     }

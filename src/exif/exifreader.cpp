@@ -2,6 +2,11 @@
 #include "exif/exifreader.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <memory>
+#include <new>
 
 namespace morvane::exif {
 
@@ -59,48 +64,164 @@ namespace {
     constexpr std::uint64_t kEntrySize = 12;
     constexpr std::uint16_t kLongType = 4;
 
-    // Positioned, exact reads in the file image. Positions are 64-bit so that a base plus any
-    // 32-bit offset can neither wrap nor turn negative; a position outside the file fails.
+    // Positioned, exact reads of the file through a direct-mapped cache of blocks, each read
+    // from the source the first time the walk needs it, and through a window that follows the
+    // walk's entries. Positions are 64-bit so that a base plus any 32-bit offset can neither wrap
+    // nor turn negative; a position outside the file, or bytes the source could not deliver (the
+    // file shrank or failed meanwhile), fail the read.
     class Image
     {
     public:
-        explicit Image(std::span<const std::uint8_t> bytes)
-            : m_bytes(bytes)
+        explicit Image(ByteSource &source)
+            : m_source(source)
+            , m_size(source.size())
         {}
 
-        [[nodiscard]] std::uint64_t size() const noexcept { return m_bytes.size(); }
+        // Takes memory for the blocks: as many as the file has, up to `cacheBytes`, fewer when
+        // memory is short. False when not even one block can be had.
+        [[nodiscard]] bool reserve(std::size_t cacheBytes)
+        {
+            const std::uint64_t fileBlocks = std::max<std::uint64_t>(
+                1, m_size / kReadBlockBytes + (m_size % kReadBlockBytes != 0 ? 1 : 0));
+            const std::uint64_t limit = std::max<std::size_t>(1, cacheBytes / kReadBlockBytes);
+            // A power of two, so that a block's slot is a mask of its number.
+            std::uint64_t slots = std::bit_floor(limit);
+            while (slots > 1 && slots / 2 >= fileBlocks)
+                slots /= 2;
+            for (; slots >= 1; slots /= 2) {
+                const auto count = static_cast<std::size_t>(slots);
+                // Not initialised: the pages of blocks the walk never reads are never touched.
+                m_data.reset(new (std::nothrow) std::uint8_t[count * kReadBlockBytes]);
+                m_blocks.reset(new (std::nothrow) std::uint64_t[count]);
+                if (m_data && m_blocks) {
+                    std::fill_n(m_blocks.get(), count, kNoBlock);
+                    m_mask = slots - 1;
+                    m_source.cacheReserved(std::span(m_data.get(), count * kReadBlockBytes));
+                    return true;
+                }
+            }
+            return false;
+        }
+
+        [[nodiscard]] std::uint64_t size() const noexcept { return m_size; }
         [[nodiscard]] bool fits(std::uint64_t pos, std::uint64_t len) const noexcept
         {
-            return pos <= size() && len <= size() - pos;
-        }
-        [[nodiscard]] std::uint8_t at(std::uint64_t pos) const noexcept
-        {
-            return m_bytes[static_cast<std::size_t>(pos)];
+            return pos <= m_size && len <= m_size - pos;
         }
         void setBigEndian(bool big) noexcept { m_big = big; }
 
-        [[nodiscard]] bool u16(std::uint64_t pos, std::uint16_t &out) const noexcept
+        // The `len` bytes at `pos`.
+        [[nodiscard]] bool copy(std::uint64_t pos, std::size_t len, std::uint8_t *out)
         {
-            if (!fits(pos, 2))
+            if (!fits(pos, len))
                 return false;
-            const unsigned a = at(pos);
-            const unsigned b = at(pos + 1);
-            out = static_cast<std::uint16_t>(m_big ? (a << 8 | b) : (b << 8 | a));
-            return true;
-        }
-        [[nodiscard]] bool u32(std::uint64_t pos, std::uint32_t &out) const noexcept
-        {
-            if (!fits(pos, 4))
-                return false;
-            std::uint32_t v = 0;
-            for (std::uint64_t i = 0; i < 4; ++i)
-                v |= static_cast<std::uint32_t>(at(pos + i)) << (8 * i);
-            out = m_big ? swapLong(v) : v;
+            while (len > 0) {
+                const std::size_t offset = static_cast<std::size_t>(pos % kReadBlockBytes);
+                const std::size_t n = std::min(len, kReadBlockBytes - offset);
+                const std::uint8_t *block = load(pos / kReadBlockBytes, offset + n);
+                if (block == nullptr)
+                    return false;
+                std::memcpy(out, block + offset, n);
+                out += n;
+                pos += n;
+                len -= n;
+            }
             return true;
         }
 
+        // The N bytes at `pos`. The common case, bytes inside one block already read, is a
+        // lookup and a copy; everything else goes through copy().
+        template <std::size_t N>
+        [[nodiscard]] bool fixed(std::uint64_t pos, std::array<std::uint8_t, N> &out)
+        {
+            const std::uint64_t block = pos / kReadBlockBytes;
+            const auto offset = static_cast<std::size_t>(pos % kReadBlockBytes);
+            const auto index = static_cast<std::size_t>(block & m_mask);
+            if (offset + N <= kReadBlockBytes && m_blocks[index] == block && fits(pos, N)) {
+                std::memcpy(out.data(), m_data.get() + index * kReadBlockBytes + offset, N);
+                return true;
+            }
+            return copy(pos, N, out.data());
+        }
+
+        // The N bytes at `pos` for a caller that moves forward through the file (the walk's
+        // entries): they come from a window of their own, refilled as the walk passes its end, so
+        // a long run of entries neither evicts the cached blocks nor takes new memory.
+        template <std::size_t N>
+        [[nodiscard]] bool ahead(std::uint64_t pos, std::array<std::uint8_t, N> &out)
+        {
+            if (pos < m_windowStart || pos - m_windowStart + N > m_windowValid) {
+                if (!fits(pos, N))
+                    return false;
+                const auto want = static_cast<std::size_t>(
+                    std::min<std::uint64_t>(m_window.size(), m_size - pos));
+                m_windowStart = pos;
+                m_windowValid = m_source.read(pos, std::span(m_window.data(), want));
+                if (m_windowValid < N)
+                    return false;
+            }
+            std::memcpy(out.data(), m_window.data() + (pos - m_windowStart), N);
+            return true;
+        }
+
+        [[nodiscard]] bool u16(std::uint64_t pos, std::uint16_t &out)
+        {
+            std::array<std::uint8_t, 2> b {};
+            if (!fixed(pos, b))
+                return false;
+            out = get16(b.data());
+            return true;
+        }
+        [[nodiscard]] bool u32(std::uint64_t pos, std::uint32_t &out)
+        {
+            std::array<std::uint8_t, 4> b {};
+            if (!fixed(pos, b))
+                return false;
+            out = get32(b.data());
+            return true;
+        }
+
+        // The value of the bytes at `p`, byte order applied.
+        [[nodiscard]] std::uint16_t get16(const std::uint8_t *p) const noexcept
+        {
+            return static_cast<std::uint16_t>(m_big ? (p[0] << 8 | p[1]) : (p[1] << 8 | p[0]));
+        }
+        [[nodiscard]] std::uint32_t get32(const std::uint8_t *p) const noexcept
+        {
+            std::uint32_t v = 0;
+            for (std::size_t i = 0; i < 4; ++i)
+                v |= static_cast<std::uint32_t>(p[i]) << (8 * i);
+            return m_big ? swapLong(v) : v;
+        }
+
     private:
-        std::span<const std::uint8_t> m_bytes;
+        static constexpr std::uint64_t kNoBlock = ~std::uint64_t {0};
+
+        // Block `block`, of which at least `needed` bytes must be there; null when the source
+        // delivered fewer. Only whole blocks (up to the end of the file) are kept: a short read
+        // (the file shrank or failed) serves the one request and is asked again next time.
+        const std::uint8_t *load(std::uint64_t block, std::size_t needed)
+        {
+            const auto index = static_cast<std::size_t>(block & m_mask);
+            std::uint8_t *data = m_data.get() + index * kReadBlockBytes;
+            if (m_blocks[index] == block)
+                return data;
+            const std::uint64_t start = block * kReadBlockBytes;
+            const auto want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kReadBlockBytes, m_size - start));
+            const std::size_t got = m_source.read(start, std::span(data, want));
+            m_blocks[index] = got >= want ? block : kNoBlock;
+            return needed <= got ? data : nullptr;
+        }
+
+        ByteSource &m_source;
+        std::uint64_t m_size = 0;
+        std::unique_ptr<std::uint8_t[]> m_data;
+        std::unique_ptr<std::uint64_t[]> m_blocks; // the block each slot holds
+        std::uint64_t m_mask = 0;
+        std::array<std::uint8_t, 4096> m_window {}; // bytes from m_windowStart on
+        std::uint64_t m_windowStart = 0;
+        std::size_t m_windowValid = 0;
         bool m_big = false;
     };
 
@@ -112,18 +233,24 @@ namespace {
     class Walker
     {
     public:
-        Walker(std::span<const std::uint8_t> file, ExifEntrySink &sink)
+        Walker(ByteSource &file, ExifEntrySink &sink)
             : m_image(file)
             , m_sink(sink)
         {}
 
-        std::optional<ExifError> run()
+        std::optional<ExifError> run(std::size_t cacheBytes)
         {
+            if (!m_image.reserve(cacheBytes))
+                return makeError(ExifErrorKind::OutOfMemory);
             // The last probe is the last position where two bytes still fit, so a short file
             // without the marker simply has no Exif.
+            using Pair = std::array<std::uint8_t, 2>;
+            Pair pair {};
             std::optional<std::uint64_t> soi;
             for (std::uint64_t p = 0; p < kSearchWindow && m_image.fits(p, 2); ++p) {
-                if (m_image.at(p) == 0xFF && m_image.at(p + 1) == 0xD8) {
+                if (!m_image.fixed(p, pair))
+                    return readError();
+                if (pair == Pair {0xFF, 0xD8}) {
                     soi = p;
                     break;
                 }
@@ -131,18 +258,17 @@ namespace {
             if (!soi)
                 return std::nullopt;
 
-            if (!m_image.fits(*soi + 2, 2))
+            if (!m_image.fixed(*soi + 2, pair))
                 return readError();
-            if (m_image.at(*soi + 2) != 0xFF || m_image.at(*soi + 3) != 0xE1) {
+            if (pair != Pair {0xFF, 0xE1}) {
                 m_sink.noExif();
                 return std::nullopt;
             }
 
             m_tiffBase = *soi + 12;
-            if (!m_image.fits(m_tiffBase, 2))
+            if (!m_image.fixed(m_tiffBase, pair))
                 return readError();
-            m_image.setBigEndian(
-                m_image.at(m_tiffBase) == 'M' && m_image.at(m_tiffBase + 1) == 'M');
+            m_image.setBigEndian(pair == Pair {'M', 'M'});
 
             std::uint32_t ifd0 = 0;
             if (!m_image.u32(m_tiffBase + 4, ifd0))
@@ -158,15 +284,17 @@ namespace {
         {
             bool pointerFollowed = false;
             while (pos < m_image.size()) {
+                m_entryPos = pos;
+                m_entryWhole = m_image.ahead(pos, m_entry);
                 std::uint16_t t = 0;
                 std::uint32_t count = 0;
-                if (!m_image.u16(pos, t))
+                if (!field16(0, t))
                     return readError();
                 // A zero tag ends the walk before its count is read: a block whose last
                 // directory link stands at the very end of the file is complete, not cut.
                 if (t == tag::End)
                     return std::nullopt;
-                if (!m_image.u32(pos + 4, count))
+                if (!field32(4, count))
                     return readError();
                 if (t == tag::ExifPointer) {
                     if (pointerFollowed) {
@@ -174,7 +302,7 @@ namespace {
                         continue;
                     }
                     std::uint32_t offset = 0;
-                    if (!m_image.u32(pos + 8, offset))
+                    if (!field32(8, offset))
                         return readError();
                     if (count > 1 && !m_image.u32(m_tiffBase + offset, offset))
                         return readError();
@@ -208,7 +336,7 @@ namespace {
                     return readError();
                 break;
             case ValueKind::Short:
-                if (!readShort(pos, t, count, e.number))
+                if (!readShort(t, count, e.number))
                     return readError();
                 break;
             case ValueKind::Rational: {
@@ -217,10 +345,11 @@ namespace {
                 if (count == 0 && t != tag::FNumber)
                     return std::nullopt;
                 std::uint32_t offset = 0;
-                if (!m_image.u32(pos + 8, offset) || !m_image.u32(m_tiffBase + offset, e.numerator)
-                    || !m_image.u32(m_tiffBase + offset + 4, e.denominator)) {
+                std::array<std::uint8_t, 8> terms {};
+                if (!field32(8, offset) || !m_image.fixed(m_tiffBase + offset, terms))
                     return readError();
-                }
+                e.numerator = m_image.get32(terms.data());
+                e.denominator = m_image.get32(terms.data() + 4);
                 break;
             }
             }
@@ -232,14 +361,14 @@ namespace {
         // A count of 0, or one with its top bit set, reads nothing. Up to 4 bytes stand in the
         // value field itself; longer texts lie at an offset. The whole text must lie inside the
         // file, but only the first kMaxTextBytes are examined.
-        bool readText(std::uint64_t pos, std::uint32_t count, bool keep, ExifEntry &e) const
+        bool readText(std::uint64_t pos, std::uint32_t count, bool keep, ExifEntry &e)
         {
             if (count == 0 || (count & 0x80000000U) != 0)
                 return true;
             std::uint64_t start = pos + 8;
             if (count > 4) {
                 std::uint32_t offset = 0;
-                if (!m_image.u32(pos + 8, offset))
+                if (!field32(8, offset))
                     return false;
                 start = m_tiffBase + offset;
             }
@@ -247,12 +376,15 @@ namespace {
                 return false;
             if (!keep)
                 return true;
-            const std::uint64_t examined = std::min<std::uint64_t>(count, kMaxTextBytes);
+            const auto examined =
+                static_cast<std::size_t>(std::min<std::uint64_t>(count, kMaxTextBytes));
             e.textCut = examined < count;
-            for (std::uint64_t i = 0; i < examined; ++i) {
-                const std::uint8_t b = m_image.at(start + i);
-                if (b >= 0x14)
-                    e.text += static_cast<char>(b);
+            std::array<std::uint8_t, kMaxTextBytes> bytes {};
+            if (!m_image.copy(start, examined, bytes.data()))
+                return false;
+            for (std::size_t i = 0; i < examined; ++i) {
+                if (bytes[i] >= 0x14)
+                    e.text += static_cast<char>(bytes[i]);
             }
             return true;
         }
@@ -260,50 +392,80 @@ namespace {
         // The first two bytes of the value field. ISO speed and the pixel dimensions with 3 or
         // more values keep them at an offset: the first one is taken. Pixel dimensions stored as
         // 32-bit values are read as 32-bit values, so a big-endian file gives its real size.
-        bool readShort(
-            std::uint64_t pos, std::uint16_t t, std::uint32_t count, std::uint32_t &out) const
+        bool readShort(std::uint16_t t, std::uint32_t count, std::uint32_t &out)
         {
             const bool pixel = t == tag::PixelXDimension || t == tag::PixelYDimension;
             const bool indirectCapable = pixel || t == tag::IsoSpeedRatings;
             if (pixel) {
                 std::uint16_t type = 0;
-                if (!m_image.u16(pos + 2, type))
+                if (!field16(2, type))
                     return false;
                 if (type == kLongType) {
-                    std::uint64_t at = pos + 8;
-                    if (count >= 2) {
-                        std::uint32_t offset = 0;
-                        if (!m_image.u32(pos + 8, offset))
-                            return false;
-                        at = m_tiffBase + offset;
-                    }
-                    return m_image.u32(at, out);
+                    if (count < 2)
+                        return field32(8, out);
+                    std::uint32_t offset = 0;
+                    return field32(8, offset) && m_image.u32(m_tiffBase + offset, out);
                 }
             }
-            std::uint64_t at = pos + 8;
+            std::uint16_t v = 0;
             if (indirectCapable && count >= 3) {
                 std::uint32_t offset = 0;
-                if (!m_image.u32(pos + 8, offset))
+                if (!field32(8, offset) || !m_image.u16(m_tiffBase + offset, v))
                     return false;
-                at = m_tiffBase + offset;
-            }
-            std::uint16_t v = 0;
-            if (!m_image.u16(at, v))
+            } else if (!field16(8, v)) {
                 return false;
+            }
             out = v;
+            return true;
+        }
+
+        // A field of the entry at m_entryPos: from the entry's 12 bytes read at once, or, when
+        // the file ends inside the entry, read alone, so a cut entry fails only at a field the
+        // walk needs.
+        bool field16(std::uint64_t offset, std::uint16_t &out)
+        {
+            if (!m_entryWhole)
+                return m_image.u16(m_entryPos + offset, out);
+            out = m_image.get16(m_entry.data() + offset);
+            return true;
+        }
+        bool field32(std::uint64_t offset, std::uint32_t &out)
+        {
+            if (!m_entryWhole)
+                return m_image.u32(m_entryPos + offset, out);
+            out = m_image.get32(m_entry.data() + offset);
             return true;
         }
 
         Image m_image;
         ExifEntrySink &m_sink;
         std::uint64_t m_tiffBase = 0;
+        std::uint64_t m_entryPos = 0;
+        std::array<std::uint8_t, kEntrySize> m_entry {};
+        bool m_entryWhole = false;
     };
 
 } // namespace
 
+std::size_t MemorySource::read(std::uint64_t pos, std::span<std::uint8_t> out)
+{
+    if (pos >= m_bytes.size())
+        return 0;
+    const auto n =
+        static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), m_bytes.size() - pos));
+    std::memcpy(out.data(), m_bytes.data() + pos, n);
+    return n;
+}
+
+std::optional<ExifError> walkExif(ByteSource &file, ExifEntrySink &sink, std::size_t cacheBytes)
+{
+    return Walker(file, sink).run(cacheBytes);
+}
+
 std::optional<ExifError> walkExif(std::span<const std::uint8_t> file, ExifEntrySink &sink)
 {
-    return Walker(file, sink).run();
+    MemorySource source(file);
+    return walkExif(source, sink);
 }
 
 } // namespace morvane::exif

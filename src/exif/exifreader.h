@@ -17,7 +17,7 @@ namespace morvane::exif {
 // Why a walk (or the reading of the file before it) ended early.
 enum class ExifErrorKind {
     OpenFailed, // the file cannot be opened (reported by the caller that reads the file)
-    OutOfMemory, // no memory for the file's bytes (reported by the caller)
+    OutOfMemory, // no memory for the bytes the walk reads
     ReadPastEnd, // a read would run past the end of the file
     DivisionByZero, // a rational with denominator 0 (and a non-zero numerator)
     InvalidOperation, // 0/0, or a result too large to round to a 64-bit integer
@@ -115,11 +115,54 @@ public:
     [[nodiscard]] virtual std::optional<ExifError> entry(const ExifEntry &e) = 0;
 };
 
-// Walks `file` (the whole file's bytes; never copied, never kept) and feeds `sink`. Returns the
-// error that ended the walk, or nothing after a normal end: no start-of-image marker in the
-// first 256 bytes (or in a shorter file), the no-Exif report, a zero tag, or the walk reaching
-// the end of the file. Every read is bounds-checked; the Exif pointer is followed at most once,
-// so the walk makes at most about size / 6 steps whatever the bytes. Any thread.
+// Where the walk reads a file: positioned reads on demand, so a file need be neither held in
+// memory nor mapped (a mapping's pages fault when the file shrinks while it is read).
+class ByteSource
+{
+public:
+    virtual ~ByteSource() = default;
+    // The file's size in bytes when it was opened: the walk's end of the file.
+    [[nodiscard]] virtual std::uint64_t size() const = 0;
+    // Reads the `out.size()` bytes at `pos` (the walk asks only inside size()) and returns how many
+    // were read: fewer when the file has shrunk since it was opened or a read failed, which ends
+    // the walk with the read error. Never throws.
+    [[nodiscard]] virtual std::size_t read(std::uint64_t pos, std::span<std::uint8_t> out) = 0;
+    // Told once, before the first read, of the memory the walk keeps the file's blocks in (not
+    // initialised): a source may advise the system about it, for instance to back it with large
+    // pages. Block k of a file up to kReadCacheBytes stands at k * kReadBlockBytes.
+    virtual void cacheReserved(std::span<std::uint8_t> cache) noexcept { (void)cache; }
+};
+
+// Bytes in memory as a source (not copied; they must outlive it).
+class MemorySource final : public ByteSource
+{
+public:
+    explicit MemorySource(std::span<const std::uint8_t> bytes) noexcept
+        : m_bytes(bytes)
+    {}
+    [[nodiscard]] std::uint64_t size() const override { return m_bytes.size(); }
+    [[nodiscard]] std::size_t read(std::uint64_t pos, std::span<std::uint8_t> out) override;
+
+private:
+    std::span<const std::uint8_t> m_bytes;
+};
+
+// The walk keeps what it has read in blocks of this many bytes, at most kReadCacheBytes of them
+// (less for a smaller file): a file up to that size is read at most once, however its offsets
+// jump, and a larger one costs no more memory.
+inline constexpr std::size_t kReadBlockBytes = 16384;
+inline constexpr std::size_t kReadCacheBytes = std::size_t {64} << 20;
+
+// Walks `file` and feeds `sink`. Returns the error that ended the walk, or nothing after a normal
+// end: no start-of-image marker in the first 256 bytes (or in a shorter file), the no-Exif report,
+// a zero tag, or the walk reaching the end of the file. Every read is bounds-checked against
+// file.size(); a read the source cannot complete is the read error, like a read past the end.
+// The Exif pointer is followed at most once, so the walk makes at most about size / 6 steps
+// whatever the bytes. `cacheBytes` bounds the memory held (rounded down to a power of two of whole
+// blocks, at least one block); OutOfMemory when not even one block can be had. Any thread.
+[[nodiscard]] std::optional<ExifError> walkExif(
+    ByteSource &file, ExifEntrySink &sink, std::size_t cacheBytes = kReadCacheBytes);
+// The same over a whole file in memory (not kept).
 [[nodiscard]] std::optional<ExifError> walkExif(
     std::span<const std::uint8_t> file, ExifEntrySink &sink);
 

@@ -131,18 +131,37 @@ namespace {
         return true;
     }
 
+    // Whether `s`, read as code page 932 from its start, ends in the first byte of a
+    // double-byte character.
+    bool endsInLeadByte(std::string_view s)
+    {
+        std::size_t i = 0;
+        while (i < s.size()) {
+            if (!platform::isCp932LeadByte(static_cast<unsigned char>(s[i]))) {
+                ++i;
+            } else if (i + 1 == s.size()) {
+                return true;
+            } else {
+                i += 2;
+            }
+        }
+        return false;
+    }
+
     // Exif texts are meant to be ASCII; cameras and programs write UTF-8 or code page 932 in
-    // practice. UTF-8 is kept, anything else is read as code page 932.
+    // practice. UTF-8 is kept, anything else is read as code page 932. Where the reader cut a
+    // long text, a character cut in half is dropped in either encoding.
     std::string displayText(const ExifEntry &e)
     {
         std::size_t tail = 0;
         std::string text = e.text;
         if (isUtf8(text, e.textCut, tail)) {
             text.resize(text.size() - tail);
-        } else {
-            text = platform::fromCp932(text);
+            return text;
         }
-        return text;
+        if (e.textCut && endsInLeadByte(text))
+            text.pop_back();
+        return platform::fromCp932(text);
     }
 
     bool blank(std::string_view s)
@@ -383,13 +402,19 @@ namespace {
 
 } // namespace
 
-ExifResult summaryRows(std::span<const std::uint8_t> file)
+ExifResult summaryRows(ByteSource &file, std::size_t cacheBytes)
 {
     RowBuilder builder;
     ExifResult result;
-    result.error = walkExif(file, builder);
+    result.error = walkExif(file, builder, cacheBytes);
     result.rows = builder.takeRows();
     return result;
+}
+
+ExifResult summaryRows(std::span<const std::uint8_t> file)
+{
+    MemorySource source(file);
+    return summaryRows(source);
 }
 
 ExifResult summaryRows(std::string_view file)

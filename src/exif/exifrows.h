@@ -39,11 +39,15 @@ struct ExifResult
 // failures go on exactly as without the limit.
 inline constexpr std::size_t kMaxRows = 1000;
 
-// The rows of the file whose whole content is `file`. Reads nothing else, keeps nothing, never
-// copies the bytes and never throws on bad input; a 50 MB file costs one pass over it at most.
-// The caller turns `error` into the user error (and reports OpenFailed / OutOfMemory itself when
-// the file cannot be read). Text values from the file are passed on when they are UTF-8 and
-// otherwise decoded as code page 932, so every row is valid UTF-8. Any thread.
+// The rows of the file `file`, read as walkExif reads it: only the blocks the walk reaches, each
+// at most once for a file up to kReadCacheBytes. Keeps nothing and never throws on bad input; a
+// 50 MB file costs one pass over it at most. A file that shrinks or fails while it is read gives
+// the read error after the rows met before. The caller turns `error` into the user error (and
+// reports OpenFailed itself when the file cannot be opened). Text values from the file are passed
+// on when they are UTF-8 and otherwise decoded as code page 932, so every row is valid UTF-8.
+// `cacheBytes` as for walkExif. Any thread.
+[[nodiscard]] ExifResult summaryRows(ByteSource &file, std::size_t cacheBytes = kReadCacheBytes);
+// The same over the whole content of a file in memory.
 [[nodiscard]] ExifResult summaryRows(std::span<const std::uint8_t> file);
 [[nodiscard]] ExifResult summaryRows(std::string_view file);
 

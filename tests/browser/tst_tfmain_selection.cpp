@@ -7,6 +7,7 @@
 #include "browser/listselectionmodel.h"
 #include "browser/tfmain.h"
 #include "browser/tfmain_grid.h"
+#include "exif/exifrows.h"
 #include "platform/foldertree.h"
 #include "support/tempfolder.h"
 #include "tfmain_testing.h"
@@ -87,8 +88,8 @@ private slots:
     void selectByKindChangesTheSelectionOnce();
     void listSelectionModelReportsWhatQtReports_data();
     void listSelectionModelReportsWhatQtReports();
-    void pictureBytes_data();
-    void pictureBytes();
+    void exifBytes_data();
+    void exifBytes();
 
 private:
     QByteArray m_photos; // a.txt, b.jpg (camera), c.txt, d.jpg (no Exif), e.bin
@@ -500,51 +501,58 @@ void TestTfMainSelection::listSelectionModelReportsWhatQtReports()
     }
 }
 
-void TestTfMainSelection::pictureBytes_data()
+void TestTfMainSelection::exifBytes_data()
 {
     QTest::addColumn<QByteArray>("name"); // in a folder of its own; empty: the folder itself
     QTest::addColumn<QString>("kind"); // "file", "link", "fifo", "missing"
-    QTest::addColumn<int>("access"); // 0 map or read, 1 read only
-    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<qint64>("shrinkTo"); // bytes left after opening; -1: untouched
     QTest::addColumn<int>("status");
-    QTest::addColumn<qint64>("expected"); // bytes taken from the start of the contents
-    QTest::addColumn<bool>("mapped");
+    QTest::addColumn<qint64>("expected"); // bytes read back from the start of the contents
+    QTest::addColumn<int>("rows"); // Exif rows of the walk over the opened file
+    QTest::addColumn<bool>("readError"); // the walk ends with the read error
     using S = browser::ExifBytes::Status;
-    const qint64 big = browser::ExifBytes::kReadLimit;
-    QTest::newRow("mapped whole") << QByteArray("p.jpg") << "file" << 0 << big << int(S::Ok)
-                                  << qint64(5000) << true;
-    QTest::newRow("read whole") << QByteArray("p.jpg") << "file" << 1 << big << int(S::Ok)
-                                << qint64(5000) << false;
-    QTest::newRow("read up to the limit")
-        << QByteArray("p.jpg") << "file" << 1 << qint64(300) << int(S::Ok) << qint64(300) << false;
-    QTest::newRow("limit does not cut a mapping")
-        << QByteArray("p.jpg") << "file" << 0 << qint64(300) << int(S::Ok) << qint64(5000) << true;
+    const int ok = int(S::Ok);
+    const int none = int(S::NotARegularFile);
+    // The contents: Make inline, then 400 ISO entries (4840 bytes, see exifBytes).
+    QTest::newRow("whole") << QByteArray("p.jpg") << "file" << qint64(-1) << ok << qint64(4840)
+                           << 401 << false;
     QTest::newRow("name not UTF-8")
-        << QByteArray("\xff\xfe.jpg") << "file" << 0 << big << int(S::Ok) << qint64(5000) << true;
+        << QByteArray("\xff\xfe.jpg") << "file" << qint64(-1) << ok << qint64(4840) << 401 << false;
     QTest::newRow("symlink to a file")
-        << QByteArray("l.jpg") << "link" << 0 << big << int(S::Ok) << qint64(5000) << true;
-    QTest::newRow("folder") << QByteArray() << "folder" << 0 << big << int(S::NotARegularFile)
-                            << qint64(0) << false;
-    QTest::newRow("fifo") << QByteArray("f.jpg") << "fifo" << 0 << big << int(S::NotARegularFile)
-                          << qint64(0) << false;
-    QTest::newRow("missing") << QByteArray("m.jpg") << "missing" << 0 << big
-                             << int(S::NotARegularFile) << qint64(0) << false;
+        << QByteArray("l.jpg") << "link" << qint64(-1) << ok << qint64(4840) << 401 << false;
+    // Entries start at byte 22, 12 bytes apart: 22 ISO entries lie whole before byte 300, and
+    // the 23rd's count is gone. The bytes were present when the file was opened.
+    QTest::newRow("shrunk inside the directory after opening")
+        << QByteArray("p.jpg") << "file" << qint64(300) << ok << qint64(300) << 23 << true;
+    QTest::newRow("emptied after opening")
+        << QByteArray("p.jpg") << "file" << qint64(0) << ok << qint64(0) << 0 << true;
+    QTest::newRow("folder") << QByteArray() << "folder" << qint64(-1) << none << qint64(0) << 0
+                            << false;
+    QTest::newRow("fifo") << QByteArray("f.jpg") << "fifo" << qint64(-1) << none << qint64(0) << 0
+                          << false;
+    QTest::newRow("missing") << QByteArray("m.jpg") << "missing" << qint64(-1) << none << qint64(0)
+                             << 0 << false;
 }
 
-void TestTfMainSelection::pictureBytes()
+void TestTfMainSelection::exifBytes()
 {
     QFETCH(QByteArray, name);
     QFETCH(QString, kind);
-    QFETCH(int, access);
-    QFETCH(qint64, limit);
+    QFETCH(qint64, shrinkTo);
     QFETCH(int, status);
     QFETCH(qint64, expected);
-    QFETCH(bool, mapped);
+    QFETCH(int, rows);
+    QFETCH(bool, readError);
     const QByteArray folder = inFolder(test::nativeOf(*m_dir), "bytes");
     QVERIFY(makeFolder(folder));
-    QByteArray contents;
-    for (int i = 0; i < 5000; ++i)
-        contents.append(static_cast<char>((i * 7) % 251));
+    testsupport::TiffBuilder b(testsupport::ByteOrder::Little);
+    b.ascii(0, exif::tag::Make, "ABC");
+    for (std::uint16_t i = 0; i < 400; ++i)
+        b.shortValue(0, exif::tag::IsoSpeedRatings, i);
+    const std::vector<std::uint8_t> jpeg = testsupport::exifJpeg(b.build().bytes);
+    const QByteArray contents(
+        reinterpret_cast<const char *>(jpeg.data()), static_cast<qsizetype>(jpeg.size()));
+    QCOMPARE(contents.size(), 4840);
     const QByteArray path = name.isEmpty() ? folder : inFolder(folder, name);
     if (kind == u"file") {
         QVERIFY(test::writeFile(path, contents));
@@ -555,14 +563,20 @@ void TestTfMainSelection::pictureBytes()
         QCOMPARE(::mkfifo(path.constData(), 0600), 0);
     }
     QCOMPARE(browser::isRegularFile(path), status == int(browser::ExifBytes::Status::Ok));
-    const browser::ExifBytes bytes(path,
-        access == 0 ? browser::ExifBytes::Access::MapOrRead : browser::ExifBytes::Access::ReadOnly,
-        limit);
+    browser::ExifBytes bytes(path);
     QCOMPARE(int(bytes.status()), status);
-    QCOMPARE(bytes.isMapped(), mapped);
-    const QByteArray got(reinterpret_cast<const char *>(bytes.bytes().data()),
-        static_cast<qsizetype>(bytes.bytes().size()));
+    // A file that shrinks while it is read (a mapping would fault here and end the program).
+    if (shrinkTo >= 0)
+        QCOMPARE(::truncate(path.constData(), shrinkTo), 0);
+    QByteArray got(6000, '\0');
+    got.resize(static_cast<qsizetype>(bytes.read(
+        0, std::span(reinterpret_cast<std::uint8_t *>(got.data()), std::size_t(got.size())))));
     QCOMPARE(got, contents.left(expected));
+    const exif::ExifResult result = exif::summaryRows(bytes);
+    QCOMPARE(int(result.rows.size()), rows);
+    QCOMPARE(result.error.has_value(), readError);
+    if (readError)
+        QCOMPARE(result.error->kind, exif::ExifErrorKind::ReadPastEnd);
 }
 
 QTEST_MAIN(TestTfMainSelection)

@@ -95,6 +95,18 @@ namespace {
         std::string cutUtf8 = "ab";
         for (int i = 0; i < 340; ++i) // 2 + 3 * 340 = 1022 of the 1024 examined bytes
             cutUtf8 += "あ";
+        // `head` then `n` times `unit`.
+        const auto repeat = [](std::string head, std::string_view unit, int n) {
+            for (int i = 0; i < n; ++i)
+                head += unit;
+            return head;
+        };
+        // textBytes for a text built here (the fill keeps its own copy).
+        const auto text = [](std::uint16_t t, std::string bytes) -> Fill {
+            return [t, bytes](TiffBuilder &b, std::size_t d) {
+                textBytes(t, bytes)(b, d);
+            };
+        };
 
         return {
             // Exposure time: a reciprocal when the denominator is larger.
@@ -537,6 +549,41 @@ namespace {
                     b.ascii(d, tag::Model, longUtf8);
                 },
                 R {{kModel, cutUtf8 + "…"}},
+                {}},
+            // 1023 bytes of whole characters, then the first byte of the next.
+            {"a long utf-8 text cut after the first byte of a character",
+                text(tag::Model, repeat("abc", "あ", 400)),
+                R {{kModel, repeat("abc", "あ", 340) + "…"}},
+                {}},
+            {"a long utf-8 text cut after three bytes of a four-byte character",
+                text(tag::Model, repeat("a", "😀", 300)),
+                R {{kModel, repeat("a", "😀", 255) + "…"}},
+                {}},
+            {"a long utf-8 text cut between two characters",
+                text(tag::Model, repeat("a", "あ", 400)),
+                R {{kModel, repeat("a", "あ", 341) + "…"}},
+                {}},
+            {"a long code page 932 text cut inside a character",
+                text(tag::Model, repeat("\xB1", "\x83\x4C", 600)),
+                R {{kModel, repeat("ｱ", "キ", 511) + "…"}},
+                {}},
+            // The last byte, 0x81, could open a character but closes one here.
+            {"a long code page 932 text cut between two characters",
+                text(tag::Model, repeat("", "\x83\x81", 600)),
+                R {{kModel, repeat("", "メ", 512) + "…"}},
+                {}},
+            {"a text whose last character is cut in the file is read as code page 932",
+                text(tag::Make, "\xE3\x82\xAD\xE3\x83\xA4\xE3\x83"),
+                R {{kMake, "繧ｭ繝､繝"}},
+                {}},
+            // Overlong forms are not UTF-8.
+            {"an overlong three-byte form is read as code page 932",
+                text(tag::Make, "A\xE0\x9F\xBF"),
+                R {{kMake, "A燹ｿ"}},
+                {}},
+            {"an overlong four-byte form is read as code page 932",
+                text(tag::Make, "\xF0\x8F\xBF\xBF"),
+                R {{kMake, "\uE04Eｿｿ"}},
                 {}},
 
             // A failure keeps the rows before it and stops the rest.

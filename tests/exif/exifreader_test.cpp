@@ -8,6 +8,7 @@
 
 namespace {
 
+using namespace std::string_view_literals;
 using morvane::exif::ExifErrorKind;
 using morvane::exif::ExifRow;
 using morvane::exif::summaryRows;
@@ -137,8 +138,18 @@ TEST(ExifReaderTest, FilesWithoutStartOfImageGiveNothing)
     }
 }
 
+// SOI, an APP1 Exif segment header, then `tiff` as the file's last bytes.
+Bytes tiffHeader(std::string_view tiff)
+{
+    Bytes f = {0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x10, 'E', 'x', 'i', 'f', 0, 0};
+    f.resize(f.size() + tiff.size());
+    std::copy(tiff.begin(), tiff.end(), f.end() - static_cast<std::ptrdiff_t>(tiff.size()));
+    return f;
+}
+
 TEST(ExifReaderTest, WhatFollowsTheStartOfImageDecides)
 {
+    const ExifErrorKind pastEnd = ExifErrorKind::ReadPastEnd;
     struct Case
     {
         const char *name;
@@ -161,14 +172,16 @@ TEST(ExifReaderTest, WhatFollowsTheStartOfImageDecides)
             morvane::testsupport::jfifJpeg(canon.build().bytes),
             {kNoExif},
             {}},
-        {"the pair is the last two bytes", {0x00, 0xFF, 0xD8}, {}, ExifErrorKind::ReadPastEnd},
-        {"one byte of a marker", {0xFF, 0xD8, 0xFF}, {}, ExifErrorKind::ReadPastEnd},
+        {"the pair is the last two bytes", {0x00, 0xFF, 0xD8}, {}, pastEnd},
+        {"one byte of a marker", {0xFF, 0xD8, 0xFF}, {}, pastEnd},
         {"an APP0 marker and nothing else", {0xFF, 0xD8, 0xFF, 0xE0}, {kNoExif}, {}},
-        {"an APP1 marker and nothing else",
-            {0xFF, 0xD8, 0xFF, 0xE1},
-            {},
-            ExifErrorKind::ReadPastEnd},
+        {"an APP1 marker and nothing else", {0xFF, 0xD8, 0xFF, 0xE1}, {}, pastEnd},
         {"a quantisation table first", {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00}, {kNoExif}, {}},
+        // TIFF headers in the file's last bytes; IFD0 at offset 8 starts right after the header.
+        {"a TIFF header that ends the file", tiffHeader("II*\0\x08\0\0\0"sv), {}, {}},
+        {"a TIFF header one byte short", tiffHeader("II*\0\x08\0\0"sv), {}, pastEnd},
+        {"only the byte-order mark", tiffHeader("II"sv), {}, pastEnd},
+        {"one byte of the byte-order mark", tiffHeader("I"sv), {}, pastEnd},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -453,6 +466,25 @@ BuiltTiff truncationFixture(ByteOrder order)
     return b.build();
 }
 
+// A file that held `bytes` when it was opened and has since shrunk to its first `left` bytes.
+class ShrunkSource final : public morvane::exif::ByteSource
+{
+public:
+    ShrunkSource(const Bytes &bytes, std::size_t left)
+        : m_now(std::span(bytes).first(left))
+        , m_size(bytes.size())
+    {}
+    [[nodiscard]] std::uint64_t size() const override { return m_size; }
+    [[nodiscard]] std::size_t read(std::uint64_t pos, std::span<std::uint8_t> out) override
+    {
+        return m_now.read(pos, out);
+    }
+
+private:
+    morvane::exif::MemorySource m_now;
+    std::uint64_t m_size;
+};
+
 TEST(ExifReaderTest, TruncatedAtEveryLength)
 {
     for (const ByteOrder order : {ByteOrder::Little, ByteOrder::Big}) {
@@ -461,6 +493,7 @@ TEST(ExifReaderTest, TruncatedAtEveryLength)
         const Bytes file = exifJpeg(tiff.bytes);
         const std::size_t tiffEnd = morvane::testsupport::kTiffStart + tiff.bytes.size();
         const auto full = summaryRows(file);
+        const ExifErrorKind pastEnd = ExifErrorKind::ReadPastEnd;
         ASSERT_FALSE(full.error);
         ASSERT_EQ(show(full.rows),
             show({{kModel, "EOS"},
@@ -488,6 +521,14 @@ TEST(ExifReaderTest, TruncatedAtEveryLength)
                 EXPECT_FALSE(r.error);
                 EXPECT_EQ(r.rows.size(), full.rows.size());
             }
+            // Shrunk to n bytes after it was opened: the walk needs every byte of the TIFF
+            // block, so a missing one is the read error, never a shorter normal end.
+            ShrunkSource shrunk(file, n);
+            const auto s = summaryRows(shrunk);
+            ASSERT_LE(s.rows.size(), full.rows.size());
+            for (std::size_t i = 0; i < s.rows.size(); ++i)
+                EXPECT_EQ(s.rows[i], full.rows[i]);
+            EXPECT_EQ(errorOf(s), errorOf(n < tiffEnd ? pastEnd : std::optional<ExifErrorKind>()));
         }
         // Two cuts worked out by hand: inside IFD0's second entry (after the inline Model),
         // and inside the exposure time's value (after all of IFD0).

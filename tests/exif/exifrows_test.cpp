@@ -34,6 +34,34 @@ TEST(ExifRowsTest, HandWorkedCasesInBothByteOrders)
     }
 }
 
+TEST(ExifRowsTest, HandWorkedCasesThroughACacheOfOneBlock)
+{
+    // The directory's values pushed past two blocks, starting up to 6 bytes before the boundary
+    // (values stand at even offsets), so the one cached block is evicted back and forth and
+    // rationals and texts straddle blocks.
+    namespace tag = morvane::exif::tag;
+    constexpr std::size_t kBlock = morvane::exif::kReadBlockBytes;
+    for (const auto &c : morvane::exiftest::rowCases()) {
+        for (std::size_t before = 0; before < 8; before += 2) {
+            SCOPED_TRACE(c.name + " " + std::to_string(before));
+            morvane::testsupport::TiffBuilder b(ByteOrder::Big);
+            const std::size_t d = b.addIfd();
+            b.pointer(0, tag::ExifPointer, d);
+            c.fill(b, d);
+            const std::size_t values =
+                morvane::testsupport::kTiffStart + b.build().endOfEntries[d] + 4;
+            b.trailer(d, std::vector<std::uint8_t>(2 * kBlock - before - values, 0));
+            const auto file = morvane::testsupport::exifJpeg(b.build().bytes);
+            morvane::exif::MemorySource source(file);
+            const auto result = morvane::exif::summaryRows(source, kBlock);
+            EXPECT_EQ(show(result.rows), show(c.rows));
+            EXPECT_EQ(morvane::exiftest::errorText(
+                          result.error ? std::optional(result.error->kind) : std::nullopt),
+                morvane::exiftest::errorText(c.error));
+        }
+    }
+}
+
 TEST(ExifRowsTest, ErrorsCarryTheirMessages)
 {
     struct Case
