@@ -11,11 +11,13 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QListView>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -23,8 +25,10 @@ namespace {
 
 void shoot(const QString &file)
 {
-    for (int i = 0; i < 20; ++i)
-        QApplication::processEvents();
+    // The window system maps and paints the window some time after show().
+    QEventLoop settle;
+    QTimer::singleShot(700, &settle, &QEventLoop::quit);
+    settle.exec();
     const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
     std::printf("%s %s\n", qPrintable(file), shot.save(file) ? "saved" : "NOT saved");
 }
