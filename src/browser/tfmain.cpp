@@ -231,23 +231,8 @@ void TfMain::readSettings()
     const int width = s.readInteger(kSection, QStringLiteral("Width"), this->width());
     resize(width, this->height());
 
-    auto applyGroup = [&s](auto &items, const QString &prefix, std::size_t designDefault) {
-        std::vector<bool> checked;
-        for (QAction *a : items)
-            checked.push_back(a->isChecked());
-        const std::vector<bool> result = app::applyRadioGroup(
-            checked,
-            [&](std::size_t i, bool def) {
-                return s.readBool(kSection, prefix + QString::number(i + 1), def);
-            },
-            designDefault);
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            if (result[i])
-                items[i]->setChecked(true);
-        }
-    };
-    applyGroup(SizeItems, QStringLiteral("Size"), 1);
-    applyGroup(QualityItems, QStringLiteral("Quality"), 3);
+    s.readRadioGroup(kSection, QStringLiteral("Size"), SizeItems, 1);
+    s.readRadioGroup(kSection, QStringLiteral("Quality"), QualityItems, 3);
     UpDate1->setChecked(s.readBool(kSection, QStringLiteral("UpDate"), UpDate1->isChecked()));
     N16->setText(s.readString(kSection, QStringLiteral("TN1"), N16->text()));
     N17->setText(s.readString(kSection, QStringLiteral("TN2"), N17->text()));

@@ -75,6 +75,27 @@ bool SettingsStore::readBool(const QString &section, const QString &key, bool de
     return readInteger(section, key, def ? 1 : 0) != 0;
 }
 
+void SettingsStore::readRadioGroup(const QString &section,
+    const QString &prefix,
+    std::span<QAction *const> items,
+    std::size_t designDefault) const
+{
+    std::vector<bool> checked;
+    for (QAction *a : items)
+        checked.push_back(a->isChecked());
+    const std::vector<bool> result = app::applyRadioGroup(
+        checked,
+        [&](std::size_t i, bool def) {
+            return readBool(section, prefix + QString::number(i + 1), def);
+        },
+        designDefault);
+    // Exactly one item is left checked; checking it unchecks the others of its group.
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (result[i])
+            items[i]->setChecked(true);
+    }
+}
+
 QString SettingsStore::readString(
     const QString &section, const QString &key, const QString &def) const
 {

@@ -3,8 +3,12 @@
 
 #include "frame/settingsfile.h"
 
+#include <QAction>
 #include <QString>
 #include <QStringList>
+
+#include <cstddef>
+#include <span>
 
 namespace morvane {
 
@@ -21,6 +25,13 @@ public:
 
     [[nodiscard]] int readInteger(const QString &section, const QString &key, int def) const;
     [[nodiscard]] bool readBool(const QString &section, const QString &key, bool def) const;
+    // Reads radio group `prefix` of `section` (keys prefix1..prefixN, table order) onto `items`,
+    // the actions of one exclusive group: the item the keys leave checked, or `designDefault`
+    // when they leave none.
+    void readRadioGroup(const QString &section,
+        const QString &prefix,
+        std::span<QAction *const> items,
+        std::size_t designDefault) const;
     [[nodiscard]] QString readString(
         const QString &section, const QString &key, const QString &def) const;
     void writeInteger(const QString &section, const QString &key, int value);

@@ -231,26 +231,13 @@ void TfView::readSettings()
     resize(width(), s.readInteger(kSection, QStringLiteral("Height"), height()));
     resize(s.readInteger(kSection, QStringLiteral("Width"), width()), height());
 
-    auto applyGroup = [&s](auto &items, const QString &prefix, std::size_t designDefault) {
-        std::vector<bool> checked;
-        for (QAction *a : items)
-            checked.push_back(a->isChecked());
-        const std::vector<bool> result = app::applyRadioGroup(
-            checked,
-            [&](std::size_t i, bool def) {
-                return s.readBool(kSection, prefix + QString::number(i + 1), def);
-            },
-            designDefault);
-        for (std::size_t i = 0; i < items.size(); ++i)
-            items[i]->setChecked(result[i]);
-    };
-    applyGroup(TimeItems, QStringLiteral("Time"), kTimeDefault);
+    s.readRadioGroup(kSection, QStringLiteral("Time"), TimeItems, kTimeDefault);
     // An interval below 1 ms would make the slideshow race through the folder (or never tick):
     // such a value is unreadable and keeps the default.
     const int interval = s.readInteger(kSection, QStringLiteral("Timer"), Timer1->interval());
     if (interval > 0)
         Timer1->setInterval(interval);
-    applyGroup(SizeItems, QStringLiteral("Size"), kSizeDefault);
+    s.readRadioGroup(kSection, QStringLiteral("Size"), SizeItems, kSizeDefault);
     N6->setChecked(s.readBool(kSection, QStringLiteral("Info1"), N6->isChecked()));
     int key = 2;
     for (QLabel *label : {Label1, Label2, Label3, Label4}) {
