@@ -2,6 +2,7 @@
 #include "organise/tfmoco.h"
 
 #include "frame/windowrefs.h"
+#include "organise/comboboxhistory.h"
 #include "platform/dialogprompter.h"
 #include "platform/fileoperations.h"
 #include "platform/folderscan.h"
@@ -129,14 +130,7 @@ void TfMoco::warning(const QString &text)
 
 void TfMoco::addHistory(const QString &folder)
 {
-    for (int i = 0; i < ComboBox1->count(); ++i) {
-        if (ComboBox1->itemText(i).compare(folder, Qt::CaseInsensitive) == 0)
-            return;
-    }
-    // Adding an item must not change the destination shown.
-    const QString text = ComboBox1->currentText();
-    ComboBox1->addItem(folder);
-    ComboBox1->setEditText(text);
+    appendToHistory(ComboBox1, folder);
 }
 
 QByteArray TfMoco::destinationNative() const

@@ -2,6 +2,7 @@
 #include "organise/tfrene.h"
 
 #include "frame/windowrefs.h"
+#include "organise/comboboxhistory.h"
 #include "organise/renamelang.h"
 #include "platform/dialogprompter.h"
 #include "platform/fileoperations.h"
@@ -165,14 +166,7 @@ void TfRene::message(const QString &text)
 
 void TfRene::addHistory(const QString &pattern)
 {
-    for (int i = 0; i < ComboBox1->count(); ++i) {
-        if (ComboBox1->itemText(i).compare(pattern, Qt::CaseInsensitive) == 0)
-            return;
-    }
-    // Adding an item must not replace the text being run.
-    const QString text = ComboBox1->currentText();
-    ComboBox1->addItem(pattern);
-    ComboBox1->setEditText(text);
+    appendToHistory(ComboBox1, pattern);
 }
 
 void TfRene::FormShow()
