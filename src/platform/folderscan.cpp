@@ -56,4 +56,19 @@ std::vector<FolderEntry> scanFolder(const QByteArray &folderNative)
     return entries;
 }
 
+std::vector<std::string> entryNames(const QByteArray &folderNative)
+{
+    std::vector<std::string> names;
+    DIR *dir = opendir(folderNative.isEmpty() ? "/" : folderNative.constData());
+    if (dir == nullptr)
+        return names;
+    while (const dirent *e = readdir(dir)) {
+        const std::string_view name(e->d_name);
+        if (name != "." && name != "..")
+            names.emplace_back(name);
+    }
+    closedir(dir);
+    return names;
+}
+
 } // namespace morvane::platform

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace morvane::platform {
@@ -24,6 +25,11 @@ struct FolderEntry
 // them. A folder that cannot be read gives an empty list; an entry that vanishes or cannot be
 // examined while the folder is read is skipped. Any thread; reads no window state.
 [[nodiscard]] std::vector<FolderEntry> scanFolder(const QByteArray &folderNative);
+
+// The names of every entry of `folderNative` (files, folders, links, anything; not "." and ".."),
+// as the file system holds their bytes: the names a new name must not take. Empty when the folder
+// cannot be read. Any thread.
+[[nodiscard]] std::vector<std::string> entryNames(const QByteArray &folderNative);
 
 // The native path of a file of a folder: `folderNative` + "/" + `nativeName` (one separator
 // only after the root "/").
