@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -183,6 +184,7 @@ namespace {
         const std::string name(lastComponent(view(full)));
         const std::string text = trashInfoText(trashInfoPath(view(full), view(topdir)), now());
         int number = 0;
+        std::mt19937 random {std::random_device {}()};
         for (int attempt = 0; attempt < kTrashNameTries; ++attempt) {
             const QByteArray entry = bytes(trashEntryName(name, number, maxBytes));
             const QByteArray infoPath = join(info, entry + bytes(kTrashInfoSuffix));
@@ -204,10 +206,12 @@ namespace {
                 if (error != EEXIST && error != ENAMETOOLONG && error != EXDEV)
                     return notTrashed(TrashResult::Status::Failed, reason(error));
             }
-            // A taken name (in info/, or an entry without info in files/) tries the next
-            // number; a name the file system finds too long, a shorter one.
+            // A taken name (in info/, or an entry without info in files/) tries the next number,
+            // after the first ten a random one, so that a trash holding "a.2.jpg" to "a.500.jpg"
+            // still takes another "a.jpg"; a name the file system finds too long, a shorter one.
             if (error == EEXIST)
-                ++number;
+                number = number < 9 ? number + 1
+                                    : std::uniform_int_distribution<int>(10, 999'999)(random);
             else if (error == ENAMETOOLONG && entry.size() > 16)
                 maxBytes = static_cast<std::size_t>(entry.size()) - 8;
             else
