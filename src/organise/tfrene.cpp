@@ -189,11 +189,14 @@ void TfRene::setPreviewShown(bool shown)
     setMinimumWidth(shown ? kClientWidth + kPreviewWidth / 2 : kClientWidth);
     resize(
         shown ? before + kPreviewWidth : std::max(kClientWidth, before - kPreviewWidth), height());
-    if (shown) {
-        if (fMain != nullptr)
-            m_folderNames = platform::entryNames(fMain->FolderNative);
-        updatePreview();
-    }
+    rereadPreview();
+}
+
+void TfRene::rereadPreview()
+{
+    if (m_previewShown && fMain != nullptr)
+        m_folderNames = platform::entryNames(fMain->FolderNative);
+    updatePreview();
 }
 
 void TfRene::updatePreview()
@@ -265,10 +268,7 @@ void TfRene::FormShow()
         Label1->setText(QStringLiteral("現在のファイル名　(選択　%1　file)").arg(n));
         Label1->adjustSize();
     }
-    if (m_previewShown && fMain != nullptr) {
-        m_folderNames = platform::entryNames(fMain->FolderNative);
-        updatePreview();
-    }
+    rereadPreview();
 }
 
 void TfRene::BitBtn1Click()

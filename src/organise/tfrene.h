@@ -83,7 +83,10 @@ private:
     void message(const QString &text);
     // Appends `pattern` to the history unless it holds it already, letter case aside.
     void addHistory(const QString &pattern);
+    // The preview for the pattern and start number as they stand (nothing while it is hidden);
+    // rereadPreview() reads the folder's names first.
     void updatePreview();
+    void rereadPreview();
 
     std::unique_ptr<platform::Prompter> m_dialogs;
     platform::Prompter *m_prompter = nullptr;
