@@ -175,7 +175,7 @@ void TfRene::FormShow()
     Edit2->setEnabled(n >= 2);
     Label3->setEnabled(n >= 2);
     if (n > 0) {
-        Edit1->setText(QFile::decodeName(fMain->SelectedNames.front()));
+        Edit1->setText(platform::captionOfName(fMain->SelectedNames.front()));
         Label1->setText(QStringLiteral("現在のファイル名　(選択　%1　file)").arg(n));
         Label1->adjustSize();
     }
