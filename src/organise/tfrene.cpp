@@ -224,9 +224,10 @@ void TfRene::updatePreview()
     m_preview->clear();
     QList<QTreeWidgetItem *> items;
     for (const organise::PreviewRow &row : organise::previewRename(oldNames, run, m_folderNames)) {
-        auto *item = new QTreeWidgetItem({QFile::decodeName(QByteArray::fromStdString(row.oldName)),
-            QFile::decodeName(QByteArray::fromStdString(row.newName)),
-            fromUtf8(row.text)});
+        auto *item =
+            new QTreeWidgetItem({platform::captionOfName(QByteArray::fromStdString(row.oldName)),
+                platform::captionOfName(QByteArray::fromStdString(row.newName)),
+                fromUtf8(row.text)});
         if (row.mark != organise::PreviewMark::Free && row.mark != organise::PreviewMark::Unchanged)
             item->setForeground(2, QColor(Qt::red));
         items << item;
@@ -264,7 +265,7 @@ void TfRene::FormShow()
     Edit2->setEnabled(n >= 2);
     Label3->setEnabled(n >= 2);
     if (n > 0) {
-        Edit1->setText(QFile::decodeName(fMain->SelectedNames.front()));
+        Edit1->setText(platform::captionOfName(fMain->SelectedNames.front()));
         Label1->setText(QStringLiteral("現在のファイル名　(選択　%1　file)").arg(n));
         Label1->adjustSize();
     }
