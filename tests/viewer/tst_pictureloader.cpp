@@ -65,6 +65,8 @@ private slots:
     void initTestCase() { qRegisterMetaType<LoadedPicture>(); }
     void loadsAndExplains_data();
     void loadsAndExplains();
+    void decodesIntoASpareOfItsSize_data();
+    void decodesIntoASpareOfItsSize();
     void oneDecodeAtATimeAndOneWaiting();
     void waitForTakesTheResultInFlight();
 };
@@ -132,6 +134,43 @@ void TestPictureLoader::loadsAndExplains()
     if (!p.ok())
         QVERIFY2(p.error.contains(QFile::decodeName(name)), qPrintable(p.error));
     QVERIFY(test::removeContents(test::nativeOf(dir)));
+}
+
+void TestPictureLoader::decodesIntoASpareOfItsSize_data()
+{
+    QTest::addColumn<QSize>("spare");
+    QTest::addColumn<QSize>("scaledTo");
+    QTest::addColumn<bool>("heldElsewhere"); // another reference to the spare's pixels lives on
+    QTest::addColumn<bool>("reused");
+    // clang-format off
+    QTest::newRow("full size, only reference")   << QSize(30, 20) << QSize() << false << true;
+    QTest::newRow("reduced size, only reference") << QSize(15, 10) << QSize(15, 10) << false << true;
+    QTest::newRow("still shown elsewhere")       << QSize(30, 20) << QSize() << true << false;
+    QTest::newRow("other size")                  << QSize(20, 30) << QSize() << false << false;
+    // clang-format on
+}
+
+void TestPictureLoader::decodesIntoASpareOfItsSize()
+{
+    QFETCH(QSize, spare);
+    QFETCH(QSize, scaledTo);
+    QFETCH(bool, heldElsewhere);
+    QFETCH(bool, reused);
+    QTemporaryDir dir;
+    const QByteArray path = test::inFolder(test::nativeOf(dir), "a.jpg");
+    QVERIFY(test::writeFile(
+        path, testsupport::jpegBytes({.width = 30, .height = 20, .c0 = 200, .c1 = 30, .c2 = 30})));
+    QImage image(spare, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    const uchar *bits = image.constBits();
+    const QImage elsewhere = heldElsewhere ? image : QImage();
+    const LoadedPicture p = loadPictureFile(path, scaledTo, std::move(image));
+    QVERIFY(p.ok());
+    QCOMPARE(p.image.constBits() == bits, reused);
+    QVERIFY(qRed(p.image.pixel(5, 5)) > 180);
+    // A picture still in use is never written over.
+    if (heldElsewhere)
+        QCOMPARE(elsewhere.pixel(5, 5), QColor(Qt::blue).rgb());
 }
 
 void TestPictureLoader::oneDecodeAtATimeAndOneWaiting()
