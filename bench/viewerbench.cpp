@@ -14,7 +14,8 @@
 // baseline JPEGs of the folder:
 //   open_ratio=R step_p95_ms=X prepare_p95_ms=Y open_fit_ratio=F
 // R = median open / median decode, F = median open in mode 1 / median decode.
-//   viewer-bench DIR [--rounds N] [--size WxH] [--modes 0123]
+// --shot OUT.png saves the window as mode 1 shows the folder's first picture.
+//   viewer-bench DIR [--rounds N] [--size WxH] [--modes 0123] [--shot OUT.png]
 #include "frame/windowrefs.h"
 #include "platform/imagedecode.h"
 #include "viewer/picturebox.h"
@@ -187,6 +188,7 @@ void print(const char *what, const Stats &s)
 
 int main(int argc, char **argv)
 {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -194,6 +196,7 @@ int main(int argc, char **argv)
     int rounds = 2;
     QSize client(632, 446);
     std::vector<int> modes {0, 1, 2, 3};
+    QString shot;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc) {
             rounds = std::max(1, std::atoi(argv[++i]));
@@ -201,6 +204,8 @@ int main(int argc, char **argv)
             int w = 0, h = 0;
             if (std::sscanf(argv[++i], "%dx%d", &w, &h) == 2 && w > 0 && h > 0)
                 client = QSize(w, h);
+        } else if (std::strcmp(argv[i], "--shot") == 0 && i + 1 < argc) {
+            shot = QString::fromLocal8Bit(argv[++i]);
         } else if (std::strcmp(argv[i], "--modes") == 0 && i + 1 < argc) {
             modes.clear();
             for (const char *c = argv[++i]; *c != '\0'; ++c) {
@@ -212,7 +217,9 @@ int main(int argc, char **argv)
         }
     }
     if (dir.isEmpty()) {
-        std::fputs("usage: viewer-bench DIR [--rounds N] [--size WxH] [--modes 0123]\n", stderr);
+        std::fputs(
+            "usage: viewer-bench DIR [--rounds N] [--size WxH] [--modes 0123] [--shot OUT.png]\n",
+            stderr);
         return 2;
     }
 
@@ -436,6 +443,8 @@ int main(int argc, char **argv)
                 const auto full = morvane::platform::decodePictureFile(
                     paths[p], morvane::platform::pictureFormatForName(paths[p]), 0);
                 compare(drawn, morvane::smoothScaled(full.picture.image, drawnSizes[p]), d);
+                if (p == 0 && mode == 1 && !shot.isEmpty() && !view.grab().save(shot))
+                    ++errors;
             }
             std::printf("  drawn pixels against a full decode scaled: mean %.3f, max %d levels\n",
                 d.count > 0 ? d.sum / double(d.count) : 0.0,
