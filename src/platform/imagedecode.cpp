@@ -235,7 +235,7 @@ DecodeResult decodePictureFile(
         });
 }
 
-DecodeResult decodePictureFile(
+DecodeResult decodePictureToShow(
     const QByteArray &nativePath, PictureFormat format, JpegShowOptions jpeg)
 {
     return readAndDecode(

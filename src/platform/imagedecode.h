@@ -47,7 +47,7 @@ enum class PictureFormat { None, Bitmap, Icon, Jpeg };
 
 // The same for showing the picture: a JPEG is decoded as `jpeg` asks (scale, memory to reuse,
 // gate); a bitmap or icon at its full size, with `jpeg.gate`.
-[[nodiscard]] DecodeResult decodePictureFile(
+[[nodiscard]] DecodeResult decodePictureToShow(
     const QByteArray &nativePath, PictureFormat format, JpegShowOptions jpeg);
 
 } // namespace morvane::platform

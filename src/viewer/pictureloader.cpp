@@ -82,7 +82,7 @@ LoadedPicture loadPictureFile(const QByteArray &nativePath, QSize scaledSize, QI
             result.error = failureText(nativePath);
             return result;
         }
-        platform::DecodeResult decoded = platform::decodePictureFile(
+        platform::DecodeResult decoded = platform::decodePictureToShow(
             nativePath, format, platform::JpegShowOptions {scaledSize, std::move(reuse), {}});
         if (decoded.status == platform::DecodeStatus::NoMemory)
             throw std::bad_alloc();

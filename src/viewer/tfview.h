@@ -164,9 +164,9 @@ private:
     // picture after the new current one, else lends its memory to the next decode (a quick step,
     // `afterFrame`) or frees it at once (a load has just made room for itself).
     void showPicture(const QByteArray &path, const LoadedPicture &picture, bool afterFrame = false);
-    // After a change of display mode or window size: decodes the shown picture again when it
-    // lacks the detail of its new drawing size, and has the prepared one decoded again when it
-    // does.
+    // After a change of display mode or window size: decodes the shown picture again, at once,
+    // when it lacks the detail of its new drawing size (wait cursor for a large one); a prepared
+    // picture that lacks it is prepared anew on the worker.
     void decodeFinerIfNeeded();
     void moveBox(int left, int top);
     // Starts a loader run: after the current event and its painting, LoadNext asks the worker for
