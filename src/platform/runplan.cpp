@@ -13,9 +13,7 @@ std::string runTemporaryName(const std::string &tag, std::size_t index)
     return std::string(kTemporaryPrefix) + "run-" + tag + '-' + std::to_string(index);
 }
 
-RunPlan planRun(const std::vector<RunItem> &items,
-    const std::set<std::string> &folderNames,
-    const std::string &tag)
+RunPlan planRun(const std::vector<RunItem> &items, const std::set<std::string> &folderNames)
 {
     const std::size_t n = items.size();
     RunPlan plan;
@@ -92,7 +90,7 @@ RunPlan planRun(const std::vector<RunItem> &items,
             break;
         // Only cycles are left: the first item steps aside to its temporary name, which frees
         // the name the rest of its cycle waits for; it takes its new name last.
-        const std::string temporary = runTemporaryName(tag, next);
+        const std::string &temporary = items[next].via;
         plan.steps.push_back({next, current[next], temporary});
         holding.erase(current[next]);
         const std::string freed = current[next];

@@ -12,11 +12,13 @@
 
 namespace morvane::platform {
 
-// One file of a run: its name now and the name it is to get (names, not paths).
+// One file of a run: its name now, the name it is to get and a free name of the same folder it
+// may pass through (names, not paths).
 struct RunItem
 {
     std::string from;
     std::string to;
+    std::string via;
 };
 
 enum class RunVerdict {
@@ -49,10 +51,8 @@ struct RunPlan
 // refused (Occupied); of several items with the same new name the first in order keeps it.
 // Refusals cascade: a refused item keeps its name, so an item that wanted that name is refused
 // too. Every other item is Renamed; each of its steps takes a name that is free at that moment;
-// a cycle is opened by moving its first item to runTemporaryName(tag, index). Names are compared
-// byte for byte.
-[[nodiscard]] RunPlan planRun(const std::vector<RunItem> &items,
-    const std::set<std::string> &folderNames,
-    const std::string &tag);
+// a cycle is opened by moving its first item to its `via` name. Names are compared byte for byte.
+[[nodiscard]] RunPlan planRun(
+    const std::vector<RunItem> &items, const std::set<std::string> &folderNames);
 
 } // namespace morvane::platform

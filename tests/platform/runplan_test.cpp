@@ -43,11 +43,11 @@ TEST(RunPlanTest, RunsEndWithEveryFileUnderItsNewOrOldName)
     {
         const char *name;
         Folder before;
-        std::vector<RunItem> items;
+        std::vector<std::pair<std::string, std::string>> renames; // from, to
         Folder after;
         std::vector<RunVerdict> verdicts;
     };
-    std::vector<RunItem> renumber;
+    std::vector<std::pair<std::string, std::string>> renumber;
     Folder renumbered;
     for (int i = 4; i <= 13; ++i) {
         renumber.push_back({"file" + std::to_string(i), "file" + std::to_string(i - 3)});
@@ -91,7 +91,10 @@ TEST(RunPlanTest, RunsEndWithEveryFileUnderItsNewOrOldName)
         std::set<std::string> names;
         for (const auto &[name, content] : c.before)
             names.insert(name);
-        const RunPlan plan = planRun(c.items, names, "t");
+        std::vector<RunItem> items;
+        for (const auto &[from, to] : c.renames)
+            items.push_back({from, to, runTemporaryName("t", items.size())});
+        const RunPlan plan = planRun(items, names);
         EXPECT_EQ(plan.verdicts, c.verdicts);
         Folder folder = c.before;
         ASSERT_TRUE(carryOut(folder, plan));
@@ -102,12 +105,12 @@ TEST(RunPlanTest, RunsEndWithEveryFileUnderItsNewOrOldName)
 TEST(RunPlanTest, TemporaryNamesOnlyWhereACycleNeedsThem)
 {
     const std::set<std::string> names {"A", "B", "C"};
-    const RunPlan chain = planRun({{"A", "B"}, {"B", "C"}}, {"A", "B"}, "t");
+    const RunPlan chain = planRun({{"A", "B", "T0"}, {"B", "C", "T1"}}, {"A", "B"});
     EXPECT_EQ(chain.steps.size(), 2u);
-    const RunPlan cycle = planRun({{"A", "B"}, {"B", "C"}, {"C", "A"}}, names, "t");
+    const RunPlan cycle = planRun({{"A", "B", "T0"}, {"B", "C", "T1"}, {"C", "A", "T2"}}, names);
     ASSERT_EQ(cycle.steps.size(), 4u);
-    EXPECT_EQ(cycle.steps.front().to, runTemporaryName("t", 0));
-    EXPECT_EQ(cycle.steps.back().from, runTemporaryName("t", 0));
+    EXPECT_EQ(cycle.steps.front().to, "T0");
+    EXPECT_EQ(cycle.steps.back().from, "T0");
 }
 
 } // namespace
