@@ -3,17 +3,16 @@
 // never replaced and nothing is deleted for good; each such file is left alone with a message.
 #include "cli/commands.h"
 #include "cli/consoleprompter.h"
+#include "cli/nativepath.h"
 #include "platform/fileoperations.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
-#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace morvane::cli {
 namespace {
@@ -24,19 +23,6 @@ namespace {
             std::fprintf(stderr, "%s: %s\n", command, why.c_str());
         std::fprintf(stderr, "usage: morvane-cli %s\n", usage);
         return 2;
-    }
-
-    // The argument as an absolute native path (bytes unchanged).
-    QByteArray absolute(const std::string &arg)
-    {
-        QByteArray path = QByteArray::fromStdString(arg);
-        if (path.startsWith('/'))
-            return path;
-        std::string cwd(4096, '\0');
-        while (::getcwd(cwd.data(), cwd.size()) == nullptr && errno == ERANGE)
-            cwd.resize(cwd.size() * 2);
-        QByteArray folder(cwd.c_str());
-        return folder.endsWith('/') ? folder + path : folder + '/' + path;
     }
 
     QList<QByteArray> absoluteAll(const std::vector<std::string> &args, std::size_t count)

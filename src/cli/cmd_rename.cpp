@@ -3,12 +3,15 @@
 // --apply, carried out on the files through the file operations.
 #include "cli/commands.h"
 #include "cli/consoleprompter.h"
+#include "cli/nativepath.h"
 #include "organise/renamelang.h"
-#include "platform/fileoperations.h"
+#include "platform/renamerun.h"
+#include "platform/undojournal.h"
 
 #include <QByteArray>
 
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -129,9 +132,9 @@ int runRename(const std::vector<std::string> &args)
         printLine("error", run.patternMessage, true);
         return 1;
     }
-    ConsolePrompter prompter("rename");
-    platform::FileOperations operations(prompter);
     int status = 0;
+    // One run per folder: (old name, new name) pairs in the order of the names.
+    std::map<std::string, std::vector<std::pair<QByteArray, QByteArray>>> runs;
     for (std::size_t i = 0; i < run.results.size(); ++i) {
         const organise::RenameResult &r = run.results[i];
         if (!r.ok()) {
@@ -140,13 +143,21 @@ int runRename(const std::vector<std::string> &args)
             continue;
         }
         printLine(r.name);
-        if (!apply || r.name == names[i])
-            continue;
-        // The service never renames onto an existing name, so a target that exists, or that an
-        // earlier file of this run has just taken, leaves the file as it is.
-        const QByteArray path = QByteArray::fromStdString(paths[i].folder + names[i]);
-        if (!operations.rename(path, QByteArray::fromStdString(r.name)).ok)
-            status = 1;
+        if (apply && r.name != names[i]) {
+            runs[paths[i].folder].emplace_back(
+                QByteArray::fromStdString(names[i]), QByteArray::fromStdString(r.name));
+        }
+    }
+    // Names that files of the run give up are taken in an order that works; a name held by a
+    // file outside the run, or given twice, is refused and that file keeps its name.
+    ConsolePrompter prompter("rename");
+    platform::UndoJournal journal(platform::UndoJournal::defaultFolder());
+    for (const auto &[folder, renames] : runs) {
+        const QByteArray where = absolute(folder);
+        for (const bool done : platform::renameRun(prompter, journal, where, renames)) {
+            if (!done)
+                status = 1;
+        }
     }
     return status;
 }
