@@ -5,6 +5,7 @@
 #include "cli/consoleprompter.h"
 #include "cli/nativepath.h"
 #include "platform/fileoperations.h"
+#include "platform/undojournal.h"
 
 #include <QByteArray>
 #include <QList>
@@ -52,10 +53,9 @@ namespace {
             return badUsage(command, usage, "not a folder: " + args.back());
         const QList<QByteArray> sources = absoluteAll(args, args.size() - 1);
         ConsolePrompter prompter(command);
-        platform::FileOperations operations(prompter);
         const QList<QByteArray> targets = platform::FileOperations::targetsIn(folder, sources);
-        return status(
-            moving ? operations.move(sources, targets) : operations.copy(sources, targets));
+        return status(moving ? platform::journaledMove(prompter, command, sources, targets)
+                             : platform::journaledCopy(prompter, command, sources, targets));
     }
 
 } // namespace
@@ -75,8 +75,7 @@ int runTrash(const std::vector<std::string> &args)
     if (args.empty())
         return badUsage("trash", "trash PATH...");
     ConsolePrompter prompter("trash");
-    platform::FileOperations operations(prompter);
-    return status(operations.remove(absoluteAll(args, args.size())));
+    return status(platform::journaledRemove(prompter, absoluteAll(args, args.size())));
 }
 
 int runRenameFile(const std::vector<std::string> &args)
@@ -84,8 +83,8 @@ int runRenameFile(const std::vector<std::string> &args)
     if (args.size() != 2)
         return badUsage("rename-file", "rename-file PATH NEWNAME");
     ConsolePrompter prompter("rename-file");
-    platform::FileOperations operations(prompter);
-    return status(operations.rename(absolute(args[0]), QByteArray::fromStdString(args[1])));
+    return status(
+        platform::journaledRename(prompter, absolute(args[0]), QByteArray::fromStdString(args[1])));
 }
 
 } // namespace morvane::cli

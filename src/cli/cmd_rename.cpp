@@ -29,25 +29,6 @@ namespace {
         return 2;
     }
 
-    // Names come from file systems and may hold control characters; written raw they would
-    // break the one-line-per-name output or drive the terminal. They are shown as \xHH.
-    std::string printable(std::string_view s)
-    {
-        std::string out;
-        out.reserve(s.size());
-        for (const char c : s) {
-            const auto b = static_cast<unsigned char>(c);
-            if (b < 0x20 || b == 0x7F) {
-                char buf[5];
-                std::snprintf(buf, sizeof buf, "\\x%02X", b);
-                out += buf;
-            } else {
-                out += c;
-            }
-        }
-        return out;
-    }
-
     void printLine(std::string_view a, std::string_view b = {}, bool tab = false)
     {
         std::string line = printable(a);

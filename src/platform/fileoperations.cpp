@@ -301,8 +301,9 @@ namespace {
     // folder is made first, and a file that lands anywhere but a trash is put back. A name that
     // is not valid UTF-8 does not survive the QString that moveToTrash takes: not moved. False
     // when the file is not in a trash; `misplaced` then names where it is if it could not be put
-    // back.
-    bool moveToTrash(const QByteArray &path, bool isFolderPath, QByteArray &misplaced)
+    // back. True with `trashedAs` its path in the trash's files/ folder.
+    bool moveToTrash(
+        const QByteArray &path, bool isFolderPath, QByteArray &misplaced, QByteArray &trashedAs)
     {
         const QString name = QFile::decodeName(path);
         const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
@@ -311,8 +312,10 @@ namespace {
             || !QFile::moveToTrash(name, &trashed))
             return false;
         const QByteArray where = QFile::encodeName(trashed);
-        if (isInTrashFiles(view(where)))
+        if (isInTrashFiles(view(where))) {
+            trashedAs = where;
             return true;
+        }
         if (renameNoReplace(where, path, isFolderPath) != 0) {
             misplaced = where;
             return false;
@@ -369,7 +372,7 @@ namespace {
         }
 
         ItemStatus transfer(const QByteArray &source, const QByteArray &target);
-        ItemStatus removeOne(const QByteArray &path);
+        ItemStatus removeOne(const QByteArray &path, QByteArray &trashedAs);
 
     private:
         ItemStatus askReplace(const QByteArray &source, const QByteArray &target, bool &replace);
@@ -681,7 +684,7 @@ namespace {
         return advance(1, source) ? ItemStatus::Done : ItemStatus::NotReached;
     }
 
-    ItemStatus Request::removeOne(const QByteArray &path)
+    ItemStatus Request::removeOne(const QByteArray &path, QByteArray &trashedAs)
     {
         if (checkNewName(lastComponent(view(path))) != NameProblem::None)
             return fail(path, QStringLiteral("この場所は削除できません。"));
@@ -694,7 +697,7 @@ namespace {
         if (::access(parentPath(path).constData(), W_OK | X_OK) != 0)
             return failErrno(path, errno);
         QByteArray misplaced;
-        if (moveToTrash(path, e.kind == EntryKind::Folder, misplaced)) {
+        if (moveToTrash(path, e.kind == EntryKind::Folder, misplaced, trashedAs)) {
             advance(1, path);
             return ItemStatus::Done;
         }
@@ -735,7 +738,7 @@ namespace {
         Request request(prompter, verb);
         const auto n = static_cast<std::size_t>(sourcesIn.size());
         if (sourcesIn.size() != targetsIn.size())
-            return {false, false, std::vector<ItemStatus>(n, ItemStatus::Failed)};
+            return {false, false, std::vector<ItemStatus>(n, ItemStatus::Failed), {}};
         QList<QByteArray> sources;
         QList<QByteArray> targets;
         for (qsizetype i = 0; i < sourcesIn.size(); ++i) {
@@ -787,12 +790,15 @@ RequestResult FileOperations::remove(const QList<QByteArray> &paths)
     request.start(QStringLiteral("削除しています"), paths.size());
     std::vector<ItemStatus> items;
     items.reserve(static_cast<std::size_t>(paths.size()));
+    std::vector<QByteArray> trashedAs(static_cast<std::size_t>(paths.size()));
     for (const QByteArray &p : paths) {
         items.push_back(request.cancelled()
                 ? ItemStatus::NotReached
-                : request.removeOne(bytes(trimTrailingSlashes(view(p)))));
+                : request.removeOne(bytes(trimTrailingSlashes(view(p))), trashedAs[items.size()]));
     }
-    return finish(request, std::move(items));
+    RequestResult result = finish(request, std::move(items));
+    result.trashedAs = std::move(trashedAs);
+    return result;
 }
 
 RequestResult FileOperations::rename(const QByteArray &pathIn, const QByteArray &newName)

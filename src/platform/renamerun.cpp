@@ -125,6 +125,7 @@ std::vector<bool> renameRun(Prompter &prompter,
     UndoJournal &journal,
     const QByteArray &folder,
     const std::vector<std::pair<QByteArray, QByteArray>> &renames,
+    const char *action,
     const RunStepHook &hook)
 {
     const std::string tag = newTag().toStdString();
@@ -163,7 +164,7 @@ std::vector<bool> renameRun(Prompter &prompter,
         (void)settle(operations, record);
         journal.removeIntent(QByteArray::fromStdString(tag));
     }
-    journal::Entry renamed = now("rename");
+    journal::Entry renamed = now(action != nullptr ? action : "");
     for (std::size_t i = 0; i < items.size(); ++i) {
         const QByteArray from = at(folder, items[i].from);
         const QByteArray to = at(folder, items[i].to);
@@ -176,7 +177,8 @@ std::vector<bool> renameRun(Prompter &prompter,
             renamed.items.push_back(
                 {journal::Op::Move, from.toStdString(), to.toStdString(), {}, stampOf(to)});
     }
-    journalRenames(prompter, journal, std::move(renamed));
+    if (action != nullptr)
+        journalRenames(prompter, journal, std::move(renamed));
     return result;
 }
 

@@ -24,12 +24,13 @@ using RunStepHook = std::function<void(std::size_t)>;
 // works, through a temporary name in the folder where a cycle needs one. Before the first rename
 // of a run that needs a temporary name an intent record goes to `journal`'s folder, so that
 // recoverRuns can bring an interrupted run to an end. The renames done are journaled as one entry
-// "rename". Returns per pair whether the file has its new name now (an unchanged name: false).
-// UI thread for a dialog prompter.
+// of `action` (none when it is null: an undo). Returns per pair whether the file has its new name
+// now (an unchanged name: false). UI thread for a dialog prompter.
 [[nodiscard]] std::vector<bool> renameRun(Prompter &prompter,
     UndoJournal &journal,
     const QByteArray &folder,
     const std::vector<std::pair<QByteArray, QByteArray>> &renames,
+    const char *action = "rename",
     const RunStepHook &hook = {});
 
 // Brings every run whose intent record is in `journal`'s folder to an end: each file of it gets

@@ -70,10 +70,11 @@ void TestRenameRun::killedAtEveryStep()
         if (child == 0) {
             FakePrompter prompter;
             platform::UndoJournal journal(state);
-            (void)platform::renameRun(prompter, journal, folder, run, [killAt](std::size_t k) {
-                if (k == killAt)
-                    ::kill(::getpid(), SIGKILL);
-            });
+            (void)platform::renameRun(
+                prompter, journal, folder, run, "rename", [killAt](std::size_t k) {
+                    if (k == killAt)
+                        ::kill(::getpid(), SIGKILL);
+                });
             ::_exit(0);
         }
         int status = 0;
