@@ -13,6 +13,7 @@
 #include "platform/fileoperations.h"
 #include "platform/folderscan.h"
 #include "platform/foldertree.h"
+#include "platform/undo.h"
 #include "platform/undojournal.h"
 
 #include <QApplication>
@@ -114,6 +115,17 @@ void TfMain::actDelExecute()
     for (const QByteArray &name : names)
         paths << platform::joinNative(FolderNative, name);
     removeDoneItems(names, platform::journaledRemove(prompter(), paths));
+}
+
+void TfMain::actUndoExecute()
+{
+    platform::UndoJournal journal(platform::UndoJournal::defaultFolder());
+    const platform::UndoReport report = platform::undoLast(prompter(), journal);
+    // Files came back to this folder or left it: the list shows what is there now.
+    if (report.undone > 0)
+        ThumbnailList();
+    if (!report.found || !report.refused.isEmpty())
+        prompter().reportError(report.text());
 }
 
 void TfMain::ListView1Edited(int row, const QString &text)

@@ -148,7 +148,8 @@ UndoReport undoLast(Prompter &prompter, UndoJournal &journal)
     std::map<std::string, std::vector<std::pair<QByteArray, QByteArray>>> runs;
     for (auto it = entry->items.rbegin(); it != entry->items.rend(); ++it) {
         const journal::Item &item = *it;
-        if (stampOf(native(item.to)) != item.stamp) {
+        // A new folder is only ever removed empty (rmdir), whatever happened in it meanwhile.
+        if (item.op != journal::Op::NewFolder && stampOf(native(item.to)) != item.stamp) {
             report.refused << QStringLiteral(
                 "「%1」は記録の後で変更されたか、見つからないため、元に戻しませんでした。")
                                   .arg(shown(item.to));
