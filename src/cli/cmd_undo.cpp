@@ -59,7 +59,8 @@ int runUndo(const std::vector<std::string> &args)
         return 0;
     }
     const platform::UndoReport report = platform::undoLast(prompter, journal);
-    out(printable(report.text().toStdString(), false) + '\n');
+    for (const QString &line : report.text().split(u'\n'))
+        out(printable(line.toStdString()) + '\n');
     return report.found && report.refused.isEmpty() ? 0 : 1;
 }
 
