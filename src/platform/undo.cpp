@@ -109,11 +109,15 @@ QString UndoReport::text() const
 {
     if (!found)
         return QStringLiteral("元に戻す操作はありません。");
-    QString out = refused.isEmpty()
-        ? QStringLiteral("「%1」を元に戻しました。").arg(action)
-        : QStringLiteral("「%1」を元に戻しました（%2 件）。次の項目は元に戻せませんでした。")
-              .arg(action)
-              .arg(undone);
+    QString out;
+    if (refused.isEmpty())
+        out = QStringLiteral("「%1」を元に戻しました。").arg(action);
+    else if (undone == 0)
+        out = QStringLiteral("「%1」を元に戻せませんでした。").arg(action);
+    else
+        out = QStringLiteral("「%1」の %2 件を元に戻しました。次の項目は元に戻せませんでした。")
+                  .arg(action)
+                  .arg(undone);
     for (const QString &r : refused)
         out += u'\n' + r;
     return out;

@@ -6,6 +6,7 @@
 #include "support/fakeprompter.h"
 #include "support/tempfolder.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -62,7 +63,7 @@ void TestRenameRun::killedAtEveryStep()
         QVERIFY2(killAt < 20, "the run never finished");
         QTemporaryDir dir;
         const QByteArray folder = inFolder(nativeOf(dir), "f");
-        const QByteArray state = inFolder(nativeOf(dir), "state");
+        const QByteArray state = inFolder(nativeOf(dir), "xdg/morvane");
         QVERIFY(makeFolder(folder));
         for (const QByteArray &name : files.split(' '))
             QVERIFY(writeFile(inFolder(folder, name), "content of " + name));
@@ -82,9 +83,23 @@ void TestRenameRun::killedAtEveryStep()
         finished = WIFEXITED(status);
         QVERIFY(finished || WTERMSIG(status) == SIGKILL);
 
+        // Every other time as a user would: morvane-cli undo --recover.
         FakePrompter prompter;
         platform::UndoJournal journal(state);
-        (void)platform::recoverRuns(prompter, journal);
+        if (killAt % 2 == 0) {
+            (void)platform::recoverRuns(prompter, journal);
+        } else {
+            QProcess cli;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("XDG_STATE_HOME"), dir.filePath(QStringLiteral("xdg")));
+            cli.setProcessEnvironment(env);
+            cli.start(
+                QStringLiteral(MORVANE_CLI), {QStringLiteral("undo"), QStringLiteral("--recover")});
+            QVERIFY(cli.waitForFinished());
+            QCOMPARE(cli.exitCode(), 0);
+            prompter.errors << QString::fromUtf8(cli.readAllStandardError());
+            prompter.errors.removeAll(QString());
+        }
         QVERIFY2(prompter.errors.isEmpty(), qPrintable(prompter.errors.join('\n')));
         QVERIFY(journal.intents().empty());
         const QMap<QByteArray, QByteArray> after = folderContents(folder);
