@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,25 +27,46 @@ namespace {
         return 2;
     }
 
-    // The argument as an absolute native path (bytes unchanged).
-    QByteArray absolute(const std::string &arg)
+    // The argument as an absolute native path (bytes unchanged), or the reason it has none: an
+    // empty argument would name the working folder itself, and a relative one whose working
+    // folder is gone would be resolved against "/".
+    std::optional<QByteArray> absolute(const std::string &arg, std::string &why)
     {
         QByteArray path = QByteArray::fromStdString(arg);
+        if (path.isEmpty()) {
+            why = "空のパスは指定できません。";
+            return std::nullopt;
+        }
         if (path.startsWith('/'))
             return path;
         std::string cwd(4096, '\0');
-        while (::getcwd(cwd.data(), cwd.size()) == nullptr && errno == ERANGE)
+        const char *got = nullptr;
+        while ((got = ::getcwd(cwd.data(), cwd.size())) == nullptr && errno == ERANGE)
             cwd.resize(cwd.size() * 2);
+        if (got == nullptr || cwd.front() != '/') {
+            why = "作業フォルダーが読めないため、相対パス「" + arg + "」は使えません。";
+            return std::nullopt;
+        }
         QByteArray folder(cwd.c_str());
         return folder.endsWith('/') ? folder + path : folder + '/' + path;
     }
 
-    QList<QByteArray> absoluteAll(const std::vector<std::string> &args, std::size_t count)
+    // The first `count` arguments as absolute paths; false after saying why one has none.
+    bool absoluteAll(const char *command,
+        const std::vector<std::string> &args,
+        std::size_t count,
+        QList<QByteArray> &paths)
     {
-        QList<QByteArray> paths;
-        for (std::size_t i = 0; i < count; ++i)
-            paths.append(absolute(args[i]));
-        return paths;
+        for (std::size_t i = 0; i < count; ++i) {
+            std::string why;
+            const std::optional<QByteArray> path = absolute(args[i], why);
+            if (!path) {
+                std::fprintf(stderr, "%s: %s\n", command, why.c_str());
+                return false;
+            }
+            paths.append(*path);
+        }
+        return true;
     }
 
     int status(const platform::RequestResult &r)
@@ -58,13 +80,16 @@ namespace {
         const char *usage = moving ? "move SRC... DESTDIR" : "copy SRC... DESTDIR";
         if (args.size() < 2)
             return badUsage(command, usage);
-        const QByteArray folder = absolute(args.back());
+        QList<QByteArray> paths;
+        if (!absoluteAll(command, args, args.size(), paths))
+            return 2;
+        const QByteArray folder = paths.takeLast();
         struct stat st
         {
         };
         if (::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
             return badUsage(command, usage, "not a folder: " + args.back());
-        const QList<QByteArray> sources = absoluteAll(args, args.size() - 1);
+        const QList<QByteArray> &sources = paths;
         ConsolePrompter prompter(command);
         platform::FileOperations operations(prompter);
         const QList<QByteArray> targets = platform::FileOperations::targetsIn(folder, sources);
@@ -88,18 +113,24 @@ int runTrash(const std::vector<std::string> &args)
 {
     if (args.empty())
         return badUsage("trash", "trash PATH...");
+    QList<QByteArray> paths;
+    if (!absoluteAll("trash", args, args.size(), paths))
+        return 2;
     ConsolePrompter prompter("trash");
     platform::FileOperations operations(prompter);
-    return status(operations.remove(absoluteAll(args, args.size())));
+    return status(operations.remove(paths));
 }
 
 int runRenameFile(const std::vector<std::string> &args)
 {
     if (args.size() != 2)
         return badUsage("rename-file", "rename-file PATH NEWNAME");
+    QList<QByteArray> paths;
+    if (!absoluteAll("rename-file", args, 1, paths))
+        return 2;
     ConsolePrompter prompter("rename-file");
     platform::FileOperations operations(prompter);
-    return status(operations.rename(absolute(args[0]), QByteArray::fromStdString(args[1])));
+    return status(operations.rename(paths.front(), QByteArray::fromStdString(args[1])));
 }
 
 } // namespace morvane::cli

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace morvane::platform {
@@ -55,6 +56,17 @@ struct RequestResult
     std::vector<ItemStatus> items; // one per source, in request order
 };
 
+// Calls that tests replace to make a failure happen that no file system gives on demand (as
+// root, permission bits leave every folder readable). An empty function means the system call.
+struct FileSystemSeams
+{
+    // Flushes the written file `fd` to disk: 0, or -1 with errno set (fsync).
+    std::function<int(int fd)> flush;
+    // The names in the folder `folder`, without "." and "..": false with errno set when it cannot
+    // be read to the end.
+    std::function<bool(const QByteArray &folder, QList<QByteArray> &names)> listFolder;
+};
+
 // The four file operations, each over native paths (the file system's bytes), one request per
 // call, blocking until it is finished. They never replace a file without the prompter's consent
 // and never lose one:
@@ -74,7 +86,7 @@ class FileOperations
 {
 public:
     // `prompter` must outlive the object.
-    explicit FileOperations(Prompter &prompter) noexcept;
+    explicit FileOperations(Prompter &prompter, FileSystemSeams seams = {});
 
     // Copies or moves `sources[i]` to the full path `targets[i]`. Lists of different lengths are
     // refused as a whole (nothing happens, ok false, every item Failed).
@@ -97,6 +109,7 @@ public:
 
 private:
     Prompter &m_prompter;
+    FileSystemSeams m_seams;
 };
 
 } // namespace morvane::platform
