@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/consoleprompter.h"
 #include "platform/fileoperations.h"
+#include "platform/stopsignals.h"
 
 #include <QByteArray>
 #include <QList>
@@ -69,9 +70,18 @@ namespace {
         return true;
     }
 
-    int status(const platform::RequestResult &r)
+    // Runs `request` on file operations that stop at SIGINT or SIGTERM as after a cancel, so
+    // that no temporary file stays behind; the exit status (128 + the signal after one).
+    template <typename Request> int run(const char *command, Request request)
     {
-        return r.ok ? 0 : 1;
+        const platform::StopSignals stop;
+        ConsolePrompter console(command);
+        platform::StoppingPrompter prompter(console, stop);
+        platform::FileOperations operations(prompter);
+        const bool ok = request(operations).ok;
+        if (const int signal = stop.received())
+            return 128 + signal;
+        return ok ? 0 : 1;
     }
 
     int transfer(const std::vector<std::string> &args, bool moving)
@@ -89,12 +99,10 @@ namespace {
         };
         if (::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
             return badUsage(command, usage, "not a folder: " + args.back());
-        const QList<QByteArray> &sources = paths;
-        ConsolePrompter prompter(command);
-        platform::FileOperations operations(prompter);
-        const QList<QByteArray> targets = platform::FileOperations::targetsIn(folder, sources);
-        return status(
-            moving ? operations.move(sources, targets) : operations.copy(sources, targets));
+        const QList<QByteArray> targets = platform::FileOperations::targetsIn(folder, paths);
+        return run(command, [&](platform::FileOperations &operations) {
+            return moving ? operations.move(paths, targets) : operations.copy(paths, targets);
+        });
     }
 
 } // namespace
@@ -116,9 +124,9 @@ int runTrash(const std::vector<std::string> &args)
     QList<QByteArray> paths;
     if (!absoluteAll("trash", args, args.size(), paths))
         return 2;
-    ConsolePrompter prompter("trash");
-    platform::FileOperations operations(prompter);
-    return status(operations.remove(paths));
+    return run("trash", [&](platform::FileOperations &operations) {
+        return operations.remove(paths);
+    });
 }
 
 int runRenameFile(const std::vector<std::string> &args)
@@ -128,9 +136,9 @@ int runRenameFile(const std::vector<std::string> &args)
     QList<QByteArray> paths;
     if (!absoluteAll("rename-file", args, 1, paths))
         return 2;
-    ConsolePrompter prompter("rename-file");
-    platform::FileOperations operations(prompter);
-    return status(operations.rename(paths.front(), QByteArray::fromStdString(args[1])));
+    return run("rename-file", [&](platform::FileOperations &operations) {
+        return operations.rename(paths.front(), QByteArray::fromStdString(args[1]));
+    });
 }
 
 } // namespace morvane::cli
