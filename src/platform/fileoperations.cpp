@@ -437,6 +437,7 @@ namespace {
         int openTemp(TempFile &temp, const QByteArray &folder);
         void sweepStaleCopies(const QByteArray &folder);
         bool listFolder(const QByteArray &folder, QList<QByteArray> &names);
+        int flush(int fd);
 
         Prompter &m_prompter;
         Verb m_verb;
@@ -587,9 +588,22 @@ namespace {
         return intoFolder(source, s, target, true);
     }
 
+    int Request::flush(int fd)
+    {
+        if (const int error = m_seams.flushError ? m_seams.flushError() : 0) {
+            errno = error;
+            return -1;
+        }
+        return ::fsync(fd);
+    }
+
     bool Request::listFolder(const QByteArray &folder, QList<QByteArray> &names)
     {
-        return m_seams.listFolder ? m_seams.listFolder(folder, names) : folderNames(folder, names);
+        if (const int error = m_seams.listError ? m_seams.listError(folder) : 0) {
+            errno = error;
+            return false;
+        }
+        return folderNames(folder, names);
     }
 
     // The entries of the folder `source` go into the existing folder `target` one by one. A
@@ -780,7 +794,7 @@ namespace {
         ::fchmod(temp.fd, st.st_mode & 0777);
         const timespec times[2] = {st.st_atim, st.st_mtim};
         ::futimens(temp.fd, times);
-        if ((m_seams.flush ? m_seams.flush(temp.fd) : ::fsync(temp.fd)) != 0)
+        if (flush(temp.fd) != 0)
             return failErrno(source, errno);
         temp.lock = ::dup(temp.fd); // the lock lasts until the copy has its name
         const int fd = temp.fd;

@@ -56,15 +56,15 @@ struct RequestResult
     std::vector<ItemStatus> items; // one per source, in request order
 };
 
-// Calls that tests replace to make a failure happen that no file system gives on demand (as
-// root, permission bits leave every folder readable). An empty function means the system call.
+// Failures that tests make happen where no file system gives them on demand (as root, permission
+// bits leave every folder readable). Each gives the errno to fail with, 0 for the real call; an
+// empty function is the real call.
 struct FileSystemSeams
 {
-    // Flushes the written file `fd` to disk: 0, or -1 with errno set (fsync).
-    std::function<int(int fd)> flush;
-    // The names in the folder `folder`, without "." and "..": false with errno set when it cannot
-    // be read to the end.
-    std::function<bool(const QByteArray &folder, QList<QByteArray> &names)> listFolder;
+    // The flush of each copied file (fsync).
+    std::function<int()> flushError;
+    // The listing of the folder `folder` (a source folder being copied or moved).
+    std::function<int(const QByteArray &folder)> listError;
 };
 
 // The four file operations, each over native paths (the file system's bytes), one request per
