@@ -1,16 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/stopsignals.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace morvane::platform {
 namespace {
 
     // A signal handler reaches nothing but static storage; StopSignals owns it while it lives.
     volatile std::sig_atomic_t s_received = 0;
+    volatile std::sig_atomic_t s_wake = -1; // the write end of StopSignals' pipe
 
     void record(int signal)
     {
         if (s_received == 0)
             s_received = signal;
+        const int saved = errno;
+        const char byte = 1;
+        if (s_wake >= 0 && ::write(s_wake, &byte, 1) < 0) {
+            // The pipe is full or gone: the signal is recorded all the same.
+        }
+        errno = saved;
     }
 
 } // namespace
@@ -18,6 +29,8 @@ namespace {
 StopSignals::StopSignals()
 {
     s_received = 0;
+    if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) == 0)
+        s_wake = m_pipe[1];
     struct sigaction action
     {
     };
@@ -34,6 +47,16 @@ StopSignals::~StopSignals()
 {
     ::sigaction(SIGINT, &m_previousInt, nullptr);
     ::sigaction(SIGTERM, &m_previousTerm, nullptr);
+    s_wake = -1;
+    for (const int fd : m_pipe) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+}
+
+int StopSignals::descriptor() const noexcept
+{
+    return m_pipe[0];
 }
 
 int StopSignals::received() const noexcept

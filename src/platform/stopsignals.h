@@ -22,6 +22,9 @@ public:
 
     // 0, or the first of the two signals that arrived. Any thread.
     [[nodiscard]] int received() const noexcept;
+    // A descriptor that becomes readable when a signal arrives, for an event loop to watch
+    // (QSocketNotifier); -1 when it could not be made.
+    [[nodiscard]] int descriptor() const noexcept;
 
 private:
     struct sigaction m_previousInt
@@ -30,6 +33,7 @@ private:
     struct sigaction m_previousTerm
     {
     };
+    int m_pipe[2] = {-1, -1};
 };
 
 // Passes every question and report to `inner` and cancels the request once `stop` has
