@@ -8,7 +8,10 @@
 #include "platform/allocator.h"
 #include "platform/dialogprompter.h"
 #include "platform/renamerun.h"
+#include "platform/stopsignals.h"
 #include "platform/undojournal.h"
+
+#include <QSocketNotifier>
 
 #include <cstdio>
 
@@ -36,6 +39,16 @@ int main(int argc, char **argv)
     if (line.exitCode)
         return answer(line);
 
+    // SIGINT and SIGTERM close the windows as the user would. A copy in progress stops through
+    // its progress dialog's cancel, leaving no temporary file, and the settings are saved; the
+    // exit status then tells the signal.
+    const morvane::platform::StopSignals stop;
+    QSocketNotifier stopped(stop.descriptor(), QSocketNotifier::Read);
+    QObject::connect(&stopped, &QSocketNotifier::activated, &app, [&stopped] {
+        stopped.setEnabled(false);
+        QApplication::closeAllWindows();
+    });
+
     morvane::WindowSet windows(morvane::SettingsStore::defaultPath());
     QObject::connect(&windows, &morvane::WindowSet::ended, &app, [] {
         QCoreApplication::exit(0);
@@ -58,5 +71,6 @@ int main(int argc, char **argv)
             },
             Qt::QueuedConnection);
     }
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    return stop.received() != 0 ? 128 + stop.received() : status;
 }

@@ -5,15 +5,19 @@
 #include "cli/consoleprompter.h"
 #include "cli/nativepath.h"
 #include "platform/fileoperations.h"
+#include "platform/stopsignals.h"
 #include "platform/undojournal.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
+#include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace morvane::cli {
 namespace {
@@ -26,17 +30,36 @@ namespace {
         return 2;
     }
 
-    QList<QByteArray> absoluteAll(const std::vector<std::string> &args, std::size_t count)
+    // The first `count` arguments as absolute paths; false after saying why one has none.
+    bool absoluteAll(const char *command,
+        const std::vector<std::string> &args,
+        std::size_t count,
+        QList<QByteArray> &paths)
     {
-        QList<QByteArray> paths;
-        for (std::size_t i = 0; i < count; ++i)
-            paths.append(absolute(args[i]));
-        return paths;
+        for (std::size_t i = 0; i < count; ++i) {
+            std::string why;
+            const std::optional<QByteArray> path = absolute(args[i], why);
+            if (!path) {
+                std::fprintf(stderr, "%s: %s\n", command, why.c_str());
+                return false;
+            }
+            paths.append(*path);
+        }
+        return true;
     }
 
-    int status(const platform::RequestResult &r)
+    // Runs `request` (journaled) with a prompter that stops at SIGINT or SIGTERM as after a
+    // cancel, so that no temporary file stays behind; the exit status (128 + the signal after
+    // one).
+    template <typename Request> int run(const char *command, Request request)
     {
-        return r.ok ? 0 : 1;
+        const platform::StopSignals stop;
+        ConsolePrompter console(command);
+        platform::StoppingPrompter prompter(console, stop);
+        const bool ok = request(prompter).ok;
+        if (const int signal = stop.received())
+            return 128 + signal;
+        return ok ? 0 : 1;
     }
 
     int transfer(const std::vector<std::string> &args, bool moving)
@@ -45,17 +68,20 @@ namespace {
         const char *usage = moving ? "move SRC... DESTDIR" : "copy SRC... DESTDIR";
         if (args.size() < 2)
             return badUsage(command, usage);
-        const QByteArray folder = absolute(args.back());
+        QList<QByteArray> paths;
+        if (!absoluteAll(command, args, args.size(), paths))
+            return 2;
+        const QByteArray folder = paths.takeLast();
         struct stat st
         {
         };
         if (::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
             return badUsage(command, usage, "not a folder: " + args.back());
-        const QList<QByteArray> sources = absoluteAll(args, args.size() - 1);
-        ConsolePrompter prompter(command);
-        const QList<QByteArray> targets = platform::FileOperations::targetsIn(folder, sources);
-        return status(moving ? platform::journaledMove(prompter, command, sources, targets)
-                             : platform::journaledCopy(prompter, command, sources, targets));
+        const QList<QByteArray> targets = platform::FileOperations::targetsIn(folder, paths);
+        return run(command, [&](platform::Prompter &prompter) {
+            return moving ? platform::journaledMove(prompter, command, paths, targets)
+                          : platform::journaledCopy(prompter, command, paths, targets);
+        });
     }
 
 } // namespace
@@ -74,17 +100,25 @@ int runTrash(const std::vector<std::string> &args)
 {
     if (args.empty())
         return badUsage("trash", "trash PATH...");
-    ConsolePrompter prompter("trash");
-    return status(platform::journaledRemove(prompter, absoluteAll(args, args.size())));
+    QList<QByteArray> paths;
+    if (!absoluteAll("trash", args, args.size(), paths))
+        return 2;
+    return run("trash", [&](platform::Prompter &prompter) {
+        return platform::journaledRemove(prompter, paths);
+    });
 }
 
 int runRenameFile(const std::vector<std::string> &args)
 {
     if (args.size() != 2)
         return badUsage("rename-file", "rename-file PATH NEWNAME");
-    ConsolePrompter prompter("rename-file");
-    return status(
-        platform::journaledRename(prompter, absolute(args[0]), QByteArray::fromStdString(args[1])));
+    QList<QByteArray> paths;
+    if (!absoluteAll("rename-file", args, 1, paths))
+        return 2;
+    return run("rename-file", [&](platform::Prompter &prompter) {
+        return platform::journaledRename(
+            prompter, paths.front(), QByteArray::fromStdString(args[1]));
+    });
 }
 
 } // namespace morvane::cli

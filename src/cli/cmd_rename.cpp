@@ -168,8 +168,14 @@ int runRename(const std::vector<std::string> &args)
     ConsolePrompter prompter("rename");
     platform::UndoJournal journal(platform::UndoJournal::defaultFolder());
     for (const auto &[folder, renames] : runs) {
-        const QByteArray where = absolute(folder);
-        for (const bool done : platform::renameRun(prompter, journal, where, renames)) {
+        std::string why;
+        const std::optional<QByteArray> where = absolute(folder.empty() ? "./" : folder, why);
+        if (!where) {
+            std::fprintf(stderr, "rename: %s\n", why.c_str());
+            status = 2;
+            continue;
+        }
+        for (const bool done : platform::renameRun(prompter, journal, *where, renames)) {
             if (!done)
                 status = 1;
         }

@@ -39,7 +39,9 @@ int runThumbs(const std::vector<std::string> &args);
 // rename-file PATH NEWNAME: PATH gets the name NEWNAME in its folder. No question is asked: an
 // existing target is never replaced (the file is skipped), a file without a usable trash stays
 // where it is; each such file and every failure gets one line on stderr. Status 0 exactly when
-// every file was done, 1 otherwise, 2 for bad arguments (too few, DESTDIR not a folder).
+// every file was done, 1 otherwise, 2 for bad arguments (too few, an empty path, a relative path
+// without a readable working folder, DESTDIR not a folder), 128 + the signal after SIGINT or
+// SIGTERM, which stop the request as a cancel does.
 int runCopy(const std::vector<std::string> &args);
 int runMove(const std::vector<std::string> &args);
 int runTrash(const std::vector<std::string> &args);

@@ -4,7 +4,9 @@
 #include "platform/trash.h"
 
 #include <QFile>
+#include <QSet>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +14,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <set>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -150,6 +154,39 @@ namespace {
         return out;
     }
 
+    bool isSameFile(const struct stat &a, const struct stat &b)
+    {
+        return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    }
+
+    // True when the folder `folder` or a folder above it, climbing by "..", is the entry `s`.
+    // Device and inode are compared, so a bind mount or a link of the source is seen through
+    // where comparing path names is not.
+    bool isWithin(const QByteArray &folder, const struct stat &s)
+    {
+        int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat here
+        {
+        };
+        bool found = false;
+        while (fd >= 0 && ::fstat(fd, &here) == 0) {
+            found = isSameFile(here, s);
+            if (found)
+                break;
+            const int up = ::openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            ::close(fd);
+            fd = up;
+            struct stat above
+            {
+            };
+            if (fd >= 0 && (::fstat(fd, &above) != 0 || isSameFile(above, here)))
+                break; // the root is its own parent
+        }
+        if (fd >= 0)
+            ::close(fd);
+        return found;
+    }
+
     // Renames without ever replacing: renameat2(RENAME_NOREPLACE), and where the file system
     // refuses that flag, link() + unlink() for files (link fails on an existing name too). Only
     // where neither works (a folder, or no hard links) is an existence check followed by a plain
@@ -231,11 +268,13 @@ namespace {
         return ::rmdir(path.constData()) == 0 ? 0 : errno;
     }
 
-    // Closes and removes an unfinished copy unless it was given its name.
+    // Closes and removes an unfinished copy unless it was given its name. `lock` holds the
+    // file's lock until then, after `fd` is closed.
     struct TempFile
     {
         QByteArray path;
         int fd = -1;
+        int lock = -1;
         TempFile() = default;
         TempFile(const TempFile &) = delete;
         TempFile &operator=(const TempFile &) = delete;
@@ -245,6 +284,8 @@ namespace {
                 ::close(fd);
             if (!path.isEmpty())
                 ::unlink(path.constData());
+            if (lock >= 0)
+                ::close(lock);
         }
         void placed() { path.clear(); }
     };
@@ -300,10 +341,14 @@ namespace {
     class Request
     {
     public:
-        Request(Prompter &prompter, Verb verb, QByteArray newName = {})
+        Request(Prompter &prompter,
+            Verb verb,
+            QByteArray newName = {},
+            const FileSystemSeams &seams = FileSystemSeams())
             : m_prompter(prompter)
             , m_verb(verb)
             , m_newName(std::move(newName))
+            , m_seams(seams)
         {}
         ~Request()
         {
@@ -359,7 +404,13 @@ namespace {
         ItemStatus intoFolder(
             const QByteArray &source, const Entry &s, const QByteArray &target, bool created);
         ItemStatus newFolder(const QByteArray &source, const Entry &s, const QByteArray &target);
+        void finishFolder(const QByteArray &target, const Entry &s, ItemStatus status);
+        ItemStatus copyData(int in, int out, off_t size, const QByteArray &source);
         QByteArray temporaryName(const QByteArray &folder);
+        int openTemp(TempFile &temp, const QByteArray &folder);
+        void sweepStaleCopies(const QByteArray &folder);
+        bool listFolder(const QByteArray &folder, QList<QByteArray> &names);
+        int flush(int fd);
 
         Prompter &m_prompter;
         Verb m_verb;
@@ -371,11 +422,16 @@ namespace {
         int m_depth = 0; // folders entered: inside one, other entries may follow
         qint64 m_done = 0;
         std::mt19937 m_random {std::random_device {}()};
+        FileSystemSeams m_seams;
+        std::set<std::pair<dev_t, ino_t>> m_created; // folders this request made
+        QSet<QByteArray> m_swept; // folders already rid of killed runs' copies
     };
 
     ItemStatus Request::transfer(const QByteArray &source, const QByteArray &target)
     {
-        if (checkNewName(lastComponent(view(source))) != NameProblem::None)
+        // An empty path would mean the working folder (or the root, joined to a name): never.
+        if (checkNewName(lastComponent(view(source))) != NameProblem::None
+            || checkNewName(lastComponent(view(target))) != NameProblem::None)
             return fail(source, QStringLiteral("この場所はコピーも移動もできません。"));
         const QByteArray targetFolder = parentPath(target);
         if (!isFolder(targetFolder)) {
@@ -388,7 +444,10 @@ namespace {
         if (s.kind == EntryKind::Folder) {
             const QByteArray realTarget =
                 join(realPath(targetFolder), bytes(lastComponent(view(target))));
-            facts.targetInsideSource = isSameOrInside(view(realPath(source)), view(realTarget));
+            // A folder this request made is part of the copy: copying it again would nest
+            // without end (a bind mount of the target inside the source).
+            facts.targetInsideSource = isSameOrInside(view(realPath(source)), view(realTarget))
+                || isWithin(targetFolder, s.st) || m_created.count({s.st.st_dev, s.st.st_ino}) > 0;
         }
         const bool copying = m_verb == Verb::Copy;
         switch (decideTransfer(facts)) {
@@ -489,13 +548,35 @@ namespace {
     ItemStatus Request::newFolder(
         const QByteArray &source, const Entry &s, const QByteArray &target)
     {
-        if (::mkdir(target.constData(), 0700) != 0) {
+        // Writable for the copy until its entries are in; the source's bits come last. An
+        // interrupted run thus leaves the source's bits, not a folder closed to others.
+        if (::mkdir(target.constData(), (s.st.st_mode & 0777) | S_IRWXU) != 0) {
             const int error = errno;
             if (error == EEXIST)
                 return transfer(source, target); // appeared meanwhile: merge or refuse
             return failErrno(source, error);
         }
+        const Entry made = inspect(target);
+        m_created.insert({made.st.st_dev, made.st.st_ino});
         return intoFolder(source, s, target, true);
+    }
+
+    int Request::flush(int fd)
+    {
+        if (const int error = m_seams.flushError ? m_seams.flushError() : 0) {
+            errno = error;
+            return -1;
+        }
+        return ::fsync(fd);
+    }
+
+    bool Request::listFolder(const QByteArray &folder, QList<QByteArray> &names)
+    {
+        if (const int error = m_seams.listError ? m_seams.listError(folder) : 0) {
+            errno = error;
+            return false;
+        }
+        return folderNames(folder, names);
     }
 
     // The entries of the folder `source` go into the existing folder `target` one by one. A
@@ -505,8 +586,12 @@ namespace {
         const QByteArray &source, const Entry &s, const QByteArray &target, bool created)
     {
         QList<QByteArray> names;
-        if (!folderNames(source, names))
-            return failErrno(source, errno);
+        if (!listFolder(source, names)) {
+            const ItemStatus failed = failErrno(source, errno);
+            if (created)
+                finishFolder(target, s, failed);
+            return failed;
+        }
         ItemStatus status = ItemStatus::Done;
         if (!advance(1, source))
             status = ItemStatus::NotReached;
@@ -519,24 +604,141 @@ namespace {
             status = worse(status, transfer(join(source, n), join(target, n)));
         }
         --m_depth;
-        if (created) {
-            ::chmod(target.constData(), s.st.st_mode & 07777);
-            const timespec times[2] = {s.st.st_atim, s.st.st_mtim};
-            ::utimensat(AT_FDCWD, target.constData(), times, 0);
-        }
+        if (created)
+            finishFolder(target, s, status);
         if (m_verb == Verb::Move && status == ItemStatus::Done && ::rmdir(source.constData()) != 0)
             return failErrno(source, errno);
         return status;
     }
 
+    // A folder this request made for the source folder `s`: removed when it stayed empty because
+    // the copy failed or stopped, otherwise given the source's owner (a move), bits and times.
+    void Request::finishFolder(const QByteArray &target, const Entry &s, ItemStatus status)
+    {
+        if (status != ItemStatus::Done && ::rmdir(target.constData()) == 0)
+            return;
+        if (m_verb == Verb::Move) [[maybe_unused]]
+            const int owned = ::lchown(target.constData(), s.st.st_uid, s.st.st_gid);
+        ::chmod(target.constData(), s.st.st_mode & 07777);
+        const timespec times[2] = {s.st.st_atim, s.st.st_mtim};
+        ::utimensat(AT_FDCWD, target.constData(), times, 0);
+    }
+
     QByteArray Request::temporaryName(const QByteArray &folder)
     {
-        static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-        std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kLetters) - 2);
+        std::uniform_int_distribution<std::size_t> pick(0, kTemporaryAlphabet.size() - 1);
         QByteArray name = bytes(kTemporaryPrefix);
-        for (int i = 0; i < 8; ++i)
-            name += kLetters[pick(m_random)];
-        return join(folder, name + ".part");
+        for (std::size_t i = 0; i < kTemporaryLetters; ++i)
+            name += kTemporaryAlphabet[pick(m_random)];
+        return join(folder, name + bytes(kTemporarySuffix));
+    }
+
+    // Removes the unfinished copies that killed runs left in `folder`. A request holds the lock
+    // of its temporary file from its creation until it has its name, so one whose lock is free
+    // belongs to no living request. Once per folder and request.
+    void Request::sweepStaleCopies(const QByteArray &folder)
+    {
+        if (m_swept.contains(folder))
+            return;
+        m_swept.insert(folder);
+        QList<QByteArray> names;
+        if (!folderNames(folder, names))
+            return;
+        for (const QByteArray &n : std::as_const(names)) {
+            if (!isTemporaryName(view(n)))
+                continue;
+            const QByteArray path = join(folder, n);
+            const FdCloser file {
+                ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+            struct stat held
+            {
+            };
+            struct stat named
+            {
+            };
+            if (file.fd >= 0 && ::fstat(file.fd, &held) == 0 && S_ISREG(held.st_mode)
+                && ::flock(file.fd, LOCK_EX | LOCK_NB) == 0
+                && ::lstat(path.constData(), &named) == 0 && isSameFile(held, named))
+                ::unlink(path.constData());
+        }
+    }
+
+    // Makes a new temporary file in `folder` and takes its lock. 0, or the errno of the failure.
+    int Request::openTemp(TempFile &temp, const QByteArray &folder)
+    {
+        sweepStaleCopies(folder);
+        for (int attempt = 0; attempt <= 100; ++attempt) {
+            temp.path = temporaryName(folder);
+            temp.fd = ::open(temp.path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (temp.fd < 0) {
+                const int error = errno;
+                temp.path.clear();
+                if (error != EEXIST)
+                    return error;
+                continue;
+            }
+            // A file system without locks keeps no lock here either: nothing sweeps it.
+            if (::flock(temp.fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
+                return 0;
+            // Another request's sweep took the new file before its lock and removes it.
+            ::close(temp.fd);
+            temp.fd = -1;
+            temp.path.clear();
+        }
+        return EEXIST;
+    }
+
+    // Copies the first `size` bytes of `in` to `out`, holes as holes: only the parts that hold
+    // data are read and written, and the length is set last. Done, or the failure reported.
+    ItemStatus Request::copyData(int in, int out, off_t size, const QByteArray &source)
+    {
+        std::vector<char> buffer(std::size_t {1} << 20);
+        const auto changed = [&] {
+            return fail(source, QStringLiteral("コピーの途中でファイルの大きさが変わりました。"));
+        };
+        off_t pos = 0;
+        while (pos < size) {
+            off_t data = ::lseek(in, pos, SEEK_DATA);
+            off_t end = size;
+            if (data < 0)
+                data = errno == ENXIO ? size : pos; // a hole to the end; or no hole information
+            else if (const off_t hole = ::lseek(in, data, SEEK_HOLE); hole >= 0)
+                end = std::min(hole, size);
+            data = std::min(data, size);
+            if (data > pos && !advance(data - pos, source))
+                return ItemStatus::NotReached;
+            for (pos = data; pos < end;) {
+                const auto want = static_cast<std::size_t>(
+                    std::min<off_t>(end - pos, static_cast<off_t>(buffer.size())));
+                const ssize_t got = ::pread(in, buffer.data(), want, pos);
+                if (got < 0 && errno == EINTR)
+                    continue;
+                if (got < 0)
+                    return failErrno(source, errno);
+                if (got == 0)
+                    return changed();
+                for (ssize_t put = 0; put < got;) {
+                    const ssize_t n = ::pwrite(
+                        out, buffer.data() + put, static_cast<size_t>(got - put), pos + put);
+                    if (n < 0 && errno == EINTR)
+                        continue;
+                    if (n <= 0)
+                        return failErrno(source, n < 0 ? errno : EIO);
+                    put += n;
+                }
+                pos += got;
+                if (!advance(got, source))
+                    return ItemStatus::NotReached;
+            }
+        }
+        if (::ftruncate(out, size) != 0)
+            return failErrno(source, errno);
+        struct stat now
+        {
+        };
+        if (::fstat(in, &now) != 0 || now.st_size != size)
+            return changed();
+        return ItemStatus::Done;
     }
 
     ItemStatus Request::copyFile(
@@ -551,48 +753,23 @@ namespace {
         if (in.fd < 0 || ::fstat(in.fd, &st) != 0)
             return failErrno(source, errno);
         TempFile temp;
-        const QByteArray folder = parentPath(target);
-        for (int attempt = 0; temp.fd < 0; ++attempt) {
-            temp.path = temporaryName(folder);
-            temp.fd = ::open(temp.path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-            if (temp.fd < 0 && (errno != EEXIST || attempt > 100)) {
-                const int error = errno;
-                temp.path.clear();
-                return failErrno(source, error);
-            }
-        }
-        std::vector<char> buffer(std::size_t {1} << 20);
-        qint64 copied = 0;
-        for (;;) {
-            const ssize_t got = ::read(in.fd, buffer.data(), buffer.size());
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                return failErrno(source, errno);
-            if (got == 0)
-                break;
-            for (ssize_t put = 0; put < got;) {
-                const ssize_t n =
-                    ::write(temp.fd, buffer.data() + put, static_cast<size_t>(got - put));
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0)
-                    return failErrno(source, n < 0 ? errno : EIO);
-                put += n;
-            }
-            copied += got;
-            if (!advance(got, source))
-                return ItemStatus::NotReached;
-        }
-        if (copied != st.st_size)
-            return fail(source, QStringLiteral("コピーの途中でファイルの大きさが変わりました。"));
+        if (const int error = openTemp(temp, parentPath(target)))
+            return failErrno(source, error);
+        if (const ItemStatus copied = copyData(in.fd, temp.fd, st.st_size, source);
+            copied != ItemStatus::Done)
+            return copied;
         // Permission bits and times are kept where the target's file system can hold them; one
-        // that cannot (FAT has no modes) still gets the content.
+        // that cannot (FAT has no modes) still gets the content. A move keeps owner and group
+        // where the process may, as before a move across file systems; the bits come after it,
+        // since a change of owner clears the set-id bits.
+        if (m_verb == Verb::Move) [[maybe_unused]]
+            const int owned = ::fchown(temp.fd, st.st_uid, st.st_gid);
         ::fchmod(temp.fd, st.st_mode & 0777);
         const timespec times[2] = {st.st_atim, st.st_mtim};
         ::futimens(temp.fd, times);
-        if (::fsync(temp.fd) != 0)
+        if (flush(temp.fd) != 0)
             return failErrno(source, errno);
+        temp.lock = ::dup(temp.fd); // the lock lasts until the copy has its name
         const int fd = temp.fd;
         temp.fd = -1;
         if (::close(fd) != 0)
@@ -622,6 +799,10 @@ namespace {
                 temp.path.clear();
                 return failErrno(source, error);
             }
+        }
+        if (m_verb == Verb::Move) {
+            [[maybe_unused]] const int owned = ::fchownat(
+                AT_FDCWD, temp.path.constData(), s.st.st_uid, s.st.st_gid, AT_SYMLINK_NOFOLLOW);
         }
         const timespec times[2] = {s.st.st_atim, s.st.st_mtim};
         ::utimensat(AT_FDCWD, temp.path.constData(), times, AT_SYMLINK_NOFOLLOW);
@@ -696,19 +877,32 @@ namespace {
         return r;
     }
 
+    // `path` as a source: a trailing "/" on a link to a folder means the folder it points to.
+    QByteArray sourcePath(const QByteArray &path)
+    {
+        const QByteArray trimmed = bytes(trimTrailingSlashes(view(path)));
+        if (trimmed.size() < path.size() && inspect(trimmed).kind == EntryKind::File
+            && isFolder(trimmed)) {
+            if (QByteArray real = realPath(trimmed); !real.isEmpty())
+                return real;
+        }
+        return trimmed;
+    }
+
     RequestResult transferAll(Prompter &prompter,
+        const FileSystemSeams &seams,
         Verb verb,
         const QList<QByteArray> &sourcesIn,
         const QList<QByteArray> &targetsIn)
     {
-        Request request(prompter, verb);
+        Request request(prompter, verb, {}, seams);
         const auto n = static_cast<std::size_t>(sourcesIn.size());
         if (sourcesIn.size() != targetsIn.size())
             return {false, false, std::vector<ItemStatus>(n, ItemStatus::Failed), {}};
         QList<QByteArray> sources;
         QList<QByteArray> targets;
         for (qsizetype i = 0; i < sourcesIn.size(); ++i) {
-            sources.append(bytes(trimTrailingSlashes(view(sourcesIn[i]))));
+            sources.append(sourcePath(sourcesIn[i]));
             targets.append(bytes(trimTrailingSlashes(view(targetsIn[i]))));
         }
         qint64 total = 0;
@@ -734,20 +928,21 @@ namespace {
 
 } // namespace
 
-FileOperations::FileOperations(Prompter &prompter) noexcept
+FileOperations::FileOperations(Prompter &prompter, FileSystemSeams seams)
     : m_prompter(prompter)
+    , m_seams(std::move(seams))
 {}
 
 RequestResult FileOperations::copy(
     const QList<QByteArray> &sources, const QList<QByteArray> &targets)
 {
-    return transferAll(m_prompter, Verb::Copy, sources, targets);
+    return transferAll(m_prompter, m_seams, Verb::Copy, sources, targets);
 }
 
 RequestResult FileOperations::move(
     const QList<QByteArray> &sources, const QList<QByteArray> &targets)
 {
-    return transferAll(m_prompter, Verb::Move, sources, targets);
+    return transferAll(m_prompter, m_seams, Verb::Move, sources, targets);
 }
 
 RequestResult FileOperations::remove(const QList<QByteArray> &paths)
@@ -786,13 +981,16 @@ RequestResult FileOperations::rename(const QByteArray &pathIn, const QByteArray 
         return result(ItemStatus::Done);
     const Entry t = inspect(target);
     // On a file system that ignores case, "a.jpg" is the entry "A.JPG" itself: a plain rename
-    // changes its case and replaces nothing. Another name of the same entry (a hard link) is an
-    // existing name: rename would leave both names and report success.
+    // changes its case and replaces nothing. Another name of the same entry (a hard link, even
+    // one that differs in case only) is an existing name: the folder lists it as it is, and
+    // rename would leave both names and report success.
+    QList<QByteArray> names;
     const bool same = isSameEntry(s, t)
         && QString::compare(QFile::decodeName(bytes(lastComponent(view(path)))),
                QFile::decodeName(newName),
                Qt::CaseInsensitive)
-            == 0;
+            == 0
+        && folderNames(parentPath(path), names) && !names.contains(newName);
     if (t.kind != EntryKind::Missing && !same)
         return result(request.failErrno(path, EEXIST));
     const int rc = same ? std::rename(path.constData(), target.constData())
@@ -807,8 +1005,10 @@ QList<QByteArray> FileOperations::targetsIn(
 {
     QList<QByteArray> targets;
     targets.reserve(sources.size());
+    // No folder is no target: joined to a name it would address the root.
     for (const QByteArray &s : sources)
-        targets.append(join(folder, bytes(lastComponent(view(s)))));
+        targets.append(
+            folder.isEmpty() ? QByteArray() : join(folder, bytes(lastComponent(view(s)))));
     return targets;
 }
 

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace morvane::platform {
@@ -57,26 +58,43 @@ struct RequestResult
         trashedAs; // per item: its path in the trash's files/ folder, empty when not trashed
 };
 
+// Failures that tests make happen where no file system gives them on demand (as root, permission
+// bits leave every folder readable). Each gives the errno to fail with, 0 for the real call; an
+// empty function is the real call.
+struct FileSystemSeams
+{
+    // The flush of each copied file (fsync).
+    std::function<int()> flushError;
+    // The listing of the folder `folder` (a source folder being copied or moved).
+    std::function<int(const QByteArray &folder)> listError;
+};
+
 // The four file operations, each over native paths (the file system's bytes), one request per
 // call, blocking until it is finished. They never replace a file without the prompter's consent
 // and never lose one:
-// - a copied file is written to a temporary name in the target's folder, flushed to disk, given
-//   its modification time and permission bits, and only then given its name, without replacing
-//   anything unless the user agreed, in which case it is renamed over the old file in one step;
-//   a cancelled or failed copy leaves no partial file;
+// - a copied file is written to a temporary name in the target's folder (its holes kept as
+//   holes), flushed to disk, given its modification time and permission bits, and only then given
+//   its name, without replacing anything unless the user agreed, in which case it is renamed over
+//   the old file in one step; a cancelled or failed copy leaves no partial file, and one left by
+//   a killed process is removed by the next copy into that folder;
 // - a move is a rename within one file system; across file systems each file is copied as above,
-//   its size checked, and only then its source removed;
+//   keeping owner and group where the process may, its size checked, and only then its source
+//   removed;
 // - a delete moves to the freedesktop trash; where that is impossible it asks
 //   "完全に削除しますか？" and deletes for good only on yes;
 // - a folder is copied or moved with everything in it; onto an existing folder its entries join
-//   it one by one, each existing file asked about.
+//   it one by one, each existing file asked about. Never into itself: the target's folders are
+//   compared with it by device and inode, so a bind mount or link of it counts. A folder made for
+//   a copy that failed or stopped before anything went into it is removed again.
+// A source path that ends in "/" and names a link to a folder means that folder. An empty path
+// is never the working folder: it is refused, as is an empty target.
 // A missing source, a refusal or a failure is reported through the prompter and the other items
 // go on. UI thread for a DialogPrompter; otherwise any thread, one request at a time per object.
 class FileOperations
 {
 public:
     // `prompter` must outlive the object.
-    explicit FileOperations(Prompter &prompter) noexcept;
+    explicit FileOperations(Prompter &prompter, FileSystemSeams seams = {});
 
     // Copies or moves `sources[i]` to the full path `targets[i]`. Lists of different lengths are
     // refused as a whole (nothing happens, ok false, every item Failed).
@@ -88,17 +106,20 @@ public:
     // Moves each path to the trash (or, where there is none and the user agrees, deletes it).
     [[nodiscard]] RequestResult remove(const QList<QByteArray> &paths);
 
-    // Gives `path` the name `newName` in the same folder. Never onto an existing name; a change
-    // of letter case alone works also where the file system ignores case. A name that is empty,
+    // Gives `path` the name `newName` in the same folder. Never onto an existing name, another
+    // hard link of the file included; a change of letter case alone works also where the file
+    // system ignores case. A name that is empty,
     // "." or "..", or holds "/" or NUL is refused. The same name is success without a change.
     [[nodiscard]] RequestResult rename(const QByteArray &path, const QByteArray &newName);
 
-    // The targets for putting `sources` into `folder` under their own names.
+    // The targets for putting `sources` into `folder` under their own names; empty ones (which
+    // the requests refuse) for an empty `folder`.
     [[nodiscard]] static QList<QByteArray> targetsIn(
         const QByteArray &folder, const QList<QByteArray> &sources);
 
 private:
     Prompter &m_prompter;
+    FileSystemSeams m_seams;
 };
 
 } // namespace morvane::platform

@@ -66,7 +66,12 @@ bool isSameOrInside(std::string_view folder, std::string_view path) noexcept
 
 bool isTemporaryName(std::string_view name) noexcept
 {
-    return name.substr(0, kTemporaryPrefix.size()) == kTemporaryPrefix;
+    if (name.size() != kTemporaryPrefix.size() + kTemporaryLetters + kTemporarySuffix.size()
+        || name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix
+        || name.substr(name.size() - kTemporarySuffix.size()) != kTemporarySuffix)
+        return false;
+    const std::string_view letters = name.substr(kTemporaryPrefix.size(), kTemporaryLetters);
+    return letters.find_first_not_of(kTemporaryAlphabet) == std::string_view::npos;
 }
 
 bool isInTrashFiles(std::string_view path) noexcept

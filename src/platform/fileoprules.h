@@ -32,9 +32,14 @@ enum class NameProblem {
 // absolute paths without "." / ".." components or links (realpath) for a meaningful answer.
 [[nodiscard]] bool isSameOrInside(std::string_view folder, std::string_view path) noexcept;
 
-// Names the service gives its unfinished copies, in the target's folder. A file of such a name
-// is never a user's file: it is removed before a request ends.
+// Names the service gives its unfinished copies, in the target's folder: the prefix,
+// kTemporaryLetters characters of kTemporaryAlphabet, the suffix. A file of such a name is never a
+// user's file: it is removed before a request ends, and one left by a killed run is removed by a
+// later request into its folder. Any other name, however close, is not one.
 inline constexpr std::string_view kTemporaryPrefix = ".morvane-";
+inline constexpr std::string_view kTemporarySuffix = ".part";
+inline constexpr std::string_view kTemporaryAlphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
+inline constexpr std::size_t kTemporaryLetters = 8;
 [[nodiscard]] bool isTemporaryName(std::string_view name) noexcept;
 
 // True when `path` lies directly in the "files" folder of a freedesktop trash: the home trash

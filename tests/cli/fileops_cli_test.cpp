@@ -48,6 +48,7 @@ TEST(FileOpsCliTest, NeverReplacesAndTellsWhetherAllWasDone)
         std::string after;
         const char *stderrHas;
         std::string dataHome = "$/data"; // the trash's data folder (XDG_DATA_HOME)
+        bool goneWorkingFolder = false; // run in a working folder removed beforehand
     };
     // clang-format off
     const Case cases[] = {
@@ -66,6 +67,11 @@ TEST(FileOpsCliTest, NeverReplacesAndTellsWhetherAllWasDone)
         {"copy to a file", {"copy", "$/src/a.jpg", "$/src/b.jpg"}, 2, kStart, "not a folder"},
         {"rename-file without a name", {"rename-file", "$/src/a.jpg"}, 2, kStart, "usage"},
         {"trash without a path", {"trash"}, 2, kStart, "usage"},
+        {"trash an empty path", {"trash", ""}, 2, kStart, "空のパス"},
+        {"move an empty path", {"move", "", "$/dst"}, 2, kStart, "空のパス"},
+        {"copy to an empty folder", {"copy", "$/src/a.jpg", ""}, 2, kStart, "空のパス"},
+        {"rename-file in a removed working folder", {"rename-file", "victim", "renamed"}, 2, kStart, "作業フォルダー", "$/data", true},
+        {"copy into a removed working folder", {"copy", "$/src/a.jpg", "."}, 2, kStart, "作業フォルダー", "$/data", true},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -89,7 +95,14 @@ TEST(FileOpsCliTest, NeverReplacesAndTellsWhetherAllWasDone)
         setenv("XDG_DATA_HOME", args.back().c_str(), 1);
         setenv("XDG_STATE_HOME", (root + "/state").c_str(), 1);
         args.pop_back();
+        // Run inside the scratch folder, so that a path resolved against the working folder
+        // shows in its state and harms nothing else.
+        const fs::path home = fs::current_path();
+        fs::create_directory(root + "/gone");
+        fs::current_path(root + (c.goneWorkingFolder ? "/gone" : "/src"));
+        fs::remove(root + "/gone");
         const auto r = runCli(args);
+        fs::current_path(home);
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find(c.stderrHas), std::string::npos) << r.err;

@@ -77,6 +77,29 @@ TEST(FileOpRulesTest, TellsWhatLiesInsideAFolder)
     }
 }
 
+TEST(FileOpRulesTest, KnowsOnlyItsOwnTemporaryNames)
+{
+    struct Case
+    {
+        std::string_view name;
+        bool temporary;
+    };
+    const Case cases[] = {
+        {".morvane-a1b2c3d4.part", true},
+        {".morvane-a1b2c3d.part", false}, // one letter short
+        {".morvane-a1b2c3d4e.part", false},
+        {".morvane-A1B2C3D4.part", false}, // capitals are never made
+        {".morvane-a1b2c3d4.jpg", false},
+        {".morvane-notes.txt", false}, // a user's file of the same start
+        {"morvane-a1b2c3d4.part", false},
+        {".morvane-a1b2/3d4.part", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.name));
+        EXPECT_EQ(isTemporaryName(c.name), c.temporary);
+    }
+}
+
 TEST(FileOpRulesTest, KnowsTheFoldersOfATrash)
 {
     EXPECT_TRUE(isInTrashFiles("/home/u/.local/share/Trash/files/a.jpg"));

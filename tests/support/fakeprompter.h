@@ -9,6 +9,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
+
 namespace morvane::test {
 
 class FakePrompter : public platform::Prompter
@@ -19,6 +21,9 @@ public:
     QList<bool> confirmAnswers;
     // `progressed` returns false (cancel) on its call with this number (from 1); 0: never.
     int cancelAtStep = 0;
+    // Called by `progressed` with the call's number first, to change the world while a request
+    // runs (a name appearing at the target, a signal).
+    std::function<void(int step)> onStep;
 
     QByteArrayList replaceAsked; // the targets asked about
     QStringList questions;
@@ -39,7 +44,12 @@ public:
     }
     void reportError(const QString &message) override { errors << message; }
     void progressStarted(const QString &, qint64) override { ++started; }
-    bool progressed(qint64, const QByteArray &) override { return ++steps != cancelAtStep; }
+    bool progressed(qint64, const QByteArray &) override
+    {
+        if (onStep)
+            onStep(steps + 1);
+        return ++steps != cancelAtStep;
+    }
     void progressFinished() override { ++finished; }
 };
 
