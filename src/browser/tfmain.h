@@ -134,7 +134,9 @@ public:
     // for several files. Null when nothing is selected or no folder is chosen. The drag is a
     // child of ListView1; the caller runs or deletes it.
     [[nodiscard]] QDrag *makeListDrag();
-    // The drag cursor for one file or for several (32 x 32, hot spot 0, 0).
+    // The drag cursor for one file or for several: a 32 x 32 image pointing at its top-left
+    // pixel, placed so that the pixel is the centre of the returned 64 x 64 picture, where Qt
+    // puts a drag cursor's hot spot.
     [[nodiscard]] static QPixmap dragCursor(bool several);
 
     // Controls.

@@ -10,6 +10,7 @@
 #include "support/tempfolder.h"
 #include "tfmain_testing.h"
 
+#include <QCursor>
 #include <QDrag>
 #include <QDropEvent>
 #include <QItemSelectionModel>
@@ -271,15 +272,29 @@ void TestTfMainFileOps::dropOnTree()
     const QModelIndex node = w->ShellTreeView1->folderModel()->indexForPath(target);
     QVERIFY(node.isValid());
     w->ShellTreeView1->scrollTo(node);
-    const QPoint at = w->ShellTreeView1->visualRect(node).center();
+    // The user puts the arrow's point on the folder; the drop comes at the cursor's hot spot,
+    // which Qt takes from the drag cursor's picture.
+    const QPixmap cursor = drag->dragCursor(Qt::CopyAction);
+    const QImage image = cursor.toImage();
+    QPoint tip(-1, -1);
+    for (int y = 0; y < image.height() && tip.y() < 0; ++y) {
+        for (int x = 0; x < image.width() && tip.y() < 0; ++x) {
+            if (qAlpha(image.pixel(x, y)) > 0)
+                tip = {x, y};
+        }
+    }
+    const QPoint at =
+        w->ShellTreeView1->visualRect(node).center() + QCursor(cursor).hotSpot() - tip;
     QWidget *viewport = w->ShellTreeView1->viewport();
     // Qt delivers a drop only to the widget that accepted the drag's entry.
     QDragEnterEvent enter(
         at, Qt::CopyAction | Qt::MoveAction, drag->mimeData(), Qt::LeftButton, {});
     QApplication::sendEvent(viewport, &enter);
     QVERIFY(enter.isAccepted());
+    QCOMPARE(w->ShellTreeView1->dropTarget(), node); // highlighted while the drag is over it
     QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, drag->mimeData(), Qt::LeftButton, {});
     QApplication::sendEvent(viewport, &drop);
+    QVERIFY(!w->ShellTreeView1->dropTarget().isValid());
 
     QCOMPARE(sorted(captions(*w->listModel())), sorted(left));
     QCOMPARE(!prompter->errors.isEmpty(), reported);
