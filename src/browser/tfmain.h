@@ -274,6 +274,10 @@ private:
     // Takes out of the list the items of `names` (native, request order) whose files `result`
     // says were done, then brings the selection handling up to date.
     void removeDoneItems(const QList<QByteArray> &names, const platform::RequestResult &result);
+    // Tells the viewer that the file `oldName` of the current folder now bears `newName`, or
+    // that the file `name` has left the folder, so its picture list follows.
+    void viewerFollowsRename(const QByteArray &oldName, const QByteArray &newName) const;
+    void viewerFollowsRemoval(const QByteArray &name) const;
     [[nodiscard]] bool isListDrag(const QMimeData *mime) const;
     // Whether `mime` is a drop of local files from outside this window's list.
     [[nodiscard]] bool acceptsShellDrop(const QMimeData *mime) const;

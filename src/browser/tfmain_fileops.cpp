@@ -89,7 +89,9 @@ void TfMain::removeDoneItems(const QList<QByteArray> &names, const platform::Req
     for (std::size_t i = 0; i < n; ++i) {
         if (result.items[i] != platform::ItemStatus::Done)
             continue;
-        const int row = m_list->findNative(names[static_cast<qsizetype>(i)]);
+        const QByteArray &name = names[static_cast<qsizetype>(i)];
+        viewerFollowsRemoval(name);
+        const int row = m_list->findNative(name);
         if (row >= 0)
             removed = m_list->removeEntry(row) || removed;
     }
@@ -133,7 +135,9 @@ void TfMain::ListView1Edited(int row, const QString &text)
     // which is still the file's name.
     if (!result.ok)
         return;
+    const QByteArray oldName = e.nativeName;
     m_list->setCaption(row, text, newName);
+    viewerFollowsRename(oldName, newName);
     // The selected names follow, so commands given next address the file by its new name.
     ListView1SelectItem();
 }

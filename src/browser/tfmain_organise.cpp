@@ -4,6 +4,7 @@
 #include "browser/filelistmodel.h"
 #include "browser/listselectionmodel.h"
 #include "browser/tfmain.h"
+#include "platform/folderscan.h"
 
 #include <QFile>
 #include <QItemSelectionModel>
@@ -17,7 +18,22 @@ bool TfMain::RenameListItem(const QByteArray &oldName, const QByteArray &newName
     if (row < 0)
         return false;
     m_list->setCaption(row, QFile::decodeName(newName), newName);
+    viewerFollowsRename(oldName, newName);
     return true;
+}
+
+void TfMain::viewerFollowsRename(const QByteArray &oldName, const QByteArray &newName) const
+{
+    if (fView != nullptr) {
+        fView->pictureRenamed(platform::joinNative(FolderNative, oldName),
+            platform::joinNative(FolderNative, newName));
+    }
+}
+
+void TfMain::viewerFollowsRemoval(const QByteArray &name) const
+{
+    if (fView != nullptr)
+        fView->pictureRemoved(platform::joinNative(FolderNative, name));
 }
 
 void TfMain::RebuildSelectedNames()

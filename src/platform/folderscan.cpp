@@ -56,4 +56,12 @@ std::vector<FolderEntry> scanFolder(const QByteArray &folderNative)
     return entries;
 }
 
+bool isGone(const QByteArray &nativePath)
+{
+    struct stat st
+    {
+    };
+    return ::stat(nativePath.constData(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
 } // namespace morvane::platform

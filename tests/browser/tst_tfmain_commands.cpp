@@ -51,6 +51,9 @@ public:
     bool requestedWhenShown = false;
     int shows = 0;
 
+    void pictureRenamed(const QByteArray &, const QByteArray &) override {}
+    void pictureRemoved(const QByteArray &) override {}
+
 protected:
     void showEvent(QShowEvent *event) override
     {
