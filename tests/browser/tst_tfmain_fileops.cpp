@@ -196,7 +196,14 @@ void TestTfMainFileOps::deleteSelected()
     if (!vanished.isEmpty())
         QVERIFY(::unlink(inFolder(m_photos, vanished).constData()) == 0);
     const ModalCatcher catcher;
+    RecordingViewer viewer;
+    fView = &viewer;
     w->actDel->trigger();
+    fView = nullptr;
+    QList<QByteArray> told; // the viewer's picture list leaves out exactly the trashed files
+    for (const QString &name : trashed)
+        told << inFolder(m_photos, QFile::encodeName(name));
+    QCOMPARE(viewer.removed, told);
     QCOMPARE(catcher.texts(), boxes);
     QCOMPARE(sorted(captions(*w->listModel())), sorted(left));
     QStringList stillSelected; // what the delete did not take stays selected
@@ -417,8 +424,14 @@ void TestTfMainFileOps::renameInPlace()
     const QPointer<QLineEdit> editor = w->ListView1->viewport()->findChild<QLineEdit *>();
     QVERIFY(editor);
     editor->setText(typed);
+    RecordingViewer viewer;
+    fView = &viewer;
     QTest::keyClick(editor, Qt::Key_Return);
     QTRY_VERIFY(editor.isNull()); // the view commits and closes its editor later
+    fView = nullptr;
+    // The viewer's picture list follows a rename that was done.
+    const QList<QByteArray> told {inFolder(m_photos, "a.txt"), inFolder(m_photos, file)};
+    QCOMPARE(viewer.renamed, file == "a.txt" ? QList<QByteArray>() : told);
 
     QCOMPARE(sorted(captions(*w->listModel())), sorted(list));
     QCOMPARE(w->listModel()->entry(w->listModel()->count() - 1).caption,
