@@ -6,7 +6,6 @@
 #include "browser/tfmain.h"
 #include "platform/folderscan.h"
 
-#include <QFile>
 #include <QItemSelectionModel>
 #include <QListView>
 
@@ -17,7 +16,7 @@ bool TfMain::RenameListItem(const QByteArray &oldName, const QByteArray &newName
     const int row = m_list->findNative(oldName);
     if (row < 0)
         return false;
-    m_list->setCaption(row, QFile::decodeName(newName), newName);
+    m_list->setCaption(row, platform::captionOfName(newName), newName);
     viewerFollowsRename(oldName, newName);
     return true;
 }

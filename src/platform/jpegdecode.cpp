@@ -106,6 +106,25 @@ namespace {
         return blocks * static_cast<std::int64_t>(sizeof(JBLOCK));
     }
 
+    // Sets the scale: shift `scaleShift`, or with a valid `atLeast` the smallest M/8 whose output
+    // covers it. Leaves the output dimensions computed.
+    void chooseScale(jpeg_decompress_struct &cinfo, int scaleShift, QSize atLeast)
+    {
+        cinfo.scale_num = 1;
+        cinfo.scale_denom = 1U << scaleShift;
+        if (atLeast.isValid()) {
+            cinfo.scale_denom = 8;
+            for (unsigned eighths = 1; eighths <= 8; ++eighths) {
+                cinfo.scale_num = eighths;
+                jpeg_calc_output_dimensions(&cinfo);
+                if (cinfo.output_width >= unsigned(atLeast.width())
+                    && cinfo.output_height >= unsigned(atLeast.height()))
+                    return;
+            }
+        }
+        jpeg_calc_output_dimensions(&cinfo);
+    }
+
     // Only plain C data lives in this frame: a longjmp out of libjpeg lands here and skips no
     // destructor. `out` belongs to the caller; it is assigned before any call that can jump.
     // `status` is what a return without a jump means; after a jump the caller reads libjpeg's
@@ -115,6 +134,7 @@ namespace {
         const unsigned char *data,
         std::size_t size,
         int scaleShift,
+        QSize atLeast,
         const MemoryGate &gate,
         QImage &out,
         int &fullWidth,
@@ -134,8 +154,6 @@ namespace {
             return false;
         }
 
-        cinfo.scale_num = 1;
-        cinfo.scale_denom = 1U << scaleShift;
         cinfo.dct_method = JDCT_IFAST;
 
         bool cmyk = false;
@@ -155,15 +173,22 @@ namespace {
             return false;
         }
 
-        jpeg_calc_output_dimensions(&cinfo);
+        chooseScale(cinfo, scaleShift, atLeast);
+        const bool reusable = out.width() == int(cinfo.output_width)
+            && out.height() == int(cinfo.output_height) && out.format() == QImage::Format_RGB32
+            && out.isDetached();
+        if (!reusable)
+            out = QImage();
         const std::int64_t imageBytes = std::int64_t(cinfo.output_width) * cinfo.output_height * 4;
         if (gate && !gate(static_cast<std::int64_t>(size) + imageBytes + coefficientBytes(cinfo))) {
             return false;
         }
         jpeg_start_decompress(&cinfo);
-        out = QImage(static_cast<int>(cinfo.output_width),
-            static_cast<int>(cinfo.output_height),
-            QImage::Format_RGB32);
+        if (!reusable) {
+            out = QImage(static_cast<int>(cinfo.output_width),
+                static_cast<int>(cinfo.output_height),
+                QImage::Format_RGB32);
+        }
         if (out.isNull()) {
             // Its size is within the limit, so only the memory can be missing.
             status = DecodeStatus::NoMemory;
@@ -207,12 +232,18 @@ namespace {
 
 } // namespace
 
-DecodeResult decodeJpeg(
-    const unsigned char *data, std::size_t size, int scaleShift, const MemoryGate &gate)
+// `reuse` becomes the output image when it fits (see JpegShowOptions).
+static DecodeResult decode(const unsigned char *data,
+    std::size_t size,
+    int scaleShift,
+    QSize atLeast,
+    const MemoryGate &gate,
+    QImage reuse)
 {
     DecodeResult result;
-    if (data == nullptr || size == 0 || scaleShift < 0 || scaleShift > 3)
+    if (data == nullptr || size == 0)
         return result;
+    result.picture.image = std::move(reuse);
 
     jpeg_decompress_struct cinfo {};
     ErrorManager err {};
@@ -230,6 +261,7 @@ DecodeResult decodeJpeg(
             data,
             size,
             scaleShift,
+            atLeast,
             gate,
             result.picture.image,
             result.picture.fullWidth,
@@ -248,6 +280,19 @@ DecodeResult decodeJpeg(
     else if (err.pub.msg_code == JERR_NO_BACKING_STORE)
         result.status = DecodeStatus::TooLarge; // its working memory would pass the limit
     return result;
+}
+
+DecodeResult decodeJpeg(
+    const unsigned char *data, std::size_t size, int scaleShift, const MemoryGate &gate)
+{
+    if (scaleShift < 0 || scaleShift > 3)
+        return {};
+    return decode(data, size, scaleShift, {}, gate, QImage());
+}
+
+DecodeResult decodeJpeg(const unsigned char *data, std::size_t size, JpegShowOptions options)
+{
+    return decode(data, size, 0, options.atLeast, options.gate, std::move(options.reuse));
 }
 
 } // namespace morvane::platform
