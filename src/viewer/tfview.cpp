@@ -730,7 +730,8 @@ void TfView::pictureRenamed(const QByteArray &oldPath, const QByteArray &newPath
         return;
     fMain->PictureList[r] = newPath;
     if (Image1->picturePath() == oldPath)
-        Image1->setPicture(newPath, Image1->picture(), Image1->scaledPicture());
+        Image1->setPicture(newPath,
+            {Image1->picture(), Image1->scaledPicture(), Image1->naturalSize(), QString()});
     if (m_image2.path == oldPath)
         m_image2.path = newPath;
     if (OpenPath == oldPath)
