@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QIcon>
+#include <QLibraryInfo>
 
 namespace morvane {
 
@@ -18,6 +19,11 @@ Application::Application(int &argc, char **argv)
     // The desktop matches windows to the menu entry of this name (on Wayland by the app id).
     setDesktopFileName(QStringLiteral(MORVANE_APP_ID));
     applyLook();
+    // The interface is Japanese whatever the system's language; a missing catalogue leaves Qt's
+    // texts in English and nothing else.
+    if (m_qtTexts.load(
+            QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(&m_qtTexts);
     // From the icon theme once the program is installed; none in the build tree.
     setWindowIcon(QIcon::fromTheme(QStringLiteral(MORVANE_APP_ID)));
     // The program ends when the main window closes, not when the last visible window does: the

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QTranslator>
 
 namespace morvane {
 
@@ -9,7 +10,9 @@ namespace morvane {
 // an event handler into the general error report, after which the event loop goes on. It names
 // the application "Morvane" (the error report's caption) and sets the program's font, "ＭＳ Ｐ
 // ゴシック" at 9 points, which the system offers through its substitutes IPAPGothic and Noto Sans
-// CJK JP. Exactly one instance, made on the UI thread before any window.
+// CJK JP. Qt's own texts (the file dialog, the text boxes' context menu) come from Qt's Japanese
+// catalogue when the system has it, in English otherwise. Exactly one instance, made on the UI
+// thread before any window.
 class Application : public QApplication
 {
 public:
@@ -20,6 +23,9 @@ public:
     // The program's font and icon theme, also for tests that build windows on a plain
     // QApplication.
     static void applyLook();
+
+private:
+    QTranslator m_qtTexts;
 };
 
 } // namespace morvane

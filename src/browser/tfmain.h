@@ -134,7 +134,9 @@ public:
     // for several files. Null when nothing is selected or no folder is chosen. The drag is a
     // child of ListView1; the caller runs or deletes it.
     [[nodiscard]] QDrag *makeListDrag();
-    // The drag cursor for one file or for several (32 x 32, hot spot 0, 0).
+    // The drag cursor for one file or for several: a 32 x 32 image pointing at its top-left
+    // pixel, placed so that the pixel is the centre of the returned 64 x 64 picture, where Qt
+    // puts a drag cursor's hot spot.
     [[nodiscard]] static QPixmap dragCursor(bool several);
 
     // Controls.
@@ -274,6 +276,10 @@ private:
     // Takes out of the list the items of `names` (native, request order) whose files `result`
     // says were done, then brings the selection handling up to date.
     void removeDoneItems(const QList<QByteArray> &names, const platform::RequestResult &result);
+    // Tells the viewer that the file `oldName` of the current folder now bears `newName`, or
+    // that the file `name` has left the folder, so its picture list follows.
+    void viewerFollowsRename(const QByteArray &oldName, const QByteArray &newName) const;
+    void viewerFollowsRemoval(const QByteArray &name) const;
     [[nodiscard]] bool isListDrag(const QMimeData *mime) const;
     // Whether `mime` is a drop of local files from outside this window's list.
     [[nodiscard]] bool acceptsShellDrop(const QMimeData *mime) const;

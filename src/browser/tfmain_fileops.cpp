@@ -91,7 +91,9 @@ void TfMain::removeDoneItems(const QList<QByteArray> &names, const platform::Req
     for (std::size_t i = 0; i < n; ++i) {
         if (result.items[i] != platform::ItemStatus::Done)
             continue;
-        const int row = m_list->findNative(names[static_cast<qsizetype>(i)]);
+        const QByteArray &name = names[static_cast<qsizetype>(i)];
+        viewerFollowsRemoval(name);
+        const int row = m_list->findNative(name);
         if (row >= 0)
             removed = m_list->removeEntry(row) || removed;
     }
@@ -144,7 +146,9 @@ void TfMain::ListView1Edited(int row, const QString &text)
     // which is still the file's name.
     if (!result.ok)
         return;
+    const QByteArray oldName = e.nativeName;
     m_list->setCaption(row, text, newName);
+    viewerFollowsRename(oldName, newName);
     // The selected names follow, so commands given next address the file by its new name.
     ListView1SelectItem();
 }
@@ -169,11 +173,14 @@ QDrag *TfMain::makeListDrag()
 
 QPixmap TfMain::dragCursor(bool several)
 {
-    // An arrow with its point at the hot spot (0, 0) and, below it to the right, one page for a
-    // single file or three stacked pages for several.
-    QPixmap pixmap(32, 32);
+    // An arrow and, below it to the right, one page for a single file or three stacked pages for
+    // several: a 32 x 32 image whose top-left pixel is the arrow's point. Qt puts the hot spot of
+    // a drag cursor at the centre of its picture, so the image lies in the lower right quarter of
+    // a 64 x 64 picture: the drop lands where the arrow points.
+    QPixmap pixmap(64, 64);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
+    p.translate(32, 32);
     const QPoint arrow[] = {{0, 0}, {0, 13}, {3, 10}, {6, 16}, {8, 15}, {5, 9}, {9, 9}};
     p.setPen(Qt::black);
     p.setBrush(Qt::white);
@@ -196,10 +203,14 @@ bool TfMain::isListDrag(const QMimeData *mime) const
 
 void TfMain::ShellTreeView1DragOver(QDragMoveEvent *event)
 {
-    if (isListDrag(event->mimeData()) && ShellTreeView1->selectedNode().isValid())
+    if (isListDrag(event->mimeData()) && ShellTreeView1->selectedNode().isValid()) {
         event->acceptProposedAction();
-    else
+        // The folder that would receive the drop is highlighted, as file managers do.
+        ShellTreeView1->setDropTarget(ShellTreeView1->indexAt(event->position().toPoint()));
+    } else {
         event->ignore();
+        ShellTreeView1->setDropTarget({});
+    }
 }
 
 void TfMain::ShellTreeView1DragDrop(QDropEvent *event)
@@ -212,6 +223,7 @@ void TfMain::ShellTreeView1DragDrop(QDropEvent *event)
     // what the move did below.
     event->setDropAction(Qt::CopyAction);
     event->accept();
+    ShellTreeView1->setDropTarget({});
     const QModelIndex node = ShellTreeView1->indexAt(event->position().toPoint());
     const QByteArray target =
         node.isValid() ? ShellTreeView1->folderModel()->nativePath(node) : QByteArray();
@@ -345,6 +357,9 @@ bool TfMain::eventFilter(QObject *watched, QEvent *event)
         case QEvent::DragEnter:
         case QEvent::DragMove:
             ShellTreeView1DragOver(static_cast<QDragMoveEvent *>(event));
+            return true;
+        case QEvent::DragLeave:
+            ShellTreeView1->setDropTarget({});
             return true;
         case QEvent::Drop:
             reportErrors([&] {

@@ -17,7 +17,22 @@ bool TfMain::RenameListItem(const QByteArray &oldName, const QByteArray &newName
     if (row < 0)
         return false;
     m_list->setCaption(row, platform::captionOfName(newName), newName);
+    viewerFollowsRename(oldName, newName);
     return true;
+}
+
+void TfMain::viewerFollowsRename(const QByteArray &oldName, const QByteArray &newName) const
+{
+    if (fView != nullptr) {
+        fView->pictureRenamed(platform::joinNative(FolderNative, oldName),
+            platform::joinNative(FolderNative, newName));
+    }
+}
+
+void TfMain::viewerFollowsRemoval(const QByteArray &name) const
+{
+    if (fView != nullptr)
+        fView->pictureRemoved(platform::joinNative(FolderNative, name));
 }
 
 void TfMain::RebuildSelectedNames()

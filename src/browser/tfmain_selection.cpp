@@ -209,6 +209,7 @@ void TfMain::RemoveSelectedItems()
         if (row < 0)
             break;
         m_list->removeEntry(row);
+        viewerFollowsRemoval(name);
     }
     ListView1SelectItem();
 }

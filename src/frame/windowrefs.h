@@ -60,6 +60,12 @@ public:
     using QMainWindow::QMainWindow;
 
     QByteArray OpenPath; // native full path of the picture an open request asks for
+
+    // The program renamed the file `oldPath` to `newPath`, or moved or deleted the file `path`
+    // (native full paths): the picture list follows, so the viewer never steps onto a stale name.
+    // A path the list does not hold changes nothing.
+    virtual void pictureRenamed(const QByteArray &oldPath, const QByteArray &newPath) = 0;
+    virtual void pictureRemoved(const QByteArray &path) = 0;
 };
 
 // What the main window needs of the options dialog, which holds the registered tools' commands

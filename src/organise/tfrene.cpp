@@ -126,7 +126,9 @@ void TfRene::FormCreate()
     Memo1 = new QPlainTextEdit(this);
     Memo1->setGeometry(8, 224, 193, 97);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A vertical bar only: a horizontal one would take a line's height from the 97 pixels.
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setFocusPolicy(Qt::ClickFocus);
     Memo1->setPlainText(helpLines().join(QLatin1Char('\n')));
     BitBtn1 = new QPushButton(QStringLiteral("実行"), this);
@@ -266,6 +268,9 @@ void TfRene::FormShow()
     const qsizetype n = fMain != nullptr ? fMain->SelectedNames.size() : 0;
     Edit2->setEnabled(n >= 2);
     Label3->setEnabled(n >= 2);
+    // A start number the user cannot reach must not stop a run: a disabled edit holds "1".
+    if (!Edit2->isEnabled())
+        Edit2->setText(QStringLiteral("1"));
     if (n > 0) {
         Edit1->setText(platform::captionOfName(fMain->SelectedNames.front()));
         Label1->setText(QStringLiteral("現在のファイル名　(選択　%1　file)").arg(n));

@@ -9,6 +9,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 
+#include <limits>
 #include <sys/stat.h>
 
 namespace morvane::platform {
@@ -39,6 +40,11 @@ namespace {
         const qsizetype slash = path.lastIndexOf('/');
         return QFile::decodeName(slash < 0 ? path : path.mid(slash + 1));
     }
+
+    // The progress dialog appears after this much work, or sooner when the work done so far
+    // says the rest will take at least as long; never before the first few milliseconds.
+    constexpr qint64 kShowAfterMs = 500;
+    constexpr qint64 kEstimateAfterMs = 50;
 
     QString folderOf(const QByteArray &path)
     {
@@ -83,7 +89,10 @@ ReplaceAnswer DialogPrompter::askReplace(
     // Enter keeps the old file: replacing takes a deliberate choice.
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::Cancel);
-    switch (box.exec()) {
+    pauseProgress();
+    const int answer = box.exec();
+    resumeProgress();
+    switch (answer) {
     case QMessageBox::Yes:
         return ReplaceAnswer::Yes;
     case QMessageBox::YesToAll:
@@ -103,13 +112,18 @@ bool DialogPrompter::confirm(const QString &question)
     box.button(QMessageBox::Yes)->setText(QStringLiteral("はい"));
     box.button(QMessageBox::No)->setText(QStringLiteral("いいえ"));
     box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    pauseProgress();
+    const bool yes = box.exec() == QMessageBox::Yes;
+    resumeProgress();
+    return yes;
 }
 
 void DialogPrompter::reportError(const QString &message)
 {
     QMessageBox box(QMessageBox::Critical, caption(), message, QMessageBox::Ok, m_parent);
+    pauseProgress();
     box.exec();
+    resumeProgress();
 }
 
 void DialogPrompter::progressStarted(const QString &title, qint64 total)
@@ -125,22 +139,57 @@ void DialogPrompter::progressStarted(const QString &title, qint64 total)
     m_progress->setRange(0, 1000);
     m_progress->setAutoClose(false);
     m_progress->setAutoReset(false);
-    m_progress->setMinimumDuration(500);
-    m_progress->setValue(0); // starts the clock that decides whether the dialog appears
+    // The dialog's own timer would show it from inside a question's event loop, over the
+    // question: it is shown here, by the clock of the work alone.
+    m_progress->setMinimumDuration(std::numeric_limits<int>::max());
+    m_progress->setValue(0);
+    m_clock.start();
+    m_pausedMs = 0;
 }
 
 bool DialogPrompter::progressed(qint64 done, const QByteArray &current)
 {
     if (!m_progress)
         return true;
+    done = qBound<qint64>(0, done, m_total);
     m_progress->setLabelText(m_title + QStringLiteral("…\n") + nameOf(current));
-    m_progress->setValue(static_cast<int>(qMin<qint64>(done, m_total) * 1000 / m_total));
+    m_progress->setValue(static_cast<int>(done * 1000 / m_total));
+    if (!m_progress->isVisible() && !m_progress->wasCanceled()) {
+        const qint64 work = workMs();
+        const bool longRest = work > kEstimateAfterMs
+            && work * (m_total - done) >= kShowAfterMs * qMax<qint64>(done, 1);
+        if (work >= kShowAfterMs || longRest)
+            m_progress->show();
+    }
+    // The work runs on the UI thread: the dialog's painting and its cancel button need events.
+    if (m_progress->isVisible())
+        QCoreApplication::processEvents();
     return !m_progress->wasCanceled();
 }
 
 void DialogPrompter::progressFinished()
 {
     m_progress.reset();
+}
+
+void DialogPrompter::pauseProgress()
+{
+    if (!m_progress)
+        return;
+    m_pauseStart = m_clock.elapsed();
+    m_progress->hide();
+}
+
+void DialogPrompter::resumeProgress()
+{
+    // The dialog shows again with the next progress, once work goes on.
+    if (m_progress)
+        m_pausedMs += m_clock.elapsed() - m_pauseStart;
+}
+
+qint64 DialogPrompter::workMs() const
+{
+    return m_clock.elapsed() - m_pausedMs;
 }
 
 } // namespace morvane::platform

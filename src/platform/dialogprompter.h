@@ -3,6 +3,7 @@
 
 #include "platform/fileoperations.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
 
@@ -17,7 +18,9 @@ namespace morvane::platform {
 // (naming both files with their sizes and dates), a yes/no box, an error box in the manner of the
 // general error report (the application's title as caption, the error icon, OK), and a progress
 // dialog with "キャンセル" that appears only when the request is expected to run longer than about
-// half a second. The boxes are modal over `parent`. UI thread only.
+// half a second of work. A question or error box stops that clock and hides the progress dialog
+// while it waits, so the progress never covers it; the dialog comes back when work goes on. The
+// boxes are modal over `parent`. UI thread only.
 class DialogPrompter final : public Prompter
 {
 public:
@@ -38,10 +41,18 @@ public:
     [[nodiscard]] QProgressDialog *progressDialog() const noexcept { return m_progress.get(); }
 
 private:
+    // Stops and restarts the clock of the work; the progress dialog is hidden meanwhile.
+    void pauseProgress();
+    void resumeProgress();
+    [[nodiscard]] qint64 workMs() const;
+
     QPointer<QWidget> m_parent;
     std::unique_ptr<QProgressDialog> m_progress;
     QString m_title;
     qint64 m_total = 0;
+    QElapsedTimer m_clock; // since progressStarted
+    qint64 m_pausedMs = 0; // time spent waiting for answers since then
+    qint64 m_pauseStart = 0;
 };
 
 // The text of the replace question for `target` (and the facts of both files), as DialogPrompter

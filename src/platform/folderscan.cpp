@@ -80,4 +80,12 @@ std::vector<std::string> entryNames(const QByteArray &folderNative)
     return names;
 }
 
+bool isGone(const QByteArray &nativePath)
+{
+    struct stat st
+    {
+    };
+    return ::stat(nativePath.constData(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
 } // namespace morvane::platform

@@ -40,4 +40,9 @@ struct FolderEntry
 // only after the root "/").
 [[nodiscard]] QByteArray joinNative(const QByteArray &folderNative, const QByteArray &nativeName);
 
+// True when nothing stands at `nativePath` any more (a symlink counts by what it points to): it
+// was removed, renamed or moved. A path that cannot be examined for another reason (no access)
+// is not gone. Any thread.
+[[nodiscard]] bool isGone(const QByteArray &nativePath);
+
 } // namespace morvane::platform

@@ -10,20 +10,39 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QProxyStyle>
 #include <QStyledItemDelegate>
 
 namespace morvane::platform {
 namespace {
 
-    // In-place editing of a folder's name: the confirmed text goes to the tree's rename, after
-    // the editor has closed, so that a failure's message box does not open inside the commit.
-    class RenameDelegate : public QStyledItemDelegate
+    // Draws the folders, the drop target of a drag as the one highlighted folder, and edits a
+    // folder's name in place: the confirmed text goes to the tree's rename, after the editor has
+    // closed, so that a failure's message box does not open inside the commit.
+    class FolderDelegate : public QStyledItemDelegate
     {
     public:
-        explicit RenameDelegate(FolderTree *tree)
+        explicit FolderDelegate(FolderTree *tree)
             : QStyledItemDelegate(tree)
             , m_tree(tree)
         {}
+
+        void paint(QPainter *painter,
+            const QStyleOptionViewItem &option,
+            const QModelIndex &index) const override
+        {
+            // While a drag is over the tree only the folder that would receive it is highlighted,
+            // so the selected folder is not taken for the drop target.
+            QStyleOptionViewItem opt(option);
+            const QModelIndex target = m_tree->dropTarget();
+            if (target.isValid()) {
+                if (index == target)
+                    opt.state |= QStyle::State_Selected | QStyle::State_Active;
+                else
+                    opt.state &= ~QStyle::State_Selected;
+            }
+            QStyledItemDelegate::paint(painter, opt, index);
+        }
 
         void setModelData(
             QWidget *editor, QAbstractItemModel *, const QModelIndex &index) const override
@@ -47,6 +66,30 @@ namespace {
         FolderTree *m_tree;
     };
 
+    // The tree's style: the application's, except that while a drag is over the tree the
+    // selected folder's indentation is not drawn highlighted either, so the drop target is the
+    // only highlighted folder.
+    class FolderStyle : public QProxyStyle
+    {
+    public:
+        explicit FolderStyle(FolderTree *tree)
+            : m_tree(tree)
+        {}
+
+        int styleHint(StyleHint hint,
+            const QStyleOption *option,
+            const QWidget *widget,
+            QStyleHintReturn *returnData) const override
+        {
+            if (hint == SH_ItemView_ShowDecorationSelected && m_tree->dropTarget().isValid())
+                return 0;
+            return QProxyStyle::styleHint(hint, option, widget, returnData);
+        }
+
+    private:
+        FolderTree *m_tree;
+    };
+
 } // namespace
 
 FolderTree::FolderTree(const QString &desktopPath, FolderTreeModel::Places places, QWidget *parent)
@@ -62,7 +105,9 @@ FolderTree::FolderTree(const QString &desktopPath, FolderTreeModel::Places place
     setUniformRowHeights(true);
     setContextMenuPolicy(Qt::DefaultContextMenu);
 
-    setItemDelegate(new RenameDelegate(this));
+    setItemDelegate(new FolderDelegate(this));
+    m_style = std::make_unique<FolderStyle>(this);
+    setStyle(m_style.get());
     m_dialogs = std::make_unique<DialogPrompter>(this);
     m_prompter = m_dialogs.get();
 
@@ -222,6 +267,19 @@ void FolderTree::reloadTree()
     const QModelIndex topAgain = resolve(top, true);
     if (topAgain.isValid())
         scrollTo(topAgain, QAbstractItemView::PositionAtTop);
+}
+
+void FolderTree::setDropTarget(const QModelIndex &node)
+{
+    if (node == m_dropTarget)
+        return;
+    m_dropTarget = node;
+    viewport()->update();
+}
+
+QModelIndex FolderTree::dropTarget() const
+{
+    return m_dropTarget;
 }
 
 void FolderTree::mousePressEvent(QMouseEvent *event)

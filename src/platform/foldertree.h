@@ -52,6 +52,11 @@ public:
     // the top item of the scroll position. The reselection fires folderChanged.
     void reloadTree();
 
+    // The folder a drag over the tree would be dropped into, drawn as the only highlighted folder
+    // (the selection is not drawn meanwhile); an invalid index for none.
+    void setDropTarget(const QModelIndex &node);
+    [[nodiscard]] QModelIndex dropTarget() const;
+
     // How the tree's folder commands ask and report failures: message boxes (DialogPrompter)
     // unless `prompter` is given; it must outlive the tree or be replaced. Null restores the
     // message boxes.
@@ -87,6 +92,8 @@ private:
     void onRenamed(const QModelIndex &node);
 
     FolderTreeModel *m_model = nullptr;
+    QPersistentModelIndex m_dropTarget;
+    std::unique_ptr<QStyle> m_style;
     std::unique_ptr<Prompter> m_dialogs;
     Prompter *m_prompter = nullptr;
 };

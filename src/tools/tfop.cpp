@@ -10,10 +10,14 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
+#include <QStyle>
+#include <QTreeView>
 
 namespace morvane {
 
@@ -70,6 +74,25 @@ namespace {
          &TfOp::Edit9, &TfOp::Button2, u"登録３", "T7", "T8", 8, 112, 112},
     };
     // clang-format on
+
+    // Widens the file dialog's detail columns and side bar to their texts (Japanese dates and
+    // place names are wider than the English ones the dialog is laid out for); the name column
+    // takes the rest.
+    void fitFileDialog(QFileDialog *dialog)
+    {
+        dialog->setViewMode(QFileDialog::Detail);
+        if (auto *tree = dialog->findChild<QTreeView *>(QStringLiteral("treeView"))) {
+            QHeaderView *header = tree->header();
+            header->setStretchLastSection(false);
+            header->setSectionResizeMode(QHeaderView::ResizeToContents);
+            header->setSectionResizeMode(0, QHeaderView::Stretch);
+        }
+        if (auto *side = dialog->findChild<QListView *>(QStringLiteral("sidebar"))) {
+            side->setMinimumWidth(side->sizeHintForColumn(0) + 2 * side->frameWidth()
+                + side->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+        }
+        dialog->resize(dialog->sizeHint().expandedTo(QSize(720, 420)));
+    }
 
 } // namespace
 
@@ -200,6 +223,7 @@ void TfOp::pickProgram(QLineEdit *command)
         OpenDialog1->setFileMode(QFileDialog::ExistingFile);
         OpenDialog1->setNameFilter(QStringLiteral("実行ファイル (*)"));
         OpenDialog1->setProxyModel(new ExecutableFilter(OpenDialog1));
+        fitFileDialog(OpenDialog1);
     }
     if (OpenDialog1->exec() != QDialog::Accepted)
         return;

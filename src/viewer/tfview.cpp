@@ -4,6 +4,7 @@
 #include "frame/errorreport.h"
 #include "frame/settingsfile.h"
 #include "frame/settingsstore.h"
+#include "platform/folderscan.h"
 #include "viewer/picturebox.h"
 #include "viewer/viewcursor.h"
 #include "viewer/viewindex.h"
@@ -614,6 +615,7 @@ void TfView::letGo(QImage image)
 
 void TfView::NextPicture()
 {
+    leaveOutGone(true);
     const QList<QByteArray> *list = pictureList();
     const std::optional<std::int32_t> next = list != nullptr
         ? viewer::nextPictureIndex(PictureIndex, static_cast<std::size_t>(list->size()))
@@ -657,6 +659,7 @@ void TfView::NextPicture()
 
 void TfView::PreviousPicture()
 {
+    leaveOutGone(false);
     const QList<QByteArray> *list = pictureList();
     const std::optional<std::int32_t> previous = list != nullptr
         ? viewer::previousPictureIndex(PictureIndex, static_cast<std::size_t>(list->size()))
@@ -678,6 +681,71 @@ void TfView::PreviousPicture()
         return;
     }
     showPicture(path, picture);
+    ShowInfo();
+    startLoaderRun();
+}
+
+std::int32_t TfView::recordOf(const QByteArray &path) const
+{
+    const QList<QByteArray> *list = pictureList();
+    for (std::int32_t i = 0; list != nullptr && !recordPath(i).isNull();
+         i += viewer::kRecordStrings) {
+        if (list->at(i) == path)
+            return i;
+    }
+    return -1;
+}
+
+void TfView::leaveOut(std::int32_t from, std::int32_t records)
+{
+    QList<QByteArray> &list = fMain->PictureList;
+    const std::int32_t strings = records * viewer::kRecordStrings;
+    for (std::int32_t i = from; i < from + strings; i += viewer::kRecordStrings) {
+        if (list.at(i) == m_image2.path)
+            setImage2({});
+    }
+    // One removal for the whole run: a folder's worth of gone files costs one move of the list.
+    list.remove(from, strings);
+    if (from < PictureIndex)
+        PictureIndex -= strings;
+}
+
+void TfView::leaveOutGone(bool forward)
+{
+    const int step = forward ? viewer::kRecordStrings : -viewer::kRecordStrings;
+    std::int32_t records = 0;
+    for (std::int32_t i = PictureIndex + step;
+         !recordPath(i).isNull() && platform::isGone(recordPath(i));
+         i += step)
+        ++records;
+    if (records == 0)
+        return;
+    leaveOut(forward ? PictureIndex + step : PictureIndex + records * step, records);
+}
+
+void TfView::pictureRenamed(const QByteArray &oldPath, const QByteArray &newPath)
+{
+    const std::int32_t r = recordOf(oldPath);
+    if (r < 0)
+        return;
+    fMain->PictureList[r] = newPath;
+    if (Image1->picturePath() == oldPath)
+        Image1->setPicture(newPath,
+            {Image1->picture(), Image1->scaledPicture(), Image1->naturalSize(), QString()});
+    if (m_image2.path == oldPath)
+        m_image2.path = newPath;
+    if (OpenPath == oldPath)
+        OpenPath = newPath;
+    ShowInfo();
+    startLoaderRun();
+}
+
+void TfView::pictureRemoved(const QByteArray &path)
+{
+    const std::int32_t r = recordOf(path);
+    if (r < 0 || r == PictureIndex)
+        return;
+    leaveOut(r, 1);
     ShowInfo();
     startLoaderRun();
 }
@@ -949,6 +1017,10 @@ void TfView::Timer1Timer()
     if (m_reporting)
         return;
     NextPicture();
+    // Each picture is shown for the whole interval, counted from when it is on screen: a picture
+    // that had to be decoded in the step would otherwise lose the decoding time.
+    if (Timer1->isActive())
+        Timer1->start();
 }
 
 void TfView::N1Click()

@@ -38,7 +38,9 @@ class PictureBox;
 // held as the prepared picture `Image2`, which remembers its file; a forward step takes it when
 // it is the new current picture, waits for it when it is still decoding, and reads the file
 // directly otherwise. Memory holds at most the shown picture, the prepared one and one decode in
-// flight. UI thread only.
+// flight. A step leaves out of the picture list the pictures whose files are gone, without a
+// message; the program's own renames, moves and deletes reach the list through pictureRenamed()
+// and pictureRemoved(). UI thread only.
 class TfView : public ViewerBase
 {
     Q_OBJECT
@@ -109,6 +111,11 @@ public:
     void N95Click(QAction *item);
     void Timer1Timer();
 
+    // The record of the picture on screen keeps its place while it is shown, also when its file
+    // has gone: a step back onto it later leaves it out.
+    void pictureRenamed(const QByteArray &oldPath, const QByteArray &newPath) override;
+    void pictureRemoved(const QByteArray &path) override;
+
     // The Tag of the checked display-mode item, or nullopt when none is checked.
     [[nodiscard]] std::optional<int> DisplayMode() const;
 
@@ -169,6 +176,14 @@ private:
     // picture that lacks it is prepared anew on the worker.
     void decodeFinerIfNeeded();
     void moveBox(int left, int top);
+    // The index of the record whose path is `path`, or -1.
+    [[nodiscard]] std::int32_t recordOf(const QByteArray &path) const;
+    // Takes `records` records from index `from` out of the picture list; PictureIndex keeps to
+    // its record, which is not among them.
+    void leaveOut(std::int32_t from, std::int32_t records);
+    // Leaves out the records next to the current one, after it (`forward`) or before it, whose
+    // files are gone, so that a step lands on a picture that is still there.
+    void leaveOutGone(bool forward);
     // Starts a loader run: after the current event and its painting, LoadNext asks the worker for
     // the picture after the current one.
     void startLoaderRun();

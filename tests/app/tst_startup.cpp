@@ -11,7 +11,14 @@
 #include "support/imagefixtures.h"
 #include "support/tempfolder.h"
 
+#include <QAbstractButton>
 #include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <filesystem>
@@ -32,6 +39,8 @@ private slots:
     void commandLine();
     void startPath_data();
     void startPath();
+    void qtTextsAreJapanese_data();
+    void qtTextsAreJapanese();
 
 private:
     QTemporaryDir m_dir;
@@ -171,6 +180,45 @@ void TestStartup::startPath()
             files.insert(e.path().filename().native());
     }
     QCOMPARE(listed, files);
+}
+
+void TestStartup::qtTextsAreJapanese_data()
+{
+    QTest::addColumn<QString>("widget");
+    QTest::addColumn<QStringList>("english"); // texts that must not show
+    QTest::newRow("text box context menu") << QStringLiteral(
+        "edit") << QStringList {"&Undo", "&Redo", "Cu&t", "&Copy", "&Paste", "Select All"};
+    QTest::newRow("file dialog") << QStringLiteral("files")
+                                 << QStringList {"Look in:", "File &name:", "&Open", "Cancel"};
+}
+
+void TestStartup::qtTextsAreJapanese()
+{
+    QFETCH(QString, widget);
+    QFETCH(QStringList, english);
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm"))
+        QSKIP("Qt's Japanese catalogue (qt6-translations-l10n) is not installed");
+    QStringList shown;
+    if (widget == u"edit") {
+        QLineEdit edit;
+        const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        for (const QAction *a : menu->actions())
+            shown << a->text().section(u'\t', 0, 0);
+    } else {
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        for (const QLabel *l : dialog.findChildren<QLabel *>())
+            shown << l->text();
+        for (const QAbstractButton *b : dialog.findChildren<QAbstractButton *>())
+            shown << b->text();
+    }
+    for (const QString &text : english)
+        QVERIFY2(!shown.contains(text), qPrintable(text + " in " + shown.join(u'|')));
+    QVERIFY(
+        !shown
+             .filter(QRegularExpression(QStringLiteral("[\\x{3040}-\\x{30ff}\\x{4e00}-\\x{9fff}]")))
+             .isEmpty());
 }
 
 int main(int argc, char **argv)

@@ -248,4 +248,32 @@ inline QList<QStringList> gridRows(const StringGrid &grid, int first)
     return out;
 }
 
+// Stands in for the viewer: remembers the request it found when it was shown and the files the
+// main window told it were renamed or removed.
+class RecordingViewer : public ViewerBase
+{
+public:
+    QByteArray shownPath;
+    bool requestedWhenShown = false;
+    int shows = 0;
+
+    QList<QByteArray> renamed; // old path, new path, ...
+    QList<QByteArray> removed;
+
+    void pictureRenamed(const QByteArray &oldPath, const QByteArray &newPath) override
+    {
+        renamed << oldPath << newPath;
+    }
+    void pictureRemoved(const QByteArray &path) override { removed << path; }
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        ViewerBase::showEvent(event);
+        shownPath = OpenPath;
+        requestedWhenShown = fMain != nullptr && fMain->OpenRequested;
+        ++shows;
+    }
+};
+
 } // namespace morvane::test

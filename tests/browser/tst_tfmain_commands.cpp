@@ -43,24 +43,6 @@ public:
     bool starts = true;
 };
 
-// Stands in for the viewer: remembers the request it found when it was shown.
-class RecordingViewer : public ViewerBase
-{
-public:
-    QByteArray shownPath;
-    bool requestedWhenShown = false;
-    int shows = 0;
-
-protected:
-    void showEvent(QShowEvent *event) override
-    {
-        ViewerBase::showEvent(event);
-        shownPath = OpenPath;
-        requestedWhenShown = fMain != nullptr && fMain->OpenRequested;
-        ++shows;
-    }
-};
-
 // Stands in for the options dialog; starts no tool.
 class StubOptions : public OptionsBase
 {

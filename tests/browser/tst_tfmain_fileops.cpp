@@ -10,6 +10,7 @@
 #include "support/tempfolder.h"
 #include "tfmain_testing.h"
 
+#include <QCursor>
 #include <QDrag>
 #include <QDropEvent>
 #include <QItemSelectionModel>
@@ -197,7 +198,14 @@ void TestTfMainFileOps::deleteSelected()
         QVERIFY(::unlink(inFolder(m_photos, vanished).constData()) == 0);
     const QMap<QByteArray, QByteArray> before = folderContents(m_photos);
     const ModalCatcher catcher;
+    RecordingViewer viewer;
+    fView = &viewer;
     w->actDel->trigger();
+    fView = nullptr;
+    QList<QByteArray> told; // the viewer's picture list leaves out exactly the trashed files
+    for (const QString &name : trashed)
+        told << inFolder(m_photos, QFile::encodeName(name));
+    QCOMPARE(viewer.removed, told);
     QCOMPARE(catcher.texts(), boxes);
     QCOMPARE(sorted(captions(*w->listModel())), sorted(left));
     QStringList stillSelected; // what the delete did not take stays selected
@@ -277,15 +285,29 @@ void TestTfMainFileOps::dropOnTree()
     const QModelIndex node = w->ShellTreeView1->folderModel()->indexForPath(target);
     QVERIFY(node.isValid());
     w->ShellTreeView1->scrollTo(node);
-    const QPoint at = w->ShellTreeView1->visualRect(node).center();
+    // The user puts the arrow's point on the folder; the drop comes at the cursor's hot spot,
+    // which Qt takes from the drag cursor's picture.
+    const QPixmap cursor = drag->dragCursor(Qt::CopyAction);
+    const QImage image = cursor.toImage();
+    QPoint tip(-1, -1);
+    for (int y = 0; y < image.height() && tip.y() < 0; ++y) {
+        for (int x = 0; x < image.width() && tip.y() < 0; ++x) {
+            if (qAlpha(image.pixel(x, y)) > 0)
+                tip = {x, y};
+        }
+    }
+    const QPoint at =
+        w->ShellTreeView1->visualRect(node).center() + QCursor(cursor).hotSpot() - tip;
     QWidget *viewport = w->ShellTreeView1->viewport();
     // Qt delivers a drop only to the widget that accepted the drag's entry.
     QDragEnterEvent enter(
         at, Qt::CopyAction | Qt::MoveAction, drag->mimeData(), Qt::LeftButton, {});
     QApplication::sendEvent(viewport, &enter);
     QVERIFY(enter.isAccepted());
+    QCOMPARE(w->ShellTreeView1->dropTarget(), node); // highlighted while the drag is over it
     QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, drag->mimeData(), Qt::LeftButton, {});
     QApplication::sendEvent(viewport, &drop);
+    QVERIFY(!w->ShellTreeView1->dropTarget().isValid());
 
     QCOMPARE(sorted(captions(*w->listModel())), sorted(left));
     QCOMPARE(!prompter->errors.isEmpty(), reported);
@@ -408,8 +430,14 @@ void TestTfMainFileOps::renameInPlace()
     const QPointer<QLineEdit> editor = w->ListView1->viewport()->findChild<QLineEdit *>();
     QVERIFY(editor);
     editor->setText(typed);
+    RecordingViewer viewer;
+    fView = &viewer;
     QTest::keyClick(editor, Qt::Key_Return);
     QTRY_VERIFY(editor.isNull()); // the view commits and closes its editor later
+    fView = nullptr;
+    // The viewer's picture list follows a rename that was done.
+    const QList<QByteArray> told {inFolder(m_photos, "a.txt"), inFolder(m_photos, file)};
+    QCOMPARE(viewer.renamed, file == "a.txt" ? QList<QByteArray>() : told);
 
     QCOMPARE(sorted(captions(*w->listModel())), sorted(list));
     QCOMPARE(w->listModel()->entry(w->listModel()->count() - 1).caption,

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeWidget>
 
 namespace morvane::test {
@@ -196,13 +197,15 @@ void TestTfRene::showSetsLabelsAndStartNumber_data()
     QTest::addColumn<QString>("label1");
     QTest::addColumn<QString>("edit1");
     QTest::addColumn<bool>("startEnabled");
+    QTest::addColumn<QString>("startText"); // after "abc" was left in the start number
     QTest::newRow("three") << QStringList {"b.jpg", "c.jpg", "d.jpg"}
                            << "現在のファイル名　(選択　3　file)"
-                           << "b.jpg" << true;
-    QTest::newRow("one") << QStringList {"c.jpg"} << "現在のファイル名　(選択　1　file)"
-                         << "c.jpg" << false;
+                           << "b.jpg" << true << "abc";
+    QTest::newRow("one: a start number out of reach goes back to 1")
+        << QStringList {"c.jpg"} << "現在のファイル名　(選択　1　file)"
+        << "c.jpg" << false << "1";
     QTest::newRow("none keeps the labels") << QStringList() << "現在のファイル名"
-                                           << "" << false;
+                                           << "" << false << "1";
 }
 
 void TestTfRene::showSetsLabelsAndStartNumber()
@@ -211,13 +214,16 @@ void TestTfRene::showSetsLabelsAndStartNumber()
     QFETCH(QString, label1);
     QFETCH(QString, edit1);
     QFETCH(bool, startEnabled);
+    QFETCH(QString, startText);
     QVERIFY(openPics({"a.jpg", "b.jpg", "c.jpg", "d.jpg"}));
+    m_rene->Edit2->setText(QStringLiteral("abc")); // refused by an earlier run on several files
     selectNames(selected);
     m_rene->show();
     QCOMPARE(m_rene->Label1->text(), label1);
     QCOMPARE(m_rene->Edit1->text(), edit1);
     QCOMPARE(m_rene->Edit2->isEnabled(), startEnabled);
     QCOMPARE(m_rene->Label3->isEnabled(), startEnabled);
+    QCOMPARE(m_rene->Edit2->text(), startText);
 }
 
 void TestTfRene::historyKeepsEachPatternOnceWhateverTheCase()
@@ -257,6 +263,9 @@ void TestTfRene::layoutFollowsTheDesign()
     QCOMPARE(m_rene->Memo1->toPlainText().split(QLatin1Char('\n')).size(), 24);
     // Wider and taller by 50: the edits and memo stretch, the buttons keep to the corner.
     m_rene->show(); // a hidden window gets its resize event only when shown
+    // The help's long lines bring no horizontal bar: it would hide a line of the 97 pixels.
+    QVERIFY(m_rene->Memo1->verticalScrollBar()->isVisible());
+    QVERIFY(!m_rene->Memo1->horizontalScrollBar()->isVisible());
     m_rene->resize(m_rene->width() + 50, m_rene->height() + 50);
     QCOMPARE(m_rene->Edit2->geometry(), QRect(8, 128, 243, 20));
     QCOMPARE(m_rene->Memo1->geometry(), QRect(8, 224, 243, 147));

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Not a test: shows the file operations' replace question, the yes/no question, an error box and
-// the progress dialog of a long copy on the screen, and saves a screenshot of each into the
-// folder given (run under xvfb-run to look at them without a desktop).
+// Not a test: shows the file operations' replace question (alone and during a copy), the yes/no
+// question, an error box and the progress dialog of a long copy on the screen, and saves a
+// screenshot of each into the folder given (run under xvfb-run to look at them without a desktop).
 #include "platform/dialogprompter.h"
 #include "platform/fileoperations.h"
 
@@ -26,10 +26,10 @@ void shoot(const QString &file)
     std::printf("%s %s\n", qPrintable(file), shot.save(file) ? "saved" : "NOT saved");
 }
 
-// Photographs the next modal box once it is shown, then closes it with Escape.
-void shootNextBox(const QString &file)
+// Photographs the next modal box `afterMs` after it is asked for, then closes it with Escape.
+void shootNextBox(const QString &file, int afterMs = 300)
 {
-    QTimer::singleShot(300, [file] {
+    QTimer::singleShot(afterMs, [file] {
         shoot(file);
         if (QWidget *box = QApplication::activeModalWidget())
             box->close();
@@ -76,6 +76,12 @@ int main(int argc, char **argv)
         QStringLiteral("「%1/big.mov」をコピーできませんでした。\nディスクの空き領域が足りません。")
             .arg(dir.path()));
 
+    // A copy that first asks about replacing, the question held longer than the progress waits:
+    // the question stays in front, with no progress dialog over it.
+    morvane::platform::FileOperations operations(prompter);
+    shootNextBox(out + "/replace-during-copy.png", 1200);
+    (void)operations.copy({root + "/IMG_0001.JPG"}, {root + "/dst/IMG_0001.JPG"});
+
     // A real copy of a large file: the dialog appears after about half a second; it is
     // photographed a second later and then cancelled with its own button.
     QTimer::singleShot(1500, [&] {
@@ -83,7 +89,6 @@ int main(int argc, char **argv)
         if (QProgressDialog *d = prompter.progressDialog())
             d->cancel();
     });
-    morvane::platform::FileOperations operations(prompter);
     const auto r = operations.copy({root + "/big.mov"}, {root + "/dst/big.mov"});
     std::printf("copy cancelled: %s, partial file left: %s\n",
         r.cancelled ? "yes" : "no",

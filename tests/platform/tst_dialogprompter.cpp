@@ -22,6 +22,8 @@ private slots:
     void replaceQuestion_data();
     void replaceQuestion();
     void progressDialogCancels();
+    void aQuestionPausesTheProgress_data();
+    void aQuestionPausesTheProgress();
 };
 
 void TestDialogPrompter::cleanup()
@@ -90,6 +92,56 @@ void TestDialogPrompter::progressDialogCancels()
     QVERIFY(!prompter.progressed(20, "/x/a.jpg"));
     prompter.progressFinished();
     QVERIFY(prompter.progressDialog() == nullptr);
+}
+
+void TestDialogPrompter::aQuestionPausesTheProgress_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("replace question") << QStringLiteral("replace");
+    QTest::newRow("yes/no question") << QStringLiteral("confirm");
+    QTest::newRow("error report") << QStringLiteral("error");
+}
+
+void TestDialogPrompter::aQuestionPausesTheProgress()
+{
+    QFETCH(QString, kind);
+    DialogPrompter prompter;
+    // Held open for `holdMs`, then answered; meanwhile the progress must neither show nor cover
+    // the box.
+    auto ask = [&](int holdMs) {
+        bool onTop = false;
+        bool progressHidden = false;
+        QTimer::singleShot(holdMs, this, [&] {
+            const QWidgetList windows = QApplication::topLevelWidgets();
+            for (QWidget *w : windows) {
+                auto *box = qobject_cast<QMessageBox *>(w);
+                if (box == nullptr || !box->isVisible())
+                    continue;
+                onTop = QApplication::activeModalWidget() == box;
+                progressHidden = !prompter.progressDialog()->isVisible();
+                box->done(QMessageBox::No);
+            }
+        });
+        if (kind == u"replace")
+            (void)prompter.askReplace("/nowhere/a.jpg", "/nowhere/b.jpg", true);
+        else if (kind == u"confirm")
+            (void)prompter.confirm(QStringLiteral("完全に削除しますか？"));
+        else
+            prompter.reportError(QStringLiteral("失敗しました"));
+        QVERIFY(onTop);
+        QVERIFY(progressHidden);
+    };
+    prompter.progressStarted(QStringLiteral("コピーしています"), 1000);
+    ask(700); // longer than the progress waits before it appears
+    QVERIFY(prompter.progressed(999, "/x/a.jpg"));
+    QVERIFY(!prompter.progressDialog()->isVisible()); // the wait for the answer was no work
+    QTest::qWait(600);
+    QVERIFY(prompter.progressed(999, "/x/a.jpg"));
+    QVERIFY(prompter.progressDialog()->isVisible());
+    ask(50);
+    QVERIFY(prompter.progressed(1000, "/x/a.jpg"));
+    QVERIFY(prompter.progressDialog()->isVisible()); // work goes on: the progress is back
+    prompter.progressFinished();
 }
 
 QTEST_MAIN(TestDialogPrompter)

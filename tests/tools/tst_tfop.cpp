@@ -10,6 +10,7 @@
 
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 using namespace morvane;
 using namespace morvane::test;
@@ -233,6 +235,7 @@ void TestTfOp::pickedProgramFillsItsCommand()
     edits[button]->setText(QStringLiteral("old"));
     op.show();
     QStringList listed;
+    bool fitted = true;
     // Answers the file dialog inside its modal loop.
     QTimer answer;
     connect(&answer, &QTimer::timeout, &op, [&] {
@@ -252,6 +255,13 @@ void TestTfOp::pickedProgramFillsItsCommand()
         }));
         for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r)
             listed << view->model()->index(r, 0, view->rootIndex()).data().toString();
+        // No detail column and no place of the side bar is cut off.
+        const auto *tree = dialog->findChild<QTreeView *>(QStringLiteral("treeView"));
+        const QAbstractItemView *cells = tree; // its size hints are public there
+        for (int c = 1; c < tree->header()->count(); ++c)
+            fitted = fitted && tree->header()->sectionSize(c) >= cells->sizeHintForColumn(c);
+        const auto *side = dialog->findChild<QListView *>(QStringLiteral("sidebar"));
+        fitted = fitted && side->viewport()->width() >= side->sizeHintForColumn(0);
         dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(pick);
         pick.isEmpty() ? dialog->reject() : static_cast<QDialog *>(dialog)->accept();
     });
@@ -260,6 +270,7 @@ void TestTfOp::pickedProgramFillsItsCommand()
     listed.sort();
     QCOMPARE(listed, (QStringList {QStringLiteral("my tool's"), QStringLiteral("run")}));
     QCOMPARE(edits[button]->text(), expand(expected));
+    QVERIFY(fitted);
 }
 
 int main(int argc, char **argv)

@@ -91,6 +91,8 @@ private slots:
     void stepDecodesIntoThePictureLetGo();
     void fileRemovedBehindTheProgram_data();
     void fileRemovedBehindTheProgram();
+    void programChangesFollowed_data();
+    void programChangesFollowed();
     void viewSectionRoundTrip();
     void radioGroupsFromTheFile_data();
     void radioGroupsFromTheFile();
@@ -104,7 +106,8 @@ private:
     void request(int i); // what the open command does before it shows the window
     void open(int i); // request, activation, and the prepared picture settled
     void settle();
-    [[nodiscard]] QByteArray path(int i) const { return m_main->PictureList.value(5 * i); }
+    // Picture i as start() wrote it, wherever its record is in the list now.
+    [[nodiscard]] QByteArray path(int i) const { return m_paths.value(i); }
     [[nodiscard]] bool shows(int i) const;
     [[nodiscard]] QList<bool> labelsHidden() const;
     void mouse(QWidget *w, QEvent::Type type, QPoint at, Qt::MouseButton b = Qt::LeftButton);
@@ -114,6 +117,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<FakeMain> m_main;
     std::unique_ptr<TfView> m_view;
+    QList<QByteArray> m_paths;
     QString m_settings;
     int m_beeps = 0;
     QStringList m_reports;
@@ -128,6 +132,7 @@ void TestTfView::init()
     fMain = m_main.get();
     m_beeps = 0;
     m_reports.clear();
+    m_paths.clear();
 }
 
 void TestTfView::cleanup()
@@ -169,6 +174,7 @@ void TestTfView::start(const Sizes &sizes, int open, const QList<QByteArray> &na
             .c2 = channel(c.blue())});
         const QByteArray name = i < names.size() ? names[i] : "p" + QByteArray::number(i) + ".jpg";
         QVERIFY(writeFile(inFolder(folder, name), bytes));
+        m_paths << inFolder(folder, name);
         m_main->PictureList << inFolder(folder, name) << QByteArray::number(bytes.size()) << kDate
                             << QByteArray::number(sizes[i].w) << QByteArray::number(sizes[i].h);
     }
@@ -390,9 +396,10 @@ void TestTfView::stepsAtTheEnds()
         m_view->N2->trigger();
     if (how == "key" || how == "back")
         key(how == "key" ? Qt::Key_Right : Qt::Key_Left);
-    else if (how == "tick")
+    else if (how == "tick") {
+        QTest::qWait(300); // part of the interval has passed when the tick comes
         m_view->Timer1Timer();
-    else if (how == "click") {
+    } else if (how == "click") {
         mouse(m_view->Image1, QEvent::MouseButtonPress, {5, 5});
         mouse(m_view->Image1, QEvent::MouseButtonRelease, {5, 5});
     } else
@@ -401,6 +408,9 @@ void TestTfView::stepsAtTheEnds()
     QVERIFY(shows(shown));
     QCOMPARE(m_beeps, beeps);
     QCOMPARE(m_view->Timer1->isActive(), running);
+    // The picture a tick shows gets the whole interval from when it is shown.
+    if (running && how == "tick")
+        QVERIFY(m_view->Timer1->remainingTime() > m_view->Timer1->interval() - 150);
 }
 
 void TestTfView::mouseClickDragAndRightClick_data()
@@ -491,6 +501,8 @@ void TestTfView::keys_data()
     QTest::newRow("Shift+1")        << int(Qt::Key_1) << shift << 5 << 500 << 0 << true << false;
     QTest::newRow("7")              << int(Qt::Key_7) << none << 5 << 5000 << 0 << true << false;
     QTest::newRow("keypad 2")       << int(Qt::Key_2) << int(Qt::KeypadModifier) << 5 << 1500 << 0 << true << false;
+    QTest::newRow("keypad Right")   << int(Qt::Key_Right) << int(Qt::KeypadModifier) << 10 << 1500 << 0 << true << false;
+    QTest::newRow("keypad Left")    << int(Qt::Key_Left) << int(Qt::KeypadModifier) << 0 << 1500 << 0 << true << false;
     QTest::newRow("Ctrl+K")         << int(Qt::Key_K) << ctrl << 5 << 1500 << 2 << true << false;
     QTest::newRow("L")              << int(Qt::Key_L) << none << 5 << 1500 << 3 << true << false;
     QTest::newRow("Shift+I")        << int(Qt::Key_I) << shift << 5 << 1500 << 0 << false << false;
@@ -642,49 +654,108 @@ void TestTfView::stepDecodesIntoThePictureLetGo()
 
 void TestTfView::fileRemovedBehindTheProgram_data()
 {
-    QTest::addColumn<QString>("removed");
+    QTest::addColumn<int>("open");
+    QTest::addColumn<QList<int>>("removed");
+    QTest::addColumn<bool>("prepared"); // the loader run for the next picture ran before
+    QTest::addColumn<int>("key"); // pressed twice; 0: the open request itself
     QTest::addColumn<int>("reports");
+    QTest::addColumn<int>("beeps");
     QTest::addColumn<int>("shown");
-    QTest::newRow("prepared picture removed: the step shows it") << "prepared" << 0 << 1;
-    QTest::newRow("picture not prepared yet removed: the step reports") << "unprepared" << 1 << 0;
-    QTest::newRow("picture to open removed: open reports, retries") << "open" << 1 << 1;
-    QTest::newRow("previous picture removed: the step reports") << "previous" << 1 << 1;
+    QTest::addColumn<int>("index");
+    const int right = Qt::Key_Right, left = Qt::Key_Left;
+    // clang-format off
+    QTest::newRow("prepared picture removed: left out, the steps go on") << 0 << QList<int> {1} << true << right << 0 << 1 << 2 << 5;
+    QTest::newRow("picture not prepared yet removed: left out, no box")  << 0 << QList<int> {1} << false << right << 0 << 1 << 2 << 5;
+    QTest::newRow("every later picture removed: beeps, never a box")     << 0 << QList<int> {1, 2} << true << right << 0 << 2 << 0 << 0;
+    QTest::newRow("previous picture removed: left out, beeps at the first") << 1 << QList<int> {0} << true << left << 0 << 2 << 1 << 0;
+    QTest::newRow("picture to open removed: open reports, retries")      << -1 << QList<int> {1} << false << 0 << 1 << 0 << 1 << 5;
+    // clang-format on
 }
 
 void TestTfView::fileRemovedBehindTheProgram()
 {
-    QFETCH(QString, removed);
+    QFETCH(int, open);
+    QFETCH(QList<int>, removed);
+    QFETCH(bool, prepared);
+    QFETCH(int, key);
     QFETCH(int, reports);
+    QFETCH(int, beeps);
     QFETCH(int, shown);
-    start({{40, 30}, {30, 40}, {50, 50}}, removed == "previous" ? 1 : -1);
-    const QString file = QFile::decodeName(path(removed == "previous" ? 0 : 1));
-    QFile f(file);
+    QFETCH(int, index);
+    start({{40, 30}, {30, 40}, {50, 50}}, -1);
+    QFile f(QFile::decodeName(path(removed.front())));
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray saved = f.readAll();
-    if (removed == "prepared" || removed == "unprepared") {
-        request(0);
+    if (open >= 0) {
+        request(open);
         m_view->FormActivate();
-        if (removed == "prepared")
-            settle(); // else the loader run for picture 1 has not run when it goes
+        if (prepared)
+            settle();
     }
-    QVERIFY(QFile::remove(file));
-    if (removed == "open") {
+    for (int i : removed)
+        QVERIFY(QFile::remove(QFile::decodeName(path(i))));
+    if (key == 0) {
         request(1);
         m_view->FormActivate();
-        QCOMPARE(m_view->PictureIndex, 5);
         QVERIFY(m_main->OpenRequested); // the next activation tries again
         QVERIFY(writeFile(path(1), saved));
         m_view->FormActivate();
         QVERIFY(!m_main->OpenRequested);
     } else {
-        key(removed == "previous" ? Qt::Key_Left : Qt::Key_Right);
-        QCOMPARE(m_view->PictureIndex, removed == "previous" ? 0 : 5);
+        this->key(Qt::Key(key));
+        this->key(Qt::Key(key));
     }
     QCOMPARE(m_reports.size(), reports);
     if (reports > 0)
         QVERIFY2(m_reports.first().contains(QStringLiteral("見つかりません")),
             qPrintable(m_reports.first()));
+    QCOMPARE(m_beeps, beeps);
+    QCOMPARE(m_view->PictureIndex, index);
     QVERIFY(shows(shown));
+}
+
+void TestTfView::programChangesFollowed_data()
+{
+    QTest::addColumn<int>("open");
+    QTest::addColumn<int>("changed");
+    QTest::addColumn<bool>("renamed"); // else deleted
+    QTest::addColumn<QList<int>>("steps"); // +1 forward, -1 back
+    QTest::addColumn<int>("shown");
+    QTest::addColumn<int>("pictures"); // in the list afterwards
+    // clang-format off
+    QTest::newRow("next renamed: the step shows it by its new name") << 0 << 1 << true << QList<int> {1} << 1 << 3;
+    QTest::newRow("next deleted: left out")                          << 0 << 1 << false << QList<int> {1} << 2 << 2;
+    QTest::newRow("current renamed: the caption follows")            << 1 << 1 << true << QList<int> {} << 1 << 3;
+    QTest::newRow("current deleted: shown until the user steps away") << 1 << 1 << false << QList<int> {} << 1 << 3;
+    QTest::newRow("current deleted, away and back: left out")        << 1 << 1 << false << QList<int> {1, -1} << 0 << 2;
+    // clang-format on
+}
+
+void TestTfView::programChangesFollowed()
+{
+    QFETCH(int, open);
+    QFETCH(int, changed);
+    QFETCH(bool, renamed);
+    QFETCH(QList<int>, steps);
+    QFETCH(int, shown);
+    QFETCH(int, pictures);
+    start({{40, 30}, {30, 40}, {50, 50}}, open);
+    const QByteArray old = path(changed);
+    if (renamed) {
+        m_paths[changed] = old.left(old.lastIndexOf('/') + 1) + "renamed.jpg";
+        QVERIFY(QFile::rename(QFile::decodeName(old), QFile::decodeName(path(changed))));
+        m_view->pictureRenamed(old, path(changed));
+    } else {
+        QVERIFY(QFile::remove(QFile::decodeName(old)));
+        m_view->pictureRemoved(old);
+    }
+    settle();
+    for (int step : steps)
+        key(step > 0 ? Qt::Key_Right : Qt::Key_Left);
+    QVERIFY(shows(shown));
+    QCOMPARE(m_main->PictureList.size(), 5 * pictures);
+    QCOMPARE(m_view->windowTitle().endsWith(QStringLiteral("renamed.jpg")), renamed);
+    QVERIFY(m_reports.isEmpty());
 }
 
 void TestTfView::viewSectionRoundTrip()
