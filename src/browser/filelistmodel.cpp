@@ -5,8 +5,16 @@
 
 namespace morvane {
 
+namespace {
+
+    // Boxes kept drawn: 32 MiB, some eighty boxes of 320 pixels, several screens' worth.
+    constexpr qsizetype kDrawnBoxesKiB = 32 * 1024;
+
+} // namespace
+
 FileListModel::FileListModel(QObject *parent)
     : QAbstractListModel(parent)
+    , m_boxes(kDrawnBoxesKiB)
 {}
 
 FileListModel::~FileListModel() = default;
@@ -27,7 +35,7 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole: // the whole name where the caption under the box is elided
         return e.caption;
     case Qt::DecorationRole:
-        return e.image;
+        return box(index.row());
     case NativeNameRole:
         return e.nativeName;
     case RecordRole:
@@ -51,6 +59,21 @@ const ListEntry &FileListModel::entry(int row) const
 {
     Q_ASSERT(row >= 0 && row < count());
     return *m_rows[static_cast<std::size_t>(row)];
+}
+
+QImage FileListModel::box(int row) const
+{
+    if (row < 0 || row >= count())
+        return {};
+    const ListEntry *e = m_rows[static_cast<std::size_t>(row)].get();
+    if (const QImage *drawn = m_boxes.object(e))
+        return *drawn;
+    QImage drawn = e->thumb.box();
+    if (!drawn.isNull()) {
+        const auto kib = std::max<qsizetype>(drawn.sizeInBytes() / 1024, 1);
+        m_boxes.insert(e, new QImage(drawn), kib);
+    }
+    return drawn;
 }
 
 int FileListModel::upperBound(const QString &caption) const
@@ -79,6 +102,7 @@ void FileListModel::clear()
     if (m_rows.empty())
         return;
     beginResetModel();
+    m_boxes.clear();
     m_rows.clear();
     endResetModel();
 }
@@ -88,6 +112,7 @@ bool FileListModel::removeEntry(int row)
     if (row < 0 || row >= count())
         return false;
     beginRemoveRows({}, row, row);
+    m_boxes.remove(m_rows[static_cast<std::size_t>(row)].get());
     m_rows.erase(m_rows.begin() + row);
     endRemoveRows();
     return true;

@@ -91,8 +91,9 @@ void TestFileListModel::rolesCarryTheEntry()
     ListEntry e;
     e.caption = QStringLiteral("caf\uFFFD.txt");
     e.nativeName = QByteArray("caf\xe9.txt");
-    e.image = QImage(4, 4, QImage::Format_RGB32);
-    e.image.fill(Qt::red);
+    QImage red(4, 4, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    e.thumb = ThumbForm::fromBox(red);
     e.record = QStringList {QStringLiteral("0"),
         QStringLiteral("12"),
         QStringLiteral("2004/05/12"),

@@ -94,8 +94,8 @@ void compareBuilds(const Built &got, const Built &want)
         QCOMPARE(got.items[i].nativeName, want.items[i].nativeName);
         QCOMPARE(got.items[i].caption, want.items[i].caption);
         QCOMPARE(got.items[i].record, want.items[i].record);
-        const QImage &a = got.items[i].image;
-        const QImage &b = want.items[i].image;
+        const QImage a = got.items[i].thumb.box();
+        const QImage b = want.items[i].thumb.box();
         QCOMPARE(a.format(), b.format());
         QCOMPARE(a.size(), b.size());
         QVERIFY(
@@ -239,8 +239,9 @@ void TestListBuilder::picturesFit()
         QCOMPARE(e.record.value(0), QStringLiteral("0"));
         QCOMPARE(e.record.value(3), QString::number(size.width()));
         QCOMPARE(e.record.value(4), QString::number(size.height()));
-        QCOMPARE(e.image.size(), QSize(box, box));
-        const Coverage c = coverage(e.image, QRect(QPoint(0, 0), drawn));
+        const QImage image = e.thumb.box();
+        QCOMPARE(image.size(), QSize(box, box));
+        const Coverage c = coverage(image, QRect(QPoint(0, 0), drawn));
         QCOMPARE(c.insideWhite, 0);
         QCOMPARE(c.insideColoured, drawn.width() * drawn.height());
         QCOMPARE(c.outsideColoured, 0);
@@ -284,9 +285,10 @@ void TestListBuilder::otherFiles()
     QCOMPARE(e.record.value(1), QString::number(content.size()));
     QVERIFY(e.record.value(3).isEmpty());
     QVERIFY(e.record.value(4).isEmpty());
-    QCOMPARE(e.image.size(), QSize(box, box));
+    const QImage image = e.thumb.box();
+    QCOMPARE(image.size(), QSize(box, box));
     const int at = box / 2 - 16;
-    const Coverage c = coverage(e.image, QRect(at, at, 32, 32));
+    const Coverage c = coverage(image, QRect(at, at, 32, 32));
     QVERIFY2(c.insideColoured > 0, "the type icon is drawn in the 32 x 32 square");
     QCOMPARE(c.outsideColoured, 0);
     QCOMPARE(built.result.others, 1);

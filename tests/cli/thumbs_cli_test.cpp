@@ -46,6 +46,7 @@ protected:
         ASSERT_EQ(::mkdir(m_photos.c_str(), 0755), 0);
         setenv("LC_ALL", "C.UTF-8", 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("XDG_CACHE_HOME", m_cacheHome.c_str(), 1); // each test its own thumbnail cache
     }
 
     void write(const std::string &name, const QByteArray &bytes)
@@ -65,6 +66,7 @@ protected:
     morvane::test::ScratchFolder m_scratch;
     const std::string m_root = m_scratch.path();
     const std::string m_photos = m_root + "/photos";
+    const std::string m_cacheHome = m_root + "/cache";
 };
 
 TEST_F(ThumbsCliTest, CountsAndCensusAlikeOnOneThreadAndThePool)

@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+
+#include <optional>
+
+namespace morvane {
+
+// The compact form of a list item's box: the pixels at the size they are held before the box
+// stretches them, and the top-left rectangle of the white box they are stretched into. A picture
+// that the box enlarges is held as decoded (a 320 x 240 JPEG at 1/8 is 40 x 30 pixels, whatever
+// the box); one that the box shrinks is held as fitted. Every box is drawn from this form by the
+// same nearest-neighbour stretch, so the pixels are those of a box drawn straight from the
+// decoded picture. Pixels larger than kPlainBytes are held compressed (lossless). Copies share
+// their data. Any thread; a form is not changed after it is made.
+class ThumbForm
+{
+public:
+    // Pixels up to this size (bytes at 4 per pixel) are held as they are.
+    static constexpr qsizetype kPlainBytes = 16 * 1024;
+
+    ThumbForm() = default;
+
+    // The form of a decoded picture in a box of `boxSize` pixels: stretched into the rectangle
+    // of thumbfit's fit, or, for an icon (`atOwnSize`), drawn at its own size at 0, 0 (parts
+    // outside the box cut, transparent parts white). nullopt when the fit has no rectangle (a
+    // side of 0) or memory runs out.
+    [[nodiscard]] static std::optional<ThumbForm> fromPicture(
+        const QImage &picture, bool atOwnSize, int boxSize);
+
+    // A whole box as it is (the other files' type boxes, shared by many items).
+    [[nodiscard]] static ThumbForm fromBox(const QImage &box);
+
+    // The form from what packed() gave: `pixelSize` pixels stretched into `drawn` of a box of
+    // `boxSize`. nullopt when the payload does not unpack to that size.
+    [[nodiscard]] static std::optional<ThumbForm> fromPacked(
+        const QByteArray &payload, QSize pixelSize, QSize drawn, int boxSize);
+
+    // The pixels compressed, as fromPacked() takes them. Empty for a null form or without memory.
+    [[nodiscard]] QByteArray packed() const;
+
+    // The box, boxSize x boxSize, Format_RGB32. Null for a null form or without memory.
+    [[nodiscard]] QImage box() const;
+
+    [[nodiscard]] bool isNull() const { return m_boxSize == 0; }
+    [[nodiscard]] int boxSize() const { return m_boxSize; }
+    [[nodiscard]] QSize drawnSize() const { return m_drawn; }
+    [[nodiscard]] QSize pixelSize() const { return m_pixelSize; }
+    // Bytes the form holds (pixel data, compressed or not).
+    [[nodiscard]] qsizetype bytes() const;
+    // Equal for forms that share their pixel data; 0 for a compressed form.
+    [[nodiscard]] qint64 shareKey() const { return m_plain.isNull() ? 0 : m_plain.cacheKey(); }
+
+private:
+    [[nodiscard]] QImage pixels() const;
+    [[nodiscard]] static ThumbForm held(QImage pixels, QSize drawn, int boxSize);
+    [[nodiscard]] static QByteArray packedOf(const QImage &pixels);
+
+    QImage m_plain; // the pixels, Format_RGB32, when held as they are
+    QByteArray m_packed; // else compressed
+    QSize m_pixelSize;
+    QSize m_drawn;
+    int m_boxSize = 0;
+};
+
+} // namespace morvane
