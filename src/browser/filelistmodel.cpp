@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/filelistmodel.h"
 
+#include "browser/thumbspill.h"
+
 #include <algorithm>
 
 namespace morvane {
@@ -87,8 +89,19 @@ int FileListModel::upperBound(const QString &caption) const
     return static_cast<int>(it - m_rows.begin());
 }
 
+void FileListModel::setSpillFolder(const QByteArray &folder)
+{
+    m_spillFolder = folder;
+    m_spill.reset();
+}
+
 int FileListModel::insertSorted(ListEntry entry)
 {
+    if (!m_spillFolder.isEmpty() && entry.thumb.canSpill()) {
+        if (m_spill == nullptr)
+            m_spill = std::make_shared<ThumbSpill>(m_spillFolder);
+        entry.thumb = entry.thumb.spilledTo(m_spill);
+    }
     const int row = upperBound(entry.caption);
     auto item = std::make_unique<ListEntry>(std::move(entry));
     beginInsertRows({}, row, row);
@@ -104,6 +117,7 @@ void FileListModel::clear()
     beginResetModel();
     m_boxes.clear();
     m_rows.clear();
+    m_spill.reset(); // the file goes with the last item that refers to it
     endResetModel();
 }
 

@@ -50,6 +50,11 @@ public:
     // Removes every item.
     void clear();
 
+    // Compressed boxes of items inserted from now on go to an unnamed file in `folder` (native
+    // path), out of memory; they stay in memory when no file can be made or written there. An
+    // empty folder keeps everything in memory (the default).
+    void setSpillFolder(const QByteArray &folder);
+
     // Removes the item at `row`; false when `row` is out of range.
     bool removeEntry(int row);
 
@@ -75,6 +80,8 @@ private:
     // Items by list index. Pointers keep an insert in the middle to moving 8 bytes per later row.
     std::vector<std::unique_ptr<ListEntry>> m_rows;
     platform::CaptionOrder m_order;
+    QByteArray m_spillFolder;
+    std::shared_ptr<ThumbSpill> m_spill; // made at the first insert after a clear
     // Boxes drawn last, by item, cost in KiB.
     mutable QCache<const ListEntry *, QImage> m_boxes;
 };

@@ -241,6 +241,7 @@ void TfMain::readSettings()
     // The cache's limit is set by hand in the file and never written back.
     m_cache = std::make_unique<browser::ThumbCache>(
         browser::ThumbCache::defaultFolder(), browser::ThumbCache::limitIn(s));
+    m_list->setSpillFolder(m_cache->folder());
 }
 
 bool TfMain::writeSettings(QString *errorMessage) const

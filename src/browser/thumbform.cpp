@@ -3,6 +3,7 @@
 
 #include "browser/thumbcacheformat.h"
 #include "browser/thumbfit.h"
+#include "browser/thumbspill.h"
 
 #include <QPainter>
 
@@ -160,10 +161,27 @@ QByteArray ThumbForm::packedOf(const QImage &pixels)
         kCompressionLevel);
 }
 
+ThumbForm ThumbForm::spilledTo(const std::shared_ptr<ThumbSpill> &spill) const
+{
+    if (m_packed.isEmpty() || spill == nullptr)
+        return *this;
+    const std::optional<std::int64_t> at = spill->append(m_packed);
+    if (!at)
+        return *this;
+    ThumbForm form = *this;
+    form.m_packed.clear();
+    form.m_spill = spill;
+    form.m_spillOffset = *at;
+    form.m_spilledSize = m_packed.size();
+    return form;
+}
+
 QByteArray ThumbForm::packed() const
 {
     if (isNull())
         return {};
+    if (m_spill != nullptr)
+        return m_spill->read(m_spillOffset, m_spilledSize);
     return m_plain.isNull() ? m_packed : packedOf(m_plain);
 }
 
@@ -171,7 +189,7 @@ QImage ThumbForm::pixels() const
 {
     if (!m_plain.isNull())
         return m_plain;
-    const QByteArray delta = qUncompress(m_packed);
+    const QByteArray delta = qUncompress(packed());
     QImage image(m_pixelSize, QImage::Format_RGB32);
     if (image.isNull() || m_pixelSize.isEmpty())
         return {};

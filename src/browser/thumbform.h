@@ -5,17 +5,22 @@
 #include <QImage>
 #include <QSize>
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace morvane {
+
+class ThumbSpill;
 
 // The compact form of a list item's box: the pixels at the size they are held before the box
 // stretches them, and the top-left rectangle of the white box they are stretched into. A picture
 // that the box enlarges is held as decoded (a 320 x 240 JPEG at 1/8 is 40 x 30 pixels, whatever
 // the box); one that the box shrinks is held as fitted. Every box is drawn from this form by the
 // same nearest-neighbour stretch, so the pixels are those of a box drawn straight from the
-// decoded picture. Pixels larger than kPlainBytes are held compressed (lossless). Copies share
-// their data. Any thread; a form is not changed after it is made.
+// decoded picture. Pixels larger than kPlainBytes are held compressed (lossless), in memory or in
+// a spill file (spilledTo). Copies share their data. Any thread; a form is not changed after it
+// is made.
 class ThumbForm
 {
 public:
@@ -39,6 +44,10 @@ public:
     [[nodiscard]] static std::optional<ThumbForm> fromPacked(
         const QByteArray &payload, QSize pixelSize, QSize drawn, int boxSize);
 
+    // The same form with its compressed pixels moved to `spill`, out of memory; the form itself
+    // when it holds its pixels as they are, or when they cannot be written there.
+    [[nodiscard]] ThumbForm spilledTo(const std::shared_ptr<ThumbSpill> &spill) const;
+
     // The pixels compressed, as fromPacked() takes them. Empty for a null form or without memory.
     [[nodiscard]] QByteArray packed() const;
 
@@ -46,10 +55,12 @@ public:
     [[nodiscard]] QImage box() const;
 
     [[nodiscard]] bool isNull() const { return m_boxSize == 0; }
+    // True when spilledTo() has compressed pixels in memory to move.
+    [[nodiscard]] bool canSpill() const { return !m_packed.isEmpty(); }
     [[nodiscard]] int boxSize() const { return m_boxSize; }
     [[nodiscard]] QSize drawnSize() const { return m_drawn; }
     [[nodiscard]] QSize pixelSize() const { return m_pixelSize; }
-    // Bytes the form holds (pixel data, compressed or not).
+    // Bytes the form holds in memory (pixel data, compressed or not; 0 when spilled).
     [[nodiscard]] qsizetype bytes() const;
     // Equal for forms that share their pixel data; 0 for a compressed form.
     [[nodiscard]] qint64 shareKey() const { return m_plain.isNull() ? 0 : m_plain.cacheKey(); }
@@ -61,6 +72,9 @@ private:
 
     QImage m_plain; // the pixels, Format_RGB32, when held as they are
     QByteArray m_packed; // else compressed
+    std::shared_ptr<ThumbSpill> m_spill; // or, compressed, m_spilledSize bytes at m_spillOffset
+    std::int64_t m_spillOffset = 0;
+    qsizetype m_spilledSize = 0;
     QSize m_pixelSize;
     QSize m_drawn;
     int m_boxSize = 0;

@@ -229,6 +229,7 @@ int runThumbs(const std::vector<std::string> &args)
     // The window's own list model, so the timing includes the sorted inserts and the sheet
     // shows the items in the window's order.
     FileListModel list;
+    list.setSpillFolder(browser::ThumbCache::defaultFolder());
     QElapsedTimer timer;
     timer.start();
     const browser::ListBuildResult result =

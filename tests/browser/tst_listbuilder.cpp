@@ -336,8 +336,8 @@ void TestListBuilder::typeIconsFollowTheMimeType()
     QVERIFY(morvane::testsupport::writeFile(dir.filePath("c.jpg"), "no picture"));
     const Built built = buildFolder(dir.path(), 48, 3, 1);
     QCOMPARE(built.items.size(), std::size_t(3));
-    QCOMPARE(find(built, "a.txt")->image, find(built, "b.txt")->image);
-    QVERIFY(find(built, "a.txt")->image != find(built, "c.jpg")->image);
+    QCOMPARE(find(built, "a.txt")->thumb.shareKey(), find(built, "b.txt")->thumb.shareKey());
+    QVERIFY(find(built, "a.txt")->thumb.shareKey() != find(built, "c.jpg")->thumb.shareKey());
 }
 
 void TestListBuilder::enumerationChoosesFiles()

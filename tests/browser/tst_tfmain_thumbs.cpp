@@ -150,8 +150,9 @@ void TestTfMainThumbs::picturesAndOtherFiles()
         QCOMPARE(item->record.value(KindFlag), QString::fromLatin1(e.kind));
         QCOMPARE(item->record.value(WidthField), QString::fromLatin1(e.width));
         QCOMPARE(item->record.value(HeightField), QString::fromLatin1(e.height));
-        QCOMPARE(item->image.size(), QSize(box, box));
-        const Coverage c = coverage(item->image, e.drawn);
+        const QImage image = item->thumb.box();
+        QCOMPARE(image.size(), QSize(box, box));
+        const Coverage c = coverage(image, e.drawn);
         QVERIFY2(c.outsideColoured == 0, e.caption);
         if (*e.kind == '0')
             QVERIFY2(c.insideWhite == 0, e.caption); // the picture fills its rectangle
@@ -159,9 +160,9 @@ void TestTfMainThumbs::picturesAndOtherFiles()
             QVERIFY2(c.insideColoured > 0, e.caption); // an icon was drawn there
     }
     // The photo's colour, not just anything: solid red-ish, decoded without a colour swap.
-    const QRgb p = entryOf(m, "photo.jpg")->image.pixel(1, 1);
+    const QRgb p = entryOf(m, "photo.jpg")->thumb.box().pixel(1, 1);
     QVERIFY2(qRed(p) > 150 && qGreen(p) < 80 && qBlue(p) < 80, qPrintable(QString::number(p, 16)));
-    const QRgb b = entryOf(m, "tall.bmp")->image.pixel(1, 1);
+    const QRgb b = entryOf(m, "tall.bmp")->thumb.box().pixel(1, 1);
     QCOMPARE(b & 0xFFFFFFu, qRgb(10, 120, 30) & 0xFFFFFFu);
 
     qint64 bytes = 0;
@@ -226,7 +227,7 @@ void TestTfMainThumbs::qualityRebuildsAtTheNewScale()
     QVERIFY(e != nullptr);
     QCOMPARE(e->record.value(WidthField), QStringLiteral("40"));
     QCOMPARE(e->record.value(HeightField), QStringLiteral("17"));
-    const Coverage c = coverage(e->image, QRect(0, 0, 48, drawnHeight));
+    const Coverage c = coverage(e->thumb.box(), QRect(0, 0, 48, drawnHeight));
     QCOMPARE(c.outsideColoured, 0);
     QCOMPARE(c.insideWhite, 0);
 }
