@@ -97,10 +97,10 @@ void FileListModel::setSpillFolder(const QByteArray &folder)
 
 int FileListModel::insertSorted(ListEntry entry)
 {
-    if (!m_spillFolder.isEmpty() && entry.thumb.canSpill()) {
-        if (m_spill == nullptr)
+    if (entry.thumb.isLarge()) {
+        if (m_spill == nullptr && !m_spillFolder.isEmpty())
             m_spill = std::make_shared<ThumbSpill>(m_spillFolder);
-        entry.thumb = entry.thumb.spilledTo(m_spill);
+        entry.thumb = entry.thumb.stored(m_spill);
     }
     const int row = upperBound(entry.caption);
     auto item = std::make_unique<ListEntry>(std::move(entry));

@@ -50,9 +50,9 @@ public:
     // Removes every item.
     void clear();
 
-    // Compressed boxes of items inserted from now on go to an unnamed file in `folder` (native
-    // path), out of memory; they stay in memory when no file can be made or written there. An
-    // empty folder keeps everything in memory (the default).
+    // The large boxes of items inserted from now on go to an unnamed file in `folder` (native
+    // path), out of memory; they stay in memory, compressed, when no file can be made or written
+    // there, or when `folder` is empty (the default).
     void setSpillFolder(const QByteArray &folder);
 
     // Removes the item at `row`; false when `row` is out of range.

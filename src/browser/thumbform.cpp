@@ -58,7 +58,7 @@ namespace {
 
 } // namespace
 
-ThumbForm ThumbForm::held(QImage pixels, QSize drawn, int boxSize)
+ThumbForm ThumbForm::plain(QImage pixels, QSize drawn, int boxSize)
 {
     ThumbForm form;
     if (pixels.isNull())
@@ -66,13 +66,7 @@ ThumbForm ThumbForm::held(QImage pixels, QSize drawn, int boxSize)
     form.m_pixelSize = pixels.size();
     form.m_drawn = drawn;
     form.m_boxSize = boxSize;
-    if (pixels.sizeInBytes() <= kPlainBytes) {
-        form.m_plain = std::move(pixels);
-        return form;
-    }
-    form.m_packed = packedOf(pixels);
-    if (form.m_packed.isEmpty())
-        form.m_boxSize = 0;
+    form.m_plain = std::move(pixels);
     return form;
 }
 
@@ -100,17 +94,17 @@ std::optional<ThumbForm> ThumbForm::fromPicture(const QImage &picture, bool atOw
             painter.drawImage(QRect(0, 0, w, h), picture);
         }
         painter.end();
-        form = held(topLeft(box, drawn.width(), drawn.height()), drawn, boxSize);
+        form = plain(topLeft(box, drawn.width(), drawn.height()), drawn, boxSize);
     } else if (static_cast<std::int64_t>(picture.width()) * picture.height()
         <= static_cast<std::int64_t>(w) * h) {
-        form = held(picture, QSize(w, h), boxSize); // the box enlarges it: keep it as decoded
+        form = plain(picture, QSize(w, h), boxSize); // the box enlarges it: keep it as decoded
     } else {
         QImage fitted(std::max(w, 1), std::max(h, 1), QImage::Format_RGB32);
         if (fitted.isNull())
             return std::nullopt;
         fitted.fill(0xFFFFFFFFu);
         stretchOpaque(picture, fitted, w, h);
-        form = held(std::move(fitted), QSize(w, h), boxSize);
+        form = plain(std::move(fitted), QSize(w, h), boxSize);
     }
     if (form.isNull())
         return std::nullopt;
@@ -132,20 +126,14 @@ ThumbForm ThumbForm::fromBox(const QImage &box)
 std::optional<ThumbForm> ThumbForm::fromPacked(
     const QByteArray &payload, QSize pixelSize, QSize drawn, int boxSize)
 {
-    ThumbForm form;
-    form.m_pixelSize = pixelSize;
-    form.m_drawn = drawn;
-    form.m_boxSize = boxSize;
-    form.m_packed = payload;
-    // Small pixels are held as they are; unpacking them here also proves the payload. Large ones
-    // stay compressed, as the build would hold them.
-    QImage pixels = form.pixels();
-    if (pixels.isNull())
+    ThumbForm packed;
+    packed.m_pixelSize = pixelSize;
+    packed.m_drawn = drawn;
+    packed.m_boxSize = boxSize;
+    packed.m_packed = payload;
+    ThumbForm form = plain(packed.pixels(), drawn, boxSize);
+    if (form.isNull())
         return std::nullopt;
-    if (pixels.sizeInBytes() <= kPlainBytes) {
-        form.m_plain = std::move(pixels);
-        form.m_packed.clear();
-    }
     return form;
 }
 
@@ -161,38 +149,49 @@ QByteArray ThumbForm::packedOf(const QImage &pixels)
         kCompressionLevel);
 }
 
-ThumbForm ThumbForm::spilledTo(const std::shared_ptr<ThumbSpill> &spill) const
+ThumbForm ThumbForm::stored(const std::shared_ptr<ThumbSpill> &spill) const
 {
-    if (m_packed.isEmpty() || spill == nullptr)
-        return *this;
-    const std::optional<std::int64_t> at = spill->append(m_packed);
-    if (!at)
+    if (!isLarge())
         return *this;
     ThumbForm form = *this;
-    form.m_packed.clear();
-    form.m_spill = spill;
-    form.m_spillOffset = *at;
-    form.m_spilledSize = m_packed.size();
-    return form;
+    form.m_plain = QImage();
+    const qsizetype rowBytes = m_pixelSize.width() * 4;
+    if (spill != nullptr && m_plain.bytesPerLine() == rowBytes) {
+        const QByteArray bytes = QByteArray::fromRawData(
+            reinterpret_cast<const char *>(m_plain.constBits()), m_plain.sizeInBytes());
+        if (const std::optional<std::int64_t> at = spill->append(bytes)) {
+            form.m_spill = spill;
+            form.m_spillOffset = *at;
+            return form;
+        }
+    }
+    form.m_packed = packedOf(m_plain);
+    return form.m_packed.isEmpty() ? *this : form;
 }
 
 QByteArray ThumbForm::packed() const
 {
     if (isNull())
         return {};
-    if (m_spill != nullptr)
-        return m_spill->read(m_spillOffset, m_spilledSize);
-    return m_plain.isNull() ? m_packed : packedOf(m_plain);
+    if (!m_packed.isEmpty())
+        return m_packed;
+    const QImage image = pixels();
+    return image.isNull() ? QByteArray() : packedOf(image);
 }
 
 QImage ThumbForm::pixels() const
 {
     if (!m_plain.isNull())
         return m_plain;
-    const QByteArray delta = qUncompress(packed());
     QImage image(m_pixelSize, QImage::Format_RGB32);
     if (image.isNull() || m_pixelSize.isEmpty())
         return {};
+    if (m_spill != nullptr) {
+        if (!m_spill->read(m_spillOffset, image.bits(), image.sizeInBytes()))
+            return {};
+        return image;
+    }
+    const QByteArray delta = qUncompress(m_packed);
     if (!browser::fromDeltaRgb(
             std::string_view(delta.constData(), static_cast<std::size_t>(delta.size())),
             image.width(),

@@ -18,13 +18,12 @@ class ThumbSpill;
 // that the box enlarges is held as decoded (a 320 x 240 JPEG at 1/8 is 40 x 30 pixels, whatever
 // the box); one that the box shrinks is held as fitted. Every box is drawn from this form by the
 // same nearest-neighbour stretch, so the pixels are those of a box drawn straight from the
-// decoded picture. Pixels larger than kPlainBytes are held compressed (lossless), in memory or in
-// a spill file (spilledTo). Copies share their data. Any thread; a form is not changed after it
-// is made.
+// decoded picture. A form is made with its pixels as they are; stored() moves large ones out of
+// memory. Copies share their data. Any thread; a form is not changed after it is made.
 class ThumbForm
 {
 public:
-    // Pixels up to this size (bytes at 4 per pixel) are held as they are.
+    // Pixels up to this size (bytes at 4 per pixel) stay in memory as they are.
     static constexpr qsizetype kPlainBytes = 16 * 1024;
 
     ThumbForm() = default;
@@ -44,9 +43,10 @@ public:
     [[nodiscard]] static std::optional<ThumbForm> fromPacked(
         const QByteArray &payload, QSize pixelSize, QSize drawn, int boxSize);
 
-    // The same form with its compressed pixels moved to `spill`, out of memory; the form itself
-    // when it holds its pixels as they are, or when they cannot be written there.
-    [[nodiscard]] ThumbForm spilledTo(const std::shared_ptr<ThumbSpill> &spill) const;
+    // The same form as a list keeps it: pixels of more than kPlainBytes moved to `spill` as they
+    // are (reading them back is a copy, so a screen of boxes draws quickly), or, when `spill` is
+    // null or cannot take them, compressed in memory (lossless). Small pixels stay as they are.
+    [[nodiscard]] ThumbForm stored(const std::shared_ptr<ThumbSpill> &spill) const;
 
     // The pixels compressed, as fromPacked() takes them. Empty for a null form or without memory.
     [[nodiscard]] QByteArray packed() const;
@@ -55,26 +55,25 @@ public:
     [[nodiscard]] QImage box() const;
 
     [[nodiscard]] bool isNull() const { return m_boxSize == 0; }
-    // True when spilledTo() has compressed pixels in memory to move.
-    [[nodiscard]] bool canSpill() const { return !m_packed.isEmpty(); }
+    // True when stored() has pixels in memory to move or compress.
+    [[nodiscard]] bool isLarge() const { return m_plain.sizeInBytes() > kPlainBytes; }
     [[nodiscard]] int boxSize() const { return m_boxSize; }
     [[nodiscard]] QSize drawnSize() const { return m_drawn; }
     [[nodiscard]] QSize pixelSize() const { return m_pixelSize; }
     // Bytes the form holds in memory (pixel data, compressed or not; 0 when spilled).
     [[nodiscard]] qsizetype bytes() const;
-    // Equal for forms that share their pixel data; 0 for a compressed form.
+    // Equal for forms that share their pixel data; 0 for a stored form.
     [[nodiscard]] qint64 shareKey() const { return m_plain.isNull() ? 0 : m_plain.cacheKey(); }
 
 private:
     [[nodiscard]] QImage pixels() const;
-    [[nodiscard]] static ThumbForm held(QImage pixels, QSize drawn, int boxSize);
+    [[nodiscard]] static ThumbForm plain(QImage pixels, QSize drawn, int boxSize);
     [[nodiscard]] static QByteArray packedOf(const QImage &pixels);
 
     QImage m_plain; // the pixels, Format_RGB32, when held as they are
     QByteArray m_packed; // else compressed
-    std::shared_ptr<ThumbSpill> m_spill; // or, compressed, m_spilledSize bytes at m_spillOffset
+    std::shared_ptr<ThumbSpill> m_spill; // or as they are, rows packed, at m_spillOffset
     std::int64_t m_spillOffset = 0;
-    qsizetype m_spilledSize = 0;
     QSize m_pixelSize;
     QSize m_drawn;
     int m_boxSize = 0;

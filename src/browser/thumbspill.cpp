@@ -48,22 +48,21 @@ std::optional<std::int64_t> ThumbSpill::append(const QByteArray &bytes)
     return at;
 }
 
-QByteArray ThumbSpill::read(std::int64_t offset, qsizetype size) const
+bool ThumbSpill::read(std::int64_t offset, uchar *out, qsizetype size) const
 {
-    QByteArray bytes(size, Qt::Uninitialized);
     qsizetype done = 0;
     while (done < size) {
         const ssize_t n = ::pread(m_fd,
-            bytes.data() + done,
+            out + done,
             static_cast<std::size_t>(size - done),
             static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return {};
+            return false;
         done += n;
     }
-    return bytes;
+    return true;
 }
 
 } // namespace morvane

@@ -27,8 +27,8 @@ public:
     // Appends `bytes`; their offset, or nullopt when they could not be written (a full disk).
     [[nodiscard]] std::optional<std::int64_t> append(const QByteArray &bytes);
 
-    // The `size` bytes at `offset`; empty when they cannot be read.
-    [[nodiscard]] QByteArray read(std::int64_t offset, qsizetype size) const;
+    // Reads the `size` bytes at `offset` into `out`; false when they cannot be read.
+    [[nodiscard]] bool read(std::int64_t offset, uchar *out, qsizetype size) const;
 
 private:
     int m_fd = -1;
