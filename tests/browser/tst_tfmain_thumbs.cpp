@@ -4,6 +4,7 @@
 // build that ends early.
 #include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
+#include "browser/thumbcache.h"
 #include "frame/usererror.h"
 #include "support/imagecheck.h"
 #include "support/imagefixtures.h"
@@ -20,6 +21,7 @@
 
 #include <cstring>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace morvane;
 using namespace morvane::test;
@@ -63,6 +65,7 @@ private slots:
     void picturesAndOtherFiles_data();
     void picturesAndOtherFiles();
     void checkedSizeItemRebuildsFromDisk();
+    void refreshDecodesPastTheCache();
     void qualityRebuildsAtTheNewScale_data();
     void qualityRebuildsAtTheNewScale();
     void frozenBuildGivesTheSameList();
@@ -196,6 +199,38 @@ void TestTfMainThumbs::checkedSizeItemRebuildsFromDisk()
     QCOMPARE(entryOf(m, "c.bmp")->record.value(KindFlag), QStringLiteral("0"));
     QCOMPARE(entryOf(m, "c.bmp")->record.value(WidthField), QStringLiteral("8"));
     QCOMPARE(w->panelText(0).left(9), QStringLiteral(" 全 3 file"));
+}
+
+void TestTfMainThumbs::refreshDecodesPastTheCache()
+{
+    // The picture is red; an entry for it, valid for the file as it is, says blue. A rebuild from
+    // the Size menu shows what the cache holds; "更新(&N)" decodes the file and rewrites the entry.
+    const QByteArray path = inFolder(m_photos, "a.bmp");
+    QVERIFY(test::writeFile(path, testsupport::bmpBytes(60, 40, 220, 0, 0)));
+    struct stat st
+    {
+    };
+    QCOMPARE(::stat(path.constData(), &st), 0);
+    const browser::ThumbKey key {path.toStdString(), 48, 3};
+    const browser::FileStamp stamp {st.st_size,
+        std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+        std::int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec,
+        st.st_ino};
+    QImage blue(60, 40, QImage::Format_RGB32);
+    blue.fill(qRgb(0, 0, 220));
+    browser::ThumbCache cache(browser::ThumbCache::defaultFolder(), std::int64_t(64) << 20);
+    QVERIFY(cache.write(key, stamp, {*ThumbForm::fromPicture(blue, false, 48), 60, 40}));
+
+    auto w = openOn(m_photos, false);
+    QVERIFY(w);
+    const auto shown = [&w] {
+        return QColor(w->listModel()->box(0).pixel(2, 2));
+    };
+    QCOMPARE(shown().blue(), 220);
+    w->actRenew->trigger();
+    QCOMPARE(shown().red(), 220);
+    w->SizeItems[1]->trigger(); // from the rewritten entry
+    QCOMPARE(shown().red(), 220);
 }
 
 void TestTfMainThumbs::qualityRebuildsAtTheNewScale_data()
