@@ -78,6 +78,14 @@ namespace {
 
 } // namespace
 
+bool makePrivateFolder(const QByteArray &folder)
+{
+    if (!QDir().mkpath(QFile::decodeName(folder)))
+        return false;
+    (void)::chmod(folder.constData(), 0700); // not ours to change when it fails
+    return true;
+}
+
 ThumbCache::ThumbCache(QByteArray folder, std::int64_t limitBytes)
     : m_folder(std::move(folder))
     , m_limit(std::max<std::int64_t>(limitBytes, 0))
@@ -162,14 +170,17 @@ bool ThumbCache::write(const ThumbKey &key, const FileStamp &stamp, const Cached
         return false;
     }
     if (!m_folderMade.load()) {
-        if (!QDir().mkpath(QFile::decodeName(m_folder)))
+        if (!makePrivateFolder(m_folder))
             return false;
         m_folderMade = true;
     }
     QByteArray temp = m_folder + '/' + kTempPrefix + "XXXXXX";
     const int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        if (errno == ENOENT)
+            m_folderMade = false; // removed behind our back: made again at the next write
         return false;
+    }
     // The checksums tell a torn entry after a crash, so no fsync is needed before the rename.
     const bool written = writeAll(fd, bytes);
     const bool closed = ::close(fd) == 0;

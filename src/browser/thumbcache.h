@@ -16,6 +16,10 @@ class SettingsStore;
 
 namespace morvane::browser {
 
+// Makes `folder` (native path) and the folders above it when missing, and gives it to its owner
+// alone (thumbnails show what the pictures show); false when it cannot be made.
+[[nodiscard]] bool makePrivateFolder(const QByteArray &folder);
+
 // A picture as the cache holds it: its box's compact form and its own size in pixels.
 struct CachedPicture
 {

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/thumbspill.h"
 
-#include <QDir>
-#include <QFile>
+#include "browser/thumbcache.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -12,7 +11,7 @@ namespace morvane {
 
 ThumbSpill::ThumbSpill(const QByteArray &folder)
 {
-    if (folder.isEmpty() || !QDir().mkpath(QFile::decodeName(folder)))
+    if (folder.isEmpty() || !browser::makePrivateFolder(folder))
         return;
     QByteArray name = folder + "/.spill-XXXXXX";
     m_fd = mkostemp(name.data(), O_CLOEXEC);
