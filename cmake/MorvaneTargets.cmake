@@ -104,6 +104,7 @@ function(morvane_qtest name)
         MORVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         MORVANE_SHARED_DIR="${PROJECT_SOURCE_DIR}/../shared")
     add_test(NAME ${name} COMMAND ${name})
+    # The journal and thumbnail cache of each test program in the build tree, never the user's.
     set_tests_properties(${name} PROPERTIES LABELS ui TIMEOUT 300
-                         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;XDG_STATE_HOME=${CMAKE_BINARY_DIR}/tests/state/${name}")
+                         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;XDG_STATE_HOME=${CMAKE_BINARY_DIR}/tests/state/${name};XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/tests/cache-${name}")
 endfunction()

@@ -1,12 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/filelistmodel.h"
 
+#include "browser/thumbspill.h"
+
 #include <algorithm>
 
 namespace morvane {
 
+namespace {
+
+    // Boxes kept drawn: 32 MiB, some eighty boxes of 320 pixels, several screens' worth.
+    constexpr qsizetype kDrawnBoxesKiB = 32 * 1024;
+
+} // namespace
+
 FileListModel::FileListModel(QObject *parent)
     : QAbstractListModel(parent)
+    , m_boxes(kDrawnBoxesKiB)
 {}
 
 FileListModel::~FileListModel() = default;
@@ -27,7 +37,7 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole: // the whole name where the caption under the box is elided
         return e.caption;
     case Qt::DecorationRole:
-        return e.image;
+        return box(index.row());
     case NativeNameRole:
         return e.nativeName;
     case RecordRole:
@@ -53,6 +63,21 @@ const ListEntry &FileListModel::entry(int row) const
     return *m_rows[static_cast<std::size_t>(row)];
 }
 
+QImage FileListModel::box(int row) const
+{
+    if (row < 0 || row >= count())
+        return {};
+    const ListEntry *e = m_rows[static_cast<std::size_t>(row)].get();
+    if (const QImage *drawn = m_boxes.object(e))
+        return *drawn;
+    QImage drawn = e->thumb.box();
+    if (!drawn.isNull()) {
+        const auto kib = std::max<qsizetype>(drawn.sizeInBytes() / 1024, 1);
+        m_boxes.insert(e, new QImage(drawn), kib);
+    }
+    return drawn;
+}
+
 int FileListModel::upperBound(const QString &caption) const
 {
     const auto it = std::upper_bound(m_rows.begin(),
@@ -64,8 +89,19 @@ int FileListModel::upperBound(const QString &caption) const
     return static_cast<int>(it - m_rows.begin());
 }
 
+void FileListModel::setSpillFolder(const QByteArray &folder)
+{
+    m_spillFolder = folder;
+    m_spill.reset();
+}
+
 int FileListModel::insertSorted(ListEntry entry)
 {
+    if (entry.thumb.isLarge()) {
+        if (m_spill == nullptr && !m_spillFolder.isEmpty())
+            m_spill = std::make_shared<ThumbSpill>(m_spillFolder);
+        entry.thumb = entry.thumb.stored(m_spill);
+    }
     const int row = upperBound(entry.caption);
     auto item = std::make_unique<ListEntry>(std::move(entry));
     beginInsertRows({}, row, row);
@@ -79,7 +115,9 @@ void FileListModel::clear()
     if (m_rows.empty())
         return;
     beginResetModel();
+    m_boxes.clear();
     m_rows.clear();
+    m_spill.reset(); // the file goes with the last item that refers to it
     endResetModel();
 }
 
@@ -88,6 +126,7 @@ bool FileListModel::removeEntry(int row)
     if (row < 0 || row >= count())
         return false;
     beginRemoveRows({}, row, row);
+    m_boxes.remove(m_rows[static_cast<std::size_t>(row)].get());
     m_rows.erase(m_rows.begin() + row);
     endRemoveRows();
     return true;

@@ -5,6 +5,7 @@
 #include "platform/captionorder.h"
 
 #include <QAbstractListModel>
+#include <QCache>
 
 #include <memory>
 #include <vector>
@@ -13,7 +14,10 @@ namespace morvane {
 
 // The items of the file list (`ListView1`), kept sorted by caption in the file list's order
 // (platform::CaptionOrder) at every moment: an insert finds its row by binary search, so it costs
-// O(log n) caption comparisons and never re-sorts. Rows are list indexes. UI thread only.
+// O(log n) caption comparisons and never re-sorts. Rows are list indexes. Items hold their boxes
+// in compact form; a box is drawn when the view asks for it and kept in a small cache of the
+// boxes drawn last (about what a few screens show), so a list's memory grows with its items'
+// compact forms, not with its boxes. UI thread only.
 class FileListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -46,6 +50,11 @@ public:
     // Removes every item.
     void clear();
 
+    // The large boxes of items inserted from now on go to an unnamed file in `folder` (native
+    // path), out of memory; they stay in memory, compressed, when no file can be made or written
+    // there, or when `folder` is empty (the default).
+    void setSpillFolder(const QByteArray &folder);
+
     // Removes the item at `row`; false when `row` is out of range.
     bool removeEntry(int row);
 
@@ -55,6 +64,10 @@ public:
 
     // List index of the item whose caption equals `caption` exactly, or -1.
     [[nodiscard]] int findCaption(const QString &caption) const;
+
+    // The box of the item at `row` (what Qt::DecorationRole gives): boxSize x boxSize,
+    // Format_RGB32; null when `row` is out of range or memory runs out.
+    [[nodiscard]] QImage box(int row) const;
 
     // List index of the first item whose native name equals `nativeName` byte for byte, or -1.
     // Linear in the list: native names are not in caption order.
@@ -67,6 +80,10 @@ private:
     // Items by list index. Pointers keep an insert in the middle to moving 8 bytes per later row.
     std::vector<std::unique_ptr<ListEntry>> m_rows;
     platform::CaptionOrder m_order;
+    QByteArray m_spillFolder;
+    std::shared_ptr<ThumbSpill> m_spill; // made at the first insert after a clear
+    // Boxes drawn last, by item, cost in KiB.
+    mutable QCache<const ListEntry *, QImage> m_boxes;
 };
 
 } // namespace morvane

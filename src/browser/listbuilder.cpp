@@ -2,6 +2,7 @@
 #include "browser/listbuilder.h"
 
 #include "browser/datetimetext.h"
+#include "browser/thumbcache.h"
 #include "browser/thumbfit.h"
 #include "platform/folderscan.h"
 #include "platform/imagedecode.h"
@@ -44,9 +45,11 @@ namespace {
     struct PictureBox
     {
         Outcome outcome = Outcome::Other;
-        QImage box;
+        ThumbForm form;
         int fullWidth = 0;
         int fullHeight = 0;
+        bool fromCache = false; // read from the thumbnail cache
+        bool toCache = false; // written to it
     };
 
     PictureBox failedBox(Outcome outcome) noexcept
@@ -64,29 +67,7 @@ namespace {
         return box;
     }
 
-    // Nearest-neighbour stretch of an opaque RGB32 picture into the top-left w x h rectangle of
-    // `box`, sampling each target pixel's centre. Cheaper than a painter for the few thousand
-    // pixels of a thumbnail and exactly the same on every thread.
-    void stretchOpaque(const QImage &src, QImage &box, int w, int h)
-    {
-        const int sw = src.width();
-        const int sh = src.height();
-        std::vector<int> columns(static_cast<std::size_t>(w));
-        for (int x = 0; x < w; ++x) {
-            columns[static_cast<std::size_t>(x)] = static_cast<int>(
-                ((2 * static_cast<std::int64_t>(x) + 1) * sw) / (2 * static_cast<std::int64_t>(w)));
-        }
-        for (int y = 0; y < h; ++y) {
-            const auto sy = static_cast<int>(
-                ((2 * static_cast<std::int64_t>(y) + 1) * sh) / (2 * static_cast<std::int64_t>(h)));
-            const auto *in = reinterpret_cast<const QRgb *>(src.constScanLine(sy));
-            auto *out = reinterpret_cast<QRgb *>(box.scanLine(y));
-            for (int x = 0; x < w; ++x)
-                out[x] = in[columns[static_cast<std::size_t>(x)]];
-        }
-    }
-
-    // Draws the box of a decoded picture. Any thread: touches no shared state.
+    // The compact form of a decoded picture's box. Any thread: touches no shared state.
     PictureBox drawPictureBox(
         const platform::DecodeResult &decoded, platform::PictureFormat format, int boxSize)
     {
@@ -98,27 +79,15 @@ namespace {
         if (decoded.status != platform::DecodeStatus::Decoded)
             return result; // unknown, unreadable, too large or undecodable: an other file
         const QImage &image = decoded.picture.image;
-        const std::optional<DrawnSize> drawn = fitToBox(image.width(), image.height(), boxSize);
-        if (!drawn)
+        if (!fitToBox(image.width(), image.height(), boxSize))
             return result; // a side of zero pixels: nothing to show, an other file
-        result.box = whiteBox(boxSize);
-        if (result.box.isNull()) {
+        std::optional<ThumbForm> form =
+            ThumbForm::fromPicture(image, format == platform::PictureFormat::Icon, boxSize);
+        if (!form) {
             result.outcome = Outcome::NoMemory;
             return result;
         }
-        if (format == platform::PictureFormat::Icon) {
-            // Icons keep their own size, whatever the fit says; transparent parts show white.
-            QPainter painter(&result.box);
-            painter.drawImage(0, 0, image);
-        } else if (image.format() == QImage::Format_RGB32) {
-            stretchOpaque(
-                image, result.box, static_cast<int>(drawn->width), static_cast<int>(drawn->height));
-        } else {
-            QPainter painter(&result.box);
-            painter.drawImage(
-                QRect(0, 0, static_cast<int>(drawn->width), static_cast<int>(drawn->height)),
-                image);
-        }
+        result.form = std::move(*form);
         result.outcome = Outcome::Picture;
         result.fullWidth = decoded.picture.fullWidth;
         result.fullHeight = decoded.picture.fullHeight;
@@ -134,6 +103,8 @@ namespace {
         const std::vector<platform::PictureFormat> &formats;
         int boxSize;
         int jpegScale;
+        ThumbCache *cache;
+        bool readCache;
     };
 
     // The decodes that run ahead of the delivery, shared by the decoding threads and the calling
@@ -200,14 +171,33 @@ namespace {
         try {
             const QByteArray path = platform::joinNative(job.folder, job.entries[i].nativeName);
             const platform::PictureFormat format = job.formats[i];
+            const platform::FolderEntry &e = job.entries[i];
+            const ThumbKey key {path.toStdString(), job.boxSize, job.jpegScale};
+            const FileStamp stamp {e.size, e.mtimeNs, e.ctimeNs, e.inode};
+            if (job.cache != nullptr && job.readCache) {
+                if (std::optional<CachedPicture> hit = job.cache->read(key, stamp)) {
+                    PictureBox box;
+                    box.outcome = Outcome::Picture;
+                    box.form = std::move(hit->form);
+                    box.fullWidth = hit->fullWidth;
+                    box.fullHeight = hit->fullHeight;
+                    box.fromCache = true;
+                    return box;
+                }
+            }
             platform::MemoryGate gate;
             if (ahead != nullptr) {
                 gate = [ahead, claim](std::int64_t bytes) {
                     return admit(*ahead, bytes, *claim);
                 };
             }
-            return drawPictureBox(
-                job.decoder(path, format, job.jpegScale, gate), format, job.boxSize);
+            PictureBox box =
+                drawPictureBox(job.decoder(path, format, job.jpegScale, gate), format, job.boxSize);
+            if (job.cache != nullptr && box.outcome == Outcome::Picture) {
+                box.toCache = job.cache->write(
+                    key, stamp, CachedPicture {box.form, box.fullWidth, box.fullHeight});
+            }
+            return box;
         } catch (const std::bad_alloc &) {
             return failedBox(Outcome::NoMemory);
         } catch (...) {
@@ -251,7 +241,7 @@ namespace {
                 s.charged -= claim.admitted;
             }
             if (box.outcome == Outcome::Picture)
-                s.charged += box.box.sizeInBytes();
+                s.charged += box.form.bytes();
             s.results[i] = std::move(box);
             --s.busy;
             s.changed.notify_all();
@@ -350,6 +340,8 @@ ListBuildResult ListBuilder::build(
         result.completed = false;
         result.failure = kNoMemory;
     }
+    if (options.cache != nullptr && result.cacheWrites > 0)
+        options.cache->prune();
     return result;
 }
 
@@ -369,8 +361,14 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
     formats.reserve(entries.size());
     for (const platform::FolderEntry &e : entries)
         formats.push_back(platform::pictureFormatForName(e.nativeName));
-    const DecodeJob job {
-        m_decoder, folder, entries, formats, boxSize, std::clamp(options.jpegScale, 0, 3)};
+    const DecodeJob job {m_decoder,
+        folder,
+        entries,
+        formats,
+        boxSize,
+        std::clamp(options.jpegScale, 0, 3),
+        options.cache,
+        options.readCache};
 
     // Other files of one type share one box: the icon is drawn once per build, and the list's
     // images share the pixels until someone paints on one.
@@ -446,7 +444,7 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
         ahead->results[i].reset();
         --queuedUndelivered;
         if (box.outcome == Outcome::Picture) {
-            ahead->charged -= box.box.sizeInBytes();
+            ahead->charged -= box.form.bytes();
             ahead->changed.notify_all();
         }
         if (box.outcome == Outcome::NoMemory || box.outcome == Outcome::Failed) {
@@ -483,7 +481,9 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
         const QString dateTime = QString::fromStdString(dateTimeText(
             entry.year, entry.month, entry.day, entry.hour, entry.minute, entry.second));
         if (picture.outcome == Outcome::Picture) {
-            item.image = std::move(picture.box);
+            item.thumb = std::move(picture.form);
+            result.cacheReads += picture.fromCache ? 1 : 0;
+            result.cacheWrites += picture.toCache ? 1 : 0;
             item.record = QStringList {QStringLiteral("0"),
                 QString::number(entry.size),
                 dateTime,
@@ -491,8 +491,8 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
                 QString::number(picture.fullHeight)};
             ++result.pictures;
         } else {
-            item.image = otherBox(entry.name);
-            if (item.image.isNull()) {
+            item.thumb = ThumbForm::fromBox(otherBox(entry.name));
+            if (item.thumb.isNull()) {
                 result.completed = false;
                 result.failure = kNoMemory;
                 return;

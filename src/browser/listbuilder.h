@@ -13,6 +13,8 @@
 
 namespace morvane::browser {
 
+class ThumbCache;
+
 // What one list build is asked to do.
 struct ListBuildOptions
 {
@@ -28,6 +30,12 @@ struct ListBuildOptions
     // the image and the file), while a progressive one (about 170 MiB with its coefficients)
     // runs alone: on two cores the process then stays under 300 MiB.
     std::int64_t decodeMemoryBudget = std::int64_t(224) << 20;
+    // The thumbnail cache (none when null; it must outlive the build, and is used from the
+    // decoding threads). A picture with a valid entry is not decoded; every picture decoded is
+    // written to it, and the cache is pruned to its limit after a build that wrote. With
+    // `readCache` false no entry is read: every picture is decoded and its entry written anew.
+    ThumbCache *cache = nullptr;
+    bool readCache = true;
 };
 
 // What one list build did.
@@ -37,6 +45,8 @@ struct ListBuildResult
     std::int64_t pictures = 0; // items with kind "0"
     std::int64_t others = 0; // items with kind "1"
     std::int64_t bytes = 0; // sum of the sizes of all items handed over
+    std::int64_t cacheReads = 0; // pictures whose box came from the thumbnail cache
+    std::int64_t cacheWrites = 0; // pictures decoded and written to it
     // False when the build stopped before the end (memory exhausted even for a decode on its
     // own, a nested call, bad options): the items handed over so far stand, the census must not
     // be written, and `failure` holds the Japanese message for the error report.
@@ -45,13 +55,13 @@ struct ListBuildResult
 };
 
 // Builds the file list of one folder: every regular file (hidden ones too, no subfolders) in the
-// order the file system enumerates them, each as a `ListEntry` whose image is a white box of
-// boxSize x boxSize pixels (Format_RGB32) holding either the picture (stretched into the top-left
-// rectangle of the fit; an icon at its own size at 0, 0) or, for any other file, its 32 x 32 type
-// icon at (boxSize div 2 - 16, boxSize div 2 - 16). A file is a picture when its extension is
-// bmp, ico, jpg or jpeg (any letter case) and it decodes to a picture with a non-zero width and
-// height; every other file, including one that cannot be opened or read, is an other file and
-// the build goes on.
+// order the file system enumerates them, each as a `ListEntry` whose box (the compact form in
+// `thumb`) is a white box of boxSize x boxSize pixels (Format_RGB32) holding either the picture
+// (stretched into the top-left rectangle of the fit; an icon at its own size at 0, 0) or, for any
+// other file, its 32 x 32 type icon at (boxSize div 2 - 16, boxSize div 2 - 16). A file is a
+// picture when its extension is bmp, ico, jpg or jpeg (any letter case) and it decodes to a picture
+// with a non-zero width and height; every other file, including one that cannot be opened or read,
+// is an other file and the build goes on.
 //
 // Threads: construct, use and destroy on the UI thread. Decoding may run ahead on threads of the
 // build's own (bounded look-ahead and memory budget, so only a few finished boxes wait at a

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "browser/thumbform.h"
+
 #include <QByteArray>
-#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -18,13 +19,14 @@ enum FileRecordField {
 };
 
 // One item of the file list as the list builder hands it over: the caption, the file's native
-// name (to reach the file even when its name is not UTF-8), the `BoxSize` x `BoxSize` image of the
-// box, and the five sub-items ("0"/"1", size, date-time text, width, height).
+// name (to reach the file even when its name is not UTF-8), the compact form of its `BoxSize` x
+// `BoxSize` box (drawn on demand: thumb.box()), and the five sub-items ("0"/"1", size, date-time
+// text, width, height).
 struct ListEntry
 {
     QString caption;
     QByteArray nativeName;
-    QImage image;
+    ThumbForm thumb;
     QStringList record;
 
     // The kind flag: "0" a picture, "1" any other file.

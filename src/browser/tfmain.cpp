@@ -8,6 +8,7 @@
 #include "browser/tfmain_delegate.h"
 #include "browser/tfmain_grid.h"
 #include "browser/tfmain_waitcursor.h"
+#include "browser/thumbcache.h"
 #include "frame/errorreport.h"
 #include "frame/settingsfile.h"
 #include "frame/settingsstore.h"
@@ -237,6 +238,10 @@ void TfMain::readSettings()
     N16->setText(s.readString(kSection, QStringLiteral("TN1"), N16->text()));
     N17->setText(s.readString(kSection, QStringLiteral("TN2"), N17->text()));
     N18->setText(s.readString(kSection, QStringLiteral("TN3"), N18->text()));
+    // The cache's limit is set by hand in the file and never written back.
+    m_cache = std::make_unique<browser::ThumbCache>(
+        browser::ThumbCache::defaultFolder(), browser::ThumbCache::limitIn(s));
+    m_list->setSpillFolder(m_cache->folder());
 }
 
 bool TfMain::writeSettings(QString *errorMessage) const

@@ -41,6 +41,7 @@ namespace platform {
 
 namespace browser {
     class ListBuilder;
+    class ThumbCache;
 } // namespace browser
 
 class FileListModel;
@@ -302,6 +303,10 @@ private:
     int JpegScale = 3;
     int BoxSize = 48;
     std::unique_ptr<browser::ListBuilder> m_builder;
+    // The thumbnail cache on disk, its limit from section "Option" (made when the settings are
+    // read); the refresh command builds without reading it.
+    std::unique_ptr<browser::ThumbCache> m_cache;
+    bool m_refreshing = false;
     std::unique_ptr<platform::Desktop> m_desktop;
     std::unique_ptr<platform::Prompter> m_prompter;
     bool m_shiftPressTaken = false; // the list's press was a shift-click; its release is ours too

@@ -301,6 +301,14 @@ void TfMain::actCloseExecute()
 
 void TfMain::actRenewExecute()
 {
+    // A refresh shows the folder as it is now: every picture is decoded again and its cache
+    // entry rewritten, in case a change slipped past the entries' validity checks.
+    m_refreshing = true;
+    const struct Restore
+    {
+        bool &flag;
+        ~Restore() { flag = false; }
+    } restore {m_refreshing};
     ThumbnailList();
 }
 

@@ -88,6 +88,8 @@ void TfMain::ThumbnailList()
         browser::ListBuildOptions options;
         options.boxSize = BoxSize;
         options.jpegScale = JpegScale;
+        options.cache = m_cache.get();
+        options.readCache = !m_refreshing;
         QElapsedTimer sinceRepaint;
         result = m_builder->build(FolderNative, options, [&](ListEntry &&entry) {
             addListEntry(std::move(entry));

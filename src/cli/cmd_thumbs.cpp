@@ -3,7 +3,9 @@
 #include "browser/census.h"
 #include "browser/filelistmodel.h"
 #include "browser/listbuilder.h"
+#include "browser/thumbcache.h"
 #include "cli/commands.h"
+#include "frame/settingsstore.h"
 
 #include <QElapsedTimer>
 #include <QFontMetrics>
@@ -25,7 +27,8 @@ namespace morvane::cli {
 namespace {
 
     const char kUsage[] = "usage: morvane-cli thumbs DIR [--size N] "
-                          "[--quality full|half|quarter|eighth] [--threads N] [--sheet OUT.png]\n";
+                          "[--quality full|half|quarter|eighth] [--threads N] [--sheet OUT.png] "
+                          "[--no-cache]\n";
 
     // A contact sheet of more items would be an image of hundreds of megabytes.
     constexpr std::size_t kSheetItems = 2000;
@@ -35,6 +38,7 @@ namespace {
         std::string dir;
         browser::ListBuildOptions options;
         std::string sheet;
+        bool useCache = true;
     };
 
     bool parseInt(const std::string &text, int low, int high, int &value)
@@ -88,6 +92,8 @@ namespace {
                         v.c_str());
                     return false;
                 }
+            } else if (a == "--no-cache") {
+                out.useCache = false;
             } else if (out.dir.empty() && !a.empty() && a.rfind("--", 0) != 0) {
                 out.dir = a;
             } else {
@@ -144,7 +150,7 @@ namespace {
             const int x = gap + (i % columns) * (cellWidth + gap);
             const int y = headerHeight + (i / columns) * (cellHeight + gap);
             const ListEntry &e = list.entry(i);
-            painter.drawImage(x + (cellWidth - boxSize) / 2, y, e.image);
+            painter.drawImage(x + (cellWidth - boxSize) / 2, y, e.thumb.box());
             const QString caption = metrics.elidedText(e.caption, Qt::ElideMiddle, cellWidth);
             painter.drawText(
                 QRect(x, y + boxSize + 4, cellWidth, lineHeight), Qt::AlignHCenter, caption);
@@ -154,21 +160,21 @@ namespace {
         return writer.write(sheet);
     }
 
-    // What the built list holds: each item's share of its image's pixels (other files of one
+    // What the built list holds: each item's share of its box's compact form (other files of one
     // type share one box) and its texts, with the allocators' own bookkeeping left out. Counted
     // rather than read from the heap, because boxes decoded ahead come from the decoding
     // threads' heaps, which the process-wide heap figures do not cover.
     double heldBytes(const FileListModel &list)
     {
-        QHash<qint64, int> users; // image cache key -> items that share it
+        QHash<qint64, int> users; // shared pixels -> items that share them
         for (int row = 0; row < list.count(); ++row)
-            ++users[list.entry(row).image.cacheKey()];
+            ++users[list.entry(row).thumb.shareKey()];
         double bytes = 0;
         for (int row = 0; row < list.count(); ++row) {
             const ListEntry &e = list.entry(row);
+            const qint64 key = e.thumb.shareKey();
             bytes += static_cast<double>(sizeof(ListEntry));
-            bytes +=
-                static_cast<double>(e.image.sizeInBytes()) / users.value(e.image.cacheKey(), 1);
+            bytes += static_cast<double>(e.thumb.bytes()) / (key == 0 ? 1 : users.value(key, 1));
             bytes += 200.0; // the image's shared header
             bytes +=
                 static_cast<double>((e.caption.capacity() + 1) * 2 + e.nativeName.capacity() + 1);
@@ -212,10 +218,18 @@ int runThumbs(const std::vector<std::string> &args)
         app = std::make_unique<QGuiApplication>(argc, argv);
 
     const QByteArray folder(arguments.dir.data(), static_cast<qsizetype>(arguments.dir.size()));
+    // The window's cache, with the limit of the window's settings.
+    std::unique_ptr<browser::ThumbCache> cache;
+    if (arguments.useCache) {
+        cache = std::make_unique<browser::ThumbCache>(browser::ThumbCache::defaultFolder(),
+            browser::ThumbCache::limitIn(SettingsStore(SettingsStore::defaultPath())));
+        arguments.options.cache = cache.get();
+    }
     browser::ListBuilder builder;
     // The window's own list model, so the timing includes the sorted inserts and the sheet
     // shows the items in the window's order.
     FileListModel list;
+    list.setSpillFolder(browser::ThumbCache::defaultFolder());
     QElapsedTimer timer;
     timer.start();
     const browser::ListBuildResult result =
@@ -250,6 +264,13 @@ int runThumbs(const std::vector<std::string> &args)
     std::printf(
         "list memory: %.0f bytes per item held (budget %.0f)\n", perItem, box * box * 4 + 1024);
     std::printf("census: %s\n", panel.c_str());
+    if (cache)
+        std::printf("cache: read %lld, wrote %lld (%s)\n",
+            static_cast<long long>(result.cacheReads),
+            static_cast<long long>(result.cacheWrites),
+            cache->folder().constData());
+    else
+        std::printf("cache: not used\n");
 
     if (!arguments.sheet.empty()) {
         if (!writeSheet(list,

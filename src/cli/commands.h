@@ -27,12 +27,21 @@ int runRename(const std::vector<std::string> &args);
 // that yields no rows. A FILE that cannot be opened or mapped: message on stderr, status 2.
 int runExif(const std::vector<std::string> &args);
 
-// thumbs DIR [--size N] [--quality full|half|quarter|eighth] [--threads N] [--sheet OUT.png]: the
+// thumbs DIR [--size N] [--quality full|half|quarter|eighth] [--threads N] [--sheet OUT.png]
+// [--no-cache]: the
 // main window's list build run headless (offscreen without a display); prints files, pictures,
 // other files, bytes, wall time, pictures per second, peak memory, the built list's heap per item
 // and the census panel text; --sheet writes the list as a contact sheet (PNG, list order, captions
-// under the boxes). Status 1 when the build stops early or the sheet cannot be written.
+// under the boxes), and a line "cache: read N, wrote M (FOLDER)" with the pictures taken from the
+// thumbnail cache and written to it ("cache: not used" with --no-cache). Status 1 when the build
+// stops early or the sheet cannot be written.
 int runThumbs(const std::vector<std::string> &args);
+
+// cache stats|clear|prune: the thumbnail cache of the window ($XDG_CACHE_HOME/morvane/thumbnails)
+// with the limit of its settings. stats prints the folder, the entries, their bytes and the
+// limit; clear removes every entry; prune removes the least recently used ones down to the limit.
+// Status 2 for another word.
+int runCache(const std::vector<std::string> &args);
 
 // copy SRC... DESTDIR, move SRC... DESTDIR: each SRC (file or folder) into the folder DESTDIR
 // under its own name, through the file operations. trash PATH...: each PATH to the trash.

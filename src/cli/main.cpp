@@ -27,8 +27,9 @@ const Command kCommands[] = {
     {"exif", "exif FILE", morvane::cli::runExif},
     {"thumbs",
         "thumbs DIR [--size N] [--quality full|half|quarter|eighth] [--threads N] [--sheet "
-        "OUT.png]",
+        "OUT.png] [--no-cache]",
         morvane::cli::runThumbs},
+    {"cache", "cache stats|clear|prune", morvane::cli::runCache},
     {"copy", "copy SRC... DESTDIR", morvane::cli::runCopy},
     {"move", "move SRC... DESTDIR", morvane::cli::runMove},
     {"trash", "trash PATH...", morvane::cli::runTrash},

@@ -49,6 +49,9 @@ std::vector<FolderEntry> scanFolder(const QByteArray &folderNative)
         entry.nativeName = nativeName;
         entry.name = captionOfName(nativeName);
         entry.size = static_cast<std::int64_t>(st.st_size);
+        entry.mtimeNs = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        entry.ctimeNs = std::int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+        entry.inode = static_cast<std::uint64_t>(st.st_ino);
         std::tm local {};
         const time_t t = st.st_mtim.tv_sec;
         if (localtime_r(&t, &local) != nullptr) {

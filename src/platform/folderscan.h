@@ -18,6 +18,10 @@ struct FolderEntry
     std::int64_t size = 0; // bytes
     // Last-write time as local civil time (seconds are not yet cut to the two-second stamp).
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    // What tells a changed file (the thumbnail cache's validity): times in ns since the epoch.
+    std::int64_t mtimeNs = 0;
+    std::int64_t ctimeNs = 0;
+    std::uint64_t inode = 0;
 };
 
 // The regular files of `folderNative` (symlinks to files followed; directories, sockets, fifos,

@@ -4,6 +4,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -51,6 +52,8 @@ private slots:
     void removeEntry();
     void findCaptionIsExact_data();
     void findCaptionIsExact();
+    void largeBoxesLeaveMemory_data();
+    void largeBoxesLeaveMemory();
 };
 
 void TestFileListModel::insertionKeepsOrderAtEveryStep_data()
@@ -91,8 +94,9 @@ void TestFileListModel::rolesCarryTheEntry()
     ListEntry e;
     e.caption = QStringLiteral("caf\uFFFD.txt");
     e.nativeName = QByteArray("caf\xe9.txt");
-    e.image = QImage(4, 4, QImage::Format_RGB32);
-    e.image.fill(Qt::red);
+    QImage red(4, 4, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    e.thumb = ThumbForm::fromBox(red);
     e.record = QStringList {QStringLiteral("0"),
         QStringLiteral("12"),
         QStringLiteral("2004/05/12"),
@@ -210,6 +214,53 @@ int runFileListModelTests(int argc, char **argv)
 {
     TestFileListModel t;
     return QTest::qExec(&t, argc, argv);
+}
+
+void TestFileListModel::largeBoxesLeaveMemory_data()
+{
+    QTest::addColumn<QString>("spill"); // "folder", "none", "file": a file where the folder goes
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<bool>("inMemory"); // bytes the item keeps in memory
+    QTest::newRow("large, spilled") << "folder" << QSize(500, 375) << false;
+    QTest::newRow("large, no spill folder: compressed") << "none" << QSize(500, 375) << true;
+    QTest::newRow("large, spill folder unusable: compressed") << "file" << QSize(500, 375) << true;
+    QTest::newRow("small, kept as decoded") << "folder" << QSize(40, 30) << true;
+}
+
+void TestFileListModel::largeBoxesLeaveMemory()
+{
+    QFETCH(QString, spill);
+    QFETCH(QSize, picture);
+    QFETCH(bool, inMemory);
+    // A noisy picture, so neither compression nor a stretch could hide a wrong pixel.
+    QImage image(picture, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * y) % 256, (x ^ y) % 256));
+    }
+    const std::optional<ThumbForm> form = ThumbForm::fromPicture(image, false, 320);
+    QVERIFY(form.has_value());
+    const QImage want = form->box();
+    QCOMPARE(want.size(), QSize(320, 320));
+
+    QTemporaryDir dir;
+    FileListModel model;
+    if (spill == u"folder")
+        model.setSpillFolder(QFile::encodeName(dir.filePath(QStringLiteral("cache"))));
+    else if (spill == u"file") {
+        QVERIFY(
+            test::writeFile(QFile::encodeName(dir.filePath(QStringLiteral("cache"))), "a file"));
+        model.setSpillFolder(QFile::encodeName(dir.filePath(QStringLiteral("cache"))));
+    }
+    ListEntry e;
+    e.caption = QStringLiteral("p.jpg");
+    e.thumb = *form;
+    model.insertSorted(e);
+    const qsizetype held = model.entry(0).thumb.bytes();
+    QCOMPARE(held > 0, inMemory);
+    QVERIFY(held <= form->bytes());
+    QCOMPARE(model.box(0), want);
+    QCOMPARE(model.index(0).data(Qt::DecorationRole).value<QImage>(), want);
 }
 
 #include "tst_filelistmodel.moc"

@@ -3,6 +3,7 @@
 // with their type icon, files that cannot be read, what the enumeration lists, the byte sum and
 // date text, and the decoding pool giving exactly the single-thread list.
 #include "browser/listbuilder.h"
+#include "browser/thumbcache.h"
 #include "platform/folderscan.h"
 #include "support/imagecheck.h"
 #include "support/imagefixtures.h"
@@ -16,6 +17,7 @@
 #include <atomic>
 #include <ctime>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <stdexcept>
@@ -26,6 +28,7 @@ using morvane::ListEntry;
 using morvane::browser::ListBuilder;
 using morvane::browser::ListBuildOptions;
 using morvane::browser::ListBuildResult;
+using morvane::browser::ThumbCache;
 using morvane::testsupport::Coverage;
 using morvane::testsupport::coverage;
 using morvane::testsupport::JpegColour;
@@ -43,7 +46,9 @@ Built buildFolder(const QString &folder,
     int scale,
     int threads,
     ListBuilder::PictureDecoder decoder = {},
-    std::int64_t budget = ListBuildOptions().decodeMemoryBudget)
+    std::int64_t budget = ListBuildOptions().decodeMemoryBudget,
+    ThumbCache *cache = nullptr,
+    bool readCache = true)
 {
     ListBuilder builder(std::move(decoder));
     Built built;
@@ -52,6 +57,8 @@ Built buildFolder(const QString &folder,
     options.jpegScale = scale;
     options.threads = threads;
     options.decodeMemoryBudget = budget;
+    options.cache = cache;
+    options.readCache = readCache;
     built.result = builder.build(QFile::encodeName(folder), options, [&built](ListEntry &&e) {
         built.items.push_back(std::move(e));
     });
@@ -94,8 +101,8 @@ void compareBuilds(const Built &got, const Built &want)
         QCOMPARE(got.items[i].nativeName, want.items[i].nativeName);
         QCOMPARE(got.items[i].caption, want.items[i].caption);
         QCOMPARE(got.items[i].record, want.items[i].record);
-        const QImage &a = got.items[i].image;
-        const QImage &b = want.items[i].image;
+        const QImage a = got.items[i].thumb.box();
+        const QImage b = want.items[i].thumb.box();
         QCOMPARE(a.format(), b.format());
         QCOMPARE(a.size(), b.size());
         QVERIFY(
@@ -106,6 +113,20 @@ void compareBuilds(const Built &got, const Built &want)
     QCOMPARE(got.result.completed, want.result.completed);
     QCOMPARE(got.result.failure, want.result.failure);
 }
+
+// The platform's decoders, counting the decodes.
+struct CountingDecoder
+{
+    std::shared_ptr<std::atomic<int>> decodes = std::make_shared<std::atomic<int>>(0);
+    morvane::platform::DecodeResult operator()(const QByteArray &path,
+        morvane::platform::PictureFormat format,
+        int scale,
+        const morvane::platform::MemoryGate &gate) const
+    {
+        ++*decodes;
+        return morvane::platform::decodePictureFile(path, format, scale, gate);
+    }
+};
 
 // Stands in for a machine short of memory: the decode of a file whose name starts with "big"
 // fails on every thread but the one that called build(), which decodes only while nothing else
@@ -163,6 +184,9 @@ private slots:
     void recordAndSums();
     void poolMatchesSingleThread_data();
     void poolMatchesSingleThread();
+    void cacheNoticesChanges_data();
+    void cacheNoticesChanges();
+    void cacheKeepsTheRecentEntriesWithinItsLimit();
     void decodeFailuresGiveTheSingleThreadList_data();
     void decodeFailuresGiveTheSingleThreadList();
     void decodesAheadStayWithinTheBudget();
@@ -239,8 +263,9 @@ void TestListBuilder::picturesFit()
         QCOMPARE(e.record.value(0), QStringLiteral("0"));
         QCOMPARE(e.record.value(3), QString::number(size.width()));
         QCOMPARE(e.record.value(4), QString::number(size.height()));
-        QCOMPARE(e.image.size(), QSize(box, box));
-        const Coverage c = coverage(e.image, QRect(QPoint(0, 0), drawn));
+        const QImage image = e.thumb.box();
+        QCOMPARE(image.size(), QSize(box, box));
+        const Coverage c = coverage(image, QRect(QPoint(0, 0), drawn));
         QCOMPARE(c.insideWhite, 0);
         QCOMPARE(c.insideColoured, drawn.width() * drawn.height());
         QCOMPARE(c.outsideColoured, 0);
@@ -284,9 +309,10 @@ void TestListBuilder::otherFiles()
     QCOMPARE(e.record.value(1), QString::number(content.size()));
     QVERIFY(e.record.value(3).isEmpty());
     QVERIFY(e.record.value(4).isEmpty());
-    QCOMPARE(e.image.size(), QSize(box, box));
+    const QImage image = e.thumb.box();
+    QCOMPARE(image.size(), QSize(box, box));
     const int at = box / 2 - 16;
-    const Coverage c = coverage(e.image, QRect(at, at, 32, 32));
+    const Coverage c = coverage(image, QRect(at, at, 32, 32));
     QVERIFY2(c.insideColoured > 0, "the type icon is drawn in the 32 x 32 square");
     QCOMPARE(c.outsideColoured, 0);
     QCOMPARE(built.result.others, 1);
@@ -334,8 +360,8 @@ void TestListBuilder::typeIconsFollowTheMimeType()
     QVERIFY(morvane::testsupport::writeFile(dir.filePath("c.jpg"), "no picture"));
     const Built built = buildFolder(dir.path(), 48, 3, 1);
     QCOMPARE(built.items.size(), std::size_t(3));
-    QCOMPARE(find(built, "a.txt")->image, find(built, "b.txt")->image);
-    QVERIFY(find(built, "a.txt")->image != find(built, "c.jpg")->image);
+    QCOMPARE(find(built, "a.txt")->thumb.shareKey(), find(built, "b.txt")->thumb.shareKey());
+    QVERIFY(find(built, "a.txt")->thumb.shareKey() != find(built, "c.jpg")->thumb.shareKey());
 }
 
 void TestListBuilder::enumerationChoosesFiles()
@@ -442,6 +468,145 @@ void TestListBuilder::poolMatchesSingleThread()
         QCOMPARE(single.items[i].nativeName, order[i].nativeName); // enumeration order
     compareBuilds(pooled, single);
     QCOMPARE(pooled.result.pictures, 24); // 8 large, 8 small JPEGs, 8 bitmaps
+
+    // The same list from the cache: written by the pool, read by the pool and by one thread.
+    QTemporaryDir cacheDir;
+    ThumbCache cache(QFile::encodeName(cacheDir.path()), std::int64_t(64) << 20);
+    const CountingDecoder counting;
+    struct Run
+    {
+        const char *name;
+        int threads;
+        bool readCache;
+        int decodes, reads, writes;
+    };
+    const Run runs[] = {{"cold", threads, true, 24, 0, 24},
+        {"warm", threads, true, 0, 24, 0},
+        {"warm, one thread", 1, true, 0, 24, 0},
+        {"refresh", threads, false, 24, 0, 24}};
+    for (const Run &run : runs) {
+        *counting.decodes = 0;
+        const Built cached = buildFolder(
+            dir.path(), box, scale, run.threads, counting, 224 << 20, &cache, run.readCache);
+        compareBuilds(cached, single);
+        QVERIFY2(counting.decodes->load() >= run.decodes, run.name); // broken files decode too
+        QVERIFY2(counting.decodes->load() <= run.decodes + 8, run.name);
+        QCOMPARE(cached.result.cacheReads, run.reads);
+        QCOMPARE(cached.result.cacheWrites, run.writes);
+    }
+}
+
+void TestListBuilder::cacheNoticesChanges_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("decoded"); // the second build decodes the picture
+    QTest::addColumn<bool>("written"); // and writes its entry
+    QTest::addColumn<bool>("recoloured"); // the box shows the new blue
+    QTest::newRow("nothing changed") << "none" << false << false << false;
+    QTest::newRow("replaced, same size and modification time") << "replace" << true << true << true;
+    QTest::newRow("entry truncated") << "truncate" << true << true << false;
+    QTest::newRow("entry overwritten with garbage") << "garbage" << true << true << false;
+    QTest::newRow("entry emptied") << "empty" << true << true << false;
+    QTest::newRow("refresh") << "refresh" << true << true << false;
+    QTest::newRow("cache folder is a file") << "unusable" << true << false << false;
+}
+
+void TestListBuilder::cacheNoticesChanges()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, decoded);
+    QFETCH(bool, written);
+    QFETCH(bool, recoloured);
+    QTemporaryDir dir;
+    QTemporaryDir cacheRoot;
+    QVERIFY(dir.isValid() && cacheRoot.isValid());
+    const QString picture = dir.filePath(QStringLiteral("a.bmp"));
+    QVERIFY(morvane::testsupport::writeFile(
+        picture, morvane::testsupport::bmpBytes(60, 40, 200, 0, 0)));
+    const QString cachePath = cacheRoot.filePath(QStringLiteral("thumbs"));
+    ThumbCache cache(QFile::encodeName(cachePath), std::int64_t(1) << 20);
+    QCOMPARE(buildFolder(dir.path(), 48, 3, 1, {}, 224 << 20, &cache).result.cacheWrites, 1);
+    const QStringList entries = QDir(cachePath).entryList(QDir::Files);
+    QCOMPARE(entries.size(), 1);
+    const QString entry = QDir(cachePath).filePath(entries.front());
+
+    if (change == u"replace") {
+        // Another picture of the same size, given the old modification time back: only the
+        // change time tells.
+        struct stat before
+        {
+        };
+        QCOMPARE(::stat(QFile::encodeName(picture).constData(), &before), 0);
+        QVERIFY(morvane::testsupport::writeFile(
+            picture, morvane::testsupport::bmpBytes(60, 40, 0, 0, 200)));
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(picture).constData(), times, 0), 0);
+    } else if (change == u"truncate" || change == u"garbage" || change == u"empty") {
+        QFile f(entry);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        const qint64 size = f.size();
+        if (change == u"truncate")
+            QVERIFY(f.resize(size - 7));
+        else if (change == u"empty")
+            QVERIFY(f.resize(0));
+        else
+            QCOMPARE(f.write(QByteArray(static_cast<int>(size), '\x5a')), size);
+    } else if (change == u"unusable") {
+        QVERIFY(QDir(cachePath).removeRecursively());
+        QVERIFY(morvane::testsupport::writeFile(cachePath, "not a folder"));
+    }
+
+    const CountingDecoder counting;
+    const Built again =
+        buildFolder(dir.path(), 48, 3, 2, counting, 224 << 20, &cache, change != u"refresh");
+    QVERIFY(again.result.completed);
+    QCOMPARE(again.result.pictures, 1);
+    QCOMPARE(counting.decodes->load(), decoded ? 1 : 0);
+    QCOMPARE(again.result.cacheReads, decoded ? 0 : 1);
+    QCOMPARE(again.result.cacheWrites, written ? 1 : 0);
+    compareBuilds(again, buildFolder(dir.path(), 48, 3, 1)); // as without a cache
+    const QRgb p = again.items.front().thumb.box().pixel(2, 2);
+    QCOMPARE(qBlue(p) > 150, recoloured);
+    if (written) {
+        *counting.decodes = 0;
+        QCOMPARE(
+            buildFolder(dir.path(), 48, 3, 1, counting, 224 << 20, &cache).result.cacheReads, 1);
+        QCOMPARE(counting.decodes->load(), 0);
+    }
+}
+
+void TestListBuilder::cacheKeepsTheRecentEntriesWithinItsLimit()
+{
+    // Two folders of three bitmaps; room for about three entries. After the second folder is
+    // built, its entries stay and the first folder's (used earlier) are gone.
+    QTemporaryDir first;
+    QTemporaryDir second;
+    QTemporaryDir cacheRoot;
+    for (const QTemporaryDir *d : {&first, &second}) {
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(morvane::testsupport::writeFile(d->filePath(QStringLiteral("p%1.bmp").arg(i)),
+                morvane::testsupport::bmpBytes(90 + i, 70, quint8(i * 40), 90, 160)));
+        }
+    }
+    const QByteArray folder = QFile::encodeName(cacheRoot.filePath(QStringLiteral("thumbs")));
+    ThumbCache measure(folder, std::int64_t(1) << 30);
+    QCOMPARE(buildFolder(second.path(), 48, 3, 1, {}, 224 << 20, &measure).result.cacheWrites, 3);
+    const std::int64_t three = measure.usage().bytes;
+    QVERIFY(measure.clear() == 3 && measure.usage().entries == 0);
+
+    ThumbCache cache(folder, three + three / 6);
+    QCOMPARE(buildFolder(first.path(), 48, 3, 1, {}, 224 << 20, &cache).result.cacheWrites, 3);
+    // Used a minute ago, so no clock granularity makes them look as recent as the next ones.
+    const timespec past[2] = {{::time(nullptr) - 60, 0}, {::time(nullptr) - 60, 0}};
+    for (const QString &name : QDir(QFile::decodeName(folder)).entryList(QDir::Files))
+        QCOMPARE(
+            ::utimensat(AT_FDCWD, (folder + '/' + QFile::encodeName(name)).constData(), past, 0),
+            0);
+    QCOMPARE(buildFolder(second.path(), 48, 3, 1, {}, 224 << 20, &cache).result.cacheWrites, 3);
+    QVERIFY(cache.usage().bytes <= cache.limitBytes());
+    QCOMPARE(cache.usage().entries, 3);
+    QCOMPARE(buildFolder(second.path(), 48, 3, 1, {}, 224 << 20, &cache).result.cacheReads, 3);
+    QCOMPARE(buildFolder(first.path(), 48, 3, 1, {}, 224 << 20, &cache).result.cacheReads, 0);
 }
 
 void TestListBuilder::decodeFailuresGiveTheSingleThreadList_data()

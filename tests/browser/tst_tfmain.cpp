@@ -629,7 +629,7 @@ void TestTfMain::boxSizeAndIconPlace()
     QVERIFY(cell.width() >= box + 28 && cell.width() >= 76);
     for (int r = 0; r < w->listModel()->count(); ++r)
         QCOMPARE(w->ListView1->visualRect(w->listModel()->index(r)).size(), cell - QSize(4, 4));
-    const QImage image = w->listModel()->entry(0).image.convertToFormat(QImage::Format_RGB32);
+    const QImage image = w->listModel()->box(0).convertToFormat(QImage::Format_RGB32);
     QCOMPARE(image.size(), QSize(box, box));
     const testsupport::Coverage c = testsupport::coverage(image, QRect(iconAt, iconAt, 32, 32));
     QCOMPARE(c.outsideColoured, 0);

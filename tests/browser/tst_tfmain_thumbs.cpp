@@ -2,9 +2,10 @@
 // The main window's list build on folders of real pictures: kinds, full sizes and the drawn box
 // of each item, rebuilds from the Size and Quality menus, "UpDate" off giving the same list, and a
 // build that ends early.
-#include "frame/usererror.h"
 #include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
+#include "browser/thumbcache.h"
+#include "frame/usererror.h"
 #include "support/imagecheck.h"
 #include "support/imagefixtures.h"
 #include "tfmain_testing.h"
@@ -20,6 +21,7 @@
 
 #include <cstring>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace morvane;
 using namespace morvane::test;
@@ -63,6 +65,7 @@ private slots:
     void picturesAndOtherFiles_data();
     void picturesAndOtherFiles();
     void checkedSizeItemRebuildsFromDisk();
+    void refreshDecodesPastTheCache();
     void qualityRebuildsAtTheNewScale_data();
     void qualityRebuildsAtTheNewScale();
     void frozenBuildGivesTheSameList();
@@ -150,8 +153,9 @@ void TestTfMainThumbs::picturesAndOtherFiles()
         QCOMPARE(item->record.value(KindFlag), QString::fromLatin1(e.kind));
         QCOMPARE(item->record.value(WidthField), QString::fromLatin1(e.width));
         QCOMPARE(item->record.value(HeightField), QString::fromLatin1(e.height));
-        QCOMPARE(item->image.size(), QSize(box, box));
-        const Coverage c = coverage(item->image, e.drawn);
+        const QImage image = item->thumb.box();
+        QCOMPARE(image.size(), QSize(box, box));
+        const Coverage c = coverage(image, e.drawn);
         QVERIFY2(c.outsideColoured == 0, e.caption);
         if (*e.kind == '0')
             QVERIFY2(c.insideWhite == 0, e.caption); // the picture fills its rectangle
@@ -159,9 +163,9 @@ void TestTfMainThumbs::picturesAndOtherFiles()
             QVERIFY2(c.insideColoured > 0, e.caption); // an icon was drawn there
     }
     // The photo's colour, not just anything: solid red-ish, decoded without a colour swap.
-    const QRgb p = entryOf(m, "photo.jpg")->image.pixel(1, 1);
+    const QRgb p = entryOf(m, "photo.jpg")->thumb.box().pixel(1, 1);
     QVERIFY2(qRed(p) > 150 && qGreen(p) < 80 && qBlue(p) < 80, qPrintable(QString::number(p, 16)));
-    const QRgb b = entryOf(m, "tall.bmp")->image.pixel(1, 1);
+    const QRgb b = entryOf(m, "tall.bmp")->thumb.box().pixel(1, 1);
     QCOMPARE(b & 0xFFFFFFu, qRgb(10, 120, 30) & 0xFFFFFFu);
 
     qint64 bytes = 0;
@@ -197,6 +201,38 @@ void TestTfMainThumbs::checkedSizeItemRebuildsFromDisk()
     QCOMPARE(w->panelText(0).left(9), QStringLiteral(" 全 3 file"));
 }
 
+void TestTfMainThumbs::refreshDecodesPastTheCache()
+{
+    // The picture is red; an entry for it, valid for the file as it is, says blue. A rebuild from
+    // the Size menu shows what the cache holds; "更新(&N)" decodes the file and rewrites the entry.
+    const QByteArray path = inFolder(m_photos, "a.bmp");
+    QVERIFY(test::writeFile(path, testsupport::bmpBytes(60, 40, 220, 0, 0)));
+    struct stat st
+    {
+    };
+    QCOMPARE(::stat(path.constData(), &st), 0);
+    const browser::ThumbKey key {path.toStdString(), 48, 3};
+    const browser::FileStamp stamp {st.st_size,
+        std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+        std::int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec,
+        st.st_ino};
+    QImage blue(60, 40, QImage::Format_RGB32);
+    blue.fill(qRgb(0, 0, 220));
+    browser::ThumbCache cache(browser::ThumbCache::defaultFolder(), std::int64_t(64) << 20);
+    QVERIFY(cache.write(key, stamp, {*ThumbForm::fromPicture(blue, false, 48), 60, 40}));
+
+    auto w = openOn(m_photos, false);
+    QVERIFY(w);
+    const auto shown = [&w] {
+        return QColor(w->listModel()->box(0).pixel(2, 2));
+    };
+    QCOMPARE(shown().blue(), 220);
+    w->actRenew->trigger();
+    QCOMPARE(shown().red(), 220);
+    w->SizeItems[1]->trigger(); // from the rewritten entry
+    QCOMPARE(shown().red(), 220);
+}
+
 void TestTfMainThumbs::qualityRebuildsAtTheNewScale_data()
 {
     QTest::addColumn<int>("item");
@@ -226,7 +262,7 @@ void TestTfMainThumbs::qualityRebuildsAtTheNewScale()
     QVERIFY(e != nullptr);
     QCOMPARE(e->record.value(WidthField), QStringLiteral("40"));
     QCOMPARE(e->record.value(HeightField), QStringLiteral("17"));
-    const Coverage c = coverage(e->image, QRect(0, 0, 48, drawnHeight));
+    const Coverage c = coverage(e->thumb.box(), QRect(0, 0, 48, drawnHeight));
     QCOMPARE(c.outsideColoured, 0);
     QCOMPARE(c.insideWhite, 0);
 }
@@ -273,7 +309,7 @@ void TestTfMainThumbs::frozenBuildGivesTheSameList()
         const ListEntry &b = repainted[static_cast<std::size_t>(r)];
         QCOMPARE(a.caption, b.caption);
         QCOMPARE(a.record, b.record);
-        QVERIFY2(sameImage(a.image, b.image), qPrintable(a.caption));
+        QVERIFY2(sameImage(a.thumb.box(), b.thumb.box()), qPrintable(a.caption));
     }
     QCOMPARE(w->panelText(0), census);
     QCOMPARE(w->panelText(0).left(10), QStringLiteral(" 全 12 file"));

@@ -5,6 +5,7 @@
 #include "support/imagefixtures.h"
 
 #include <QColor>
+#include <QFile>
 #include <QImage>
 
 #include <cstdlib>
@@ -46,6 +47,9 @@ protected:
         ASSERT_EQ(::mkdir(m_photos.c_str(), 0755), 0);
         setenv("LC_ALL", "C.UTF-8", 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // Each test its own thumbnail cache, with the default limit of empty settings.
+        setenv("XDG_CACHE_HOME", m_cacheHome.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (m_root + "/config").c_str(), 1);
     }
 
     void write(const std::string &name, const QByteArray &bytes)
@@ -65,6 +69,7 @@ protected:
     morvane::test::ScratchFolder m_scratch;
     const std::string m_root = m_scratch.path();
     const std::string m_photos = m_root + "/photos";
+    const std::string m_cacheHome = m_root + "/cache";
 };
 
 TEST_F(ThumbsCliTest, CountsAndCensusAlikeOnOneThreadAndThePool)
@@ -187,6 +192,8 @@ TEST_F(ThumbsCliTest, BadArgumentsExitWithStatusTwo)
         {"sheet without a value", {"thumbs", m_photos, "--sheet"}},
         {"unknown option", {"thumbs", m_photos, "--fast"}},
         {"two folders", {"thumbs", m_photos, m_photos}},
+        {"cache without a word", {"cache"}},
+        {"cache with an unknown word", {"cache", "empty"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -195,6 +202,59 @@ TEST_F(ThumbsCliTest, BadArgumentsExitWithStatusTwo)
         EXPECT_TRUE(r.out.empty()) << r.out;
         EXPECT_FALSE(r.err.empty());
     }
+}
+
+// The whole file, to compare sheets byte for byte.
+std::string contentOf(const std::string &path)
+{
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
+}
+
+TEST_F(ThumbsCliTest, CacheGivesTheSameSheetAndTellsWhatItDid)
+{
+    writeJpeg("a.jpg", 1600, 1200, 200, 30, 30);
+    writeJpeg("b.jpg", 40, 30, 30, 200, 30); // smaller than the box: held as decoded
+    write("c.bmp", morvane::testsupport::bmpBytes(300, 500, 20, 40, 220));
+    write("d.txt", "text");
+    const std::string folder = m_cacheHome + "/morvane/thumbnails";
+    struct Run
+    {
+        const char *name;
+        std::vector<std::string> extra;
+        std::string cacheLine;
+    };
+    const Run runs[] = {
+        {"first build writes", {}, "read 0, wrote 3 (" + folder + ")"},
+        {"second build reads", {"--threads", "1"}, "read 3, wrote 0 (" + folder + ")"},
+        {"without the cache", {"--no-cache", "--threads", "3"}, "not used"},
+    };
+    std::string first;
+    for (const Run &run : runs) {
+        SCOPED_TRACE(run.name);
+        const std::string sheet = m_root + "/sheet.png";
+        std::vector<std::string> args = {"thumbs", m_photos, "--size", "320", "--sheet", sheet};
+        args.insert(args.end(), run.extra.begin(), run.extra.end());
+        const CliResult r = runCli(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(fields(r.out)["cache"], run.cacheLine);
+        const std::string bytes = contentOf(sheet);
+        ASSERT_FALSE(bytes.empty());
+        if (first.empty())
+            first = bytes;
+        EXPECT_TRUE(bytes == first) << "the sheet differs";
+    }
+
+    const CliResult stats = runCli({"cache", "stats"});
+    ASSERT_EQ(stats.status, 0) << stats.err;
+    EXPECT_EQ(fields(stats.out)["folder"], folder);
+    EXPECT_EQ(fields(stats.out)["entries"], "3");
+    EXPECT_NE(fields(stats.out)["size"].find("(limit 512 MiB)"), std::string::npos);
+    const CliResult prune = runCli({"cache", "prune"});
+    EXPECT_EQ(fields(prune.out)["removed"], "0 entries");
+    const CliResult clear = runCli({"cache", "clear"});
+    EXPECT_EQ(fields(clear.out)["removed"], "3 entries");
+    EXPECT_EQ(fields(clear.out)["entries"], "0");
 }
 
 TEST_F(ThumbsCliTest, UnwritableSheetFails)

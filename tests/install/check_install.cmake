@@ -53,6 +53,7 @@ file(WRITE "${pictures}/a.txt" "a")
 function(run name expected)
     execute_process(
         COMMAND "${CMAKE_COMMAND}" -E env "HOME=${home}" "XDG_CONFIG_HOME=${WORK}/config"
+                "XDG_CACHE_HOME=${WORK}/cache"
                 "XDG_RUNTIME_DIR=${WORK}" "QT_PLUGIN_PATH=${PROBE}" "MORVANE_PROBE_TRIGGER=${trigger}"
                 LC_ALL=C.UTF-8 --unset=QT_QPA_PLATFORM
                 "${prefix}/bin/morvane" -platform offscreen -style morvaneprobe ${ARGN}
