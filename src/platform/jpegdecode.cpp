@@ -255,7 +255,8 @@ namespace {
         if (gate && !gate(static_cast<std::int64_t>(size) + imageBytes + coefficientBytes(cinfo))) {
             return false;
         }
-        if (cinfo.progressive_mode && scaleShift > 0 && plan.reading.skipScans
+        // At full scale every block keeps its size and planScans() leaves nothing out.
+        if (cinfo.progressive_mode && plan.reading.skipScans
             && planScans(cinfo, data, size, plan)) {
             const ByteSpan first = plan.spans.front();
             plan.source = {};
