@@ -5,14 +5,21 @@
 //   decode   the full-size decode of the same file alone, in the same run
 //   step     a forward key press with the prepared picture ready, to the painted frame
 //   prepare  a forward key press to the next picture being prepared on the worker
-// each in display modes 0 (1:1) and 1 (fit), as median and 95th percentile; the prepare times
-// also by kind of picture (megapixels, baseline or progressive). The last line gives the worst
-// mode's figures, the prepare time of the largest baseline JPEGs of the folder:
-//   open_ratio=R step_p95_ms=X prepare_p95_ms=Y      (R = median open / median decode)
-//   viewer-bench DIR [--rounds N] [--size WxH]
+//   need     the load a step of the mode needs, alone: at the size the mode draws the picture
+// each in display modes 0 (1:1), 1 (fit), 2 (shrink only) and 3 (bonus), as median and 95th
+// percentile, with the mode's peak memory; the open and prepare times also by kind of picture
+// (megapixels, baseline or progressive). For the modes that scale, the drawn pixels are compared
+// with a full decode smoothly scaled to the same size (mean and largest difference of a channel,
+// in levels). The last line gives the worst mode's figures, the prepare time of the largest
+// baseline JPEGs of the folder:
+//   open_ratio=R step_p95_ms=X prepare_p95_ms=Y open_fit_ratio=F
+// R = median open / median decode, F = median open in mode 1 / median decode.
+// --shot OUT.png saves the window as mode 1 shows the folder's first picture.
+//   viewer-bench DIR [--rounds N] [--size WxH] [--modes 0123] [--shot OUT.png]
 #include "frame/windowrefs.h"
 #include "platform/imagedecode.h"
 #include "viewer/picturebox.h"
+#include "viewer/pictureloader.h"
 #include "viewer/tfview.h"
 
 #include <QAction>
@@ -23,6 +30,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <cstdio>
@@ -132,6 +140,45 @@ long peakMb()
     return -1;
 }
 
+// Starts the peak resident memory afresh (Linux: "5" to clear_refs), so each mode gets its own.
+void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// Mean and largest difference of one channel between two pictures of the same size, in levels.
+struct Difference
+{
+    double sum = 0;
+    qint64 count = 0;
+    int max = 0;
+};
+
+void compare(const QImage &drawn, const QImage &reference, Difference &d)
+{
+    const QImage a = drawn.convertToFormat(QImage::Format_RGB32);
+    const QImage b = reference.convertToFormat(QImage::Format_RGB32);
+    if (a.size() != b.size()) {
+        d.max = 255;
+        return;
+    }
+    for (int y = 0; y < a.height(); ++y) {
+        const auto *pa = reinterpret_cast<const QRgb *>(a.constScanLine(y));
+        const auto *pb = reinterpret_cast<const QRgb *>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x) {
+            for (const int shift : {0, 8, 16}) {
+                const int diff =
+                    std::abs(int((pa[x] >> shift) & 0xFF) - int((pb[x] >> shift) & 0xFF));
+                d.sum += diff;
+                d.max = std::max(d.max, diff);
+            }
+            d.count += 3;
+        }
+    }
+}
+
 void print(const char *what, const Stats &s)
 {
     std::printf("  %-8s median %8.2f ms   p95 %8.2f ms\n", what, s.median, s.p95);
@@ -141,12 +188,15 @@ void print(const char *what, const Stats &s)
 
 int main(int argc, char **argv)
 {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QString dir;
     int rounds = 2;
     QSize client(632, 446);
+    std::vector<int> modes {0, 1, 2, 3};
+    QString shot;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc) {
             rounds = std::max(1, std::atoi(argv[++i]));
@@ -154,12 +204,22 @@ int main(int argc, char **argv)
             int w = 0, h = 0;
             if (std::sscanf(argv[++i], "%dx%d", &w, &h) == 2 && w > 0 && h > 0)
                 client = QSize(w, h);
+        } else if (std::strcmp(argv[i], "--shot") == 0 && i + 1 < argc) {
+            shot = QString::fromLocal8Bit(argv[++i]);
+        } else if (std::strcmp(argv[i], "--modes") == 0 && i + 1 < argc) {
+            modes.clear();
+            for (const char *c = argv[++i]; *c != '\0'; ++c) {
+                if (*c >= '0' && *c <= '3')
+                    modes.push_back(*c - '0');
+            }
         } else if (dir.isEmpty()) {
             dir = QString::fromLocal8Bit(argv[i]);
         }
     }
     if (dir.isEmpty()) {
-        std::fputs("usage: viewer-bench DIR [--rounds N] [--size WxH]\n", stderr);
+        std::fputs(
+            "usage: viewer-bench DIR [--rounds N] [--size WxH] [--modes 0123] [--shot OUT.png]\n",
+            stderr);
         return 2;
     }
 
@@ -226,8 +286,10 @@ int main(int argc, char **argv)
     };
 
     std::vector<double> decodeMs, decodeCpuMs;
+    std::map<QString, std::vector<double>> decodeByKind;
     for (int round = 0; round < rounds; ++round) {
-        for (const QByteArray &path : paths) {
+        for (std::size_t p = 0; p < paths.size(); ++p) {
+            const QByteArray &path = paths[p];
             QElapsedTimer t;
             t.start();
             const double cpu = threadCpuMs();
@@ -235,6 +297,7 @@ int main(int argc, char **argv)
                 path, morvane::platform::pictureFormatForName(path), 0);
             decodeCpuMs.push_back(threadCpuMs() - cpu);
             decodeMs.push_back(msSince(t));
+            decodeByKind[kinds[p]].push_back(decodeMs.back());
             if (decoded.status != morvane::platform::DecodeStatus::Decoded)
                 ++errors;
         }
@@ -261,12 +324,23 @@ int main(int argc, char **argv)
 
     Stats worst[3];
     double openRatio = 0;
-    for (const int mode : {0, 1}) {
+    double openFitRatio = 0;
+    for (const int mode : modes) {
         view.SizeItems[static_cast<std::size_t>(mode)]->trigger();
-        std::vector<double> openMs, stepMs, prepareMs, openCpuMs, stepCpuMs;
-        std::map<QString, std::vector<double>> prepareByKind;
+        // The pictures of the mode before are replaced and freed before this mode's peak starts.
+        main.OpenRequested = true;
+        view.OpenPath = paths.front();
+        view.FormActivate();
+        idle();
+        QApplication::processEvents();
+        QThreadPool::globalInstance()->waitForDone();
+        resetPeak();
+        std::vector<double> openMs, stepMs, prepareMs, openCpuMs, stepCpuMs, needMs;
+        std::map<QString, std::vector<double>> prepareByKind, openByKind;
+        std::vector<QSize> drawnSizes(paths.size());
         for (int round = 0; round < rounds; ++round) {
-            for (const QByteArray &path : paths) {
+            for (std::size_t p = 0; p < paths.size(); ++p) {
+                const QByteArray &path = paths[p];
                 idle();
                 const int before = watch.paints;
                 QElapsedTimer t;
@@ -280,6 +354,10 @@ int main(int argc, char **argv)
                 });
                 openCpuMs.push_back(threadCpuMs() - cpu);
                 openMs.push_back(msSince(t));
+                openByKind[kinds[p]].push_back(openMs.back());
+                // The size a step of this mode draws the picture at; invalid when 1:1.
+                const QSize drawn = view.Image1->drawnRect().size();
+                drawnSizes[p] = drawn == view.Image1->naturalSize() ? QSize() : drawn;
             }
             // Steps from the first picture to the last, each with its picture prepared.
             main.OpenRequested = true;
@@ -310,20 +388,72 @@ int main(int argc, char **argv)
                 }
             }
         }
+        const long modePeak = peakMb();
+        idle();
+        // The load each step of this mode needs, alone, on the same pictures.
+        for (int round = 0; round < rounds; ++round) {
+            for (std::size_t p = 1; p < paths.size(); ++p) {
+                QElapsedTimer t;
+                t.start();
+                const morvane::LoadedPicture loaded =
+                    morvane::loadPictureFile(paths[p], drawnSizes[p]);
+                needMs.push_back(msSince(t));
+                if (!loaded.ok())
+                    ++errors;
+            }
+        }
         const Stats open = stats(openMs), step = stats(stepMs), prepare = stats(prepareMs);
-        std::printf("mode %d (%s):\n", mode, mode == 0 ? "1:1" : "fit");
+        const Stats need = stats(needMs);
+        static const char *const names[] = {"1:1", "fit", "shrink only", "bonus"};
+        std::printf("mode %d (%s):\n", mode, names[mode]);
         print("open", open);
         print("  cpu", stats(openCpuMs));
         print("step", step);
         print("  cpu", stats(stepCpuMs));
         print("prepare", prepare);
-        std::printf("  peak memory so far: %ld MB\n", peakMb());
+        print("need", need);
+        std::printf("  prepare p95 / need p95: %.2f\n", prepare.p95 / std::max(1e-9, need.p95));
+        std::printf("  peak memory in this mode: %ld MB\n", modePeak);
+        for (const auto &[kind, ms] : openByKind) {
+            const Stats k = stats(ms);
+            std::printf("    open    %-22s median %8.2f ms   p95 %8.2f ms   / decode median %.2f\n",
+                qPrintable(kind),
+                k.median,
+                k.p95,
+                k.median / std::max(1e-9, stats(decodeByKind[kind]).median));
+        }
         for (const auto &[kind, ms] : prepareByKind) {
             const Stats k = stats(ms);
-            std::printf(
-                "    %-22s median %8.2f ms   p95 %8.2f ms\n", qPrintable(kind), k.median, k.p95);
+            std::printf("    prepare %-22s median %8.2f ms   p95 %8.2f ms\n",
+                qPrintable(kind),
+                k.median,
+                k.p95);
         }
-        openRatio = std::max(openRatio, open.median / std::max(1e-9, stats(decodeMs).median));
+        if (mode != 0) {
+            // What the mode draws against a full decode smoothly scaled to the same size.
+            Difference d;
+            for (std::size_t p = 0; p < paths.size(); ++p) {
+                if (!drawnSizes[p].isValid())
+                    continue;
+                main.OpenRequested = true;
+                view.OpenPath = paths[p];
+                view.FormActivate();
+                idle();
+                const QImage drawn = view.Image1->scaledPicture();
+                const auto full = morvane::platform::decodePictureFile(
+                    paths[p], morvane::platform::pictureFormatForName(paths[p]), 0);
+                compare(drawn, morvane::smoothScaled(full.picture.image, drawnSizes[p]), d);
+                if (p == 0 && mode == 1 && !shot.isEmpty() && !view.grab().save(shot))
+                    ++errors;
+            }
+            std::printf("  drawn pixels against a full decode scaled: mean %.3f, max %d levels\n",
+                d.count > 0 ? d.sum / double(d.count) : 0.0,
+                d.max);
+        }
+        const double ratio = open.median / std::max(1e-9, stats(decodeMs).median);
+        openRatio = std::max(openRatio, ratio);
+        if (mode == 1)
+            openFitRatio = ratio;
         worst[1].p95 = std::max(worst[1].p95, step.p95);
         const auto chosen = prepareByKind.find(headline);
         worst[2].p95 = std::max(
@@ -331,7 +461,7 @@ int main(int argc, char **argv)
     }
     // Key presses in bursts that do not wait for the worker: forward over the whole folder,
     // then back, each press checked as it returns.
-    for (const int mode : {0, 1}) {
+    for (const int mode : modes) {
         view.SizeItems[static_cast<std::size_t>(mode)]->trigger();
         main.OpenRequested = true;
         view.OpenPath = paths.front();
@@ -359,9 +489,10 @@ int main(int argc, char **argv)
     morvane::fMain = nullptr;
     if (errors > 0 || beeps > 0)
         std::fprintf(stderr, "viewer-bench: %d load errors, %d beeps\n", errors, beeps);
-    std::printf("open_ratio=%.2f step_p95_ms=%.2f prepare_p95_ms=%.2f\n",
+    std::printf("open_ratio=%.2f step_p95_ms=%.2f prepare_p95_ms=%.2f open_fit_ratio=%.2f\n",
         openRatio,
         worst[1].p95,
-        worst[2].p95);
+        worst[2].p95,
+        openFitRatio);
     return errors > 0 || wrong > 0 ? 1 : 0;
 }

@@ -4,8 +4,8 @@
 #include "browser/filelistmodel.h"
 #include "browser/listselectionmodel.h"
 #include "browser/tfmain.h"
+#include "platform/folderscan.h"
 
-#include <QFile>
 #include <QItemSelectionModel>
 #include <QListView>
 
@@ -16,7 +16,7 @@ bool TfMain::RenameListItem(const QByteArray &oldName, const QByteArray &newName
     const int row = m_list->findNative(oldName);
     if (row < 0)
         return false;
-    m_list->setCaption(row, QFile::decodeName(newName), newName);
+    m_list->setCaption(row, platform::captionOfName(newName), newName);
     return true;
 }
 

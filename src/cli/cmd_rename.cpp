@@ -4,11 +4,14 @@
 #include "cli/commands.h"
 #include "cli/consoleprompter.h"
 #include "organise/renamelang.h"
+#include "organise/renamepreview.h"
 #include "platform/fileoperations.h"
+#include "platform/folderscan.h"
 
 #include <QByteArray>
 
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -70,6 +73,36 @@ namespace {
         return {path.substr(0, cut + 1), path.substr(cut + 1)};
     }
 
+    // The dry run's warnings: for each name whose new name is taken in its folder (the folder
+    // part of the name, or the working folder), given to another name of that folder, or
+    // clashing in letter case only, the mark; "" for the others.
+    std::vector<std::string> conflictMarks(
+        const std::vector<std::string> &names, const organise::RenameRun &run)
+    {
+        std::map<std::string, std::vector<std::size_t>> byFolder;
+        for (std::size_t i = 0; i < names.size(); ++i)
+            byFolder[splitPath(names[i]).folder].push_back(i);
+        std::vector<std::string> marks(names.size());
+        for (const auto &[folder, indexes] : byFolder) {
+            std::vector<std::string> olds;
+            organise::RenameRun part;
+            for (const std::size_t i : indexes) {
+                olds.push_back(names[i]);
+                part.results.push_back(run.results[i]);
+            }
+            const std::vector<organise::PreviewRow> rows = organise::previewRename(olds,
+                part,
+                platform::entryNames(QByteArray::fromStdString(folder.empty() ? "." : folder)));
+            for (std::size_t k = 0; k < rows.size(); ++k) {
+                const organise::PreviewMark m = rows[k].mark;
+                if (m == organise::PreviewMark::Taken || m == organise::PreviewMark::SameInRun
+                    || m == organise::PreviewMark::CaseOnly)
+                    marks[indexes[k]] = rows[k].text;
+            }
+        }
+        return marks;
+    }
+
 } // namespace
 
 int runRename(const std::vector<std::string> &args)
@@ -129,6 +162,8 @@ int runRename(const std::vector<std::string> &args)
         printLine("error", run.patternMessage, true);
         return 1;
     }
+    const std::vector<std::string> marks =
+        apply ? std::vector<std::string>(names.size()) : conflictMarks(names, run);
     ConsolePrompter prompter("rename");
     platform::FileOperations operations(prompter);
     int status = 0;
@@ -139,7 +174,7 @@ int runRename(const std::vector<std::string> &args)
             status = 1;
             continue;
         }
-        printLine(r.name);
+        printLine(r.name, marks[i], !marks[i].empty());
         if (!apply || r.name == names[i])
             continue;
         // The service never renames onto an existing name, so a target that exists, or that an

@@ -305,6 +305,10 @@ RenameResult BuildNewName(
 RenameResult BuildNewNameUtf8(
     std::string_view oldName, std::string_view pattern, std::int64_t &SequenceNumber)
 {
+    // A name in code page 932 bytes is counted as the text it holds, and the new name is that
+    // text in this platform's encoding.
+    if (const std::optional<std::string> text = platform::cp932Reading(oldName))
+        return BuildNewNameUtf8(*text, pattern, SequenceNumber);
     // One conversion of both texts, so that the placeholders for characters outside the code page
     // are numbered in one table and the new name, made of bytes of both, converts back exactly.
     // A NUL separates them: it can never continue a UTF-8 sequence and becomes the byte 0, which

@@ -88,7 +88,8 @@ struct ParsedPattern
 
 // The same for names and patterns of this platform (UTF-8, or any bytes a file name may hold).
 // Both texts are converted to CP932 for counting; characters outside the code page and bytes that
-// are not UTF-8 count as double-byte characters and come back in the new name unchanged.
+// are not UTF-8 count as double-byte characters and come back in the new name unchanged. An old
+// name that is not UTF-8 but is CP932 text is counted as that text, and its new name is UTF-8.
 [[nodiscard]] RenameResult BuildNewNameUtf8(
     std::string_view oldName, std::string_view pattern, std::int64_t &SequenceNumber);
 

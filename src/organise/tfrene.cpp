@@ -4,6 +4,7 @@
 #include "frame/windowrefs.h"
 #include "organise/comboboxhistory.h"
 #include "organise/renamelang.h"
+#include "organise/renamepreview.h"
 #include "platform/dialogprompter.h"
 #include "platform/fileoperations.h"
 #include "platform/folderscan.h"
@@ -16,7 +17,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTreeWidget>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +31,8 @@ namespace {
     // The design client area; controls keep their distance to its right and bottom edges.
     constexpr int kClientWidth = 210;
     constexpr int kClientHeight = 366;
+    // The room the preview button adds beside the controls.
+    constexpr int kPreviewWidth = 420;
 
     QString fromUtf8(std::string_view s)
     {
@@ -128,6 +134,20 @@ void TfRene::FormCreate()
     for (QLabel *l : {Label1, Label2, Label3, Label4, Label5})
         l->adjustSize();
 
+    // Beside the help label, in the room the design leaves there; no tab stop, so the designed
+    // tab order stays.
+    m_previewButton = new QPushButton(this);
+    m_previewButton->setGeometry(111, 203, 90, 19);
+    m_previewButton->setFocusPolicy(Qt::NoFocus);
+    m_preview = new QTreeWidget(this);
+    m_preview->setHeaderLabels(
+        {QStringLiteral("現在の名前"), QStringLiteral("新しい名前"), QStringLiteral("注意")});
+    m_preview->setRootIsDecorated(false);
+    m_preview->setUniformRowHeights(true);
+    m_preview->setFocusPolicy(Qt::ClickFocus);
+    m_preview->hide();
+    setPreviewShown(false);
+
     setTabOrder(ComboBox1, Edit2);
     setTabOrder(Edit2, BitBtn1);
     setTabOrder(BitBtn1, BitBtn2);
@@ -145,6 +165,76 @@ void TfRene::FormCreate()
     connect(Edit2, &QLineEdit::returnPressed, this, [this] {
         BitBtn1Click();
     });
+    connect(m_previewButton, &QPushButton::clicked, this, [this] {
+        setPreviewShown(!m_previewShown);
+    });
+    connect(ComboBox1, &QComboBox::editTextChanged, this, [this] {
+        updatePreview();
+    });
+    connect(Edit2, &QLineEdit::textChanged, this, [this] {
+        updatePreview();
+    });
+}
+
+void TfRene::setPreviewShown(bool shown)
+{
+    m_previewButton->setText(
+        shown ? QStringLiteral("≪ プレビュー(&P)") : QStringLiteral("プレビュー(&P) ≫"));
+    if (shown == m_previewShown)
+        return;
+    m_previewShown = shown;
+    m_preview->setVisible(shown);
+    // The width before the minimum changes, which may resize the window itself.
+    const int before = width();
+    setMinimumWidth(shown ? kClientWidth + kPreviewWidth / 2 : kClientWidth);
+    resize(
+        shown ? before + kPreviewWidth : std::max(kClientWidth, before - kPreviewWidth), height());
+    rereadPreview();
+}
+
+void TfRene::rereadPreview()
+{
+    if (m_previewShown && fMain != nullptr)
+        m_folderNames = platform::entryNames(fMain->FolderNative);
+    updatePreview();
+}
+
+void TfRene::updatePreview()
+{
+    if (!m_previewShown)
+        return;
+    const QList<QByteArray> names = fMain != nullptr ? fMain->SelectedNames : QList<QByteArray>();
+    std::vector<std::string> oldNames;
+    for (const QByteArray &name : names)
+        oldNames.push_back(name.toStdString());
+    // The start number as the run reads it; one that is no integer refuses every name.
+    const QString startText = Edit2->text();
+    const auto start = startText.isEmpty()
+        ? std::optional<std::int32_t>(0)
+        : organise::parseStartNumber(startText.toUtf8().toStdString());
+    organise::RenameRun run;
+    if (start) {
+        run = organise::buildNewNames(
+            oldNames, ComboBox1->currentText().toUtf8().toStdString(), *start);
+    } else {
+        // Any error of the whole run marks every row with its message.
+        run.patternError = organise::RenameError::Grammar;
+        run.patternMessage = organise::notIntegerMessage(startText.toUtf8().toStdString());
+    }
+    m_preview->clear();
+    QList<QTreeWidgetItem *> items;
+    for (const organise::PreviewRow &row : organise::previewRename(oldNames, run, m_folderNames)) {
+        auto *item =
+            new QTreeWidgetItem({platform::captionOfName(QByteArray::fromStdString(row.oldName)),
+                platform::captionOfName(QByteArray::fromStdString(row.newName)),
+                fromUtf8(row.text)});
+        if (row.mark != organise::PreviewMark::Free && row.mark != organise::PreviewMark::Unchanged)
+            item->setForeground(2, QColor(Qt::red));
+        items << item;
+    }
+    m_preview->addTopLevelItems(items);
+    m_preview->resizeColumnToContents(0);
+    m_preview->resizeColumnToContents(1);
 }
 
 void TfRene::FormClose() {}
@@ -175,10 +265,11 @@ void TfRene::FormShow()
     Edit2->setEnabled(n >= 2);
     Label3->setEnabled(n >= 2);
     if (n > 0) {
-        Edit1->setText(QFile::decodeName(fMain->SelectedNames.front()));
+        Edit1->setText(platform::captionOfName(fMain->SelectedNames.front()));
         Label1->setText(QStringLiteral("現在のファイル名　(選択　%1　file)").arg(n));
         Label1->adjustSize();
     }
+    rereadPreview();
 }
 
 void TfRene::BitBtn1Click()
@@ -256,8 +347,11 @@ void TfRene::showEvent(QShowEvent *event)
 void TfRene::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    const int dw = width() - kClientWidth;
+    // With the preview shown the controls keep the design width and the preview takes the rest.
+    const int dw = m_previewShown ? 0 : width() - kClientWidth;
     const int dh = height() - kClientHeight;
+    m_previewButton->move(111 + dw, 203);
+    m_preview->setGeometry(kClientWidth, 16, width() - kClientWidth - 8, 337 + dh);
     for (QWidget *w : {static_cast<QWidget *>(Edit1),
              static_cast<QWidget *>(ComboBox1),
              static_cast<QWidget *>(Edit2),

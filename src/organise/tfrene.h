@@ -6,12 +6,15 @@
 #include <QWidget>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QTreeWidget;
 
 namespace morvane {
 
@@ -54,6 +57,16 @@ public:
     QPushButton *BitBtn1 = nullptr;
     QPushButton *BitBtn2 = nullptr;
 
+    // The preview beside the controls: each selected file's old and new name as the pattern and
+    // start number stand, with a mark where the new name will not come out as shown. The button
+    // ("プレビュー(&P)", Alt+P) widens the dialog by the preview's room and narrows it again; at
+    // the design size and whenever the preview is off, the controls stand and stretch as
+    // designed.
+    [[nodiscard]] QPushButton *previewButton() const { return m_previewButton; }
+    [[nodiscard]] QTreeWidget *previewList() const { return m_preview; }
+    [[nodiscard]] bool isPreviewShown() const { return m_previewShown; }
+    void setPreviewShown(bool shown);
+
     // Handlers.
     void FormShow();
     void BitBtn1Click();
@@ -70,10 +83,18 @@ private:
     void message(const QString &text);
     // Appends `pattern` to the history unless it holds it already, letter case aside.
     void addHistory(const QString &pattern);
+    // The preview for the pattern and start number as they stand (nothing while it is hidden);
+    // rereadPreview() reads the folder's names first.
+    void updatePreview();
+    void rereadPreview();
 
     std::unique_ptr<platform::Prompter> m_dialogs;
     platform::Prompter *m_prompter = nullptr;
     MessageShower m_shower;
+    QPushButton *m_previewButton = nullptr;
+    QTreeWidget *m_preview = nullptr;
+    bool m_previewShown = false;
+    std::vector<std::string> m_folderNames; // every name of the folder, read on show
 };
 
 } // namespace morvane

@@ -246,6 +246,37 @@ std::string fromCp932(std::string_view cp932, const std::vector<char32_t> &extra
     return out;
 }
 
+std::optional<std::string> cp932Reading(std::string_view name)
+{
+    bool utf8 = true;
+    for (size_t i = 0; i < name.size() && utf8;) {
+        const char32_t cp = nextCodePoint(name, i);
+        utf8 = cp < 0xDC00 || cp > 0xDCFF; // well-formed UTF-8 never yields a surrogate
+    }
+    if (utf8)
+        return std::nullopt;
+    const Tables &t = tables();
+    std::string out;
+    out.reserve(name.size() * 3 / 2);
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto b = static_cast<unsigned char>(name[i]);
+        if (!isCp932LeadByte(b)) {
+            if (t.single[b] == 0 && b != 0)
+                return std::nullopt;
+            appendUtf8(out, t.single[b]);
+            continue;
+        }
+        if (i + 1 >= name.size())
+            return std::nullopt;
+        const auto it =
+            t.twoByte.find(static_cast<unsigned>(b) << 8 | static_cast<unsigned char>(name[++i]));
+        if (it == t.twoByte.end())
+            return std::nullopt;
+        appendUtf8(out, it->second);
+    }
+    return out;
+}
+
 Cp932Strict toCp932Strict(std::string_view utf8)
 {
     const Tables &t = tables();

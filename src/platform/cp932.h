@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,12 @@ struct Cp932Text
 // byte sequence that is not CP932 becomes U+FFFD. A lead byte at the very end becomes U+FFFD.
 [[nodiscard]] std::string fromCp932(
     std::string_view cp932, const std::vector<char32_t> &extras = {});
+
+// The UTF-8 text of a file name whose bytes are not valid UTF-8 but are valid code page 932 text,
+// every byte a character of the code page or a lead byte with a trail that forms one (names from
+// archives made on Japanese Windows). nullopt for valid UTF-8 (which keeps its own reading) and
+// for bytes that are neither. Any thread.
+[[nodiscard]] std::optional<std::string> cp932Reading(std::string_view name);
 
 // Strict conversion for stored text (the settings file): a character without a CP932 form is
 // written as "?" and `ok` turns false. Any thread.

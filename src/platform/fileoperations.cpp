@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/fileoperations.h"
 
-#include <QDir>
+#include "platform/trash.h"
+
 #include <QFile>
-#include <QStandardPaths>
 
 #include <array>
 #include <cerrno>
@@ -294,33 +294,6 @@ namespace {
                 work += copyWork(join(path, n));
         }
         return work;
-    }
-
-    // QFile::moveToTrash, kept from two faults of it: where the home trash cannot be made (its
-    // data folder missing) it moves the file into "files" of the working folder, so the data
-    // folder is made first, and a file that lands anywhere but a trash is put back. A name that
-    // is not valid UTF-8 does not survive the QString that moveToTrash takes: not moved. False
-    // when the file is not in a trash; `misplaced` then names where it is if it could not be put
-    // back.
-    bool moveToTrash(const QByteArray &path, bool isFolderPath, QByteArray &misplaced)
-    {
-        const QString name = QFile::decodeName(path);
-        const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-        QString trashed;
-        if (QFile::encodeName(name) != path || data.isEmpty() || !QDir().mkpath(data)
-            || !QFile::moveToTrash(name, &trashed))
-            return false;
-        const QByteArray where = QFile::encodeName(trashed);
-        if (isInTrashFiles(view(where)))
-            return true;
-        if (renameNoReplace(where, path, isFolderPath) != 0) {
-            misplaced = where;
-            return false;
-        }
-        const QByteArray files = parentPath(where);
-        ::unlink(join(parentPath(files), "info/" + bytes(lastComponent(view(where))) + ".trashinfo")
-                     .constData());
-        return false;
     }
 
     // One request: the verb, the consent to replace, the progress and the cancel.
@@ -688,26 +661,21 @@ namespace {
         const Entry e = inspect(path);
         if (e.kind == EntryKind::Missing)
             return failErrno(path, ENOENT);
-        // Checked first: on a read-only volume that already holds a trash folder, Qt's
-        // moveToTrash never returns; and a file that cannot leave its folder is no question of
-        // a missing trash.
+        // Checked first: a file that cannot leave its folder is no question of a missing trash.
         if (::access(parentPath(path).constData(), W_OK | X_OK) != 0)
             return failErrno(path, errno);
-        QByteArray misplaced;
-        if (moveToTrash(path, e.kind == EntryKind::Folder, misplaced)) {
+        const TrashResult trashed = trashItem(path);
+        if (trashed.status == TrashResult::Status::Trashed) {
             advance(1, path);
             return ItemStatus::Done;
         }
-        if (!misplaced.isEmpty()) {
-            return fail(path,
-                QStringLiteral("ごみ箱ではない「%1」に移動され、元に戻せませんでした。")
-                    .arg(shown(misplaced)));
-        }
+        if (trashed.status == TrashResult::Status::Failed)
+            return fail(path, trashed.why);
         if (inspect(path).kind == EntryKind::Missing)
             return failErrno(path, ENOENT);
         const QString question =
-            QStringLiteral("「%1」はごみ箱に移動できません。\n完全に削除しますか？")
-                .arg(shown(path));
+            QStringLiteral("「%1」はごみ箱に移動できません。\n%2\n完全に削除しますか？")
+                .arg(shown(path), trashed.why);
         if (!m_prompter.confirm(question))
             return ItemStatus::Skipped;
         if (const int error = removeForGood(path, e.st.st_dev))

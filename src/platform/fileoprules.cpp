@@ -76,10 +76,12 @@ bool isInTrashFiles(std::string_view path) noexcept
         return false;
     const std::string_view trash = parentOf(files);
     const std::string_view name = lastComponent(trash);
-    if (name == "Trash" || (name.size() > 7 && name.substr(0, 7) == ".Trash-"))
+    auto isUid = [](std::string_view s) {
+        return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (name == "Trash" || (name.substr(0, 7) == ".Trash-" && isUid(name.substr(7))))
         return true;
-    return !name.empty() && name.find_first_not_of("0123456789") == std::string_view::npos
-        && lastComponent(parentOf(trash)) == ".Trash";
+    return isUid(name) && lastComponent(parentOf(trash)) == ".Trash";
 }
 
 ItemStep decideTransfer(const ItemFacts &f) noexcept

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/folderscan.h"
 
+#include "platform/cp932.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -9,6 +11,13 @@
 #include <sys/stat.h>
 
 namespace morvane::platform {
+
+QString captionOfName(const QByteArray &nativeName)
+{
+    if (const auto text = cp932Reading(std::string_view(nativeName.constData(), nativeName.size())))
+        return QString::fromStdString(*text);
+    return QFile::decodeName(nativeName);
+}
 
 QByteArray joinNative(const QByteArray &folderNative, const QByteArray &nativeName)
 {
@@ -38,7 +47,7 @@ std::vector<FolderEntry> scanFolder(const QByteArray &folderNative)
             continue;
         FolderEntry entry;
         entry.nativeName = nativeName;
-        entry.name = QFile::decodeName(nativeName);
+        entry.name = captionOfName(nativeName);
         entry.size = static_cast<std::int64_t>(st.st_size);
         std::tm local {};
         const time_t t = st.st_mtim.tv_sec;
@@ -54,6 +63,21 @@ std::vector<FolderEntry> scanFolder(const QByteArray &folderNative)
     }
     closedir(dir);
     return entries;
+}
+
+std::vector<std::string> entryNames(const QByteArray &folderNative)
+{
+    std::vector<std::string> names;
+    DIR *dir = opendir(folderNative.isEmpty() ? "/" : folderNative.constData());
+    if (dir == nullptr)
+        return names;
+    while (const dirent *e = readdir(dir)) {
+        const std::string_view name(e->d_name);
+        if (name != "." && name != "..")
+            names.emplace_back(name);
+    }
+    closedir(dir);
+    return names;
 }
 
 } // namespace morvane::platform

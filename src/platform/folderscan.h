@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace morvane::platform {
@@ -13,7 +14,7 @@ namespace morvane::platform {
 struct FolderEntry
 {
     QByteArray nativeName; // the name's bytes as the file system holds them (maybe not UTF-8)
-    QString name; // the name for display; invalid UTF-8 bytes shown as U+FFFD
+    QString name; // the name for display, captionOfName(nativeName)
     std::int64_t size = 0; // bytes
     // Last-write time as local civil time (seconds are not yet cut to the two-second stamp).
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
@@ -24,6 +25,16 @@ struct FolderEntry
 // them. A folder that cannot be read gives an empty list; an entry that vanishes or cannot be
 // examined while the folder is read is skipped. Any thread; reads no window state.
 [[nodiscard]] std::vector<FolderEntry> scanFolder(const QByteArray &folderNative);
+
+// The names of every entry of `folderNative` (files, folders, links, anything; not "." and ".."),
+// as the file system holds their bytes: the names a new name must not take. Empty when the folder
+// cannot be read. Any thread.
+[[nodiscard]] std::vector<std::string> entryNames(const QByteArray &folderNative);
+
+// The caption of a file name: its UTF-8 reading; for bytes that are not UTF-8 but are code page
+// 932 text (archives made on Japanese Windows), that text; otherwise the UTF-8 reading with
+// U+FFFD for the bytes that are not UTF-8. Any thread.
+[[nodiscard]] QString captionOfName(const QByteArray &nativeName);
 
 // The native path of a file of a folder: `folderNative` + "/" + `nativeName` (one separator
 // only after the root "/").

@@ -188,35 +188,60 @@ DecodeResult decodeIcon(const QByteArray &bytes, const MemoryGate &gate)
     return readWithQt(bytes, "ico", gate);
 }
 
+namespace {
+
+    // Reads the file and decodes it: a JPEG with `jpeg` (called with the bytes), the others with
+    // Qt's readers.
+    template <typename JpegDecoder>
+    DecodeResult readAndDecode(const QByteArray &nativePath,
+        PictureFormat format,
+        const MemoryGate &gate,
+        const JpegDecoder &jpeg)
+    {
+        if (format == PictureFormat::None)
+            return {};
+        try {
+            const std::optional<QByteArray> bytes = readWholeFile(nativePath, kMaxFileBytes);
+            if (!bytes)
+                return {DecodeStatus::ReadError, {}};
+            if (bytes->isEmpty())
+                return {};
+            switch (format) {
+            case PictureFormat::Jpeg:
+                return jpeg(reinterpret_cast<const unsigned char *>(bytes->constData()),
+                    static_cast<std::size_t>(bytes->size()));
+            case PictureFormat::Bitmap:
+                return decodeBitmap(*bytes, gate);
+            case PictureFormat::Icon:
+                return decodeIcon(*bytes, gate);
+            case PictureFormat::None:
+                break;
+            }
+        } catch (const std::bad_alloc &) {
+            // Qt's containers throw when they cannot grow: the file's bytes, or inside a reader.
+            return {DecodeStatus::NoMemory, {}};
+        }
+        return {};
+    }
+
+} // namespace
+
 DecodeResult decodePictureFile(
     const QByteArray &nativePath, PictureFormat format, int jpegScaleShift, const MemoryGate &gate)
 {
-    if (format == PictureFormat::None)
-        return {};
-    try {
-        const std::optional<QByteArray> bytes = readWholeFile(nativePath, kMaxFileBytes);
-        if (!bytes)
-            return {DecodeStatus::ReadError, {}};
-        if (bytes->isEmpty())
-            return {};
-        switch (format) {
-        case PictureFormat::Jpeg:
-            return decodeJpeg(reinterpret_cast<const unsigned char *>(bytes->constData()),
-                static_cast<std::size_t>(bytes->size()),
-                jpegScaleShift,
-                gate);
-        case PictureFormat::Bitmap:
-            return decodeBitmap(*bytes, gate);
-        case PictureFormat::Icon:
-            return decodeIcon(*bytes, gate);
-        case PictureFormat::None:
-            break;
-        }
-    } catch (const std::bad_alloc &) {
-        // Qt's containers throw when they cannot grow: the file's bytes, or inside a reader.
-        return {DecodeStatus::NoMemory, {}};
-    }
-    return {};
+    return readAndDecode(
+        nativePath, format, gate, [&](const unsigned char *data, std::size_t size) {
+            return decodeJpeg(data, size, jpegScaleShift, gate);
+        });
+}
+
+DecodeResult decodePictureToShow(
+    const QByteArray &nativePath, PictureFormat format, JpegShowOptions jpeg)
+{
+    return readAndDecode(
+        nativePath, format, jpeg.gate, [&](const unsigned char *data, std::size_t size) {
+            return decodeJpeg(data, size, std::move(jpeg));
+        });
 }
 
 } // namespace morvane::platform

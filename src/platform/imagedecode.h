@@ -45,4 +45,9 @@ enum class PictureFormat { None, Bitmap, Icon, Jpeg };
     int jpegScaleShift,
     const MemoryGate &gate = {});
 
+// The same for showing the picture: a JPEG is decoded as `jpeg` asks (scale, memory to reuse,
+// gate); a bitmap or icon at its full size, with `jpeg.gate`.
+[[nodiscard]] DecodeResult decodePictureToShow(
+    const QByteArray &nativePath, PictureFormat format, JpegShowOptions jpeg);
+
 } // namespace morvane::platform

@@ -200,6 +200,25 @@ namespace {
         }
     }
 
+    // Sets the scale: shift `scaleShift`, or with a valid `atLeast` the smallest M/8 whose output
+    // covers it. Leaves the output dimensions computed.
+    void chooseScale(jpeg_decompress_struct &cinfo, int scaleShift, QSize atLeast)
+    {
+        cinfo.scale_num = 1;
+        cinfo.scale_denom = 1U << scaleShift;
+        if (atLeast.isValid()) {
+            cinfo.scale_denom = 8;
+            for (unsigned eighths = 1; eighths <= 8; ++eighths) {
+                cinfo.scale_num = eighths;
+                jpeg_calc_output_dimensions(&cinfo);
+                if (cinfo.output_width >= unsigned(atLeast.width())
+                    && cinfo.output_height >= unsigned(atLeast.height()))
+                    return;
+            }
+        }
+        jpeg_calc_output_dimensions(&cinfo);
+    }
+
     // Only plain C data lives in this frame: a longjmp out of libjpeg lands here and skips no
     // destructor. `out` belongs to the caller; it is assigned before any call that can jump.
     // `status` is what a return without a jump means; after a jump the caller reads libjpeg's
@@ -209,6 +228,7 @@ namespace {
         const unsigned char *data,
         std::size_t size,
         int scaleShift,
+        QSize atLeast,
         const MemoryGate &gate,
         ScanPlan &plan,
         QImage &out,
@@ -229,8 +249,6 @@ namespace {
             return false;
         }
 
-        cinfo.scale_num = 1;
-        cinfo.scale_denom = 1U << scaleShift;
         cinfo.dct_method = JDCT_IFAST;
 
         bool cmyk = false;
@@ -250,7 +268,12 @@ namespace {
             return false;
         }
 
-        jpeg_calc_output_dimensions(&cinfo);
+        chooseScale(cinfo, scaleShift, atLeast);
+        const bool reusable = out.width() == int(cinfo.output_width)
+            && out.height() == int(cinfo.output_height) && out.format() == QImage::Format_RGB32
+            && out.isDetached();
+        if (!reusable)
+            out = QImage();
         const std::int64_t imageBytes = std::int64_t(cinfo.output_width) * cinfo.output_height * 4;
         if (gate && !gate(static_cast<std::int64_t>(size) + imageBytes + coefficientBytes(cinfo))) {
             return false;
@@ -277,9 +300,11 @@ namespace {
             cinfo.do_block_smoothing = FALSE;
         }
         jpeg_start_decompress(&cinfo);
-        out = QImage(static_cast<int>(cinfo.output_width),
-            static_cast<int>(cinfo.output_height),
-            QImage::Format_RGB32);
+        if (!reusable) {
+            out = QImage(static_cast<int>(cinfo.output_width),
+                static_cast<int>(cinfo.output_height),
+                QImage::Format_RGB32);
+        }
         if (out.isNull()) {
             // Its size is within the limit, so only the memory can be missing.
             status = DecodeStatus::NoMemory;
@@ -330,21 +355,19 @@ ProgressiveReading thumbnailReading(int scaleShift)
     return reading;
 }
 
-DecodeResult decodeJpeg(
-    const unsigned char *data, std::size_t size, int scaleShift, const MemoryGate &gate)
-{
-    return decodeJpeg(data, size, scaleShift, gate, thumbnailReading(scaleShift));
-}
-
-DecodeResult decodeJpeg(const unsigned char *data,
+// `reuse` becomes the output image when it fits (see JpegShowOptions).
+static DecodeResult decode(const unsigned char *data,
     std::size_t size,
     int scaleShift,
+    QSize atLeast,
     const MemoryGate &gate,
+    QImage reuse,
     const ProgressiveReading &reading)
 {
     DecodeResult result;
-    if (data == nullptr || size == 0 || scaleShift < 0 || scaleShift > 3)
+    if (data == nullptr || size == 0)
         return result;
+    result.picture.image = std::move(reuse);
 
     jpeg_decompress_struct cinfo {};
     ErrorManager err {};
@@ -364,6 +387,7 @@ DecodeResult decodeJpeg(const unsigned char *data,
             data,
             size,
             scaleShift,
+            atLeast,
             gate,
             plan,
             result.picture.image,
@@ -383,6 +407,29 @@ DecodeResult decodeJpeg(const unsigned char *data,
     else if (err.pub.msg_code == JERR_NO_BACKING_STORE)
         result.status = DecodeStatus::TooLarge; // its working memory would pass the limit
     return result;
+}
+
+DecodeResult decodeJpeg(
+    const unsigned char *data, std::size_t size, int scaleShift, const MemoryGate &gate)
+{
+    return decodeJpeg(data, size, scaleShift, gate, thumbnailReading(scaleShift));
+}
+
+DecodeResult decodeJpeg(const unsigned char *data,
+    std::size_t size,
+    int scaleShift,
+    const MemoryGate &gate,
+    const ProgressiveReading &reading)
+{
+    if (scaleShift < 0 || scaleShift > 3)
+        return {};
+    return decode(data, size, scaleShift, {}, gate, QImage(), reading);
+}
+
+DecodeResult decodeJpeg(const unsigned char *data, std::size_t size, JpegShowOptions options)
+{
+    // Every scan: the viewer shows the picture at (nearly) its own size.
+    return decode(data, size, 0, options.atLeast, options.gate, std::move(options.reuse), {});
 }
 
 } // namespace morvane::platform

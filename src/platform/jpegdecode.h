@@ -89,4 +89,23 @@ struct ProgressiveReading
     const MemoryGate &gate,
     const ProgressiveReading &reading);
 
+// A decode for showing the picture at a given size.
+struct JpegShowOptions
+{
+    // The decode is scaled by the smallest of libjpeg's factors M/8 (M = 1..8) whose output is at
+    // least this size (pixels) in both directions; an invalid size, or one the full picture does
+    // not cover, decodes at full size.
+    QSize atLeast;
+    // When it has the output's size, is Format_RGB32 and holds the only reference to its pixels,
+    // the picture is decoded into this image's memory instead of a new one (no fresh pages to
+    // fault in). Otherwise it is let go of before the output is allocated.
+    QImage reuse;
+    MemoryGate gate;
+};
+
+// decodeJpeg above, scaled and written as `options` ask; fullWidth/fullHeight are always the
+// picture's size from its header. Any thread.
+[[nodiscard]] DecodeResult decodeJpeg(
+    const unsigned char *data, std::size_t size, JpegShowOptions options);
+
 } // namespace morvane::platform

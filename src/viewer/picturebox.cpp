@@ -32,17 +32,18 @@ void PictureBox::setBounds(const QRect &bounds)
 {
     QRect r = bounds;
     if (m_autoSize && !m_image.isNull())
-        r.setSize(m_image.size());
+        r.setSize(m_natural);
     setGeometry(r);
 }
 
-void PictureBox::setPicture(const QByteArray &path, const QImage &image, const QImage &scaled)
+void PictureBox::setPicture(const QByteArray &path, const LoadedPicture &picture)
 {
     m_path = path;
-    m_image = image;
-    m_scaled = scaled;
+    m_image = picture.image;
+    m_natural = picture.fullSize.isValid() ? picture.fullSize : m_image.size();
+    m_scaled = picture.scaled;
     if (m_autoSize && !m_image.isNull())
-        resize(m_image.size());
+        resize(m_natural);
     update();
 }
 
@@ -51,7 +52,7 @@ QRect PictureBox::drawnRect() const
     if (m_image.isNull())
         return {};
     const viewer::BoxRect r = viewer::drawingRect(
-        m_image.width(), m_image.height(), width(), height(), m_stretch, m_center);
+        m_natural.width(), m_natural.height(), width(), height(), m_stretch, m_center);
     return {r.left, r.top, r.width, r.height};
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "viewer/pictureloader.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QRect>
@@ -30,15 +32,17 @@ public:
     // picture's natural size.
     void setBounds(const QRect &bounds);
 
-    // Holds `image`, the picture of the file `path` (native bytes) at its natural size;
-    // `scaled`, when not null, is the same picture already scaled for drawing (used when its
-    // size is the drawing size). With auto-size on the box keeps its left and top and takes the
-    // picture's size.
-    void setPicture(const QByteArray &path, const QImage &image, const QImage &scaled = {});
+    // Holds `picture.image`, the picture of the file `path` (native bytes) as decoded, which may
+    // be smaller than its natural size `picture.fullSize` (invalid: the image's size); the
+    // drawing rule and auto-size go by the natural size. `picture.scaled`, when not null, is the
+    // same picture already scaled for drawing (used when its size is the drawing size). With
+    // auto-size on the box keeps its left and top and takes the picture's natural size.
+    void setPicture(const QByteArray &path, const LoadedPicture &picture);
 
     [[nodiscard]] const QByteArray &picturePath() const noexcept { return m_path; }
     [[nodiscard]] const QImage &picture() const noexcept { return m_image; }
     [[nodiscard]] const QImage &scaledPicture() const noexcept { return m_scaled; }
+    [[nodiscard]] QSize naturalSize() const noexcept { return m_natural; }
 
     // Where the picture is drawn, in the box's coordinates (empty when it holds none).
     [[nodiscard]] QRect drawnRect() const;
@@ -49,6 +53,7 @@ protected:
 private:
     QByteArray m_path;
     QImage m_image;
+    QSize m_natural; // the picture's own size, which m_image may be a reduced copy of
     QImage m_scaled; // m_image scaled to the last drawing size (device pixels), or null
     bool m_center = true;
     bool m_stretch = false;

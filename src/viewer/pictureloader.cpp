@@ -61,7 +61,17 @@ void releaseInBackground(QImage image)
     });
 }
 
-LoadedPicture loadPictureFile(const QByteArray &nativePath, QSize scaledSize)
+bool coversDrawing(const QImage &image, QSize fullSize, QSize drawnSize)
+{
+    if (image.isNull())
+        return false;
+    if (image.size() == fullSize)
+        return true;
+    return drawnSize.isValid() && image.width() >= drawnSize.width()
+        && image.height() >= drawnSize.height();
+}
+
+LoadedPicture loadPictureFile(const QByteArray &nativePath, QSize scaledSize, QImage reuse)
 {
     LoadedPicture result;
     try {
@@ -72,7 +82,8 @@ LoadedPicture loadPictureFile(const QByteArray &nativePath, QSize scaledSize)
             result.error = failureText(nativePath);
             return result;
         }
-        platform::DecodeResult decoded = platform::decodePictureFile(nativePath, format, 0);
+        platform::DecodeResult decoded = platform::decodePictureToShow(
+            nativePath, format, platform::JpegShowOptions {scaledSize, std::move(reuse), {}});
         if (decoded.status == platform::DecodeStatus::NoMemory)
             throw std::bad_alloc();
         if (decoded.status != platform::DecodeStatus::Decoded || decoded.picture.image.isNull()
@@ -81,8 +92,13 @@ LoadedPicture loadPictureFile(const QByteArray &nativePath, QSize scaledSize)
             return result;
         }
         result.image = std::move(decoded.picture.image);
-        if (scaledSize.isValid() && !scaledSize.isEmpty() && scaledSize != result.image.size())
-            result.scaled = smoothScaled(result.image, scaledSize);
+        result.fullSize = {decoded.picture.fullWidth, decoded.picture.fullHeight};
+        if (scaledSize.isValid() && !scaledSize.isEmpty() && scaledSize != result.fullSize) {
+            // A reduced decode may already have the drawing size: then it is the scaled copy.
+            result.scaled = scaledSize == result.image.size()
+                ? result.image
+                : smoothScaled(result.image, scaledSize);
+        }
     } catch (const std::bad_alloc &) {
         result = {};
         result.error =
@@ -107,21 +123,27 @@ PicturePreparer::~PicturePreparer()
     m_pool.waitForDone();
 }
 
-void PicturePreparer::request(const QByteArray &path, QSize scaledSize)
+void PicturePreparer::request(const QByteArray &path, QSize scaledSize, QImage spare)
 {
+    // A spare replaced here is freed off this thread.
+    releaseInBackground(std::exchange(m_waitingSpare, {}));
     if (!m_inFlight.isEmpty()) {
         // The worker is busy: this request waits, replacing any older one that never started.
-        if (path == m_inFlight) {
+        if (path == m_inFlight && scaledSize == m_inFlightSize) {
             m_waiting.clear();
+            releaseInBackground(std::move(spare));
             return;
         }
         m_waiting = path;
         m_waitingSize = scaledSize;
+        m_waitingSpare = std::move(spare);
         return;
     }
     m_waiting.clear();
     if (!path.isEmpty())
-        start(path, scaledSize);
+        start(path, scaledSize, std::move(spare));
+    else
+        releaseInBackground(std::move(spare));
 }
 
 bool PicturePreparer::isDecoding(const QByteArray &path) const
@@ -146,19 +168,26 @@ LoadedPicture PicturePreparer::waitFor(const QByteArray &path)
     ++m_generation;
     m_inFlight.clear();
     m_waiting.clear();
+    releaseInBackground(std::exchange(m_waitingSpare, {}));
     return picture;
 }
 
-void PicturePreparer::start(const QByteArray &path, QSize scaledSize)
+void PicturePreparer::start(const QByteArray &path, QSize scaledSize, QImage spare)
 {
     m_inFlight = path;
+    m_inFlightSize = scaledSize;
     const quint64 generation = ++m_generation;
     // The worker gets its own copies and touches nothing of this object but the queue of its
     // thread: it posts the result back, and the destructor waits for the worker before the
     // object goes (which also drops a result still queued).
-    m_future = QtConcurrent::run(
-        &m_pool, [this, decoder = m_decoder, path, scaledSize, generation]() -> LoadedPicture {
-            LoadedPicture picture = decoder(path, scaledSize);
+    m_future = QtConcurrent::run(&m_pool,
+        [this,
+            decoder = m_decoder,
+            path,
+            scaledSize,
+            generation,
+            spare = std::move(spare)]() mutable -> LoadedPicture {
+            LoadedPicture picture = decoder(path, scaledSize, std::move(spare));
             QMetaObject::invokeMethod(
                 this,
                 [this, generation, picture]() mutable {
@@ -182,7 +211,7 @@ void PicturePreparer::decodeEnded(quint64 generation, LoadedPicture picture)
     const QByteArray path = std::exchange(m_inFlight, {});
     if (!m_waiting.isEmpty()) {
         const QByteArray next = std::exchange(m_waiting, {});
-        start(next, m_waitingSize);
+        start(next, m_waitingSize, std::exchange(m_waitingSpare, {}));
     }
     if (picture.ok())
         emit prepared(path, picture);

@@ -13,22 +13,35 @@
 
 namespace morvane {
 
-// One picture file loaded at full size for the viewer.
+// One picture file loaded for the viewer.
 struct LoadedPicture
 {
-    QImage image; // the whole picture at its natural size; null when the load failed
+    // The picture as decoded: at its natural size, or for a JPEG drawn smaller, reduced by
+    // libjpeg's DCT scaling to the smallest scale that covers the drawing size. Null when the load
+    // failed.
+    QImage image;
     QImage scaled; // `image` smoothly scaled to the size asked for; null when none was asked
+    QSize fullSize; // the picture's natural size (pixels), whatever `image` holds
     QString error; // the Japanese message of a failed load, naming the file; empty on success
 
     [[nodiscard]] bool ok() const { return !image.isNull(); }
 };
 
+// True when `image`, decoded from a picture of natural size `fullSize`, holds the detail to be
+// drawn at `drawnSize` (device pixels; invalid: drawn at the natural size): it is the whole
+// picture, or at least as large. False for a null image.
+[[nodiscard]] bool coversDrawing(const QImage &image, QSize fullSize, QSize drawnSize);
+
 // Reads and decodes the picture file at `nativePath` (the bytes of its name, which need not be
-// UTF-8) at full size: libjpeg-turbo for JPEG, Qt's readers for BMP and ICO, chosen by the
-// name's extension. When `scaledSize` is valid and differs from the picture's size, `scaled` is
-// also made. A missing, unreadable or corrupt file, or memory running out, gives a null image
-// and a message; nothing throws. Any thread.
-[[nodiscard]] LoadedPicture loadPictureFile(const QByteArray &nativePath, QSize scaledSize = {});
+// UTF-8) for drawing at `scaledSize` (device pixels; invalid: at its natural size): libjpeg-turbo
+// for JPEG, decoded at the smallest DCT scale that covers `scaledSize`; Qt's readers for BMP and
+// ICO at full size; chosen by the name's extension. When `scaledSize` is valid and differs from
+// the decoded size, `scaled` is also made. `reuse`, a picture no longer needed, lends its memory
+// to a JPEG decode of its very size (see platform::JpegShowOptions). A missing, unreadable or
+// corrupt file, or memory running out, gives a null image and a message; nothing throws. Any
+// thread.
+[[nodiscard]] LoadedPicture loadPictureFile(
+    const QByteArray &nativePath, QSize scaledSize = {}, QImage reuse = {});
 
 // The picture smoothly scaled to `size` (pixels): every source pixel is averaged into the result.
 // A null image when either is empty. Any thread.
@@ -50,15 +63,16 @@ class PicturePreparer : public QObject
     Q_OBJECT
 
 public:
-    using Decoder = std::function<LoadedPicture(const QByteArray &, QSize)>;
+    using Decoder = std::function<LoadedPicture(const QByteArray &, QSize, QImage)>;
 
     explicit PicturePreparer(QObject *parent = nullptr, Decoder decoder = loadPictureFile);
     // Waits for the decode in flight, whose result is dropped.
     ~PicturePreparer() override;
 
-    // Asks for `path` (scaled copy of `scaledSize`, invalid for none). An empty path withdraws
-    // the waiting request.
-    void request(const QByteArray &path, QSize scaledSize);
+    // Asks for `path` to be drawn at `scaledSize` (invalid: at its natural size), decoded into the
+    // memory of `spare` where the sizes allow. An empty path withdraws the waiting request. A
+    // spare that no decode takes is freed on the worker.
+    void request(const QByteArray &path, QSize scaledSize, QImage spare = {});
 
     // True while `path` is decoding on the worker.
     [[nodiscard]] bool isDecoding(const QByteArray &path) const;
@@ -76,7 +90,7 @@ signals:
     void failed(const QByteArray &path);
 
 private:
-    void start(const QByteArray &path, QSize scaledSize);
+    void start(const QByteArray &path, QSize scaledSize, QImage spare);
     void decodeEnded(quint64 generation, LoadedPicture picture);
 
     Decoder m_decoder;
@@ -84,8 +98,10 @@ private:
     QFuture<LoadedPicture> m_future; // the decode in flight, or the last one
     quint64 m_generation = 0; // numbers each decode, so a taken result is not delivered again
     QByteArray m_inFlight; // path decoding now; empty when the worker is idle
+    QSize m_inFlightSize; // the drawing size it is decoded for
     QByteArray m_waiting; // the request to start when the worker is free
     QSize m_waitingSize;
+    QImage m_waitingSpare;
 };
 
 } // namespace morvane

@@ -40,6 +40,8 @@ namespace {
     const QEvent::Type kReleaseEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
     constexpr int kWheelNotch = 120;
+    // A decode of a larger picture on the UI thread takes long enough to show the wait cursor.
+    constexpr qint64 kQuickDecodePixels = qint64(2) << 20;
     // X11 and Wayland (evdev + 8) key codes of the main keyboard's digits 1 to 7, which stay the
     // digits when Shift turns the key's symbol into "!" or "\"".
     constexpr quint32 kScanCodeDigit1 = 10;
@@ -373,7 +375,8 @@ void TfView::FormActivate()
     LayoutPicture();
     // The list is new: a prepared picture may stand for a file that has changed since.
     setImage2({});
-    const LoadedPicture picture = loadPictureFile(OpenPath, drawingSizeFor(PictureIndex));
+    const LoadedPicture picture =
+        loadPictureFile(OpenPath, drawingSizeFor(PictureIndex), std::exchange(m_spare, {}));
     if (!picture.ok()) {
         // The index and layout already belong to the new record; the box keeps its picture, the
         // texts stay, no loader run starts and the request stays for the next activation.
@@ -482,6 +485,7 @@ void TfView::FormResize()
 {
     LayoutPicture();
     ShowInfo();
+    decodeFinerIfNeeded();
 }
 
 void TfView::resizeEvent(QResizeEvent *event)
@@ -523,8 +527,10 @@ void TfView::N6Click()
 
 void TfView::showPicture(const QByteArray &path, const LoadedPicture &picture, bool afterFrame)
 {
-    Prepared left {Image1->picturePath(), Image1->picture(), Image1->scaledPicture()};
-    Image1->setPicture(path, picture.image, picture.scaled);
+    Prepared left {
+        Image1->picturePath(), Image1->picture(), Image1->scaledPicture(), Image1->naturalSize()};
+    Image1->setPicture(path, picture);
+    m_finerFailed.clear();
     // After a backward step the picture just left is the next forward step's picture: keep it
     // instead of reading it again.
     if (!left.path.isEmpty() && left.path == recordPath(PictureIndex + viewer::kRecordStrings)
@@ -537,8 +543,46 @@ void TfView::showPicture(const QByteArray &path, const LoadedPicture &picture, b
         releaseInBackground(std::move(left.scaled));
         return;
     }
-    letGo(std::move(left.image));
+    // The next decode writes into the memory of the picture just left (no fresh pages to fault
+    // in); the spare it replaces, never taken, goes after the frame.
+    letGo(std::exchange(m_spare, std::move(left.image)));
     letGo(std::move(left.scaled));
+}
+
+void TfView::decodeFinerIfNeeded()
+{
+    const QByteArray path = Image1->picturePath();
+    if (path.isEmpty() || path != recordPath(PictureIndex))
+        return;
+    // A step must not show a prepared picture coarser than its drawing size: it is prepared anew.
+    if (!m_image2.path.isEmpty()
+        && !coversDrawing(m_image2.image,
+            m_image2.fullSize,
+            drawingSizeFor(PictureIndex + viewer::kRecordStrings))) {
+        setImage2({});
+        startLoaderRun();
+    }
+    const QSize drawn = drawingSizeFor(PictureIndex);
+    const QSize natural = Image1->naturalSize();
+    if (path == m_finerFailed || coversDrawing(Image1->picture(), natural, drawn))
+        return;
+    const bool slow = qint64(natural.width()) * natural.height() > kQuickDecodePixels;
+    if (slow)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    const LoadedPicture picture = loadPictureFile(path, drawn, std::exchange(m_spare, {}));
+    if (slow)
+        QApplication::restoreOverrideCursor();
+    if (!picture.ok()) {
+        // The coarser picture stays; the message comes once, not at every size that follows.
+        m_finerFailed = path;
+        report(picture.error);
+        return;
+    }
+    QImage coarse = Image1->picture();
+    QImage coarseScaled = Image1->scaledPicture();
+    Image1->setPicture(path, picture);
+    releaseInBackground(std::move(coarse));
+    releaseInBackground(std::move(coarseScaled));
 }
 
 void TfView::setImage2(Prepared prepared)
@@ -582,20 +626,24 @@ void TfView::NextPicture()
     PictureIndex = *next;
     LayoutPicture();
     const QByteArray path = recordPath(PictureIndex);
+    const QSize drawn = drawingSizeFor(PictureIndex);
     LoadedPicture picture;
     bool prepared = true;
-    if (m_image2.path == path && !m_image2.image.isNull()) {
+    if (m_image2.path == path && coversDrawing(m_image2.image, m_image2.fullSize, drawn)) {
         picture.image = m_image2.image;
         picture.scaled = m_image2.scaled;
+        picture.fullSize = m_image2.fullSize;
     } else if (m_preparer.isDecoding(path)) {
         picture = m_preparer.waitFor(path);
+        if (!coversDrawing(picture.image, picture.fullSize, drawn))
+            picture = {}; // decoded for a smaller drawing size
     }
     if (!picture.ok()) {
         // The prepared picture is another file's (or its decode failed): read this one now,
         // after letting go of a prepared picture no step will use.
         if (m_image2.path != recordPath(PictureIndex + viewer::kRecordStrings))
             setImage2({});
-        picture = loadPictureFile(path, drawingSizeFor(PictureIndex));
+        picture = loadPictureFile(path, drawn, std::exchange(m_spare, {}));
         prepared = false;
         if (!picture.ok()) {
             report(picture.error);
@@ -623,7 +671,8 @@ void TfView::PreviousPicture()
     // A prepared picture that no step can use any more goes before the new one is decoded.
     if (m_image2.path != recordPath(PictureIndex + viewer::kRecordStrings))
         setImage2({});
-    const LoadedPicture picture = loadPictureFile(path, drawingSizeFor(PictureIndex));
+    const LoadedPicture picture =
+        loadPictureFile(path, drawingSizeFor(PictureIndex), std::exchange(m_spare, {}));
     if (!picture.ok()) {
         report(picture.error);
         return;
@@ -642,11 +691,15 @@ void TfView::LoadNext()
 {
     // The picture after the one current now, not when the run was started.
     const QByteArray next = recordPath(PictureIndex + viewer::kRecordStrings);
-    if (!next.isEmpty() && m_image2.path == next)
+    const QSize drawn = drawingSizeFor(PictureIndex + viewer::kRecordStrings);
+    if (!next.isEmpty() && m_image2.path == next
+        && coversDrawing(m_image2.image, m_image2.fullSize, drawn)) {
+        releaseInBackground(std::exchange(m_spare, {}));
         return;
+    }
     // A prepared picture of another file is of no use: it goes before the next decode is made.
     setImage2({});
-    m_preparer.request(next, drawingSizeFor(PictureIndex + viewer::kRecordStrings));
+    m_preparer.request(next, drawn, std::exchange(m_spare, {}));
 }
 
 void TfView::picturePrepared(const QByteArray &path, const LoadedPicture &picture)
@@ -654,7 +707,13 @@ void TfView::picturePrepared(const QByteArray &path, const LoadedPicture &pictur
     // Work for a picture the user has already stepped past is dropped.
     if (path != recordPath(PictureIndex + viewer::kRecordStrings))
         return;
-    setImage2({path, picture.image, picture.scaled});
+    const QSize drawn = drawingSizeFor(PictureIndex + viewer::kRecordStrings);
+    if (!coversDrawing(picture.image, picture.fullSize, drawn)) {
+        // Decoded for a smaller drawing size: the window has grown or the mode changed since.
+        m_preparer.request(path, drawn);
+        return;
+    }
+    setImage2({path, picture.image, picture.scaled, picture.fullSize});
 }
 
 void TfView::report(const QString &text)

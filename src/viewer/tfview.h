@@ -80,12 +80,14 @@ public:
     std::array<QAction *, 7> TimeItems {};
     std::array<QAction *, 4> SizeItems {};
 
-    // The prepared next picture: the file it was decoded from (empty when none) and the picture.
+    // The prepared next picture: the file it was decoded from (empty when none) and the picture
+    // (decoded at the size it is drawn at, see loadPictureFile; `fullSize` is its natural size).
     struct Prepared
     {
         QByteArray path;
         QImage image;
         QImage scaled;
+        QSize fullSize;
     };
     [[nodiscard]] const Prepared &Image2() const noexcept { return m_image2; }
 
@@ -159,9 +161,13 @@ private:
     // mode and client area (device pixels), or an invalid size when it is drawn 1:1.
     [[nodiscard]] QSize drawingSizeFor(std::int32_t index) const;
     // Shows a loaded picture; keeps the picture it replaces as the prepared one when that is the
-    // picture after the new current one, else frees it: after the frame is drawn when
-    // `afterFrame` (a quick step), at once otherwise (a load has just made room for itself).
+    // picture after the new current one, else lends its memory to the next decode (a quick step,
+    // `afterFrame`) or frees it at once (a load has just made room for itself).
     void showPicture(const QByteArray &path, const LoadedPicture &picture, bool afterFrame = false);
+    // After a change of display mode or window size: decodes the shown picture again, at once,
+    // when it lacks the detail of its new drawing size (wait cursor for a large one); a prepared
+    // picture that lacks it is prepared anew on the worker.
+    void decodeFinerIfNeeded();
     void moveBox(int left, int top);
     // Starts a loader run: after the current event and its painting, LoadNext asks the worker for
     // the picture after the current one.
@@ -180,6 +186,8 @@ private:
     PicturePreparer m_preparer;
     Prepared m_image2;
     QList<QImage> m_leftOver; // pictures to free once the current frame is drawn
+    QImage m_spare; // the picture a step let go of, whose memory the next decode may take
+    QByteArray m_finerFailed; // the shown file, when decoding it again has failed
     int m_wheelDelta = 0; // wheel movement not yet making a 120-unit event
     bool m_reporting = false; // a load error is on screen: timer ticks wait
     bool m_activationBlocked = false; // set after a failed activation until the next deactivation

@@ -19,12 +19,18 @@ set(icons "share/icons/hicolor")
 set(files bin/morvane bin/morvane-cli share/morvane/morvane.html
     "share/applications/${APP_ID}.desktop" "share/metainfo/${APP_ID}.metainfo.xml"
     "${icons}/scalable/apps/${APP_ID}.svg" "${icons}/48x48/apps/${APP_ID}.png"
-    "${icons}/256x256/apps/${APP_ID}.png")
+    "${icons}/256x256/apps/${APP_ID}.png" share/doc/morvane/copyright)
 foreach(f IN LISTS files)
     if(NOT EXISTS "${prefix}/${f}")
         list(APPEND failures "not installed: ${f}")
     endif()
 endforeach()
+# The copyright file in the machine-readable format, every placeholder filled.
+file(READ "${prefix}/share/doc/morvane/copyright" copyright)
+if(NOT copyright MATCHES "^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+   OR NOT copyright MATCHES "\nLicense: GPL-3\\+\n" OR copyright MATCHES "@MORVANE_")
+    list(APPEND failures "copyright file: ${copyright}")
+endif()
 execute_process(COMMAND "${DESKTOP_VALIDATE}" "${prefix}/share/applications/${APP_ID}.desktop"
                 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
 if(NOT rc EQUAL 0 OR NOT out STREQUAL "")

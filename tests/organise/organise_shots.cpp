@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QListView>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -44,6 +45,7 @@ int main(int argc, char **argv)
     const QString pics = desk + QStringLiteral("/写真");
     QDir().mkpath(pics);
     QDir().mkpath(desk + QStringLiteral("/整理済み"));
+    QDir().mkpath(pics + QStringLiteral("/img0003.JPG")); // a folder: a name the preview marks
     for (const char *name : {"DSC0001.JPG", "DSC0002.JPG", "DSC0003.JPG"}) {
         QFile f(pics + QLatin1Char('/') + QString::fromLatin1(name));
         (void)f.open(QIODevice::WriteOnly);
@@ -56,6 +58,11 @@ int main(int argc, char **argv)
     rene->ComboBox1->addItem(QStringLiteral("img\\4\\"));
     rene->show();
     shoot(out + QStringLiteral("/tfrene.png"));
+    rene->previewButton()->click();
+    shoot(out + QStringLiteral("/tfrene-preview.png"));
+    rene->ComboBox1->setEditText(QStringLiteral("photo"));
+    shoot(out + QStringLiteral("/tfrene-preview-same.png"));
+    rene->previewButton()->click();
     rene->hide();
 
     morvane::TfMoco *moco = set.moco();

@@ -27,13 +27,14 @@ struct Case
     int status;
 };
 
-void check(const std::vector<Case> &cases)
+// Runs each case in `folder` when given (the folder its bare names live in).
+void check(const std::vector<Case> &cases, const std::string &folder = {})
 {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::string> args = {"rename"};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        const Outcome o = runCli(args);
+        const Outcome o = runCli(args, 0, folder);
         EXPECT_EQ(o.status, c.status);
         EXPECT_EQ(o.out, c.out);
     }
@@ -123,6 +124,40 @@ TEST(RenameCliTest, RunsOverSeveralNames)
             "--startx\n-ax\n",
             0},
     });
+}
+
+TEST(RenameCliTest, DryRunMarksConflictsInTheFolder)
+{
+    const morvane::test::ScratchFolder scratch;
+    ASSERT_FALSE(scratch.path().empty());
+    for (const char *f : {"p1.jpg", "a.jpg", "b.jpg"})
+        std::ofstream(scratch.path() + "/" + f) << f;
+    ASSERT_TRUE(std::filesystem::create_directory(scratch.path() + "/dir.jpg"));
+    const std::string taken = "\tフォルダーに同じ名前のものがあります\n";
+    const std::string same = "\tほかのファイルも同じ名前になります\n";
+    const std::string caseOnly = "\t大文字と小文字だけが違う名前があります\n";
+    check(
+        {
+            {"taken by a file not renamed",
+                {"--pattern", "p\\1\\", "a.jpg", "b.jpg"},
+                "p1.jpg" + taken + "p2.jpg\n",
+                0},
+            {"taken by the unchanged name of the run",
+                {"--pattern", "<1<", "a.jpg", "ab.jpg"},
+                "a.jpg\na.jpg" + taken,
+                0},
+            {"taken by a folder", {"--pattern", "dir", "a.jpg"}, "dir.jpg" + taken, 0},
+            {"two names alike",
+                {"--pattern", "n", "a.jpg", "b.jpg"},
+                "n.jpg" + same + "n.jpg" + same,
+                0},
+            {"letter case only", {"--pattern", "P\\1\\", "a.jpg"}, "P1.jpg" + caseOnly, 0},
+            {"names the run frees",
+                {"--pattern", "p\\1\\", "--start", "2", "p1.jpg", "a.jpg"},
+                "p2.jpg\np3.jpg\n",
+                0},
+        },
+        scratch.path());
 }
 
 TEST(RenameCliTest, NamesOfThisPlatform)

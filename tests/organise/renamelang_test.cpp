@@ -262,7 +262,24 @@ TEST(RenameLangTest, RefusesNamesThatCutACharacterOrLeaveTheFolder)
 
 TEST(RenameLangTest, CharactersOutsideTheCodePageAndForeignBytesComeBackUnchanged)
 {
+    // 写 8E CA, 真 90 5E, ｱ B1, ｲ B2: names written in code page 932 bytes are not UTF-8.
     checkNames({
+        {"code page name counts as its text",
+            "\x8e\xca\x90\x5e"
+            "12.jpg",
+            ">4><2<",
+            1,
+            "12.jpg",
+            1},
+        {"code page name comes back as UTF-8",
+            "\x8e\xca\x90\x5e"
+            "12.jpg",
+            "<4<_\\1\\",
+            7,
+            "写真_7.jpg",
+            8},
+        {"code page half-width katakana is one byte", "\xb1\xb2.JPG", "<1<.*", 1, "ｱ.jpg", 1},
+        {"partly code page bytes keep the byte rule", "\x8e\xca\xff.jpg", "<2<", 1, "\x8e.jpg", 1},
         {"accented letter counts two", "é1.jpg", "<2<", 1, "é.jpg", 1},
         {"accented letter and digit", "é1.jpg", "<3<_\\2\\", 4, "é1_04.jpg", 5},
         {"emoji counts two", "\U0001F600ab.png", "<3<", 1, "\U0001F600a.png", 1},
@@ -271,7 +288,12 @@ TEST(RenameLangTest, CharactersOutsideTheCodePageAndForeignBytesComeBackUnchange
         {"several of each keep their own identity", "éàç.txt", "ñ<2<ß>2><2<", 1, "ñéßç.txt", 1},
         {"lower case leaves a foreign letter alone", "ÉCOLE.JPG", "*9*.*", 1, "École.jpg", 1},
         {"invalid UTF-8 bytes pass through", "\xff\xfe.jpg", "<2<-<2<", 1, "\xff-\xfe.jpg", 1},
-        {"truncated UTF-8 sequence passes through", "a\xe3\x81.txt", "*9*", 1, "a\xe3\x81.txt", 1},
+        {"truncated UTF-8 sequence passes through",
+            "A\xf0\x9f\x98.TXT",
+            "*9*",
+            1,
+            "a\xf0\x9f\x98.TXT",
+            1},
         {"invalid byte in the extension",
             "A.\xff"
             "B",

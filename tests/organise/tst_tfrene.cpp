@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTreeWidget>
 
 namespace morvane::test {
 
@@ -26,6 +27,7 @@ private slots:
     void historyKeepsEachPatternOnceWhateverTheCase();
     void enterInThePatternRuns();
     void layoutFollowsTheDesign();
+    void previewBesideTheControls();
 
 private:
     std::unique_ptr<TfRene> m_rene;
@@ -259,6 +261,33 @@ void TestTfRene::layoutFollowsTheDesign()
     QCOMPARE(nextTabStop(m_rene->Edit2), m_rene->BitBtn1);
     QCOMPARE(nextTabStop(m_rene->BitBtn1), m_rene->BitBtn2);
     QCOMPARE(nextTabStop(m_rene->BitBtn2), m_rene->ComboBox1);
+}
+
+void TestTfRene::previewBesideTheControls()
+{
+    QVERIFY(openPics({"a.jpg", "b.jpg", "p1.jpg"}));
+    selectNames({"a.jpg", "b.jpg"});
+    m_rene->show();
+    m_rene->previewButton()->click();
+    QVERIFY(m_rene->previewList()->isVisible());
+    QCOMPARE(m_rene->width(), 210 + 420);
+    QCOMPARE(m_rene->ComboBox1->geometry(), QRect(8, 80, 193, 20));
+    QCOMPARE(m_rene->BitBtn2->geometry(), QRect(120, 328, 75, 25));
+    QTest::keyClicks(m_rene->ComboBox1->lineEdit(), QStringLiteral("p\\1\\"));
+    QTreeWidget *list = m_rene->previewList();
+    QCOMPARE(list->topLevelItemCount(), 2);
+    QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("p1.jpg"));
+    QCOMPARE(
+        list->topLevelItem(0)->text(2), QStringLiteral("フォルダーに同じ名前のものがあります"));
+    QCOMPARE(list->topLevelItem(1)->text(1), QStringLiteral("p2.jpg"));
+    QCOMPARE(list->topLevelItem(1)->text(2), QString());
+    QTest::keyClicks(m_rene->Edit2, QStringLiteral("x"));
+    QCOMPARE(list->topLevelItem(1)->text(2), QStringLiteral("'1x' は整数ではありません"));
+    m_rene->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_rene.get()));
+    QTest::keyClick(m_rene.get(), Qt::Key_P, Qt::AltModifier); // the button's key
+    QTRY_VERIFY(!m_rene->previewList()->isVisible());
+    QCOMPARE(m_rene->width(), 210);
 }
 
 } // namespace morvane::test

@@ -2,7 +2,9 @@
 #include "platform/cp932.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
+using morvane::platform::cp932Reading;
 using morvane::platform::fromCp932;
 using morvane::platform::toCp932;
 using morvane::platform::toCp932Strict;
@@ -75,6 +77,34 @@ TEST(Cp932Test, DecodesBrokenBytesWithoutReadingPastTheEnd)
     EXPECT_EQ(fromCp932("a\x82"), "a\uFFFD");
     EXPECT_EQ(fromCp932("\x82\x30"), "\uFFFD0"); // an invalid trail byte is read again on its own
     EXPECT_EQ(fromCp932(std::string("\0", 1)), std::string("\0", 1));
+}
+
+TEST(Cp932Test, NamesInCodePageBytesAreReadAsTheirText)
+{
+    struct Case
+    {
+        const char *name;
+        std::string bytes;
+        std::optional<std::string> text; // nullopt: not read as code page text
+    };
+    const Case cases[] = {
+        {"kanji and digits",
+            "\x8e\xca\x90\x5e"
+            "12.jpg",
+            "写真12.jpg"},
+        {"half-width katakana", "\xb1\xb2", "ｱｲ"},
+        {"trail byte 5C is part of the character", "\x95\x5c.txt", "表.txt"},
+        {"valid UTF-8 keeps its own reading", "写真.jpg", std::nullopt},
+        {"ASCII keeps its own reading", "a.jpg", std::nullopt},
+        {"lead byte at the end", "a\x8e", std::nullopt},
+        {"lead byte with an invalid trail", "\x82\x30", std::nullopt},
+        {"byte outside the code page", "\x8e\xca\xff", std::nullopt},
+        {"unassigned double-byte code", "\x85\x40", std::nullopt},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(cp932Reading(c.bytes), c.text);
+    }
 }
 
 TEST(Cp932Test, StrictConversionMarksLostCharacters)

@@ -85,6 +85,8 @@ TEST(FileOpRulesTest, KnowsTheFoldersOfATrash)
     EXPECT_FALSE(isInTrashFiles("/home/u/build/files/a.jpg")); // a working folder's "files"
     EXPECT_FALSE(isInTrashFiles("/media/card/x/1000/files/a.jpg"));
     EXPECT_FALSE(isInTrashFiles("/home/u/.local/share/Trash/info/a.jpg"));
+    EXPECT_FALSE(isInTrashFiles("/media/card/.Trash-/files/a.jpg")); // no uid
+    EXPECT_FALSE(isInTrashFiles("/media/card/.Trash-old/files/a.jpg")); // a uid is digits
 }
 
 TEST(FileOpRulesTest, DecidesEachItem)

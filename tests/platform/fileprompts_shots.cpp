@@ -67,7 +67,9 @@ int main(int argc, char **argv)
     (void)prompter.askReplace(root + "/IMG_0001.JPG", root + "/dst/IMG_0001.JPG", true);
     shootNextBox(out + "/delete-question.png");
     (void)prompter.confirm(
-        QStringLiteral("「%1/IMG_0001.JPG」はごみ箱に移動できません。\n完全に削除しますか？")
+        QStringLiteral("「%1/IMG_0001.JPG」はごみ箱に移動できません。\n"
+                       "ごみ箱のフォルダー「%1/.Trash-1000/info」がフォルダーでないか、リンクか、"
+                       "ほかのユーザーのものなので使えません。\n完全に削除しますか？")
             .arg(dir.path()));
     shootNextBox(out + "/error-box.png");
     prompter.reportError(

@@ -55,8 +55,10 @@ private:
 };
 
 // `addressSpace`: when not 0, the program's address space is limited to that many bytes
-// (RLIMIT_AS, what `ulimit -v` sets).
-inline CliResult runCli(const std::vector<std::string> &args, std::uint64_t addressSpace = 0)
+// (RLIMIT_AS, what `ulimit -v` sets). `workingFolder`: when not empty, the program runs in it.
+inline CliResult runCli(const std::vector<std::string> &args,
+    std::uint64_t addressSpace = 0,
+    const std::string &workingFolder = {})
 {
     int out[2];
     int err[2];
@@ -77,6 +79,8 @@ inline CliResult runCli(const std::vector<std::string> &args, std::uint64_t addr
     if (pid == 0) {
         const rlimit limit {addressSpace, addressSpace};
         if (addressSpace != 0 && ::setrlimit(RLIMIT_AS, &limit) != 0)
+            ::_exit(126);
+        if (!workingFolder.empty() && ::chdir(workingFolder.c_str()) != 0)
             ::_exit(126);
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);

@@ -21,6 +21,7 @@ TEST(CommandSplitTest, SplitsLikeAShellWithoutExpanding)
         {"blanks only", " \t ", Words {}},
         {"program and switch", "/usr/bin/gimp -n", Words {"/usr/bin/gimp", "-n"}},
         {"runs of blanks", "  a \t b  ", Words {"a", "b"}},
+        {"line ends separate words", "run\na\r\nb", Words {"run", "a", "b"}},
         {"double quotes keep blanks",
             R"("/opt/my tools/run" -x)",
             Words {"/opt/my tools/run", "-x"}},

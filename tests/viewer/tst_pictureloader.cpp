@@ -26,7 +26,7 @@ struct HeldDecoder
 
     PicturePreparer::Decoder decoder()
     {
-        return [this](const QByteArray &path, QSize) {
+        return [this](const QByteArray &path, QSize, QImage) {
             {
                 QMutexLocker lock(&mutex);
                 asked << path;
@@ -65,6 +65,8 @@ private slots:
     void initTestCase() { qRegisterMetaType<LoadedPicture>(); }
     void loadsAndExplains_data();
     void loadsAndExplains();
+    void decodesIntoASpareOfItsSize_data();
+    void decodesIntoASpareOfItsSize();
     void oneDecodeAtATimeAndOneWaiting();
     void waitForTakesTheResultInFlight();
 };
@@ -74,22 +76,32 @@ void TestPictureLoader::loadsAndExplains_data()
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QSize>("scaledTo");
-    QTest::addColumn<QSize>("size"); // empty: the load fails
+    QTest::addColumn<QSize>("decoded"); // empty: the load fails
+    QTest::addColumn<QSize>("full");
     QTest::addColumn<QString>("message");
     const QByteArray jpeg = testsupport::jpegBytes({.width = 30, .height = 20});
     // clang-format off
     const QSize none;
+    const QSize full(30, 20);
     const QByteArray progressive = testsupport::jpegBytes({.width = 17, .height = 9, .progressive = true});
-    QTest::newRow("JPEG at full size")       << QByteArray("a.jpg") << jpeg << none << QSize(30, 20) << QString();
-    QTest::newRow("JPEG with a scaled copy") << QByteArray("a.JPEG") << jpeg << QSize(15, 10) << QSize(30, 20) << QString();
-    QTest::newRow("progressive JPEG")        << QByteArray("p.jpg") << progressive << none << QSize(17, 9) << QString();
-    QTest::newRow("bitmap")                  << QByteArray("b.bmp") << testsupport::bmpBytes(7, 5, 1, 2, 3) << none << QSize(7, 5) << QString();
-    QTest::newRow("icon")                    << QByteArray("i.ico") << testsupport::icoBytes(16, 1, 2, 3, 255) << none << QSize(16, 16) << QString();
-    QTest::newRow("name not UTF-8")          << QByteArray("\xff\xfe.jpg") << jpeg << none << QSize(30, 20) << QString();
-    QTest::newRow("cut JPEG")                << QByteArray("c.jpg") << jpeg.left(jpeg.size() / 2) << none << none << "画像として読み込めません";
-    QTest::newRow("missing file")            << QByteArray("gone.jpg") << QByteArray() << none << none << "見つかりません";
-    QTest::newRow("folder with a picture's name") << QByteArray("dir.jpg") << QByteArray("/") << none << none << "画像ファイルではありません";
-    QTest::newRow("other kind of file")      << QByteArray("x.png") << jpeg << none << none << "画像として読み込めません";
+    QTest::newRow("JPEG at full size")       << QByteArray("a.jpg") << jpeg << none << full << full << QString();
+    // Drawn smaller: libjpeg's sides are the full ones times M/8, rounded up; the smallest M
+    // whose result covers the drawing size is taken.
+    QTest::newRow("JPEG drawn at half: 4/8") << QByteArray("a.JPEG") << jpeg << QSize(15, 10) << QSize(15, 10) << full << QString();
+    QTest::newRow("JPEG drawn at 13x9: 4/8, 3/8 is 12x8") << QByteArray("a.jpg") << jpeg << QSize(13, 9) << QSize(15, 10) << full << QString();
+    QTest::newRow("JPEG drawn at 4x3: 1/8")  << QByteArray("a.jpg") << jpeg << QSize(4, 3) << QSize(4, 3) << full << QString();
+    QTest::newRow("JPEG drawn at 27x3: 7/8, 6/8 is 23 wide") << QByteArray("a.jpg") << jpeg << QSize(27, 3) << QSize(27, 18) << full << QString();
+    QTest::newRow("JPEG drawn larger: full") << QByteArray("a.jpg") << jpeg << QSize(60, 40) << full << full << QString();
+    QTest::newRow("progressive JPEG")        << QByteArray("p.jpg") << progressive << none << QSize(17, 9) << QSize(17, 9) << QString();
+    QTest::newRow("progressive drawn at 5x3: 2/8") << QByteArray("p.jpg") << progressive << QSize(5, 3) << QSize(5, 3) << QSize(17, 9) << QString();
+    QTest::newRow("bitmap drawn smaller: full") << QByteArray("b.bmp") << testsupport::bmpBytes(7, 5, 1, 2, 3) << QSize(3, 2) << QSize(7, 5) << QSize(7, 5) << QString();
+    QTest::newRow("icon")                    << QByteArray("i.ico") << testsupport::icoBytes(16, 1, 2, 3, 255) << none << QSize(16, 16) << QSize(16, 16) << QString();
+    QTest::newRow("name not UTF-8")          << QByteArray("\xff\xfe.jpg") << jpeg << none << full << full << QString();
+    QTest::newRow("cut JPEG")                << QByteArray("c.jpg") << jpeg.left(jpeg.size() / 2) << none << none << none << "画像として読み込めません";
+    QTest::newRow("cut JPEG drawn smaller")  << QByteArray("c.jpg") << jpeg.left(jpeg.size() / 2) << QSize(4, 3) << none << none << "画像として読み込めません";
+    QTest::newRow("missing file")            << QByteArray("gone.jpg") << QByteArray() << none << none << none << "見つかりません";
+    QTest::newRow("folder with a picture's name") << QByteArray("dir.jpg") << QByteArray("/") << none << none << none << "画像ファイルではありません";
+    QTest::newRow("other kind of file")      << QByteArray("x.png") << jpeg << none << none << none << "画像として読み込めません";
     // clang-format on
 }
 
@@ -98,7 +110,8 @@ void TestPictureLoader::loadsAndExplains()
     QFETCH(QByteArray, name);
     QFETCH(QByteArray, bytes);
     QFETCH(QSize, scaledTo);
-    QFETCH(QSize, size);
+    QFETCH(QSize, decoded);
+    QFETCH(QSize, full);
     QFETCH(QString, message);
     QTemporaryDir dir;
     const QByteArray path = test::inFolder(test::nativeOf(dir), name);
@@ -110,13 +123,54 @@ void TestPictureLoader::loadsAndExplains()
     auto sizeOf = [](const QImage &i) {
         return i.isNull() ? QSize() : i.size();
     };
-    QCOMPARE(sizeOf(p.image), size);
+    QCOMPARE(sizeOf(p.image), decoded);
     QCOMPARE(p.ok(), message.isEmpty());
+    if (p.ok())
+        QCOMPARE(p.fullSize, full);
     QCOMPARE(sizeOf(p.scaled), p.ok() && scaledTo.isValid() ? scaledTo : QSize());
+    // What is decoded is detail enough for the drawing size, by the viewer's own test of it.
+    QCOMPARE(coversDrawing(p.image, p.fullSize, scaledTo), p.ok());
     QVERIFY2(p.error.contains(message), qPrintable(p.error));
     if (!p.ok())
         QVERIFY2(p.error.contains(QFile::decodeName(name)), qPrintable(p.error));
     QVERIFY(test::removeContents(test::nativeOf(dir)));
+}
+
+void TestPictureLoader::decodesIntoASpareOfItsSize_data()
+{
+    QTest::addColumn<QSize>("spare");
+    QTest::addColumn<QSize>("scaledTo");
+    QTest::addColumn<bool>("heldElsewhere"); // another reference to the spare's pixels lives on
+    QTest::addColumn<bool>("reused");
+    // clang-format off
+    QTest::newRow("full size, only reference")   << QSize(30, 20) << QSize() << false << true;
+    QTest::newRow("reduced size, only reference") << QSize(15, 10) << QSize(15, 10) << false << true;
+    QTest::newRow("still shown elsewhere")       << QSize(30, 20) << QSize() << true << false;
+    QTest::newRow("other size")                  << QSize(20, 30) << QSize() << false << false;
+    // clang-format on
+}
+
+void TestPictureLoader::decodesIntoASpareOfItsSize()
+{
+    QFETCH(QSize, spare);
+    QFETCH(QSize, scaledTo);
+    QFETCH(bool, heldElsewhere);
+    QFETCH(bool, reused);
+    QTemporaryDir dir;
+    const QByteArray path = test::inFolder(test::nativeOf(dir), "a.jpg");
+    QVERIFY(test::writeFile(
+        path, testsupport::jpegBytes({.width = 30, .height = 20, .c0 = 200, .c1 = 30, .c2 = 30})));
+    QImage image(spare, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    const uchar *bits = image.constBits();
+    const QImage elsewhere = heldElsewhere ? image : QImage();
+    const LoadedPicture p = loadPictureFile(path, scaledTo, std::move(image));
+    QVERIFY(p.ok());
+    QCOMPARE(p.image.constBits() == bits, reused);
+    QVERIFY(qRed(p.image.pixel(5, 5)) > 180);
+    // A picture still in use is never written over.
+    if (heldElsewhere)
+        QCOMPARE(elsewhere.pixel(5, 5), QColor(Qt::blue).rgb());
 }
 
 void TestPictureLoader::oneDecodeAtATimeAndOneWaiting()

@@ -86,6 +86,9 @@ private slots:
     void intervalItems_data();
     void intervalItems();
     void fastStepsPrepareTheRightPicture();
+    void decodeFollowsModeAndWindow_data();
+    void decodeFollowsModeAndWindow();
+    void stepDecodesIntoThePictureLetGo();
     void fileRemovedBehindTheProgram_data();
     void fileRemovedBehindTheProgram();
     void viewSectionRoundTrip();
@@ -231,17 +234,20 @@ void TestTfView::layoutAndDrawing_data()
     QTest::addColumn<QRect>("box");
     QTest::addColumn<QRect>("drawn"); // within the box
     QTest::addColumn<QString>("mark");
+    // Decoded: a picture drawn smaller than its size at libjpeg's smallest M/8 covering it
+    // (1600x1200 drawn 594x446: 3/8 is 600x450); the labels and layout keep the full size.
+    QTest::addColumn<QSize>("decoded");
     // clang-format off
-    QTest::newRow("320x240 as is")    << Sized {320, 240} << 0 << QRect(156, 103, 320, 240) << QRect(0, 0, 320, 240) << "   ";
-    QTest::newRow("320x240 fit")      << Sized {320, 240} << 1 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   ";
-    QTest::newRow("320x240 shrink")   << Sized {320, 240} << 2 << QRect(156, 103, 320, 240) << QRect(0, 0, 320, 240) << "   ";
-    QTest::newRow("320x240 bonus")    << Sized {320, 240} << 3 << QRect(0, 0, 640, 640) << QRect(0, 80, 640, 480) << " * ";
-    QTest::newRow("1600x1200 as is")  << Sized {1600, 1200} << 0 << QRect(0, 0, 1600, 1200) << QRect(0, 0, 1600, 1200) << " * ";
-    QTest::newRow("1600x1200 fit")    << Sized {1600, 1200} << 1 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   ";
-    QTest::newRow("1600x1200 shrink") << Sized {1600, 1200} << 2 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   ";
-    QTest::newRow("1600x1200 bonus")  << Sized {1600, 1200} << 3 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   ";
-    QTest::newRow("639x639 bonus")    << Sized {639, 639} << 3 << QRect(0, 0, 640, 640) << QRect(0, 0, 640, 640) << " * ";
-    QTest::newRow("640x100 bonus")    << Sized {640, 100} << 3 << QRect(0, 173, 632, 100) << QRect(0, 1, 632, 98) << "   ";
+    QTest::newRow("320x240 as is")    << Sized {320, 240} << 0 << QRect(156, 103, 320, 240) << QRect(0, 0, 320, 240) << "   " << QSize(320, 240);
+    QTest::newRow("320x240 fit")      << Sized {320, 240} << 1 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   " << QSize(320, 240);
+    QTest::newRow("320x240 shrink")   << Sized {320, 240} << 2 << QRect(156, 103, 320, 240) << QRect(0, 0, 320, 240) << "   " << QSize(320, 240);
+    QTest::newRow("320x240 bonus")    << Sized {320, 240} << 3 << QRect(0, 0, 640, 640) << QRect(0, 80, 640, 480) << " * " << QSize(320, 240);
+    QTest::newRow("1600x1200 as is")  << Sized {1600, 1200} << 0 << QRect(0, 0, 1600, 1200) << QRect(0, 0, 1600, 1200) << " * " << QSize(1600, 1200);
+    QTest::newRow("1600x1200 fit")    << Sized {1600, 1200} << 1 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   " << QSize(600, 450);
+    QTest::newRow("1600x1200 shrink") << Sized {1600, 1200} << 2 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   " << QSize(600, 450);
+    QTest::newRow("1600x1200 bonus")  << Sized {1600, 1200} << 3 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   " << QSize(600, 450);
+    QTest::newRow("639x639 bonus")    << Sized {639, 639} << 3 << QRect(0, 0, 640, 640) << QRect(0, 0, 640, 640) << " * " << QSize(639, 639);
+    QTest::newRow("640x100 bonus")    << Sized {640, 100} << 3 << QRect(0, 173, 632, 100) << QRect(0, 1, 632, 98) << "   " << QSize(640, 100);
     // clang-format on
 }
 
@@ -252,11 +258,14 @@ void TestTfView::layoutAndDrawing()
     QFETCH(QRect, box);
     QFETCH(QRect, drawn);
     QFETCH(QString, mark);
+    QFETCH(QSize, decoded);
     start({picture}, -1);
     m_view->SizeItems[static_cast<std::size_t>(mode)]->trigger();
     open(0);
     QCOMPARE(m_view->Image1->geometry(), box);
     QCOMPARE(m_view->Image1->drawnRect(), drawn);
+    QCOMPARE(m_view->Image1->picture().size(), decoded);
+    QCOMPARE(m_view->Label1->text(), QStringLiteral("%1x%2 Pixel").arg(picture.w).arg(picture.h));
     QVERIFY(m_view->windowTitle().startsWith(QStringLiteral("1 / 1") + mark));
     // What reaches the screen: the picture's colour inside the drawn rectangle, black beside it.
     const QImage shot = m_view->grab().toImage();
@@ -559,6 +568,76 @@ void TestTfView::fastStepsPrepareTheRightPicture()
     QCOMPARE(m_view->Image2().path, path(7));
     QVERIFY(near(m_view->Image2().image.pixel(3, 3), colourOf(7)));
     QVERIFY(m_reports.isEmpty());
+}
+
+void TestTfView::decodeFollowsModeAndWindow_data()
+{
+    QTest::addColumn<int>("mode"); // at the opening of picture 0
+    QTest::addColumn<QString>("actions"); // after it: keys, "grow", "shrink", "remove" (picture 0)
+    QTest::addColumn<int>("current");
+    QTest::addColumn<QSize>("shown"); // decoded size of the shown and the prepared picture
+    QTest::addColumn<QSize>("prepared");
+    QTest::addColumn<int>("reports");
+    const QSize full(1600, 1200), small(600, 450);
+    // clang-format off
+    QTest::newRow("fit: both decoded small")               << 1 << "" << 0 << small << small << 0;
+    QTest::newRow("fit, then as is: both decoded in full") << 1 << "H" << 0 << full << full << 0;
+    QTest::newRow("fit, as is, a step: in full")           << 1 << "H Right" << 1 << full << full << 0;
+    QTest::newRow("as is, then fit: the full ones kept")   << 0 << "J" << 0 << full << full << 0;
+    QTest::newRow("fit, the window grows past the decode") << 1 << "grow" << 0 << QSize(1000, 750) << QSize(1000, 750) << 0;
+    QTest::newRow("fit, the window shrinks: no new decode") << 1 << "shrink" << 0 << small << small << 0;
+    QTest::newRow("fit, file gone, as is: one message, picture kept") << 1 << "remove H grow" << 0 << small << full << 1;
+    // clang-format on
+}
+
+void TestTfView::decodeFollowsModeAndWindow()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, actions);
+    QFETCH(int, current);
+    QFETCH(QSize, shown);
+    QFETCH(QSize, prepared);
+    QFETCH(int, reports);
+    start(Sizes(3, Sized {1600, 1200}), -1);
+    m_view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+    m_view->SizeItems[static_cast<std::size_t>(mode)]->trigger();
+    open(0);
+    const QMap<QString, Qt::Key> keys {
+        {"H", Qt::Key_H}, {"J", Qt::Key_J}, {"Right", Qt::Key_Right}};
+    for (const QString &action : actions.split(' ', Qt::SkipEmptyParts)) {
+        if (action == "grow")
+            m_view->resize(1000, 800); // 4:3 drawn 1000x750: 5/8
+        else if (action == "shrink")
+            m_view->resize(300, 200);
+        else if (action == "remove")
+            QVERIFY(QFile::remove(QFile::decodeName(path(0))));
+        else
+            key(keys.value(action));
+        settle();
+    }
+    QVERIFY(shows(current));
+    QCOMPARE(m_view->Image1->picture().size(), shown);
+    QCOMPARE(m_view->Image1->naturalSize(), QSize(1600, 1200));
+    QCOMPARE(m_view->Image2().path, path(current + 1));
+    QCOMPARE(m_view->Image2().image.size(), prepared);
+    QCOMPARE(m_reports.size(), reports);
+    if (reports > 0)
+        QVERIFY2(m_reports.first().contains(QStringLiteral("見つかりません")),
+            qPrintable(m_reports.first()));
+}
+
+void TestTfView::stepDecodesIntoThePictureLetGo()
+{
+    start(Sizes(4, Sized {600, 400}));
+    const uchar *first = m_view->Image1->picture().constBits();
+    key(Qt::Key_Right);
+    settle();
+    // Picture 2 was prepared in the memory picture 0 held: no fresh allocation for it.
+    QVERIFY(shows(1));
+    QCOMPARE(m_view->Image2().path, path(2));
+    QVERIFY(near(m_view->Image2().image.pixel(300, 200), colourOf(2)));
+    QCOMPARE(m_view->Image2().image.constBits(), first);
 }
 
 void TestTfView::fileRemovedBehindTheProgram_data()

@@ -41,6 +41,7 @@ TEST(ViewIndexTest, ForwardStepStopsAtTheLastPicture)
         {"only picture", 1, 0, std::nullopt},
         {"empty list", 0, 0, std::nullopt},
         {"stale index beyond the list", 2, 40, std::nullopt},
+        {"before the first picture", 3, -1, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -73,13 +74,16 @@ TEST(ViewIndexTest, BackwardStepStopsAtTheFirstPicture)
 
 TEST(ViewIndexTest, StepsVisitEveryPictureOnceAndStop)
 {
+    // A step that never stops would grow the lists without end: each walk takes at most one
+    // step more than there are pictures.
     const auto list = pictures(7);
     std::vector<std::int32_t> seen {0};
-    for (auto i = nextPictureIndex(0, list.size()); i; i = nextPictureIndex(*i, list.size()))
+    for (auto i = nextPictureIndex(0, list.size()); i && seen.size() <= 7;
+         i = nextPictureIndex(*i, list.size()))
         seen.push_back(*i);
     EXPECT_EQ(seen, (std::vector<std::int32_t> {0, 5, 10, 15, 20, 25, 30}));
     std::vector<std::int32_t> back;
-    for (auto i = previousPictureIndex(30, list.size()); i;
+    for (auto i = previousPictureIndex(30, list.size()); i && back.size() <= 7;
          i = previousPictureIndex(*i, list.size()))
         back.push_back(*i);
     EXPECT_EQ(back, (std::vector<std::int32_t> {25, 20, 15, 10, 5, 0}));
@@ -89,6 +93,7 @@ TEST(ViewIndexTest, FindsTheOpenPathAtARecordStart)
 {
     auto list = pictures(4);
     list[6] = "/f/p3.jpg"; // a size string that happens to equal a path is never taken
+    list.push_back("/f/partial.jpg"); // an incomplete record at the end
     struct Case
     {
         const char *name;
@@ -101,6 +106,7 @@ TEST(ViewIndexTest, FindsTheOpenPathAtARecordStart)
         {"past a look-alike string", "/f/p3.jpg", 15},
         {"letter case counts", "/f/P1.jpg", std::nullopt},
         {"absent", "/f/none.jpg", std::nullopt},
+        {"an incomplete record is no picture", "/f/partial.jpg", std::nullopt},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -110,22 +116,25 @@ TEST(ViewIndexTest, FindsTheOpenPathAtARecordStart)
 
 TEST(ViewIndexTest, RecordsNeverReadOutsideTheList)
 {
-    auto list = pictures(2);
+    const auto whole = pictures(2);
+    auto list = whole;
     list.push_back("/f/partial.jpg"); // an incomplete record at the end
     struct Case
     {
+        const std::vector<std::string> *list;
         std::int32_t index;
         const char *path; // nullptr: no record
     };
-    const Case cases[] = {{0, "/f/p0.jpg"},
-        {5, "/f/p1.jpg"},
-        {10, nullptr},
-        {3, nullptr},
-        {-5, nullptr},
-        {2147483645, nullptr}};
+    const Case cases[] = {{&list, 0, "/f/p0.jpg"},
+        {&list, 5, "/f/p1.jpg"},
+        {&whole, 5, "/f/p1.jpg"}, // the last record, ending with the list
+        {&list, 10, nullptr},
+        {&list, 3, nullptr},
+        {&list, -5, nullptr},
+        {&list, 2147483645, nullptr}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.index);
-        const auto rec = pictureRecord(list, c.index);
+        const auto rec = pictureRecord(*c.list, c.index);
         if (c.path == nullptr) {
             EXPECT_FALSE(rec.has_value());
         } else {
