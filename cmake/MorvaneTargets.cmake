@@ -84,7 +84,9 @@ function(morvane_gtest name)
     target_compile_definitions(${name} PRIVATE
         MORVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         MORVANE_SHARED_DIR="${PROJECT_SOURCE_DIR}/../shared")
-    gtest_discover_tests(${name} PROPERTIES LABELS unit DISCOVERY_TIMEOUT 60)
+    # The undo journal of every test goes to the build tree, never to the user's state folder.
+    gtest_discover_tests(${name} PROPERTIES LABELS unit DISCOVERY_TIMEOUT 60
+                         ENVIRONMENT "XDG_STATE_HOME=${CMAKE_BINARY_DIR}/tests/state/${name}")
 endfunction()
 
 # morvane_qtest(NAME SOURCES ... LINKS ...): Qt Test over windows, offscreen, label "ui".
@@ -103,5 +105,5 @@ function(morvane_qtest name)
         MORVANE_SHARED_DIR="${PROJECT_SOURCE_DIR}/../shared")
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES LABELS ui TIMEOUT 300
-                         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8")
+                         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;XDG_STATE_HOME=${CMAKE_BINARY_DIR}/tests/state/${name}")
 endfunction()

@@ -6,6 +6,9 @@
 #include "frame/errorreport.h"
 #include "frame/settingsstore.h"
 #include "platform/allocator.h"
+#include "platform/dialogprompter.h"
+#include "platform/renamerun.h"
+#include "platform/undojournal.h"
 
 #include <cstdio>
 
@@ -38,6 +41,13 @@ int main(int argc, char **argv)
         QCoreApplication::exit(0);
     });
     windows.show();
+    {
+        // Rename runs that a crash or a kill interrupted end before the first list is built:
+        // every file under its old or its new name.
+        morvane::platform::DialogPrompter prompter(windows.main());
+        morvane::platform::UndoJournal journal(morvane::platform::UndoJournal::defaultFolder());
+        (void)morvane::platform::recoverRuns(prompter, journal);
+    }
     const QString problem = windows.openStartPath(line.path);
     if (!problem.isEmpty()) {
         // Shown from the running event loop, over the main window as it started.

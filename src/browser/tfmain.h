@@ -159,6 +159,7 @@ public:
     QAction *actExp = nullptr;
     QAction *actOp = nullptr;
     QAction *actReName = nullptr;
+    QAction *actUndo = nullptr; // "元に戻す(&U)", Ctrl+Z: reverses the newest journal entry
 
     // Menu items without an action of their own.
     QAction *N22 = nullptr; // "すべて選択"
@@ -198,6 +199,7 @@ public:
     void actExpExecute();
     void actOpExecute();
     void actReNameExecute();
+    void actUndoExecute();
     void Help2Click();
     void N16Click();
     void N17Click();

@@ -13,6 +13,8 @@
 #include "platform/fileoperations.h"
 #include "platform/folderscan.h"
 #include "platform/foldertree.h"
+#include "platform/undo.h"
+#include "platform/undojournal.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -112,8 +114,18 @@ void TfMain::actDelExecute()
     QList<QByteArray> paths;
     for (const QByteArray &name : names)
         paths << platform::joinNative(FolderNative, name);
-    platform::FileOperations operations(prompter());
-    removeDoneItems(names, operations.remove(paths));
+    removeDoneItems(names, platform::journaledRemove(prompter(), paths));
+}
+
+void TfMain::actUndoExecute()
+{
+    platform::UndoJournal journal(platform::UndoJournal::defaultFolder());
+    const platform::UndoReport report = platform::undoLast(prompter(), journal);
+    // Files came back to this folder or left it: the list shows what is there now.
+    if (report.undone > 0)
+        ThumbnailList();
+    if (!report.found || !report.refused.isEmpty())
+        prompter().reportError(report.text());
 }
 
 void TfMain::ListView1Edited(int row, const QString &text)
@@ -126,9 +138,8 @@ void TfMain::ListView1Edited(int row, const QString &text)
     if (text == e.caption)
         return;
     const QByteArray newName = QFile::encodeName(text);
-    platform::FileOperations operations(prompter());
-    const platform::RequestResult result =
-        operations.rename(platform::joinNative(FolderNative, e.nativeName), newName);
+    const platform::RequestResult result = platform::journaledRename(
+        prompter(), platform::joinNative(FolderNative, e.nativeName), newName);
     // A refused rename was reported by the file operations; the item keeps its old caption,
     // which is still the file's name.
     if (!result.ok)
@@ -210,9 +221,8 @@ void TfMain::ShellTreeView1DragDrop(QDropEvent *event)
     QList<QByteArray> sources;
     for (const QByteArray &name : names)
         sources << platform::joinNative(FolderNative, name);
-    platform::FileOperations operations(prompter());
-    const platform::RequestResult result =
-        operations.move(sources, platform::FileOperations::targetsIn(target, sources));
+    const platform::RequestResult result = platform::journaledMove(
+        prompter(), "move", sources, platform::FileOperations::targetsIn(target, sources));
     removeDoneItems(names, result);
     // Whatever became of the move, the folder was chosen as a destination.
     emit filesMovedByDrop(target);
@@ -258,8 +268,8 @@ void TfMain::dropFiles(const QList<QUrl> &urls)
     }
     if (sources.isEmpty())
         return;
-    platform::FileOperations operations(prompter());
-    (void)operations.move(sources, platform::FileOperations::targetsIn(FolderNative, sources));
+    (void)platform::journaledMove(
+        prompter(), "drop", sources, platform::FileOperations::targetsIn(FolderNative, sources));
     ThumbnailList();
 }
 

@@ -58,6 +58,7 @@ void TfMain::buildActions()
         {&TfMain::actExp,    "tool", "エクスプローラーを開く", -1},
         {&TfMain::actOp,     "tool", "オプション...",          -1},
         {&TfMain::actReName, "edit", "名前の変更(&R)...",      2},
+        {&TfMain::actUndo,   "edit", "元に戻す(&U)",           -1},
     };
     // clang-format on
     const std::array<QIcon, 4> images = toolImages(); // probes the theme once for all four
@@ -79,6 +80,7 @@ void TfMain::buildActions()
         a->setMenuRole(QAction::NoRole);
         return a;
     };
+    actUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     N22 = item(QStringLiteral("すべて選択"));
     N23 = item(QStringLiteral("画像以外選択"));
     N11 = item(QStringLiteral("フォルダ更新"));
@@ -130,6 +132,8 @@ void TfMain::buildMenus()
     file->addAction(actClose);
 
     QMenu *edit = bar->addMenu(QStringLiteral("編集(&E)"));
+    edit->addAction(actUndo);
+    edit->addSeparator();
     edit->addAction(N22);
     edit->addAction(actAll);
     edit->addAction(N23);
@@ -221,6 +225,7 @@ void TfMain::connectHandlers()
     wire(actExp, &TfMain::actExpExecute);
     wire(actOp, &TfMain::actOpExecute);
     wire(actReName, &TfMain::actReNameExecute);
+    wire(actUndo, &TfMain::actUndoExecute);
     wire(N22, &TfMain::N22Click);
     wire(N23, &TfMain::N23Click);
     wire(N11, &TfMain::N11Click);

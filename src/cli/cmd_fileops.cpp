@@ -3,17 +3,17 @@
 // never replaced and nothing is deleted for good; each such file is left alone with a message.
 #include "cli/commands.h"
 #include "cli/consoleprompter.h"
+#include "cli/nativepath.h"
 #include "platform/fileoperations.h"
+#include "platform/undojournal.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
-#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace morvane::cli {
 namespace {
@@ -24,19 +24,6 @@ namespace {
             std::fprintf(stderr, "%s: %s\n", command, why.c_str());
         std::fprintf(stderr, "usage: morvane-cli %s\n", usage);
         return 2;
-    }
-
-    // The argument as an absolute native path (bytes unchanged).
-    QByteArray absolute(const std::string &arg)
-    {
-        QByteArray path = QByteArray::fromStdString(arg);
-        if (path.startsWith('/'))
-            return path;
-        std::string cwd(4096, '\0');
-        while (::getcwd(cwd.data(), cwd.size()) == nullptr && errno == ERANGE)
-            cwd.resize(cwd.size() * 2);
-        QByteArray folder(cwd.c_str());
-        return folder.endsWith('/') ? folder + path : folder + '/' + path;
     }
 
     QList<QByteArray> absoluteAll(const std::vector<std::string> &args, std::size_t count)
@@ -66,10 +53,9 @@ namespace {
             return badUsage(command, usage, "not a folder: " + args.back());
         const QList<QByteArray> sources = absoluteAll(args, args.size() - 1);
         ConsolePrompter prompter(command);
-        platform::FileOperations operations(prompter);
         const QList<QByteArray> targets = platform::FileOperations::targetsIn(folder, sources);
-        return status(
-            moving ? operations.move(sources, targets) : operations.copy(sources, targets));
+        return status(moving ? platform::journaledMove(prompter, command, sources, targets)
+                             : platform::journaledCopy(prompter, command, sources, targets));
     }
 
 } // namespace
@@ -89,8 +75,7 @@ int runTrash(const std::vector<std::string> &args)
     if (args.empty())
         return badUsage("trash", "trash PATH...");
     ConsolePrompter prompter("trash");
-    platform::FileOperations operations(prompter);
-    return status(operations.remove(absoluteAll(args, args.size())));
+    return status(platform::journaledRemove(prompter, absoluteAll(args, args.size())));
 }
 
 int runRenameFile(const std::vector<std::string> &args)
@@ -98,8 +83,8 @@ int runRenameFile(const std::vector<std::string> &args)
     if (args.size() != 2)
         return badUsage("rename-file", "rename-file PATH NEWNAME");
     ConsolePrompter prompter("rename-file");
-    platform::FileOperations operations(prompter);
-    return status(operations.rename(absolute(args[0]), QByteArray::fromStdString(args[1])));
+    return status(
+        platform::journaledRename(prompter, absolute(args[0]), QByteArray::fromStdString(args[1])));
 }
 
 } // namespace morvane::cli

@@ -3,10 +3,12 @@
 // --apply, carried out on the files through the file operations.
 #include "cli/commands.h"
 #include "cli/consoleprompter.h"
+#include "cli/nativepath.h"
 #include "organise/renamelang.h"
 #include "organise/renamepreview.h"
-#include "platform/fileoperations.h"
 #include "platform/folderscan.h"
+#include "platform/renamerun.h"
+#include "platform/undojournal.h"
 
 #include <QByteArray>
 
@@ -27,25 +29,6 @@ namespace {
         std::fprintf(stderr, "rename: %s\n", why);
         std::fputs(kUsage, stderr);
         return 2;
-    }
-
-    // Names come from file systems and may hold control characters; written raw they would
-    // break the one-line-per-name output or drive the terminal. They are shown as \xHH.
-    std::string printable(std::string_view s)
-    {
-        std::string out;
-        out.reserve(s.size());
-        for (const char c : s) {
-            const auto b = static_cast<unsigned char>(c);
-            if (b < 0x20 || b == 0x7F) {
-                char buf[5];
-                std::snprintf(buf, sizeof buf, "\\x%02X", b);
-                out += buf;
-            } else {
-                out += c;
-            }
-        }
-        return out;
     }
 
     void printLine(std::string_view a, std::string_view b = {}, bool tab = false)
@@ -164,9 +147,9 @@ int runRename(const std::vector<std::string> &args)
     }
     const std::vector<std::string> marks =
         apply ? std::vector<std::string>(names.size()) : conflictMarks(names, run);
-    ConsolePrompter prompter("rename");
-    platform::FileOperations operations(prompter);
     int status = 0;
+    // One run per folder: (old name, new name) pairs in the order of the names.
+    std::map<std::string, std::vector<std::pair<QByteArray, QByteArray>>> runs;
     for (std::size_t i = 0; i < run.results.size(); ++i) {
         const organise::RenameResult &r = run.results[i];
         if (!r.ok()) {
@@ -175,13 +158,21 @@ int runRename(const std::vector<std::string> &args)
             continue;
         }
         printLine(r.name, marks[i], !marks[i].empty());
-        if (!apply || r.name == names[i])
-            continue;
-        // The service never renames onto an existing name, so a target that exists, or that an
-        // earlier file of this run has just taken, leaves the file as it is.
-        const QByteArray path = QByteArray::fromStdString(paths[i].folder + names[i]);
-        if (!operations.rename(path, QByteArray::fromStdString(r.name)).ok)
-            status = 1;
+        if (apply && r.name != names[i]) {
+            runs[paths[i].folder].emplace_back(
+                QByteArray::fromStdString(names[i]), QByteArray::fromStdString(r.name));
+        }
+    }
+    // Names that files of the run give up are taken in an order that works; a name held by a
+    // file outside the run, or given twice, is refused and that file keeps its name.
+    ConsolePrompter prompter("rename");
+    platform::UndoJournal journal(platform::UndoJournal::defaultFolder());
+    for (const auto &[folder, renames] : runs) {
+        const QByteArray where = absolute(folder);
+        for (const bool done : platform::renameRun(prompter, journal, where, renames)) {
+            if (!done)
+                status = 1;
+        }
     }
     return status;
 }

@@ -45,4 +45,11 @@ int runMove(const std::vector<std::string> &args);
 int runTrash(const std::vector<std::string> &args);
 int runRenameFile(const std::vector<std::string> &args);
 
+// undo: reverses the newest entry of the undo journal and prints what was undone, then each item
+// that was not (status 1 then, or when there is nothing to undo). undo --list: the entries, newest
+// first: `date-time<TAB>action<TAB>items`, then `<TAB>op<TAB>from<TAB>to` per item (op M move or
+// rename, C copy, T trash, D new folder). undo --recover: brings rename runs that were
+// interrupted to an end (each file under its old or new name).
+int runUndo(const std::vector<std::string> &args);
+
 } // namespace morvane::cli

@@ -10,28 +10,37 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace morvane::cli {
 
-// Messages name files whose names may hold control characters; on one stderr line each,
-// line breaks become blanks and other control characters \xHH.
-inline void say(const char *command, const QString &message)
+// Names come from file systems and may hold control characters; written raw they would break
+// the one-line-per-item output or drive the terminal. They are shown as \xHH (a line break as a
+// blank when `breakAsBlank`).
+inline std::string printable(std::string_view s, bool breakAsBlank = false)
 {
-    std::string line = command;
-    line += ": ";
-    for (const char c : message.toUtf8().toStdString()) {
+    std::string out;
+    out.reserve(s.size());
+    for (const char c : s) {
         const auto b = static_cast<unsigned char>(c);
-        if (b == '\n') {
-            line += ' ';
+        if (b == '\n' && breakAsBlank) {
+            out += ' ';
         } else if (b < 0x20 || b == 0x7F) {
             char buf[5];
             std::snprintf(buf, sizeof buf, "\\x%02X", b);
-            line += buf;
+            out += buf;
         } else {
-            line += c;
+            out += c;
         }
     }
-    line += '\n';
+    return out;
+}
+
+// Messages name files; one stderr line each.
+inline void say(const char *command, const QString &message)
+{
+    const std::string line =
+        std::string(command) + ": " + printable(message.toUtf8().toStdString(), true) + '\n';
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
 

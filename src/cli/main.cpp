@@ -33,6 +33,7 @@ const Command kCommands[] = {
     {"move", "move SRC... DESTDIR", morvane::cli::runMove},
     {"trash", "trash PATH...", morvane::cli::runTrash},
     {"rename-file", "rename-file PATH NEWNAME", morvane::cli::runRenameFile},
+    {"undo", "undo [--list | --recover]", morvane::cli::runUndo},
     {nullptr, nullptr, nullptr},
 };
 

@@ -7,6 +7,7 @@
 #include "platform/fileoperations.h"
 #include "platform/folderscan.h"
 #include "platform/foldertree.h"
+#include "platform/undojournal.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -164,6 +165,7 @@ void TfMoco::BitBtn1Click()
         if (folder.isEmpty() || ::mkdir(native.constData(), 0777) != 0) {
             warning(QStringLiteral("失敗しました・・・"));
         } else {
+            platform::journalNewFolder(*m_prompter, native);
             ShellTreeView1->expandNode(parent);
             ShellTreeView1->refreshNode(parent);
             const QModelIndex made = ShellTreeView1->findChild(parent, name);
@@ -194,12 +196,12 @@ void TfMoco::transfer(bool moving)
         for (const QByteArray &name : names)
             sources << platform::joinNative(fMain->FolderNative, name);
         const QList<QByteArray> targets = platform::FileOperations::targetsIn(destination, names);
-        platform::FileOperations operations(*m_prompter);
         if (moving) {
-            if (operations.move(sources, targets).ok)
+            if (platform::journaledMove(*m_prompter, "move", sources, targets).ok)
                 fMain->RemoveSelectedItems();
         } else {
-            (void)operations.copy(sources, targets); // each failure has been reported
+            // Each failure has been reported.
+            (void)platform::journaledCopy(*m_prompter, "copy", sources, targets);
         }
     }
     close();

@@ -8,6 +8,8 @@
 #include "platform/dialogprompter.h"
 #include "platform/fileoperations.h"
 #include "platform/folderscan.h"
+#include "platform/renamerun.h"
+#include "platform/undojournal.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -307,24 +309,33 @@ void TfRene::BitBtn1Click()
         return;
     }
 
-    platform::FileOperations operations(*m_prompter);
     QByteArray lastNew;
+    std::vector<std::pair<QByteArray, QByteArray>> renames;
     for (std::size_t i = 0; i < run.results.size(); ++i) {
         const organise::RenameResult &r = run.results[i];
-        const QByteArray &oldName = names[static_cast<qsizetype>(i)];
         lastNew = QByteArray::fromStdString(r.name);
-        if (!r.ok()) {
+        if (!r.ok())
             message(fromUtf8(r.message));
-            continue;
+        else if (lastNew != names[static_cast<qsizetype>(i)])
+            renames.emplace_back(names[static_cast<qsizetype>(i)], lastNew);
+    }
+    // Names that files of the run give up are taken in an order that works; a name held by a
+    // file outside the run, or given twice, is refused and that file keeps its name.
+    platform::UndoJournal journal(platform::UndoJournal::defaultFolder());
+    const std::vector<bool> done = platform::renameRun(*m_prompter, journal, folder, renames);
+    if (fMain != nullptr) {
+        // Through a name no file can have (it holds NUL) first, so that in a swap each item is
+        // found by its own old name.
+        for (std::size_t i = 0; i < renames.size(); ++i) {
+            if (done[i])
+                fMain->RenameListItem(
+                    renames[i].first, QByteArray(1, '\0') + QByteArray::number(i));
         }
-        if (lastNew == oldName)
-            continue;
-        // The service never renames onto an existing name: within one batch a name still held
-        // by a file not yet renamed, or given twice, is refused and that file keeps its name.
-        const platform::RequestResult done =
-            operations.rename(platform::joinNative(folder, oldName), lastNew);
-        if (done.ok && fMain != nullptr)
-            fMain->RenameListItem(oldName, lastNew);
+        for (std::size_t i = 0; i < renames.size(); ++i) {
+            if (done[i])
+                fMain->RenameListItem(
+                    QByteArray(1, '\0') + QByteArray::number(i), renames[i].second);
+        }
     }
     Edit3->setText(QFile::decodeName(lastNew));
     if (fMain != nullptr)

@@ -342,7 +342,7 @@ namespace {
         }
 
         ItemStatus transfer(const QByteArray &source, const QByteArray &target);
-        ItemStatus removeOne(const QByteArray &path);
+        ItemStatus removeOne(const QByteArray &path, QByteArray &trashedAs);
 
     private:
         ItemStatus askReplace(const QByteArray &source, const QByteArray &target, bool &replace);
@@ -654,7 +654,7 @@ namespace {
         return advance(1, source) ? ItemStatus::Done : ItemStatus::NotReached;
     }
 
-    ItemStatus Request::removeOne(const QByteArray &path)
+    ItemStatus Request::removeOne(const QByteArray &path, QByteArray &trashedAs)
     {
         if (checkNewName(lastComponent(view(path))) != NameProblem::None)
             return fail(path, QStringLiteral("この場所は削除できません。"));
@@ -666,6 +666,7 @@ namespace {
             return failErrno(path, errno);
         const TrashResult trashed = trashItem(path);
         if (trashed.status == TrashResult::Status::Trashed) {
+            trashedAs = trashed.trashedAs;
             advance(1, path);
             return ItemStatus::Done;
         }
@@ -703,7 +704,7 @@ namespace {
         Request request(prompter, verb);
         const auto n = static_cast<std::size_t>(sourcesIn.size());
         if (sourcesIn.size() != targetsIn.size())
-            return {false, false, std::vector<ItemStatus>(n, ItemStatus::Failed)};
+            return {false, false, std::vector<ItemStatus>(n, ItemStatus::Failed), {}};
         QList<QByteArray> sources;
         QList<QByteArray> targets;
         for (qsizetype i = 0; i < sourcesIn.size(); ++i) {
@@ -755,12 +756,15 @@ RequestResult FileOperations::remove(const QList<QByteArray> &paths)
     request.start(QStringLiteral("削除しています"), paths.size());
     std::vector<ItemStatus> items;
     items.reserve(static_cast<std::size_t>(paths.size()));
+    std::vector<QByteArray> trashedAs(static_cast<std::size_t>(paths.size()));
     for (const QByteArray &p : paths) {
         items.push_back(request.cancelled()
                 ? ItemStatus::NotReached
-                : request.removeOne(bytes(trimTrailingSlashes(view(p)))));
+                : request.removeOne(bytes(trimTrailingSlashes(view(p))), trashedAs[items.size()]));
     }
-    return finish(request, std::move(items));
+    RequestResult result = finish(request, std::move(items));
+    result.trashedAs = std::move(trashedAs);
+    return result;
 }
 
 RequestResult FileOperations::rename(const QByteArray &pathIn, const QByteArray &newName)

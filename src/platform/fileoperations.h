@@ -53,6 +53,8 @@ struct RequestResult
     bool ok = false; // true exactly when every item was done
     bool cancelled = false; // the user stopped the request ("キャンセル")
     std::vector<ItemStatus> items; // one per source, in request order
+    std::vector<QByteArray>
+        trashedAs; // per item: its path in the trash's files/ folder, empty when not trashed
 };
 
 // The four file operations, each over native paths (the file system's bytes), one request per

@@ -3,6 +3,7 @@
 
 #include "platform/dialogprompter.h"
 #include "platform/folderscan.h"
+#include "platform/undojournal.h"
 
 #include <QContextMenuEvent>
 #include <QFile>
@@ -96,8 +97,7 @@ bool FolderTree::renameFolder(const QModelIndex &node, const QString &newName)
         return true;
     const QByteArray native = m_model->nativePath(node);
     const QByteArray newNative = QFile::encodeName(newName);
-    FileOperations operations(*m_prompter);
-    if (!operations.rename(native, newNative).ok)
+    if (!journaledRename(*m_prompter, native, newNative).ok)
         return false;
     m_model->applyRename(node, joinNative(m_model->nativePath(node.parent()), newNative));
     return true;
@@ -276,8 +276,7 @@ void FolderTree::deleteSelected()
     const QPersistentModelIndex target(node);
     const QModelIndex parentNode = node.parent();
     selectNode(parentNode);
-    FileOperations operations(*m_prompter);
-    if (operations.remove({m_model->nativePath(target)}).ok)
+    if (journaledRemove(*m_prompter, {m_model->nativePath(target)}).ok)
         m_model->removeNode(target);
     else
         selectNode(target); // the failure has been reported; the folder is still there

@@ -103,6 +103,7 @@ void TestTfMainFileOps::init()
     m_photos = inFolder(m_desk, "photos");
     QVERIFY(makeFolder(m_photos));
     qputenv("XDG_DATA_HOME", inFolder(nativeOf(*m_dir), "data"));
+    qputenv("XDG_STATE_HOME", inFolder(nativeOf(*m_dir), "state"));
     for (const char *name : {"a.txt", "B.txt", "b.txt", "d.txt"})
         QVERIFY(writeDated(inFolder(m_photos, name), name));
     QVERIFY(writeDated(inFolder(m_photos, "c.jpg"), plainJpeg(32, 24)));
@@ -194,6 +195,7 @@ void TestTfMainFileOps::deleteSelected()
     selectNames(*w, selected);
     if (!vanished.isEmpty())
         QVERIFY(::unlink(inFolder(m_photos, vanished).constData()) == 0);
+    const QMap<QByteArray, QByteArray> before = folderContents(m_photos);
     const ModalCatcher catcher;
     w->actDel->trigger();
     QCOMPARE(catcher.texts(), boxes);
@@ -209,6 +211,10 @@ void TestTfMainFileOps::deleteSelected()
         QVERIFY(!existsNative(inFolder(m_photos, QFile::encodeName(name))));
         QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("data/Trash/files/") + name)));
     }
+    // 元に戻す brings the trashed files back byte for byte, and into the list.
+    w->actUndo->trigger();
+    QCOMPARE(folderContents(m_photos), before);
+    QTRY_COMPARE(w->listModel()->count(), before.size());
 }
 
 void TestTfMainFileOps::shiftClick_data()

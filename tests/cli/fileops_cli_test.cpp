@@ -17,13 +17,15 @@ namespace {
 namespace fs = std::filesystem;
 using morvane::test::runCli;
 
-// The scratch folder's files (the trash's info files left out) as "path=content", sorted.
-std::string state(const std::string &root)
+// The scratch folder's files (the trash's info files and the undo journal left out, and the
+// whole trash unless `withTrash`) as "path=content", sorted.
+std::string state(const std::string &root, bool withTrash = true)
 {
     std::vector<std::string> lines;
     for (const auto &e : fs::recursive_directory_iterator(root)) {
         const std::string path = e.path().lexically_relative(root).string();
-        if (!e.is_regular_file() || path.rfind("data/Trash/info", 0) == 0)
+        if (!e.is_regular_file() || path.rfind("data/Trash/info", 0) == 0
+            || path.rfind("state/", 0) == 0 || (!withTrash && path.rfind("data/", 0) == 0))
             continue;
         std::ifstream in(e.path(), std::ios::binary);
         lines.push_back(path + "=" + std::string(std::istreambuf_iterator<char>(in), {}));
@@ -85,6 +87,7 @@ TEST(FileOpsCliTest, NeverReplacesAndTellsWhetherAllWasDone)
                 a = root + a.substr(1);
         }
         setenv("XDG_DATA_HOME", args.back().c_str(), 1);
+        setenv("XDG_STATE_HOME", (root + "/state").c_str(), 1);
         args.pop_back();
         const auto r = runCli(args);
         EXPECT_EQ(r.status, c.status) << r.err;
@@ -92,6 +95,10 @@ TEST(FileOpsCliTest, NeverReplacesAndTellsWhetherAllWasDone)
         EXPECT_NE(r.err.find(c.stderrHas), std::string::npos) << r.err;
         EXPECT_EQ(r.err.empty(), *c.stderrHas == '\0') << r.err;
         EXPECT_EQ(state(root), c.after);
+        // Undo, in a process of its own, puts back whatever was done: copies go to the trash.
+        const auto undo = runCli({"undo"});
+        EXPECT_EQ(undo.status, c.after == kStart ? 1 : 0) << undo.out << undo.err;
+        EXPECT_EQ(state(root, false), kStart);
     }
 }
 

@@ -80,12 +80,18 @@ void TestTfRene::run_data()
         << QStringList {"A.JPG"} << QStringList {"A.JPG"} << false << "*9*.*"
         << "1" << QStringList {"a.jpg"} << Files {{"a.jpg", "A.JPG"}} << QStringList() << 0
         << "a.jpg" << true;
-    QTest::newRow("collisions refused, the run goes on, nothing overwritten")
+    QTest::newRow("names the run frees are taken in an order that works")
         << QStringList {"1.jpg", "2.jpg", "3.jpg"} << QStringList {"1.jpg", "2.jpg", "3.jpg"}
         << false << "\\1\\"
-        << "2" << QStringList {"1.jpg", "2.jpg", "4.jpg"}
-        << Files {{"1.jpg", "1.jpg"}, {"2.jpg", "2.jpg"}, {"4.jpg", "3.jpg"}} << QStringList() << 2
+        << "2" << QStringList {"2.jpg", "3.jpg", "4.jpg"}
+        << Files {{"2.jpg", "1.jpg"}, {"3.jpg", "2.jpg"}, {"4.jpg", "3.jpg"}} << QStringList() << 0
         << "4.jpg" << true;
+    QTest::newRow("a name held outside the run is refused, nothing overwritten")
+        << QStringList {"1.jpg", "2.jpg", "3.jpg"} << QStringList {"1.jpg", "2.jpg"} << false
+        << "\\1\\"
+        << "2" << QStringList {"1.jpg", "2.jpg", "3.jpg"}
+        << Files {{"1.jpg", "1.jpg"}, {"2.jpg", "2.jpg"}, {"3.jpg", "3.jpg"}} << QStringList() << 2
+        << "3.jpg" << true;
     QTest::newRow("one name twice: the second file keeps its own")
         << QStringList {"a.jpg", "b.jpg"} << QStringList {"a.jpg", "b.jpg"} << false << "x"
         << "1" << QStringList {"b.jpg", "x.jpg"} << Files {{"x.jpg", "a.jpg"}, {"b.jpg", "b.jpg"}}

@@ -5,10 +5,12 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 
 #include <cstdio>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
@@ -87,6 +89,25 @@ inline bool removeContents(const QByteArray &path)
         return ::remove(p);
     };
     return ::nftw(path.constData(), remove, 16, FTW_DEPTH | FTW_PHYS) == 0;
+}
+
+// Every entry of the folder `path` by native name with its content (a folder: "<folder>"), so
+// that a test compares a folder before and after byte for byte.
+inline QMap<QByteArray, QByteArray> folderContents(const QByteArray &path)
+{
+    QMap<QByteArray, QByteArray> out;
+    DIR *dir = ::opendir(path.constData());
+    if (dir == nullptr)
+        return out;
+    while (const dirent *e = ::readdir(dir)) {
+        const QByteArray name(e->d_name);
+        if (name == "." || name == "..")
+            continue;
+        QFile file(QFile::decodeName(inFolder(path, name)));
+        out[name] = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<folder>");
+    }
+    ::closedir(dir);
+    return out;
 }
 
 } // namespace morvane::test

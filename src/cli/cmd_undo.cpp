@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// undo: the undo journal from a terminal: reverse the newest entry, list the entries, or bring
+// interrupted rename runs to an end.
+#include "cli/commands.h"
+#include "cli/consoleprompter.h"
+#include "platform/renamerun.h"
+#include "platform/undo.h"
+#include "platform/undojournal.h"
+
+#include <cstdio>
+#include <ctime>
+
+namespace morvane::cli {
+
+namespace {
+
+    void out(const std::string &line)
+    {
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+
+    std::string when(std::int64_t time)
+    {
+        const auto t = static_cast<std::time_t>(time);
+        std::tm local {};
+        char buf[32] = {};
+        if (::localtime_r(&t, &local) != nullptr)
+            std::strftime(buf, sizeof buf, "%Y/%m/%d %H:%M:%S", &local);
+        return buf;
+    }
+
+} // namespace
+
+int runUndo(const std::vector<std::string> &args)
+{
+    const bool list = args.size() == 1 && args[0] == "--list";
+    const bool recover = args.size() == 1 && args[0] == "--recover";
+    if (!args.empty() && !list && !recover) {
+        std::fputs("usage: morvane-cli undo [--list | --recover]\n", stderr);
+        return 2;
+    }
+    ConsolePrompter prompter("undo");
+    platform::UndoJournal journal(platform::UndoJournal::defaultFolder());
+    if (recover) {
+        const int runs = platform::recoverRuns(prompter, journal);
+        out(std::to_string(runs) + " run(s) recovered\n");
+        return 0;
+    }
+    if (list) {
+        const std::vector<platform::journal::Entry> entries = journal.entries();
+        for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
+            out(when(e->time) + '\t' + platform::actionLabel(e->action).toStdString() + '\t'
+                + std::to_string(e->items.size()) + '\n');
+            for (const platform::journal::Item &item : e->items) {
+                out(std::string("\t") + static_cast<char>(item.op) + '\t' + printable(item.from)
+                    + '\t' + printable(item.to) + '\n');
+            }
+        }
+        return 0;
+    }
+    const platform::UndoReport report = platform::undoLast(prompter, journal);
+    for (const QString &line : report.text().split(u'\n'))
+        out(printable(line.toStdString()) + '\n');
+    return report.found && report.refused.isEmpty() ? 0 : 1;
+}
+
+} // namespace morvane::cli
