@@ -25,8 +25,10 @@ namespace {
 
     constexpr int kMaxBoxSize = 1024;
     // Finished boxes that may wait for delivery, per decoding thread: enough to keep every
-    // thread busy while a slow file holds up delivery, few enough that memory stays small.
-    constexpr int kLookAheadPerThread = 4;
+    // thread busy while a slow file holds up delivery, few enough that memory stays small. The
+    // queue is topped up when half of it is delivered, so a thread waiting for entries is woken
+    // once per several pictures rather than once per picture.
+    constexpr int kLookAheadPerThread = 8;
 
     const QString kNoMemory =
         QStringLiteral("メモリが不足しているため、ファイル一覧の作成を中断しました。");
@@ -50,6 +52,7 @@ namespace {
         int fullHeight = 0;
         bool fromCache = false; // read from the thumbnail cache
         bool toCache = false; // written to it
+        QString mimeType; // of an other file, when a decoding thread looked it up
     };
 
     PictureBox failedBox(Outcome outcome) noexcept
@@ -101,6 +104,7 @@ namespace {
         const QByteArray &folder; // never empty: "/" for the root
         const std::vector<platform::FolderEntry> &entries;
         const std::vector<platform::PictureFormat> &formats;
+        const platform::FileIcons &icons;
         int boxSize;
         int jpegScale;
         ThumbCache *cache;
@@ -108,7 +112,11 @@ namespace {
     };
 
     // The decodes that run ahead of the delivery, shared by the decoding threads and the calling
-    // thread. Every member is guarded by `mutex`; `changed` is signalled whenever one changes.
+    // thread. Every member is guarded by `mutex`. A thread is woken only when what it waits for
+    // may have come: the decoding threads (on `workChanged`) when entries are queued, memory is
+    // freed, the pause ends or the build stops; the calling thread (on `resultStored`) when the
+    // entry it waits for is stored or the last busy thread is done. With thousands of small
+    // files, waking every thread at every change cost more than the decodes.
     //
     // Memory: a thread takes an entry only when the file's size (from the enumeration) fits in
     // the budget beside what is held already, and its decode, once the decoder knows from the
@@ -118,7 +126,11 @@ namespace {
     struct AheadState
     {
         std::mutex mutex;
-        std::condition_variable changed;
+        std::condition_variable workChanged;
+        std::condition_variable resultStored;
+        int sleepingDecoders = 0; // decoding threads waiting on workChanged
+        bool deliveryWaiting = false; // the calling thread waits on resultStored
+        std::size_t awaited = 0; // the entry it waits for, while it waits for one
         std::vector<std::optional<PictureBox>> results; // per entry; set when decoded
         std::size_t queuedEnd = 0; // entries below this may be decoded ahead
         std::size_t nextToTake = 0; // the first entry no thread has looked at
@@ -130,6 +142,20 @@ namespace {
         std::int64_t charged = 0; // bytes of those decodes and of boxes not yet handed over
         std::int64_t budget = 0;
         const DecodeJob *job = nullptr;
+
+        // Waits on workChanged until `ready` holds. Caller holds `lock`.
+        template <typename Ready> void awaitWork(std::unique_lock<std::mutex> &lock, Ready ready)
+        {
+            ++sleepingDecoders;
+            workChanged.wait(lock, ready);
+            --sleepingDecoders;
+        }
+        // After a change that may let a decoding thread go on. Caller holds the mutex.
+        void wakeDecoders()
+        {
+            if (sleepingDecoders > 0)
+                workChanged.notify_all();
+        }
     };
 
     // What one taken entry holds of the budget.
@@ -145,18 +171,19 @@ namespace {
     bool admit(AheadState &s, std::int64_t bytes, Claim &claim)
     {
         std::unique_lock lock(s.mutex);
-        s.changed.wait(lock, [&] {
+        s.awaitWork(lock, [&] {
             return s.stopping || s.decoding == 0
                 || s.charged + s.pending - claim.fileBytes + bytes <= s.budget;
         });
         if (s.stopping)
             return false;
         s.pending -= claim.fileBytes;
+        s.charged += bytes;
+        if (bytes < claim.fileBytes)
+            s.wakeDecoders(); // less held than before
         claim.fileBytes = 0;
         ++s.decoding;
-        s.charged += bytes;
         claim.admitted = bytes;
-        s.changed.notify_all();
         return true;
     }
 
@@ -205,46 +232,95 @@ namespace {
         }
     }
 
-    // A decoding thread: takes the queued picture candidates in enumeration order and stores
-    // their boxes until the build stops.
+    // An other file's outcome with its MIME type. Any thread; no exception leaves (without the
+    // type, the calling thread looks it up).
+    PictureBox lookUpOther(const DecodeJob &job, std::size_t i) noexcept
+    {
+        PictureBox box;
+        try {
+            box.mimeType = job.icons.mimeTypeForFileName(job.entries[i].name);
+        } catch (...) {
+            box.mimeType.clear();
+        }
+        return box;
+    }
+
+    // Stores the outcome of entry i and ends its thread's turn. Caller holds the mutex.
+    void store(AheadState &s, std::size_t i, PictureBox &&box)
+    {
+        s.results[i] = std::move(box);
+        --s.busy;
+        if (s.deliveryWaiting && (s.awaited == i || s.busy == 0))
+            s.resultStored.notify_one();
+    }
+
+    std::int64_t fileBytes(const DecodeJob &job, std::size_t i)
+    {
+        return std::max<std::int64_t>(job.entries[i].size, 0);
+    }
+
+    // Whether the next queued entry may be taken now: an other file always; a picture when its
+    // file fits in the budget beside what is held, or when nothing else is held. Caller holds
+    // the mutex.
+    bool canTakeNext(const AheadState &s, const DecodeJob &job)
+    {
+        if (s.stopping || s.paused || s.nextToTake >= s.queuedEnd)
+            return false;
+        const std::size_t i = s.nextToTake;
+        return job.formats[i] == platform::PictureFormat::None
+            || s.charged + s.pending + fileBytes(job, i) <= s.budget
+            || (s.decoding == 0 && s.pending == 0);
+    }
+
+    // Takes the next entry (canTakeNext() holds), works on it with the mutex released and stores
+    // its outcome. Run by the decoding threads and by the calling thread when the entry it waits
+    // for is the next one: it then works instead of waiting to be woken.
+    void runNext(AheadState &s, const DecodeJob &job, std::unique_lock<std::mutex> &lock) noexcept
+    {
+        const std::size_t i = s.nextToTake++;
+        ++s.busy;
+        if (job.formats[i] == platform::PictureFormat::None) {
+            // The MIME type of an other file (which picks its icon) costs more than decoding a
+            // small picture; here it is off the calling thread.
+            lock.unlock();
+            PictureBox other = lookUpOther(job, i);
+            lock.lock();
+            store(s, i, std::move(other));
+            return;
+        }
+        Claim claim;
+        claim.fileBytes = fileBytes(job, i);
+        s.pending += claim.fileBytes;
+        lock.unlock();
+        PictureBox box = decodeEntry(job, i, &s, &claim);
+        if (box.outcome == Outcome::Other)
+            box = lookUpOther(job, i);
+        lock.lock();
+        const std::int64_t heldBefore = s.charged + s.pending;
+        s.pending -= claim.fileBytes; // never let through: read error, not a picture
+        if (claim.admitted >= 0) {
+            --s.decoding;
+            s.charged -= claim.admitted;
+        }
+        if (box.outcome == Outcome::Picture)
+            s.charged += box.form.bytes();
+        if (s.charged + s.pending < heldBefore || s.decoding == 0)
+            s.wakeDecoders();
+        store(s, i, std::move(box));
+    }
+
+    // A decoding thread: takes the queued entries in enumeration order and stores their
+    // outcomes until the build stops.
     void decodeAhead(AheadState &s, const DecodeJob &job) noexcept
     {
-        const auto fileBytes = [&job](std::size_t i) {
-            return std::max<std::int64_t>(job.entries[i].size, 0);
-        };
         std::unique_lock lock(s.mutex);
         for (;;) {
-            s.changed.wait(lock, [&] {
-                if (s.stopping)
-                    return true;
-                if (s.paused || s.nextToTake >= s.queuedEnd)
-                    return false;
-                return job.formats[s.nextToTake] == platform::PictureFormat::None
-                    || s.charged + s.pending + fileBytes(s.nextToTake) <= s.budget
-                    || (s.decoding == 0 && s.pending == 0);
+            s.awaitWork(lock, [&] {
+                return s.stopping || canTakeNext(s, job);
             });
             if (s.stopping)
                 return;
-            const std::size_t i = s.nextToTake++;
-            if (job.formats[i] == platform::PictureFormat::None)
-                continue;
-            Claim claim;
-            claim.fileBytes = fileBytes(i);
-            s.pending += claim.fileBytes;
-            ++s.busy;
-            lock.unlock();
-            PictureBox box = decodeEntry(job, i, &s, &claim);
-            lock.lock();
-            s.pending -= claim.fileBytes; // never let through: read error, not a picture
-            if (claim.admitted >= 0) {
-                --s.decoding;
-                s.charged -= claim.admitted;
-            }
-            if (box.outcome == Outcome::Picture)
-                s.charged += box.form.bytes();
-            s.results[i] = std::move(box);
-            --s.busy;
-            s.changed.notify_all();
+            runNext(s, job, lock);
         }
     }
 
@@ -286,7 +362,7 @@ namespace {
             if (m_state != nullptr) {
                 const std::lock_guard lock(m_state->mutex);
                 m_state->stopping = true;
-                m_state->changed.notify_all();
+                m_state->workChanged.notify_all();
             }
             for (const pthread_t thread : m_threads)
                 pthread_join(thread, nullptr);
@@ -365,6 +441,7 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
         folder,
         entries,
         formats,
+        m_icons,
         boxSize,
         std::clamp(options.jpegScale, 0, 3),
         options.cache,
@@ -373,8 +450,8 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
     // Other files of one type share one box: the icon is drawn once per build, and the list's
     // images share the pixels until someone paints on one.
     QHash<QString, QImage> otherBoxes;
-    auto otherBox = [&](const QString &name) -> QImage {
-        const QString mime = m_icons.mimeTypeForFileName(name);
+    auto otherBox = [&](const QString &name, const QString &lookedUp) -> QImage {
+        const QString mime = lookedUp.isEmpty() ? m_icons.mimeTypeForFileName(name) : lookedUp;
         const auto found = otherBoxes.constFind(mime);
         if (found != otherBoxes.cend())
             return *found;
@@ -420,6 +497,8 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
     const int lookAhead = static_cast<int>(decoders.size()) * kLookAheadPerThread;
 
     auto queueMore = [&](std::size_t delivering) {
+        if (queuedUndelivered > lookAhead / 2 && nextToQueue > delivering)
+            return;
         const std::size_t before = nextToQueue;
         while (nextToQueue < entries.size()
             && (queuedUndelivered < lookAhead || nextToQueue <= delivering)) {
@@ -429,36 +508,51 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
         if (nextToQueue != before) {
             const std::lock_guard lock(ahead->mutex);
             ahead->queuedEnd = nextToQueue;
-            ahead->changed.notify_all();
+            ahead->wakeDecoders();
         }
+    };
+
+    // Waits on resultStored until `ready` holds, for entry `i` (or for the busy threads).
+    auto awaitResult = [&](std::unique_lock<std::mutex> &lock, std::size_t i, auto ready) {
+        ahead->deliveryWaiting = true;
+        ahead->awaited = i;
+        ahead->resultStored.wait(lock, ready);
+        ahead->deliveryWaiting = false;
     };
 
     // The box of entry i from the decoding threads, as soon as it is there.
     auto takeAhead = [&](std::size_t i) {
         queueMore(i);
         std::unique_lock lock(ahead->mutex);
-        ahead->changed.wait(lock, [&] {
-            return ahead->results[i].has_value();
-        });
+        while (!ahead->results[i].has_value()) {
+            if (ahead->nextToTake == i && canTakeNext(*ahead, job)) {
+                runNext(*ahead, job, lock);
+                continue;
+            }
+            awaitResult(lock, i, [&] {
+                return ahead->results[i].has_value();
+            });
+        }
         PictureBox box = std::move(*ahead->results[i]);
         ahead->results[i].reset();
-        --queuedUndelivered;
+        if (formats[i] != platform::PictureFormat::None)
+            --queuedUndelivered;
         if (box.outcome == Outcome::Picture) {
             ahead->charged -= box.form.bytes();
-            ahead->changed.notify_all();
+            ahead->wakeDecoders();
         }
         if (box.outcome == Outcome::NoMemory || box.outcome == Outcome::Failed) {
             // It failed beside other decodes. Once none runs and their memory is free, it is
             // decoded here alone, as a build on one thread would have done.
             ahead->paused = true;
-            ahead->changed.wait(lock, [&] {
+            awaitResult(lock, entries.size(), [&] {
                 return ahead->busy == 0;
             });
             lock.unlock();
             box = decodeEntry(job, i);
             lock.lock();
             ahead->paused = false;
-            ahead->changed.notify_all();
+            ahead->wakeDecoders();
         }
         return box;
     };
@@ -466,8 +560,10 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const platform::FolderEntry &entry = entries[i];
         PictureBox picture;
-        if (formats[i] != platform::PictureFormat::None)
-            picture = ahead ? takeAhead(i) : decodeEntry(job, i);
+        if (ahead)
+            picture = takeAhead(i);
+        else if (formats[i] != platform::PictureFormat::None)
+            picture = decodeEntry(job, i);
         if (picture.outcome == Outcome::NoMemory || picture.outcome == Outcome::Failed) {
             result.completed = false;
             result.failure =
@@ -491,7 +587,7 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
                 QString::number(picture.fullHeight)};
             ++result.pictures;
         } else {
-            item.thumb = ThumbForm::fromBox(otherBox(entry.name));
+            item.thumb = ThumbForm::fromBox(otherBox(entry.name, picture.mimeType));
             if (item.thumb.isNull()) {
                 result.completed = false;
                 result.failure = kNoMemory;

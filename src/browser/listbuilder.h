@@ -63,9 +63,11 @@ struct ListBuildResult
 // with a non-zero width and height; every other file, including one that cannot be opened or read,
 // is an other file and the build goes on.
 //
-// Threads: construct, use and destroy on the UI thread. Decoding may run ahead on threads of the
-// build's own (bounded look-ahead and memory budget, so only a few finished boxes wait at a
-// time), but the items are handed over on the calling thread strictly in enumeration order, and
+// Threads: construct, use and destroy on the UI thread. Decoding (and the MIME type lookup of
+// other files) may run ahead on threads of the build's own (bounded look-ahead and memory
+// budget, so only a few finished boxes wait at a time); the calling thread takes its share when
+// the entry it is to hand over next is not taken yet. The items are handed over on the calling
+// thread strictly in enumeration order, and
 // the result is the one a build with threads = 1 gives, byte for byte: a decode that ran out of
 // memory beside others is done again on the calling thread once no other decode runs, and only
 // when it fails there too does the build end for want of memory. No exception leaves a decoding

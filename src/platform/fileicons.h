@@ -28,7 +28,8 @@ public:
     [[nodiscard]] QImage iconForFileName(const QString &fileName);
 
     // The MIME type name the icon is chosen by ("text/plain", "application/octet-stream" for an
-    // unknown name). Lets callers cache what they draw from the icon by the same key.
+    // unknown name). Lets callers cache what they draw from the icon by the same key. Any thread:
+    // it only asks Qt's MIME database, which is thread-safe.
     [[nodiscard]] QString mimeTypeForFileName(const QString &fileName) const;
 
     // The icon for a MIME type name as returned by mimeTypeForFileName().

@@ -5,6 +5,8 @@
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <new>
+#include <vector>
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jerror.h>
 #include <jpeglib.h>
@@ -106,6 +108,98 @@ namespace {
         return blocks * static_cast<std::int64_t>(sizeof(JBLOCK));
     }
 
+    // A source that hands libjpeg chosen ranges of the file in turn, as if they were one file.
+    struct SpanSource
+    {
+        jpeg_source_mgr pub; // first member: libjpeg sees only this
+        const unsigned char *data;
+        const ByteSpan *spans;
+        std::size_t count;
+        std::size_t next;
+    };
+
+    void spanInit(j_decompress_ptr) {}
+    void spanTerm(j_decompress_ptr) {}
+
+    boolean spanFill(j_decompress_ptr cinfo)
+    {
+        auto *src = reinterpret_cast<SpanSource *>(cinfo->src);
+        if (src->next < src->count) {
+            const ByteSpan &span = src->spans[src->next++];
+            src->pub.next_input_byte = src->data + span.begin;
+            src->pub.bytes_in_buffer = span.end - span.begin;
+            return TRUE;
+        }
+        // Past the last range, as libjpeg's memory source does at the end of its buffer: a
+        // warning (which fails the decode) and an end-of-image marker.
+        static const JOCTET eoi[2] = {0xFF, JPEG_EOI};
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        src->pub.next_input_byte = eoi;
+        src->pub.bytes_in_buffer = 2;
+        return TRUE;
+    }
+
+    void spanSkip(j_decompress_ptr cinfo, long count)
+    {
+        jpeg_source_mgr *src = cinfo->src;
+        while (count > static_cast<long>(src->bytes_in_buffer)) {
+            count -= static_cast<long>(src->bytes_in_buffer);
+            (void)spanFill(cinfo);
+        }
+        if (count > 0) {
+            src->next_input_byte += count;
+            src->bytes_in_buffer -= static_cast<std::size_t>(count);
+        }
+    }
+
+    // Which scans of a progressive file the decode reads; owned by decodeJpeg, whose frame no
+    // longjmp skips.
+    struct ScanPlan
+    {
+        ProgressiveReading reading;
+        std::vector<ByteSpan> spans;
+        SpanSource source;
+    };
+
+    // Fills plan.spans with the ranges of the file still to read, from where libjpeg stands
+    // (at the first scan's data, after jpeg_read_header) to the end-of-image marker, leaving out
+    // the scans the output at the scale set in `cinfo` does not need. False when every scan is
+    // to be read: nothing to leave out, or the file's scans cannot be laid out.
+    bool planScans(const jpeg_decompress_struct &cinfo,
+        const unsigned char *data,
+        std::size_t size,
+        ScanPlan &plan) noexcept
+    {
+        try {
+            std::vector<ComponentNeed> needs;
+            bool fewer = false;
+            for (int ci = 0; ci < cinfo.num_components; ++ci) {
+                // The side of the component's blocks in the output: its inverse transform reads
+                // only the coefficients that side can show.
+                const int side = cinfo.comp_info[ci].DCT_scaled_size;
+                const CoefficientNeed need = side >= DCTSIZE ? CoefficientNeed::All
+                    : side == 1                              ? CoefficientNeed::DcOnly
+                                                             : plan.reading.partialBlocks;
+                fewer = fewer || need != CoefficientNeed::All;
+                needs.push_back({cinfo.comp_info[ci].component_id, need});
+            }
+            if (!fewer)
+                return false;
+            const std::optional<JpegScanLayout> layout = findJpegScans(data, size);
+            if (!layout)
+                return false;
+            const auto at = static_cast<std::size_t>(cinfo.src->next_input_byte - data);
+            plan.spans.clear();
+            for (const ByteSpan &span : neededSpans(*layout, needs, plan.reading.prefixOnly)) {
+                if (span.end > at)
+                    plan.spans.push_back({std::max(span.begin, at), span.end});
+            }
+            return !plan.spans.empty() && plan.spans.front().begin == at;
+        } catch (const std::bad_alloc &) {
+            return false; // read every scan: it costs time, not memory
+        }
+    }
+
     // Sets the scale: shift `scaleShift`, or with a valid `atLeast` the smallest M/8 whose output
     // covers it. Leaves the output dimensions computed.
     void chooseScale(jpeg_decompress_struct &cinfo, int scaleShift, QSize atLeast)
@@ -136,6 +230,7 @@ namespace {
         int scaleShift,
         QSize atLeast,
         const MemoryGate &gate,
+        ScanPlan &plan,
         QImage &out,
         int &fullWidth,
         int &fullHeight,
@@ -182,6 +277,27 @@ namespace {
         const std::int64_t imageBytes = std::int64_t(cinfo.output_width) * cinfo.output_height * 4;
         if (gate && !gate(static_cast<std::int64_t>(size) + imageBytes + coefficientBytes(cinfo))) {
             return false;
+        }
+        // At full scale every block keeps its size and planScans() leaves nothing out.
+        if (cinfo.progressive_mode && plan.reading.skipScans
+            && planScans(cinfo, data, size, plan)) {
+            const ByteSpan first = plan.spans.front();
+            plan.source = {};
+            plan.source.pub.init_source = spanInit;
+            plan.source.pub.fill_input_buffer = spanFill;
+            plan.source.pub.skip_input_data = spanSkip;
+            plan.source.pub.resync_to_restart = jpeg_resync_to_restart;
+            plan.source.pub.term_source = spanTerm;
+            plan.source.pub.next_input_byte = data + first.begin;
+            plan.source.pub.bytes_in_buffer = first.end - first.begin;
+            plan.source.data = data;
+            plan.source.spans = plan.spans.data();
+            plan.source.count = plan.spans.size();
+            plan.source.next = 1;
+            cinfo.src = &plan.source.pub;
+            // Smoothing would guess the missing AC coefficients from the neighbours' DC and
+            // change the DC-only blocks; without it they are exactly those of the full decode.
+            cinfo.do_block_smoothing = FALSE;
         }
         jpeg_start_decompress(&cinfo);
         if (!reusable) {
@@ -232,13 +348,21 @@ namespace {
 
 } // namespace
 
+ProgressiveReading thumbnailReading(int scaleShift)
+{
+    ProgressiveReading reading;
+    reading.skipScans = scaleShift == 3;
+    return reading;
+}
+
 // `reuse` becomes the output image when it fits (see JpegShowOptions).
 static DecodeResult decode(const unsigned char *data,
     std::size_t size,
     int scaleShift,
     QSize atLeast,
     const MemoryGate &gate,
-    QImage reuse)
+    QImage reuse,
+    const ProgressiveReading &reading)
 {
     DecodeResult result;
     if (data == nullptr || size == 0)
@@ -254,6 +378,8 @@ static DecodeResult decode(const unsigned char *data,
     jpeg_progress_mgr progress {};
     progress.progress_monitor = onProgress;
 
+    ScanPlan plan;
+    plan.reading = reading;
     DecodeStatus status = DecodeStatus::NotPicture;
     const bool ok = create(cinfo, err, progress)
         && decodeInto(cinfo,
@@ -263,6 +389,7 @@ static DecodeResult decode(const unsigned char *data,
             scaleShift,
             atLeast,
             gate,
+            plan,
             result.picture.image,
             result.picture.fullWidth,
             result.picture.fullHeight,
@@ -285,14 +412,24 @@ static DecodeResult decode(const unsigned char *data,
 DecodeResult decodeJpeg(
     const unsigned char *data, std::size_t size, int scaleShift, const MemoryGate &gate)
 {
+    return decodeJpeg(data, size, scaleShift, gate, thumbnailReading(scaleShift));
+}
+
+DecodeResult decodeJpeg(const unsigned char *data,
+    std::size_t size,
+    int scaleShift,
+    const MemoryGate &gate,
+    const ProgressiveReading &reading)
+{
     if (scaleShift < 0 || scaleShift > 3)
         return {};
-    return decode(data, size, scaleShift, {}, gate, QImage());
+    return decode(data, size, scaleShift, {}, gate, QImage(), reading);
 }
 
 DecodeResult decodeJpeg(const unsigned char *data, std::size_t size, JpegShowOptions options)
 {
-    return decode(data, size, 0, options.atLeast, options.gate, std::move(options.reuse));
+    // Every scan: the viewer shows the picture at (nearly) its own size.
+    return decode(data, size, 0, options.atLeast, options.gate, std::move(options.reuse), {});
 }
 
 } // namespace morvane::platform

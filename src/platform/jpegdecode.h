@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/jpegscans.h"
+
 #include <QImage>
 
 #include <cstddef>
@@ -48,16 +50,44 @@ struct DecodeResult
 // dropped). Called on the decoding thread, at most once per decode; must not throw.
 using MemoryGate = std::function<bool(std::int64_t bytes)>;
 
+// How a decode at a reduced scale reads a progressive JPEG. At 1/8 a component whose blocks
+// shrink to one pixel shows only each block's DC coefficient, so the scans that carry its AC
+// coefficients (most of the file) need not be decoded at all; at other scales the last
+// refinement scans change the picture by little. Baseline files and full-scale decodes always
+// read everything.
+struct ProgressiveReading
+{
+    bool skipScans = false; // false: every scan is read (the exact decode)
+    // What a component whose blocks shrink to 2 or 4 pixels reads. One whose blocks shrink to a
+    // pixel reads its DC coefficient only (exact), one at full size everything.
+    CoefficientNeed partialBlocks = CoefficientNeed::All;
+    // Read every scan up to the last needed one and stop there, instead of leaving out each scan
+    // that is not needed (for comparison: the work of a decoder that stops early).
+    bool prefixOnly = false;
+};
+
+// The reading the thumbnail list uses at 1/2^`scaleShift`, chosen by the measured difference
+// from the exact decode (bench/progressive): exact at 1/8; everything at the other scales, where
+// leaving out scans either gains nothing or changes the picture by more than half a level.
+[[nodiscard]] ProgressiveReading thumbnailReading(int scaleShift);
+
 // Decodes the JPEG held in `data` (`size` bytes) with libjpeg-turbo, scaled by 1/2^`scaleShift`
 // in each direction (`scaleShift` 0..3; sides rounded up, as libjpeg computes them) with the fast
 // integer inverse transform. The image is QImage::Format_RGB32; greyscale, RGB, YCbCr, CMYK and
 // YCCK files (inverted CMYK when the file carries an Adobe marker) are converted to it, and
 // progressive files work. Errors libjpeg reports give NotPicture, except its failure to allocate
 // (NoMemory) and its working-memory limit (TooLarge); nothing is written to stderr and nothing
-// leaks. `gate` (may be empty) is asked before the image is allocated. Any thread; `data` is only
-// read.
+// leaks. `gate` (may be empty) is asked before the image is allocated. A progressive file is read
+// as `reading` says (thumbnailReading(scaleShift) when not given); a file whose scans cannot be
+// laid out from its markers (truncated, malformed) is read whole, so its errors show as before.
+// Any thread; `data` is only read.
 [[nodiscard]] DecodeResult decodeJpeg(
     const unsigned char *data, std::size_t size, int scaleShift, const MemoryGate &gate = {});
+[[nodiscard]] DecodeResult decodeJpeg(const unsigned char *data,
+    std::size_t size,
+    int scaleShift,
+    const MemoryGate &gate,
+    const ProgressiveReading &reading);
 
 // A decode for showing the picture at a given size.
 struct JpegShowOptions

@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using morvane::platform::CoefficientNeed;
 using morvane::platform::decodeJpeg;
 using morvane::platform::DecodeResult;
 using morvane::platform::DecodeStatus;
@@ -23,6 +24,7 @@ using morvane::testsupport::JpegRecipe;
 
 Q_DECLARE_METATYPE(JpegColour)
 Q_DECLARE_METATYPE(DecodeStatus)
+Q_DECLARE_METATYPE(CoefficientNeed)
 
 namespace {
 
@@ -78,6 +80,8 @@ private slots:
     void jpegColours();
     void jpegFailures_data();
     void jpegFailures();
+    void progressiveReading_data();
+    void progressiveReading();
     void formatForName_data();
     void formatForName();
     void qtReaders_data();
@@ -210,6 +214,11 @@ void TestPictureDecode::jpegFailures_data()
     QTest::newRow("truncated halfway, full size") << good.left(good.size() / 2) << 0;
     QTest::newRow("end marker missing") << good.left(good.size() - 2) << 3;
     QTest::newRow("progressive truncated") << progressive.left(progressive.size() * 2 / 3) << 2;
+    // At 1/8 most scans are not decoded; a file cut short is still no picture.
+    QTest::newRow("progressive truncated, eighth")
+        << progressive.left(progressive.size() * 2 / 3) << 3;
+    QTest::newRow("progressive end marker missing, eighth")
+        << progressive.left(progressive.size() - 2) << 3;
     QTest::newRow("scale too large") << good << 4;
     QTest::newRow("scale negative") << good << -1;
 }
@@ -219,6 +228,84 @@ void TestPictureDecode::jpegFailures()
     QFETCH(QByteArray, bytes);
     QFETCH(int, shift);
     QCOMPARE(decodeBytes(bytes, shift).status, DecodeStatus::NotPicture);
+}
+
+void TestPictureDecode::progressiveReading_data()
+{
+    QTest::addColumn<JpegColour>("colour");
+    QTest::addColumn<int>("shift");
+    QTest::addColumn<bool>("listReading"); // the thumbnail list's choice for the scale
+    QTest::addColumn<CoefficientNeed>("partial"); // else: scans skipped, this for 2-4 px blocks
+    QTest::addColumn<bool>("prefixOnly");
+    QTest::addColumn<double>("meanBound"); // levels, over every channel of every pixel
+    QTest::addColumn<int>("maxBound");
+    QTest::addColumn<bool>("differs"); // some pixel must differ: scans were really left out
+    const auto all = CoefficientNeed::All;
+    // The list's readings give exactly the pixels of the decode that reads every scan.
+    QTest::newRow("list, eighth, 4:2:0")
+        << JpegColour::Rgb << 3 << true << all << false << 0.0 << 0 << false;
+    QTest::newRow("list, eighth, grey")
+        << JpegColour::Grey << 3 << true << all << false << 0.0 << 0 << false;
+    QTest::newRow("list, quarter")
+        << JpegColour::Rgb << 2 << true << all << false << 0.0 << 0 << false;
+    QTest::newRow("list, half") << JpegColour::Rgb << 1 << true << all << false << 0.0 << 0
+                                << false;
+    QTest::newRow("stopping after the last needed scan, eighth")
+        << JpegColour::Rgb << 3 << false << all << true << 0.0 << 0 << false;
+    // Readings that leave out coefficients the output shows differ, within bounds.
+    QTest::newRow("DC only, eighth: chroma from block means")
+        << JpegColour::Rgb << 3 << false << CoefficientNeed::DcOnly << false << 64.0 << 128 << true;
+    QTest::newRow("first AC passes, quarter")
+        << JpegColour::Rgb << 2 << false << CoefficientNeed::FirstPass << false << 6.0 << 80
+        << true;
+}
+
+void TestPictureDecode::progressiveReading()
+{
+    QFETCH(JpegColour, colour);
+    QFETCH(int, shift);
+    QFETCH(bool, listReading);
+    QFETCH(CoefficientNeed, partial);
+    QFETCH(bool, prefixOnly);
+    QFETCH(double, meanBound);
+    QFETCH(int, maxBound);
+    QFETCH(bool, differs);
+    const QByteArray bytes = morvane::testsupport::jpegBytes({.width = 317,
+        .height = 203,
+        .colour = colour,
+        .progressive = true,
+        .textured = true,
+        .c0 = 90,
+        .c1 = 160,
+        .c2 = 40});
+    QVERIFY(!bytes.isEmpty());
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const auto size = static_cast<std::size_t>(bytes.size());
+    const DecodeResult full = decodeJpeg(data, size, shift, {}, {});
+    const DecodeResult decoded = listReading
+        ? decodeJpeg(data, size, shift)
+        : decodeJpeg(data, size, shift, {}, {true, partial, prefixOnly});
+    QCOMPARE(full.status, DecodeStatus::Decoded);
+    QCOMPARE(decoded.status, DecodeStatus::Decoded);
+    const QImage &a = full.picture.image;
+    const QImage &b = decoded.picture.image;
+    QCOMPARE(b.size(), a.size());
+    double sum = 0;
+    int maxDiff = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QColor p = a.pixelColor(x, y);
+            const QColor q = b.pixelColor(x, y);
+            for (const int d : {p.red() - q.red(), p.green() - q.green(), p.blue() - q.blue()}) {
+                sum += std::abs(d);
+                maxDiff = std::max(maxDiff, std::abs(d));
+            }
+        }
+    }
+    const double mean = sum / (3.0 * a.width() * a.height());
+    const QByteArray detail = QStringLiteral("mean %1, max %2").arg(mean).arg(maxDiff).toUtf8();
+    QVERIFY2(mean <= meanBound && maxDiff <= maxBound, detail.constData());
+    QVERIFY2((maxDiff > 0) == differs, detail.constData());
 }
 
 void TestPictureDecode::formatForName_data()

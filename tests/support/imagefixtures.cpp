@@ -3,6 +3,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +36,27 @@ namespace {
             out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
     }
 
+    // Row y of the texture: diagonal stripes, 8-pixel checks that swap two colours (sharp chroma
+    // edges) and noise from a fixed generator, around the recipe's colour.
+    void texturedRow(
+        const JpegRecipe &recipe, int y, int components, std::vector<unsigned char> &row)
+    {
+        const unsigned char base[3] = {recipe.c0, recipe.c1, recipe.c2};
+        for (int x = 0; x < recipe.width; ++x) {
+            const unsigned hash =
+                (static_cast<unsigned>(x) * 73856093U) ^ (static_cast<unsigned>(y) * 19349663U);
+            const int noise = static_cast<int>((hash * 2654435761U) >> 27) - 16;
+            const bool check = ((x / 8) + (y / 8)) % 2 == 0;
+            for (int c = 0; c < components; ++c) {
+                int v = base[c] + ((x + 2 * y) % 32) * 2 - 32 + noise;
+                if (check)
+                    v = 255 - v;
+                row[static_cast<std::size_t>(x * components + c)] =
+                    static_cast<unsigned char>(std::clamp(v, 0, 255));
+            }
+        }
+    }
+
     bool compress(const JpegRecipe &recipe, unsigned char **buffer, unsigned long *size)
     {
         jpeg_compress_struct cinfo {};
@@ -43,7 +65,7 @@ namespace {
         err.pub.error_exit = onError;
         const int components = recipe.colour == JpegColour::Rgb ? 3
             : recipe.colour == JpegColour::Grey                 ? 1
-                                                              : 4;
+                                                                : 4;
         std::vector<unsigned char> row(static_cast<std::size_t>(recipe.width * components));
         for (int x = 0; x < recipe.width; ++x) {
             unsigned char *p = row.data() + x * components;
@@ -82,8 +104,11 @@ namespace {
             jpeg_simple_progression(&cinfo);
         jpeg_start_compress(&cinfo, TRUE);
         JSAMPROW rows[1] = {row.data()};
-        while (cinfo.next_scanline < cinfo.image_height)
+        while (cinfo.next_scanline < cinfo.image_height) {
+            if (recipe.textured && components < 4)
+                texturedRow(recipe, static_cast<int>(cinfo.next_scanline), components, row);
             jpeg_write_scanlines(&cinfo, rows, 1);
+        }
         jpeg_finish_compress(&cinfo);
         jpeg_destroy_compress(&cinfo);
         return true;

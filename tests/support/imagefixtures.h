@@ -6,7 +6,7 @@
 #include <QtGlobal>
 
 // Picture files made in code for the decoder and list builder tests: JPEG through libjpeg's
-// compressor, BMP and ICO assembled byte by byte, all of one solid colour.
+// compressor (one solid colour, or a texture), BMP and ICO assembled byte by byte in one colour.
 namespace morvane::testsupport {
 
 enum class JpegColour { Rgb, Grey, Cmyk, Ycck };
@@ -17,6 +17,9 @@ struct JpegRecipe
     int height = 16;
     JpegColour colour = JpegColour::Rgb;
     bool progressive = false;
+    // Rgb and Grey: a pattern of stripes, checks and noise around the colour instead of the flat
+    // colour, so every band of coefficients carries something (chroma edges included).
+    bool textured = false;
     int quality = 90;
     // Rgb: the colour; Grey: the grey level (red channel); Cmyk/Ycck: ink amounts 0..255 as
     // (cyan, magenta, yellow, black), stored the Adobe way (inverted) with an Adobe marker.
