@@ -55,9 +55,12 @@ struct Case
     const char *error; // text in the reports, "" none; "$ro" stands for the read-only reason
     // "flush" fails; "list P" fails listing P; "appear P=TAG" writes the fixture's file TAG at P on
     // the first progress step; "immutable P" (chattr +i) for the request; "SIGTERM N" / "SIGINT N":
-    // the request runs in a child process that gets the signal on progress step N; "bind P Q"
-    // mounts P on Q for the request (root); "stale P": the folder P holds a copy a killed run left,
-    // one a running request holds, and a user's file named alike.
+    // the request runs in a child process that gets the signal on progress step N; "SIGKILL N":
+    // likewise killed, then what it left is checked (every folder it made already has its final
+    // bits, every file is finished or an unfinished ".part" copy) and the request runs again, to
+    // which the other columns apply; "bind P Q" mounts P on Q for the request (root); "stale P":
+    // the folder P holds a copy a killed run left, one a running request holds, and a user's file
+    // named alike.
     const char *fault = "";
 };
 
@@ -118,6 +121,7 @@ const Case kCases[] = {
     {"copy a folder into a bind mount of itself", Op::Copy, "disk/src/dir", "disk/dst/dir", "", "", 0, false, "", "それ自身の中", "bind disk/src/dir disk/dst/dir"},
     {"copy removes only a copy a killed run left", Op::Copy, "disk/src/A.JPG", "disk/dst", "", "", 0, true, "disk/src/A.JPG+disk/dst/A.JPG -disk/dst/.morvane-killed00.part", "", "stale disk/dst"},
     {"move a folder across stopped by SIGINT", Op::Move, "disk/src/dir/sub", "tmp", "", "", 0, false, "", "", "SIGINT 2"},
+    {"copy a folder killed inside a file, copied again", Op::Copy, "disk/src/dir", "disk/dst/dir", "a", "", 0, true, "disk/src/dir+disk/dst/dir/dir", "", "SIGKILL 7"},
 };
 
 // The fixture's files: area path, content tag, size, permission bits, whether all but its first
@@ -279,6 +283,9 @@ bool TestFileOperations::populate()
         if (!makeFolder(real(f)))
             return false;
     }
+    // A folder closed to others, so that a copy's folder made with other bits shows.
+    if (::chmod(real("disk/src/dir/sub").constData(), 0750) != 0)
+        return false;
     for (const Original &o : kOriginals) {
         if ((m_mounted || !QByteArray(o.path).startsWith("tmp/")) && !place(o, o.path))
             return false;
@@ -514,7 +521,9 @@ void TestFileOperations::faults()
     RequestResult r;
     const int signal = fault.value(0) == "SIGTERM" ? SIGTERM
         : fault.value(0) == "SIGINT"               ? SIGINT
+        : fault.value(0) == "SIGKILL"              ? SIGKILL
                                                    : 0;
+    const bool killed = signal == SIGKILL;
     if (signal != 0) {
         // In a child process, as the terminal commands run: the signal stops the request.
         const int step = fault.value(1).toInt();
@@ -531,11 +540,37 @@ void TestFileOperations::faults()
         }
         int status = 0;
         QCOMPARE(::waitpid(child, &status, 0), child);
-        QVERIFY(WIFEXITED(status));
-        QCOMPARE(WEXITSTATUS(status), 128 + signal);
-    } else {
-        r = run(c, prompter);
+        if (killed) {
+            QVERIFY(WIFSIGNALED(status));
+            QCOMPARE(WTERMSIG(status), SIGKILL);
+        } else {
+            QVERIFY(WIFEXITED(status));
+            QCOMPARE(WEXITSTATUS(status), 128 + signal);
+        }
     }
+    if (killed) {
+        // What the killed run left: each new folder already with the bits it ends with, each new
+        // file finished, apart from unfinished copies (".part", bits not yet given) it was writing.
+        QStringList unfinished;
+        const State left = snapshot(unfinished);
+        const State done = apply(expected, c.changes);
+        qsizetype parts = 0;
+        for (auto it = left.cbegin(); it != left.cend(); ++it) {
+            if (expected.value(it.key()) == it.value())
+                continue;
+            if (it.key().endsWith(".part") && !it.value().startsWith("folder ")) {
+                ++parts;
+                continue;
+            }
+            QCOMPARE(QString(it.key() + '=' + it.value()),
+                QString(it.key() + '=' + done.value(it.key(), "(none)")));
+        }
+        for (const QString &u : std::as_const(unfinished))
+            QVERIFY2(u.contains(QStringLiteral(".part: ")), qPrintable(u));
+        QVERIFY2(parts > 0, "the run was not killed inside a file");
+    }
+    if (signal == 0 || killed)
+        r = run(c, prompter);
     if (bind)
         QCOMPARE(::umount2(real(fault.value(2)).constData(), MNT_DETACH), 0);
     if (heldFd >= 0)
@@ -547,7 +582,7 @@ void TestFileOperations::faults()
     }
 
     const QString errors = prompter.errors.join(u'\n');
-    if (signal == 0) {
+    if (signal == 0 || killed) {
         QVERIFY2(r.ok == c.ok, qPrintable(errors));
         QCOMPARE(r.items.size(), std::size_t(words(c.sources).size()));
         QCOMPARE(r.cancelled, QByteArray(c.answers).contains('c') || c.cancelAt > 0);
