@@ -428,8 +428,11 @@ DecodeResult decodeJpeg(const unsigned char *data,
 
 DecodeResult decodeJpeg(const unsigned char *data, std::size_t size, JpegShowOptions options)
 {
-    // Every scan: the viewer shows the picture at (nearly) its own size.
-    return decode(data, size, 0, options.atLeast, options.gate, std::move(options.reuse), {});
+    // A progressive file leaves out only the scans whose coefficients its scaled blocks cannot
+    // show (at 1/8, the AC scans of every component): exactly the pixels of reading them all.
+    ProgressiveReading exact;
+    exact.skipScans = true;
+    return decode(data, size, 0, options.atLeast, options.gate, std::move(options.reuse), exact);
 }
 
 } // namespace morvane::platform

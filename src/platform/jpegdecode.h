@@ -104,7 +104,8 @@ struct JpegShowOptions
 };
 
 // decodeJpeg above, scaled and written as `options` ask; fullWidth/fullHeight are always the
-// picture's size from its header. Any thread.
+// picture's size from its header. A progressive file skips the scans the scale cannot show, with
+// the pixels of the full reading. Any thread.
 [[nodiscard]] DecodeResult decodeJpeg(
     const unsigned char *data, std::size_t size, JpegShowOptions options);
 

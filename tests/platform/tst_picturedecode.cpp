@@ -234,37 +234,41 @@ void TestPictureDecode::progressiveReading_data()
 {
     QTest::addColumn<JpegColour>("colour");
     QTest::addColumn<int>("shift");
-    QTest::addColumn<bool>("listReading"); // the thumbnail list's choice for the scale
+    // 1: the thumbnail list's choice for the scale; 2: the viewer's, asked for the scaled size;
+    // 0: the reading the next columns give.
+    QTest::addColumn<int>("reader");
     QTest::addColumn<CoefficientNeed>("partial"); // else: scans skipped, this for 2-4 px blocks
     QTest::addColumn<bool>("prefixOnly");
     QTest::addColumn<double>("meanBound"); // levels, over every channel of every pixel
     QTest::addColumn<int>("maxBound");
     QTest::addColumn<bool>("differs"); // some pixel must differ: scans were really left out
     const auto all = CoefficientNeed::All;
-    // The list's readings give exactly the pixels of the decode that reads every scan.
+    // The list's and the viewer's readings give exactly the pixels of the decode that reads
+    // every scan.
     QTest::newRow("list, eighth, 4:2:0")
-        << JpegColour::Rgb << 3 << true << all << false << 0.0 << 0 << false;
+        << JpegColour::Rgb << 3 << 1 << all << false << 0.0 << 0 << false;
     QTest::newRow("list, eighth, grey")
-        << JpegColour::Grey << 3 << true << all << false << 0.0 << 0 << false;
+        << JpegColour::Grey << 3 << 1 << all << false << 0.0 << 0 << false;
     QTest::newRow("list, quarter")
-        << JpegColour::Rgb << 2 << true << all << false << 0.0 << 0 << false;
-    QTest::newRow("list, half") << JpegColour::Rgb << 1 << true << all << false << 0.0 << 0
-                                << false;
+        << JpegColour::Rgb << 2 << 1 << all << false << 0.0 << 0 << false;
+    QTest::newRow("list, half") << JpegColour::Rgb << 1 << 1 << all << false << 0.0 << 0 << false;
+    QTest::newRow("viewer, eighth")
+        << JpegColour::Rgb << 3 << 2 << all << false << 0.0 << 0 << false;
+    QTest::newRow("viewer, half") << JpegColour::Rgb << 1 << 2 << all << false << 0.0 << 0 << false;
     QTest::newRow("stopping after the last needed scan, eighth")
-        << JpegColour::Rgb << 3 << false << all << true << 0.0 << 0 << false;
+        << JpegColour::Rgb << 3 << 0 << all << true << 0.0 << 0 << false;
     // Readings that leave out coefficients the output shows differ, within bounds.
     QTest::newRow("DC only, eighth: chroma from block means")
-        << JpegColour::Rgb << 3 << false << CoefficientNeed::DcOnly << false << 64.0 << 128 << true;
+        << JpegColour::Rgb << 3 << 0 << CoefficientNeed::DcOnly << false << 64.0 << 128 << true;
     QTest::newRow("first AC passes, quarter")
-        << JpegColour::Rgb << 2 << false << CoefficientNeed::FirstPass << false << 6.0 << 80
-        << true;
+        << JpegColour::Rgb << 2 << 0 << CoefficientNeed::FirstPass << false << 6.0 << 80 << true;
 }
 
 void TestPictureDecode::progressiveReading()
 {
     QFETCH(JpegColour, colour);
     QFETCH(int, shift);
-    QFETCH(bool, listReading);
+    QFETCH(int, reader);
     QFETCH(CoefficientNeed, partial);
     QFETCH(bool, prefixOnly);
     QFETCH(double, meanBound);
@@ -282,9 +286,10 @@ void TestPictureDecode::progressiveReading()
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
     const auto size = static_cast<std::size_t>(bytes.size());
     const DecodeResult full = decodeJpeg(data, size, shift, {}, {});
-    const DecodeResult decoded = listReading
-        ? decodeJpeg(data, size, shift)
-        : decodeJpeg(data, size, shift, {}, {true, partial, prefixOnly});
+    const DecodeResult decoded = reader == 1 ? decodeJpeg(data, size, shift)
+        : reader == 2                        ? decodeJpeg(
+              data, size, morvane::platform::JpegShowOptions {full.picture.image.size(), {}, {}})
+                      : decodeJpeg(data, size, shift, {}, {true, partial, prefixOnly});
     QCOMPARE(full.status, DecodeStatus::Decoded);
     QCOMPARE(decoded.status, DecodeStatus::Decoded);
     const QImage &a = full.picture.image;
