@@ -187,39 +187,6 @@ namespace {
         return found;
     }
 
-    // Renames without ever replacing: renameat2(RENAME_NOREPLACE), and where the file system
-    // refuses that flag, link() + unlink() for files (link fails on an existing name too). Only
-    // where neither works (a folder, or no hard links) is an existence check followed by a plain
-    // rename, which a name appearing in between could still be lost to.
-    int renameNoReplace(const QByteArray &from, const QByteArray &to, bool isFolder)
-    {
-        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE)
-            == 0)
-            return 0;
-        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-            return -1;
-        if (!isFolder) {
-            if (::link(from.constData(), to.constData()) == 0) {
-                if (::unlink(from.constData()) == 0)
-                    return 0;
-                const int error = errno;
-                ::unlink(to.constData());
-                errno = error;
-                return -1;
-            }
-            if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK)
-                return -1;
-        }
-        struct stat st
-        {
-        };
-        if (::lstat(to.constData(), &st) == 0) {
-            errno = EEXIST;
-            return -1;
-        }
-        return std::rename(from.constData(), to.constData());
-    }
-
     void syncFolder(const QByteArray &folder)
     {
         const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -927,6 +894,38 @@ namespace {
     }
 
 } // namespace
+
+// Renames without ever replacing (see fileoperations.h): renameat2(RENAME_NOREPLACE), and where the
+// file system refuses that flag, link() + unlink() for files (link fails on an existing name too).
+// Only where neither works (a folder, or no hard links) is an existence check followed by a plain
+// rename, which a name appearing in between could still be lost to.
+int renameNoReplace(const QByteArray &from, const QByteArray &to, bool isFolder)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return -1;
+    if (!isFolder) {
+        if (::link(from.constData(), to.constData()) == 0) {
+            if (::unlink(from.constData()) == 0)
+                return 0;
+            const int error = errno;
+            ::unlink(to.constData());
+            errno = error;
+            return -1;
+        }
+        if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK)
+            return -1;
+    }
+    struct stat st
+    {
+    };
+    if (::lstat(to.constData(), &st) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return std::rename(from.constData(), to.constData());
+}
 
 FileOperations::FileOperations(Prompter &prompter, FileSystemSeams seams)
     : m_prompter(prompter)

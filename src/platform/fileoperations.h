@@ -122,4 +122,9 @@ private:
     FileSystemSeams m_seams;
 };
 
+// Renames `from` to `to` without ever replacing an entry at `to` (errno EEXIST then). Where the
+// file system refuses RENAME_NOREPLACE, a file is linked and unlinked; only a folder, or a file
+// system without hard links, falls back to a check before a plain rename. 0 or -1 with errno.
+[[nodiscard]] int renameNoReplace(const QByteArray &from, const QByteArray &to, bool isFolder);
+
 } // namespace morvane::platform

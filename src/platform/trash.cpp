@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/trash.h"
 
+#include "platform/fileoperations.h"
 #include "platform/fileoprules.h"
 #include "platform/trashrules.h"
 
@@ -147,29 +148,13 @@ namespace {
         return error;
     }
 
-    // A rename that never replaces. Where the file system refuses the flag, a check before a
-    // plain rename: the name in files/ is ours already, reserved by its info file.
-    int renameNoReplace(const QByteArray &from, const QByteArray &to)
-    {
-        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE)
-            == 0)
-            return 0;
-        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-            return -1;
-        struct stat st
-        {
-        };
-        if (::lstat(to.constData(), &st) == 0) {
-            errno = EEXIST;
-            return -1;
-        }
-        return std::rename(from.constData(), to.constData());
-    }
-
-    // Moves the entry at the real path `full` into the trash folder `trash` at the top of
-    // `topdir` ("" for the home trash).
-    TrashResult trashInto(
-        const QByteArray &full, const QByteArray &trash, const QByteArray &topdir, unsigned uid)
+    // Moves the entry at the real path `full` (a folder when `isFolder`) into the trash folder
+    // `trash` at the top of `topdir` ("" for the home trash).
+    TrashResult trashInto(const QByteArray &full,
+        bool isFolder,
+        const QByteArray &trash,
+        const QByteArray &topdir,
+        unsigned uid)
     {
         const QByteArray files = join(trash, "files");
         const QByteArray info = join(trash, "info");
@@ -199,7 +184,7 @@ namespace {
                     QStringLiteral("ごみ箱の情報ファイルを書けません。") + reason(error));
             } else {
                 const QByteArray target = join(files, entry);
-                if (renameNoReplace(full, target) == 0)
+                if (renameNoReplace(full, target, isFolder) == 0)
                     return {TrashResult::Status::Trashed, target, {}};
                 error = errno;
                 ::unlink(infoPath.constData());
@@ -259,7 +244,7 @@ TrashResult trashItem(const QByteArray &pathIn)
     }
     TrashResult result;
     for (const QByteArray &trash : std::as_const(trashes)) {
-        result = trashInto(full, trash, topdir, uid);
+        result = trashInto(full, S_ISDIR(st.st_mode), trash, topdir, uid);
         if (result.status != TrashResult::Status::NoTrash)
             break;
     }
