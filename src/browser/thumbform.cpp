@@ -120,6 +120,7 @@ ThumbForm ThumbForm::fromBox(const QImage &box)
     form.m_pixelSize = box.size();
     form.m_drawn = box.size();
     form.m_boxSize = box.width();
+    form.m_wholeBox = true;
     return form;
 }
 

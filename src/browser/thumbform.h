@@ -55,8 +55,12 @@ public:
     [[nodiscard]] QImage box() const;
 
     [[nodiscard]] bool isNull() const { return m_boxSize == 0; }
-    // True when stored() has pixels in memory to move or compress.
-    [[nodiscard]] bool isLarge() const { return m_plain.sizeInBytes() > kPlainBytes; }
+    // True when stored() has pixels in memory to move or compress. A whole box is shared by many
+    // items and held once, so it stays as it is.
+    [[nodiscard]] bool isLarge() const
+    {
+        return !m_wholeBox && m_plain.sizeInBytes() > kPlainBytes;
+    }
     [[nodiscard]] int boxSize() const { return m_boxSize; }
     [[nodiscard]] QSize drawnSize() const { return m_drawn; }
     [[nodiscard]] QSize pixelSize() const { return m_pixelSize; }
@@ -77,6 +81,7 @@ private:
     QSize m_pixelSize;
     QSize m_drawn;
     int m_boxSize = 0;
+    bool m_wholeBox = false; // made by fromBox()
 };
 
 } // namespace morvane
