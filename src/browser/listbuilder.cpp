@@ -468,9 +468,12 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
     };
 
     // Decoding ahead: only when more than one thread is asked for and there is a picture to
-    // decode. The calling thread hands over items while the threads decode the next pictures.
+    // decode. The calling thread is one of them: it starts one thread fewer than asked for and,
+    // between handing over items, decodes whatever is queued next instead of waiting. A thread
+    // per core beside a calling thread that mostly waited meant more threads than cores, and
+    // with thousands of small files the switches between them cost a third of the build.
     // When fewer threads can be started than asked for, the build goes on with those there are,
-    // or with none.
+    // or with the calling thread alone.
     std::unique_ptr<AheadState> ahead;
     std::vector<pthread_t> decoders;
     const bool anyPicture = std::any_of(formats.begin(), formats.end(), [](auto f) {
@@ -481,8 +484,8 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
         ahead->job = &job;
         ahead->results.resize(entries.size());
         ahead->budget = std::max<std::int64_t>(options.decodeMemoryBudget, 0);
-        decoders.reserve(static_cast<std::size_t>(threads));
-        for (int t = 0; t < threads; ++t) {
+        decoders.reserve(static_cast<std::size_t>(threads - 1));
+        for (int t = 1; t < threads; ++t) {
             pthread_t thread {};
             if (!startDecoder(*ahead, thread))
                 break;
@@ -494,7 +497,7 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
     const AheadGuard guard(ahead.get(), decoders);
     std::size_t nextToQueue = 0; // first entry not yet queued
     int queuedUndelivered = 0; // queued pictures not yet handed over
-    const int lookAhead = static_cast<int>(decoders.size()) * kLookAheadPerThread;
+    const int lookAhead = static_cast<int>(decoders.size() + 1) * kLookAheadPerThread;
 
     auto queueMore = [&](std::size_t delivering) {
         if (queuedUndelivered > lookAhead / 2 && nextToQueue > delivering)
@@ -520,12 +523,13 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
         ahead->deliveryWaiting = false;
     };
 
-    // The box of entry i from the decoding threads, as soon as it is there.
+    // The box of entry i from the decoding threads, as soon as it is there; meanwhile this
+    // thread decodes the next queued entries itself.
     auto takeAhead = [&](std::size_t i) {
         queueMore(i);
         std::unique_lock lock(ahead->mutex);
         while (!ahead->results[i].has_value()) {
-            if (ahead->nextToTake == i && canTakeNext(*ahead, job)) {
+            if (canTakeNext(*ahead, job)) {
                 runNext(*ahead, job, lock);
                 continue;
             }

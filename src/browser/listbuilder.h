@@ -21,7 +21,8 @@ struct ListBuildOptions
     int boxSize =
         48; // `BoxSize`: side of the square box in pixels, 1..1024 (the menu offers 32..320)
     int jpegScale = 3; // `JpegScale`: JPEG pictures decode at 1/2^jpegScale (0..3; clamped)
-    // Decoding threads: 0 = one per core, 1 = everything on the calling thread (no pool at all).
+    // Threads that decode, the calling thread included: 0 = one per core, 1 = everything on the
+    // calling thread (no other thread at all).
     int threads = 0;
     // Bytes that the decodes running ahead may hold at once (file bytes, image and decoder
     // memory, as the decoders estimate them from the header) together with the finished boxes
@@ -65,10 +66,10 @@ struct ListBuildResult
 //
 // Threads: construct, use and destroy on the UI thread. Decoding (and the MIME type lookup of
 // other files) may run ahead on threads of the build's own (bounded look-ahead and memory
-// budget, so only a few finished boxes wait at a time); the calling thread takes its share when
-// the entry it is to hand over next is not taken yet. The items are handed over on the calling
-// thread strictly in enumeration order, and
-// the result is the one a build with threads = 1 gives, byte for byte: a decode that ran out of
+// budget, so only a few finished boxes wait at a time); the calling thread is one of the
+// decoding threads and takes the next queued entry whenever the one it is to hand over is not
+// done. The items are handed over on the calling thread strictly in enumeration order, and the
+// result is the one a build with threads = 1 gives, byte for byte: a decode that ran out of
 // memory beside others is done again on the calling thread once no other decode runs, and only
 // when it fails there too does the build end for want of memory. No exception leaves a decoding
 // thread; every build waits for its threads before it returns.

@@ -20,8 +20,10 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <set>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using morvane::ListEntry;
@@ -115,15 +117,26 @@ void compareBuilds(const Built &got, const Built &want)
 }
 
 // The platform's decoders, counting the decodes.
+// Counts decodes and the threads they ran on.
 struct CountingDecoder
 {
     std::shared_ptr<std::atomic<int>> decodes = std::make_shared<std::atomic<int>>(0);
+    struct Threads
+    {
+        std::mutex mutex;
+        std::set<std::thread::id> ids;
+    };
+    std::shared_ptr<Threads> threads = std::make_shared<Threads>();
     morvane::platform::DecodeResult operator()(const QByteArray &path,
         morvane::platform::PictureFormat format,
         int scale,
         const morvane::platform::MemoryGate &gate) const
     {
         ++*decodes;
+        {
+            const std::lock_guard lock(threads->mutex);
+            threads->ids.insert(std::this_thread::get_id());
+        }
         return morvane::platform::decodePictureFile(path, format, scale, gate);
     }
 };
@@ -487,6 +500,7 @@ void TestListBuilder::poolMatchesSingleThread()
         {"refresh", threads, false, 24, 0, 24}};
     for (const Run &run : runs) {
         *counting.decodes = 0;
+        counting.threads->ids.clear();
         const Built cached = buildFolder(
             dir.path(), box, scale, run.threads, counting, 224 << 20, &cache, run.readCache);
         compareBuilds(cached, single);
@@ -494,6 +508,9 @@ void TestListBuilder::poolMatchesSingleThread()
         QVERIFY2(counting.decodes->load() <= run.decodes + 8, run.name);
         QCOMPARE(cached.result.cacheReads, run.reads);
         QCOMPARE(cached.result.cacheWrites, run.writes);
+        // The calling thread decodes too: no more threads than asked for, so none waits for a
+        // core.
+        QVERIFY2(counting.threads->ids.size() <= std::size_t(run.threads), run.name);
     }
 }
 
