@@ -4,11 +4,10 @@
 #include "browser/datetimetext.h"
 #include "browser/thumbcache.h"
 #include "browser/thumbfit.h"
+#include "browser/typeboxes.h"
 #include "platform/folderscan.h"
 #include "platform/imagedecode.h"
 
-#include <QHash>
-#include <QPainter>
 #include <QThread>
 
 #include <algorithm>
@@ -52,21 +51,12 @@ namespace {
         int fullHeight = 0;
         bool fromCache = false; // read from the thumbnail cache
         bool toCache = false; // written to it
-        QString mimeType; // of an other file, when a decoding thread looked it up
     };
 
     PictureBox failedBox(Outcome outcome) noexcept
     {
         PictureBox box;
         box.outcome = outcome;
-        return box;
-    }
-
-    QImage whiteBox(int boxSize)
-    {
-        QImage box(boxSize, boxSize, QImage::Format_RGB32);
-        if (!box.isNull())
-            box.fill(0xFFFFFFFFu);
         return box;
     }
 
@@ -104,7 +94,6 @@ namespace {
         const QByteArray &folder; // never empty: "/" for the root
         const std::vector<platform::FolderEntry> &entries;
         const std::vector<platform::PictureFormat> &formats;
-        const platform::FileIcons &icons;
         int boxSize;
         int jpegScale;
         ThumbCache *cache;
@@ -232,19 +221,6 @@ namespace {
         }
     }
 
-    // An other file's outcome with its MIME type. Any thread; no exception leaves (without the
-    // type, the calling thread looks it up).
-    PictureBox lookUpOther(const DecodeJob &job, std::size_t i) noexcept
-    {
-        PictureBox box;
-        try {
-            box.mimeType = job.icons.mimeTypeForFileName(job.entries[i].name);
-        } catch (...) {
-            box.mimeType.clear();
-        }
-        return box;
-    }
-
     // Stores the outcome of entry i and ends its thread's turn. Caller holds the mutex.
     void store(AheadState &s, std::size_t i, PictureBox &&box)
     {
@@ -280,12 +256,7 @@ namespace {
         const std::size_t i = s.nextToTake++;
         ++s.busy;
         if (job.formats[i] == platform::PictureFormat::None) {
-            // The MIME type of an other file (which picks its icon) costs more than decoding a
-            // small picture; here it is off the calling thread.
-            lock.unlock();
-            PictureBox other = lookUpOther(job, i);
-            lock.lock();
-            store(s, i, std::move(other));
+            store(s, i, PictureBox()); // an other file: nothing to decode
             return;
         }
         Claim claim;
@@ -293,8 +264,6 @@ namespace {
         s.pending += claim.fileBytes;
         lock.unlock();
         PictureBox box = decodeEntry(job, i, &s, &claim);
-        if (box.outcome == Outcome::Other)
-            box = lookUpOther(job, i);
         lock.lock();
         const std::int64_t heldBefore = s.charged + s.pending;
         s.pending -= claim.fileBytes; // never let through: read error, not a picture
@@ -378,7 +347,8 @@ namespace {
 } // namespace
 
 ListBuilder::ListBuilder(PictureDecoder decoder)
-    : m_decoder(decoder ? std::move(decoder) : PictureDecoder(&platform::decodePictureFile))
+    : m_icons(std::make_shared<platform::FileIcons>())
+    , m_decoder(decoder ? std::move(decoder) : PictureDecoder(&platform::decodePictureFile))
 {}
 
 ListBuilder::~ListBuilder() = default;
@@ -441,31 +411,13 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
         folder,
         entries,
         formats,
-        m_icons,
         boxSize,
         std::clamp(options.jpegScale, 0, 3),
         options.cache,
         options.readCache};
 
-    // Other files of one type share one box: the icon is drawn once per build, and the list's
-    // images share the pixels until someone paints on one.
-    QHash<QString, QImage> otherBoxes;
-    auto otherBox = [&](const QString &name, const QString &lookedUp) -> QImage {
-        const QString mime = lookedUp.isEmpty() ? m_icons.mimeTypeForFileName(name) : lookedUp;
-        const auto found = otherBoxes.constFind(mime);
-        if (found != otherBoxes.cend())
-            return *found;
-        QImage box = whiteBox(boxSize);
-        if (box.isNull())
-            return box;
-        {
-            QPainter painter(&box);
-            const int at = boxSize / 2 - platform::FileIcons::kIconSize / 2;
-            painter.drawImage(at, at, m_icons.iconForMimeType(mime));
-        }
-        otherBoxes.insert(mime, box);
-        return box;
-    };
+    // Other files of one type share one box, drawn when the list first shows one of them.
+    const auto typeBoxes = std::make_shared<TypeBoxes>(m_icons, boxSize);
 
     // Decoding ahead: only when more than one thread is asked for and there is a picture to
     // decode. The calling thread is one of them: it starts one thread fewer than asked for and,
@@ -591,12 +543,7 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
                 QString::number(picture.fullHeight)};
             ++result.pictures;
         } else {
-            item.thumb = ThumbForm::fromBox(otherBox(entry.name, picture.mimeType));
-            if (item.thumb.isNull()) {
-                result.completed = false;
-                result.failure = kNoMemory;
-                return;
-            }
+            item.thumb = ThumbForm::fromType(typeBoxes, entry.name);
             item.record = QStringList {
                 QStringLiteral("1"), QString::number(entry.size), dateTime, QString(), QString()};
             ++result.others;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace morvane::browser {
 
@@ -64,15 +65,18 @@ struct ListBuildResult
 // with a non-zero width and height; every other file, including one that cannot be opened or read,
 // is an other file and the build goes on.
 //
-// Threads: construct, use and destroy on the UI thread. Decoding (and the MIME type lookup of
-// other files) may run ahead on threads of the build's own (bounded look-ahead and memory
-// budget, so only a few finished boxes wait at a time); the calling thread is one of the
-// decoding threads and takes the next queued entry whenever the one it is to hand over is not
-// done. The items are handed over on the calling thread strictly in enumeration order, and the
-// result is the one a build with threads = 1 gives, byte for byte: a decode that ran out of
-// memory beside others is done again on the calling thread once no other decode runs, and only
-// when it fails there too does the build end for want of memory. No exception leaves a decoding
-// thread; every build waits for its threads before it returns.
+// An other file's box is drawn when the list first shows it (see TypeBoxes): the build does not
+// look up file types.
+//
+// Threads: construct, use and destroy on the UI thread. Decoding may run ahead on threads of the
+// build's own (bounded look-ahead and memory budget, so only a few finished boxes wait at a
+// time); the calling thread is one of the decoding threads and takes the next queued entry
+// whenever the one it is to hand over is not done. The items are handed over on the calling
+// thread strictly in enumeration order, and the result is the one a build with threads = 1
+// gives, byte for byte: a decode that ran out of memory beside others is done again on the
+// calling thread once no other decode runs, and only when it fails there too does the build end
+// for want of memory. No exception leaves a decoding thread; every build waits for its threads
+// before it returns.
 class ListBuilder
 {
 public:
@@ -114,7 +118,7 @@ private:
         ListBuildResult &result,
         bool &inCallback);
 
-    platform::FileIcons m_icons;
+    std::shared_ptr<platform::FileIcons> m_icons; // shared with the type boxes of the lists
     PictureDecoder m_decoder;
     bool m_building = false;
 };

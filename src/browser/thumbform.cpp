@@ -4,6 +4,7 @@
 #include "browser/thumbcacheformat.h"
 #include "browser/thumbfit.h"
 #include "browser/thumbspill.h"
+#include "browser/typeboxes.h"
 
 #include <QPainter>
 
@@ -124,6 +125,19 @@ ThumbForm ThumbForm::fromBox(const QImage &box)
     return form;
 }
 
+ThumbForm ThumbForm::fromType(std::shared_ptr<browser::TypeBoxes> boxes, const QString &fileName)
+{
+    ThumbForm form;
+    const int side = boxes->boxSize();
+    form.m_typeBoxes = std::move(boxes);
+    form.m_typeName = fileName;
+    form.m_pixelSize = QSize(side, side);
+    form.m_drawn = form.m_pixelSize;
+    form.m_boxSize = side;
+    form.m_wholeBox = true;
+    return form;
+}
+
 std::optional<ThumbForm> ThumbForm::fromPacked(
     const QByteArray &payload, QSize pixelSize, QSize drawn, int boxSize)
 {
@@ -184,6 +198,8 @@ QImage ThumbForm::pixels() const
 {
     if (!m_plain.isNull())
         return m_plain;
+    if (m_typeBoxes != nullptr)
+        return m_typeBoxes->box(m_typeName);
     QImage image(m_pixelSize, QImage::Format_RGB32);
     if (image.isNull() || m_pixelSize.isEmpty())
         return {};
@@ -207,8 +223,9 @@ QImage ThumbForm::box() const
 {
     if (isNull())
         return {};
-    if (m_pixelSize == QSize(m_boxSize, m_boxSize) && m_drawn == m_pixelSize && !m_plain.isNull())
-        return m_plain;
+    if (m_pixelSize == QSize(m_boxSize, m_boxSize) && m_drawn == m_pixelSize
+        && (!m_plain.isNull() || m_typeBoxes != nullptr))
+        return pixels();
     const QImage src = pixels();
     QImage box = whiteBox(m_boxSize);
     if (src.isNull() || box.isNull())

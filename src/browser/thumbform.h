@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
+#include <QString>
 
 #include <cstdint>
 #include <memory>
@@ -12,6 +13,9 @@
 namespace morvane {
 
 class ThumbSpill;
+namespace browser {
+    class TypeBoxes;
+}
 
 // The compact form of a list item's box: the pixels at the size they are held before the box
 // stretches them, and the top-left rectangle of the white box they are stretched into. A picture
@@ -35,8 +39,12 @@ public:
     [[nodiscard]] static std::optional<ThumbForm> fromPicture(
         const QImage &picture, bool atOwnSize, int boxSize);
 
-    // A whole box as it is (the other files' type boxes, shared by many items).
+    // A whole box as it is, shared by the items that hold it.
     [[nodiscard]] static ThumbForm fromBox(const QImage &box);
+
+    // An other file's box: its type's box from `boxes`, looked up when the box is first drawn.
+    [[nodiscard]] static ThumbForm fromType(
+        std::shared_ptr<browser::TypeBoxes> boxes, const QString &fileName);
 
     // The form from what packed() gave: `pixelSize` pixels stretched into `drawn` of a box of
     // `boxSize`. nullopt when the payload does not unpack to that size.
@@ -78,10 +86,12 @@ private:
     QByteArray m_packed; // else compressed
     std::shared_ptr<ThumbSpill> m_spill; // or as they are, rows packed, at m_spillOffset
     std::int64_t m_spillOffset = 0;
+    std::shared_ptr<browser::TypeBoxes> m_typeBoxes; // or a type box, drawn for m_typeName
+    QString m_typeName;
     QSize m_pixelSize;
     QSize m_drawn;
     int m_boxSize = 0;
-    bool m_wholeBox = false; // made by fromBox()
+    bool m_wholeBox = false; // made by fromBox() or fromType()
 };
 
 } // namespace morvane

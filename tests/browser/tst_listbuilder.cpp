@@ -374,8 +374,11 @@ void TestListBuilder::typeIconsFollowTheMimeType()
     QVERIFY(morvane::testsupport::writeFile(dir.filePath("c.jpg"), "no picture"));
     const Built built = buildFolder(dir.path(), 48, 3, 1);
     QCOMPARE(built.items.size(), std::size_t(3));
-    QCOMPARE(find(built, "a.txt")->thumb.shareKey(), find(built, "b.txt")->thumb.shareKey());
-    QVERIFY(find(built, "a.txt")->thumb.shareKey() != find(built, "c.jpg")->thumb.shareKey());
+    const auto boxKey = [&built](const char *caption) {
+        return find(built, caption)->thumb.box().cacheKey();
+    };
+    QCOMPARE(boxKey("a.txt"), boxKey("b.txt"));
+    QVERIFY(boxKey("a.txt") != boxKey("c.jpg"));
 }
 
 void TestListBuilder::enumerationChoosesFiles()
