@@ -148,15 +148,17 @@ std::vector<ByteSpan> neededSpans(
     const JpegScanLayout &layout, const std::vector<ComponentNeed> &needs, bool prefixOnly)
 {
     std::vector<ByteSpan> spans;
-    std::size_t lastNeeded = 0;
+    // One past the last needed scan: 0 when no scan is needed, so that the prefix then keeps no
+    // scan either.
+    std::size_t neededEnd = 0;
     for (std::size_t i = 0; i < layout.scans.size(); ++i) {
         if (scanNeeded(layout.scans[i], needs))
-            lastNeeded = i;
+            neededEnd = i + 1;
     }
     std::size_t from = 0;
     for (std::size_t i = 0; i < layout.scans.size(); ++i) {
         const JpegScan &scan = layout.scans[i];
-        const bool keep = prefixOnly ? i <= lastNeeded : scanNeeded(scan, needs);
+        const bool keep = prefixOnly ? i < neededEnd : scanNeeded(scan, needs);
         if (keep)
             continue;
         append(spans, from, scan.begin);

@@ -155,6 +155,7 @@ TEST(JpegScansTest, KeepsTheScansTheComponentsNeed)
         std::vector<ComponentNeed> needs;
         bool prefixOnly;
         std::vector<std::size_t> kept; // scan numbers
+        std::vector<std::size_t> scans = {}; // the scans the file holds; empty: all ten
     };
     const Case cases[] = {
         {"everything", {}, false, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
@@ -176,17 +177,29 @@ TEST(JpegScansTest, KeepsTheScansTheComponentsNeed)
             {{1, N::DcOnly}, {2, N::DcOnly}, {3, N::DcOnly}},
             true,
             {0, 1, 2, 3, 4, 5, 6}},
+        {"no scan needed, stopping before the first",
+            {{1, N::DcOnly}, {2, N::DcOnly}, {3, N::DcOnly}},
+            true,
+            {},
+            {1, 2, 3, 4, 5}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const std::vector<ByteSpan> spans = neededSpans(layout, c.needs, c.prefixOnly);
+        JpegScanLayout file = layout;
+        if (!c.scans.empty()) {
+            file.scans.clear();
+            for (const std::size_t k : c.scans)
+                file.scans.push_back(layout.scans[k]);
+        }
+        const std::vector<ByteSpan> spans = neededSpans(file, c.needs, c.prefixOnly);
         const auto covered = [&spans](std::size_t at) {
             return std::any_of(spans.begin(), spans.end(), [at](const ByteSpan &s) {
                 return s.begin <= at && at < s.end;
             });
         };
         std::vector<std::size_t> kept;
-        for (std::size_t k = 0; k < layout.scans.size(); ++k) {
+        for (const JpegScan &s : file.scans) {
+            const std::size_t k = (s.begin - 100) / 20;
             if (covered(100 + 20 * k) && covered(109 + 20 * k))
                 kept.push_back(k);
             // The tables after a scan stay, unless nothing is read after the last needed scan.
