@@ -312,7 +312,7 @@ std::vector<std::unique_ptr<FolderTreeModel::Node>> FolderTreeModel::childrenOf(
     std::vector<std::pair<QString, QByteArray>> named;
     named.reserve(names.size());
     for (QByteArray &name : names)
-        named.emplace_back(QFile::decodeName(name), std::move(name));
+        named.emplace_back(captionOfName(name), std::move(name)); // as the list shows names
     const CaptionOrder order;
     std::sort(named.begin(), named.end(), [&order](const auto &a, const auto &b) {
         return order.compare(a.first, b.first) < 0;
@@ -465,7 +465,7 @@ void FolderTreeModel::applyRename(const QModelIndex &index, const QByteArray &ne
     if (n == nullptr || n->kind != NodeKind::Folder)
         return;
     const QByteArray oldNative = n->native;
-    n->text = QFile::decodeName(newNative.mid(newNative.lastIndexOf('/') + 1));
+    n->text = captionOfName(newNative.mid(newNative.lastIndexOf('/') + 1));
     n->native = newNative;
     rebase(n, oldNative, newNative);
     emit dataChanged(index, index);

@@ -472,8 +472,9 @@ void TfView::ShowInfo()
         Image1->width(),
         Image1->height());
     const std::string_view name = viewer::fileNamePart(view(path));
+    // The name as the list shows it (a code page 932 name as its text).
     setWindowTitle(QString::fromStdString(t.caption)
-        + QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size()))));
+        + platform::captionOfName(QByteArray(name.data(), static_cast<qsizetype>(name.size()))));
     const std::array<std::pair<QLabel *, const std::string *>, 4> labels {
         {{Label1, &t.label1}, {Label2, &t.label2}, {Label3, &t.label3}, {Label4, &t.label4}}};
     for (const auto &[label, text] : labels) {

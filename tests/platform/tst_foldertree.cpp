@@ -202,6 +202,12 @@ void TestFolderTree::nonUtf8FolderKeepsItsBytes()
     QVERIFY(model.displayText(node).startsWith(QStringLiteral("caf")));
     QCOMPARE(model.indexForPath(inFolder(odd, "in")).isValid(), true);
     QCOMPARE(model.nativePath(model.indexForPath(inFolder(odd, "in"))), inFolder(odd, "in"));
+
+    // A name in code page 932 shows as its text, as in the file list.
+    const QByteArray photos = inFolder(m_root, "\x8e\xca\x90\x5e");
+    QVERIFY(makeFolder(photos));
+    model.refresh(top);
+    QCOMPARE(model.displayText(model.indexForPath(photos)), QStringLiteral("写真"));
 }
 
 void TestFolderTree::indexForPath_data()

@@ -286,16 +286,21 @@ void TestTfView::layoutAndDrawing()
 void TestTfView::captionAndLabels_data()
 {
     QTest::addColumn<QByteArray>("name");
-    QTest::newRow("UTF-8 name") << QByteArray("写真３.jpg");
-    QTest::newRow("name not UTF-8") << QByteArray("\x8e\xca\x90\x5e.jpg");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("UTF-8 name") << QByteArray("写真３.jpg") << QStringLiteral("写真３.jpg");
+    QTest::newRow("name in code page 932")
+        << QByteArray("\x8e\xca\x90\x5e.jpg") << QStringLiteral("写真.jpg");
+    QTest::newRow("name in no known encoding")
+        << QByteArray("caf\xe9.jpg") << QFile::decodeName("caf\xe9.jpg");
 }
 
 void TestTfView::captionAndLabels()
 {
     QFETCH(QByteArray, name);
+    QFETCH(QString, shown);
     start(Sizes(12, Sized {40, 30}), 2, {"a.jpg", "b.jpg", name});
     QVERIFY(shows(2));
-    QCOMPARE(m_view->windowTitle(), QStringLiteral("12 / 3   ") + QFile::decodeName(name));
+    QCOMPARE(m_view->windowTitle(), QStringLiteral("12 / 3   ") + shown);
     QCOMPARE(m_view->Label1->text(), QStringLiteral("40x30 Pixel"));
     QCOMPARE(m_view->Label2->text(), QString::fromUtf8(m_main->PictureList[11] + " Byte"));
     QCOMPARE(m_view->Label3->text(), QString::fromUtf8(kDate));
