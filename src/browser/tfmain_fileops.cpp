@@ -123,9 +123,11 @@ void TfMain::actUndoExecute()
 {
     platform::UndoJournal journal(platform::UndoJournal::defaultFolder());
     const platform::UndoReport report = platform::undoLast(prompter(), journal);
-    // Files came back to this folder or left it: the list shows what is there now.
+    // Files or folders came back or left: the tree and the list show what is there now. The
+    // tree's reload selects the folder again (or its nearest ancestor still there), which
+    // lists it.
     if (report.undone > 0)
-        ThumbnailList();
+        ShellTreeView1->reloadTree();
     if (!report.found || !report.refused.isEmpty())
         prompter().reportError(report.text());
 }

@@ -6,6 +6,8 @@
 #include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
 #include "platform/foldertree.h"
+#include "platform/foldertreemodel.h"
+#include "platform/undojournal.h"
 #include "support/fakeprompter.h"
 #include "support/tempfolder.h"
 #include "tfmain_testing.h"
@@ -25,6 +27,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace morvane;
@@ -82,6 +85,7 @@ private slots:
     void dragOutOfTheList();
     void renameInPlace_data();
     void renameInPlace();
+    void undoUpdatesTheTree();
 
 private:
     // Selects exactly the rows `rows` of the list.
@@ -450,4 +454,23 @@ void TestTfMainFileOps::renameInPlace()
 }
 
 QTEST_MAIN(TestTfMainFileOps)
+void TestTfMainFileOps::undoUpdatesTheTree()
+{
+    // Undoing a new folder takes it out of the tree as well, and the list stays on its folder.
+    FakePrompter *prompter = nullptr;
+    const auto w = openWithPrompter(prompter);
+    QVERIFY(w);
+    const QByteArray made = inFolder(m_photos, "made");
+    QVERIFY(::mkdir(made.constData(), 0777) == 0);
+    platform::journalNewFolder(*prompter, made);
+    w->ShellTreeView1->reloadTree();
+    platform::FolderTreeModel *tree = w->ShellTreeView1->folderModel();
+    QVERIFY(tree->indexForPath(made).isValid());
+    w->actUndo->trigger();
+    QVERIFY(!existsNative(made));
+    QVERIFY(!tree->indexForPath(made).isValid());
+    QCOMPARE(w->FolderNative, m_photos);
+    QCOMPARE(w->listModel()->count(), 5);
+}
+
 #include "tst_tfmain_fileops.moc"
