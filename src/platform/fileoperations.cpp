@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/fileoperations.h"
 
+#include "platform/folderscan.h"
 #include "platform/trash.h"
 
 #include <QFile>
@@ -142,16 +143,6 @@ namespace {
     {
         return a.kind != EntryKind::Missing && b.kind != EntryKind::Missing
             && a.st.st_dev == b.st.st_dev && a.st.st_ino == b.st.st_ino;
-    }
-
-    QByteArray realPath(const QByteArray &path)
-    {
-        char *r = ::realpath(path.constData(), nullptr);
-        if (r == nullptr)
-            return {};
-        QByteArray out(r);
-        std::free(r); // NOLINT(cppcoreguidelines-no-malloc): realpath allocates with malloc
-        return out;
     }
 
     bool isSameFile(const struct stat &a, const struct stat &b)

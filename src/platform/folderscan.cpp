@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -17,6 +18,16 @@ QString captionOfName(const QByteArray &nativeName)
     if (const auto text = cp932Reading(std::string_view(nativeName.constData(), nativeName.size())))
         return QString::fromStdString(*text);
     return QFile::decodeName(nativeName);
+}
+
+QByteArray realPath(const QByteArray &path)
+{
+    char *r = ::realpath(path.constData(), nullptr);
+    if (r == nullptr)
+        return {};
+    QByteArray out(r);
+    std::free(r); // NOLINT(cppcoreguidelines-no-malloc): realpath allocates with malloc
+    return out;
 }
 
 QByteArray joinNative(const QByteArray &folderNative, const QByteArray &nativeName)

@@ -40,6 +40,10 @@ struct FolderEntry
 // U+FFFD for the bytes that are not UTF-8. Any thread.
 [[nodiscard]] QString captionOfName(const QByteArray &nativeName);
 
+// The absolute path of `path` with every link, "." and ".." resolved; empty when some part of it
+// does not exist or cannot be read. Any thread.
+[[nodiscard]] QByteArray realPath(const QByteArray &path);
+
 // The native path of a file of a folder: `folderNative` + "/" + `nativeName` (one separator
 // only after the root "/").
 [[nodiscard]] QByteArray joinNative(const QByteArray &folderNative, const QByteArray &nativeName);

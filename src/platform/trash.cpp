@@ -3,6 +3,7 @@
 
 #include "platform/fileoperations.h"
 #include "platform/fileoprules.h"
+#include "platform/folderscan.h"
 #include "platform/trashrules.h"
 
 #include <QDir>
@@ -81,16 +82,6 @@ namespace {
         return QStringLiteral("ごみ箱のフォルダー「%1」がフォルダーでないか、リンクか、"
                               "ほかのユーザーのものなので使えません。")
             .arg(QFile::decodeName(folder));
-    }
-
-    QByteArray realPath(const QByteArray &path)
-    {
-        char *r = ::realpath(path.constData(), nullptr);
-        if (r == nullptr)
-            return {};
-        QByteArray out(r);
-        std::free(r); // NOLINT(cppcoreguidelines-no-malloc): realpath allocates with malloc
-        return out;
     }
 
     // The device of `path`, or of its nearest existing folder above it.
