@@ -170,7 +170,7 @@ ThumbForm ThumbForm::stored(const std::shared_ptr<ThumbSpill> &spill) const
         return *this;
     ThumbForm form = *this;
     form.m_plain = QImage();
-    const qsizetype rowBytes = m_pixelSize.width() * 4;
+    const qsizetype rowBytes = qsizetype(m_pixelSize.width()) * 4;
     if (spill != nullptr && m_plain.bytesPerLine() == rowBytes) {
         const QByteArray bytes = QByteArray::fromRawData(
             reinterpret_cast<const char *>(m_plain.constBits()), m_plain.sizeInBytes());

@@ -28,7 +28,7 @@ class ThumbForm
 {
 public:
     // Pixels up to this size (bytes at 4 per pixel) stay in memory as they are.
-    static constexpr qsizetype kPlainBytes = 16 * 1024;
+    static constexpr qsizetype kPlainBytes = qsizetype(16) * 1024;
 
     ThumbForm() = default;
 
