@@ -249,8 +249,8 @@ namespace {
     }
 
     // Takes the next entry (canTakeNext() holds), works on it with the mutex released and stores
-    // its outcome. Run by the decoding threads and by the calling thread when the entry it waits
-    // for is the next one: it then works instead of waiting to be woken.
+    // its outcome. Run by the decoding threads and by the calling thread while the entry it is to
+    // hand over is not done: it works instead of waiting to be woken.
     void runNext(AheadState &s, const DecodeJob &job, std::unique_lock<std::mutex> &lock) noexcept
     {
         const std::size_t i = s.nextToTake++;
