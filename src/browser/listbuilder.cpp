@@ -418,6 +418,7 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
 
     // Other files of one type share one box, drawn when the list first shows one of them.
     const auto typeBoxes = std::make_shared<TypeBoxes>(m_icons, boxSize);
+    QStringList otherNames;
 
     // Decoding ahead: only when more than one thread is asked for and there is a picture to
     // decode. The calling thread is one of them: it starts one thread fewer than asked for and,
@@ -544,6 +545,7 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
             ++result.pictures;
         } else {
             item.thumb = ThumbForm::fromType(typeBoxes, entry.name);
+            otherNames << entry.name;
             item.record = QStringList {
                 QStringLiteral("1"), QString::number(entry.size), dateTime, QString(), QString()};
             ++result.others;
@@ -554,6 +556,8 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
         onItem(std::move(item));
         inCallback = false;
     }
+    // The types are looked up while the user looks at the list, not while it is built.
+    typeBoxes->lookUpAhead(std::move(otherNames));
 }
 
 } // namespace morvane::browser

@@ -5,6 +5,8 @@
 
 #include <QPainter>
 
+#include <system_error>
+
 namespace morvane::browser {
 
 TypeBoxes::TypeBoxes(std::shared_ptr<platform::FileIcons> icons, int boxSize)
@@ -12,9 +14,42 @@ TypeBoxes::TypeBoxes(std::shared_ptr<platform::FileIcons> icons, int boxSize)
     , m_boxSize(boxSize)
 {}
 
+TypeBoxes::~TypeBoxes() = default;
+
+void TypeBoxes::lookUpAhead(QStringList fileNames)
+{
+    if (m_ahead.joinable() || fileNames.isEmpty())
+        return;
+    try {
+        m_ahead = std::jthread([this, names = std::move(fileNames)](const std::stop_token &stop) {
+            for (const QString &name : names) {
+                if (stop.stop_requested())
+                    return;
+                // Qt's MIME database may be asked from any thread.
+                const QString mime = m_icons->mimeTypeForFileName(name);
+                const std::lock_guard lock(m_mutex);
+                m_mimeByName.insert(name, mime);
+            }
+        });
+    } catch (const std::system_error &) {
+        // No thread: the types are looked up as their boxes are drawn.
+    }
+}
+
+QString TypeBoxes::mimeTypeOf(const QString &fileName)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto known = m_mimeByName.constFind(fileName);
+        if (known != m_mimeByName.cend())
+            return *known;
+    }
+    return m_icons->mimeTypeForFileName(fileName);
+}
+
 QImage TypeBoxes::box(const QString &fileName)
 {
-    const QString mime = m_icons->mimeTypeForFileName(fileName);
+    const QString mime = mimeTypeOf(fileName);
     const auto found = m_byMimeType.constFind(mime);
     if (found != m_byMimeType.cend())
         return *found;
