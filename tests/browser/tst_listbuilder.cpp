@@ -4,6 +4,8 @@
 // date text, and the decoding pool giving exactly the single-thread list.
 #include "browser/listbuilder.h"
 #include "browser/thumbcache.h"
+#include "browser/typeboxes.h"
+#include "platform/fileicons.h"
 #include "platform/folderscan.h"
 #include "support/imagecheck.h"
 #include "support/imagefixtures.h"
@@ -31,6 +33,7 @@ using morvane::browser::ListBuilder;
 using morvane::browser::ListBuildOptions;
 using morvane::browser::ListBuildResult;
 using morvane::browser::ThumbCache;
+using morvane::browser::TypeBoxes;
 using morvane::testsupport::Coverage;
 using morvane::testsupport::coverage;
 using morvane::testsupport::JpegColour;
@@ -194,6 +197,7 @@ private slots:
     void otherFiles();
     void unreadableForAnotherUser();
     void typeIconsFollowTheMimeType();
+    void typesLookedUpAheadGiveTheSameBoxes();
     void enumerationChoosesFiles();
     void recordAndSums();
     void poolMatchesSingleThread_data();
@@ -379,6 +383,22 @@ void TestListBuilder::typeIconsFollowTheMimeType()
     };
     QCOMPARE(boxKey("a.txt"), boxKey("b.txt"));
     QVERIFY(boxKey("a.txt") != boxKey("c.jpg"));
+}
+
+void TestListBuilder::typesLookedUpAheadGiveTheSameBoxes()
+{
+    const auto icons = std::make_shared<morvane::platform::FileIcons>();
+    const QStringList names {"a.txt", "b.pdf", "c.mp3", "Makefile", "d.tar.gz", "e"};
+    TypeBoxes ahead(icons, 48);
+    ahead.lookUpAhead(names);
+    QTest::qWait(100); // most likely all looked up by the thread; the boxes agree either way
+    TypeBoxes drawn(icons, 48);
+    for (const QString &name : names)
+        QCOMPARE(ahead.box(name), drawn.box(name));
+    // A set of boxes that goes while it looks up stops its thread and waits for it.
+    auto busy = std::make_unique<TypeBoxes>(icons, 48);
+    busy->lookUpAhead(QStringList(100000, QStringLiteral("x.txt")));
+    busy.reset();
 }
 
 void TestListBuilder::enumerationChoosesFiles()
