@@ -65,8 +65,8 @@ struct ListBuildResult
 // with a non-zero width and height; every other file, including one that cannot be opened or read,
 // is an other file and the build goes on.
 //
-// An other file's box is drawn when the list first shows it (see TypeBoxes): the build does not
-// look up file types.
+// An other file's box is its type's, drawn when the list first shows it; the types are looked up
+// once the build is done (see TypeBoxes), not while it runs.
 //
 // Threads: construct, use and destroy on the UI thread. Decoding may run ahead on threads of the
 // build's own (bounded look-ahead and memory budget, so only a few finished boxes wait at a

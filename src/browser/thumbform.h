@@ -23,7 +23,9 @@ namespace browser {
 // the box); one that the box shrinks is held as fitted. Every box is drawn from this form by the
 // same nearest-neighbour stretch, so the pixels are those of a box drawn straight from the
 // decoded picture. A form is made with its pixels as they are; stored() moves large ones out of
-// memory. Copies share their data. Any thread; a form is not changed after it is made.
+// memory. An other file's form holds only its name until its type's box is drawn (fromType).
+// Copies share their data. Any thread (but box() and packed() of an other file's form on the UI
+// thread); a form is not changed after it is made.
 class ThumbForm
 {
 public:
