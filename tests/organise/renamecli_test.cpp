@@ -224,6 +224,9 @@ struct ApplyCase
 
 TEST(RenameCliTest, ApplyRenamesThroughTheFileOperations)
 {
+    std::vector<std::string> file4To13;
+    for (int i = 4; i <= 13; ++i)
+        file4To13.push_back("file" + std::to_string(i));
     const std::vector<ApplyCase> cases = {
         {"numbers run on across files",
             {"a.jpg", "b.jpg"},
@@ -240,27 +243,9 @@ TEST(RenameCliTest, ApplyRenamesThroughTheFileOperations)
             0,
             {{"2.jpg", "1.jpg"}, {"3.jpg", "2.jpg"}, {"4.jpg", "3.jpg"}}},
         {"file4..13 become file1..10",
-            {"file4",
-                "file5",
-                "file6",
-                "file7",
-                "file8",
-                "file9",
-                "file10",
-                "file11",
-                "file12",
-                "file13"},
+            file4To13,
             {"--apply", "--pattern", "file\\1\\", "--start", "1"},
-            {"file4",
-                "file5",
-                "file6",
-                "file7",
-                "file8",
-                "file9",
-                "file10",
-                "file11",
-                "file12",
-                "file13"},
+            file4To13,
             "file1\nfile2\nfile3\nfile4\nfile5\nfile6\nfile7\nfile8\nfile9\nfile10\n",
             0,
             {{"file1", "file4"},
