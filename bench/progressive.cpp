@@ -5,7 +5,7 @@
 // difference of every colour channel of every pixel from the full reading (mean and maximum, in
 // levels of 0..255).
 //   thumbs-progressive DIR [--scale 1..3] [--rounds N]
-#include "platform/jpegdecode.h"
+#include "imaging/jpegdecode.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,8 +18,8 @@
 
 namespace {
 
-using morvane::platform::CoefficientNeed;
-using morvane::platform::ProgressiveReading;
+using morvane::imaging::CoefficientNeed;
+using morvane::imaging::ProgressiveReading;
 
 struct Way
 {
@@ -41,7 +41,7 @@ const Way kWays[] = {
 bool isProgressive(const QByteArray &bytes)
 {
     const auto layout =
-        morvane::platform::findJpegScans(reinterpret_cast<const unsigned char *>(bytes.constData()),
+        morvane::imaging::findJpegScans(reinterpret_cast<const unsigned char *>(bytes.constData()),
             static_cast<std::size_t>(bytes.size()));
     return layout && std::any_of(layout->scans.begin(), layout->scans.end(), [](const auto &s) {
         return s.ss > 0 || s.ah > 0;
@@ -50,7 +50,7 @@ bool isProgressive(const QByteArray &bytes)
 
 QImage decode(const QByteArray &bytes, int scale, const ProgressiveReading &reading)
 {
-    return morvane::platform::decodeJpeg(reinterpret_cast<const unsigned char *>(bytes.constData()),
+    return morvane::imaging::decodeJpeg(reinterpret_cast<const unsigned char *>(bytes.constData()),
         static_cast<std::size_t>(bytes.size()),
         scale,
         {},

@@ -17,7 +17,7 @@
 // --shot OUT.png saves the window as mode 1 shows the folder's first picture.
 //   viewer-bench DIR [--rounds N] [--size WxH] [--modes 0123] [--shot OUT.png]
 #include "frame/windowrefs.h"
-#include "platform/imagedecode.h"
+#include "imaging/imagedecode.h"
 #include "viewer/picturebox.h"
 #include "viewer/pictureloader.h"
 #include "viewer/tfview.h"
@@ -115,7 +115,7 @@ void until(const std::function<bool()> &done)
 QString kindOf(const QByteArray &path, int width, int height)
 {
     QString kind = QStringLiteral("%1 MP").arg(qRound(double(width) * height / 1e6));
-    if (morvane::platform::pictureFormatForName(path) != morvane::platform::PictureFormat::Jpeg)
+    if (morvane::imaging::pictureFormatForName(path) != morvane::imaging::PictureFormat::Jpeg)
         return kind + QStringLiteral(" other");
     QFile f(QFile::decodeName(path));
     if (!f.open(QIODevice::ReadOnly))
@@ -232,11 +232,11 @@ int main(int argc, char **argv)
     const QFileInfoList entries = QDir(dir).entryInfoList(QDir::Files, QDir::Name);
     for (const QFileInfo &fi : entries) {
         const QByteArray path = QFile::encodeName(fi.absoluteFilePath());
-        const auto format = morvane::platform::pictureFormatForName(path);
-        const auto decoded = morvane::platform::decodePictureFile(path, format, 3);
-        if (decoded.status != morvane::platform::DecodeStatus::Decoded)
+        const auto format = morvane::imaging::pictureFormatForName(path);
+        const auto decoded = morvane::imaging::decodePictureFile(path, format, 3);
+        if (decoded.status != morvane::imaging::DecodeStatus::Decoded)
             continue;
-        const morvane::platform::DecodedPicture *probe = &decoded.picture;
+        const morvane::imaging::DecodedPicture *probe = &decoded.picture;
         main.PictureList << path << QByteArray::number(fi.size())
                          << QByteArray("2024/01/01 9:00:00") << QByteArray::number(probe->fullWidth)
                          << QByteArray::number(probe->fullHeight);
@@ -293,12 +293,12 @@ int main(int argc, char **argv)
             QElapsedTimer t;
             t.start();
             const double cpu = threadCpuMs();
-            const auto decoded = morvane::platform::decodePictureFile(
-                path, morvane::platform::pictureFormatForName(path), 0);
+            const auto decoded = morvane::imaging::decodePictureFile(
+                path, morvane::imaging::pictureFormatForName(path), 0);
             decodeCpuMs.push_back(threadCpuMs() - cpu);
             decodeMs.push_back(msSince(t));
             decodeByKind[kinds[p]].push_back(decodeMs.back());
-            if (decoded.status != morvane::platform::DecodeStatus::Decoded)
+            if (decoded.status != morvane::imaging::DecodeStatus::Decoded)
                 ++errors;
         }
     }
@@ -440,8 +440,8 @@ int main(int argc, char **argv)
                 view.FormActivate();
                 idle();
                 const QImage drawn = view.Image1->scaledPicture();
-                const auto full = morvane::platform::decodePictureFile(
-                    paths[p], morvane::platform::pictureFormatForName(paths[p]), 0);
+                const auto full = morvane::imaging::decodePictureFile(
+                    paths[p], morvane::imaging::pictureFormatForName(paths[p]), 0);
                 compare(drawn, morvane::smoothScaled(full.picture.image, drawnSizes[p]), d);
                 if (p == 0 && mode == 1 && !shot.isEmpty() && !view.grab().save(shot))
                     ++errors;

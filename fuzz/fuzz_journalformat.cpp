@@ -7,7 +7,7 @@
 // - the line with one byte changed or cut short reads as another entry;
 // - a line that reads does not read the same once written again;
 // - the journal's good entries, damaged lines and good end disagree with its lines.
-#include "platform/journalformat.h"
+#include "files/journalformat.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-using namespace morvane::platform::journal;
+using namespace morvane::files::journal;
 
 namespace {
 

@@ -9,7 +9,7 @@
 //   (with the prefix flag: other than everything from the scan after the last needed one);
 // - a DC scan is left out, or a refinement scan is kept without the first pass it refines;
 // - the bytes of the spans put together do not read as a file whose scans are the kept ones.
-#include "platform/jpegscans.h"
+#include "imaging/jpegscans.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -9,8 +9,8 @@
 // - an item name is empty, longer than the limit, not the name's own start with the number and
 //   maybe its extension, or cuts a UTF-8 name inside a character;
 // - a trash folder of a link, a file or another user's folder counts as usable.
-#include "platform/fileoprules.h"
-#include "platform/trashrules.h"
+#include "files/fileoprules.h"
+#include "files/trashrules.h"
 
 #include <cstddef>
 #include <cstdint>

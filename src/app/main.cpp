@@ -3,13 +3,13 @@
 #include "app/commandline.h"
 #include "app/windowset.h"
 #include "browser/tfmain.h"
+#include "files/dialogprompter.h"
+#include "files/renamerun.h"
+#include "files/stopsignals.h"
+#include "files/undojournal.h"
 #include "frame/errorreport.h"
 #include "frame/settingsstore.h"
-#include "platform/allocator.h"
-#include "platform/dialogprompter.h"
-#include "platform/renamerun.h"
-#include "platform/stopsignals.h"
-#include "platform/undojournal.h"
+#include "imaging/allocator.h"
 
 #include <QSocketNotifier>
 
@@ -28,7 +28,7 @@ int answer(const morvane::CommandLine &line)
 
 int main(int argc, char **argv)
 {
-    morvane::platform::useOneAllocatorArena();
+    morvane::imaging::useOneAllocatorArena();
     // Help and version need no display: they are answered before the application object
     // connects to one.
     if (const auto info = morvane::parseInfoOptions(morvane::argumentBytes(argc, argv)))
@@ -42,7 +42,7 @@ int main(int argc, char **argv)
     // SIGINT and SIGTERM close the windows as the user would. A copy in progress stops through
     // its progress dialog's cancel, leaving no temporary file, and the settings are saved; the
     // exit status then tells the signal.
-    const morvane::platform::StopSignals stop;
+    const morvane::files::StopSignals stop;
     QSocketNotifier stopped(stop.descriptor(), QSocketNotifier::Read);
     QObject::connect(&stopped, &QSocketNotifier::activated, &app, [&stopped] {
         stopped.setEnabled(false);
@@ -57,9 +57,9 @@ int main(int argc, char **argv)
     {
         // Rename runs that a crash or a kill interrupted end before the first list is built:
         // every file under its old or its new name.
-        morvane::platform::DialogPrompter prompter(windows.main());
-        morvane::platform::UndoJournal journal(morvane::platform::UndoJournal::defaultFolder());
-        (void)morvane::platform::recoverRuns(prompter, journal);
+        morvane::files::DialogPrompter prompter(windows.main());
+        morvane::files::UndoJournal journal(morvane::files::UndoJournal::defaultFolder());
+        (void)morvane::files::recoverRuns(prompter, journal);
     }
     const QString problem = windows.openStartPath(line.path);
     if (!problem.isEmpty()) {

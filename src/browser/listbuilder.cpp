@@ -5,8 +5,8 @@
 #include "browser/thumbcache.h"
 #include "browser/thumbfit.h"
 #include "browser/typeboxes.h"
+#include "imaging/imagedecode.h"
 #include "platform/folderscan.h"
-#include "platform/imagedecode.h"
 
 #include <QThread>
 
@@ -62,20 +62,20 @@ namespace {
 
     // The compact form of a decoded picture's box. Any thread: touches no shared state.
     PictureBox drawPictureBox(
-        const platform::DecodeResult &decoded, platform::PictureFormat format, int boxSize)
+        const imaging::DecodeResult &decoded, imaging::PictureFormat format, int boxSize)
     {
         PictureBox result;
-        if (decoded.status == platform::DecodeStatus::NoMemory) {
+        if (decoded.status == imaging::DecodeStatus::NoMemory) {
             result.outcome = Outcome::NoMemory;
             return result;
         }
-        if (decoded.status != platform::DecodeStatus::Decoded)
+        if (decoded.status != imaging::DecodeStatus::Decoded)
             return result; // unknown, unreadable, too large or undecodable: an other file
         const QImage &image = decoded.picture.image;
         if (!fitToBox(image.width(), image.height(), boxSize))
             return result; // a side of zero pixels: nothing to show, an other file
         std::optional<ThumbForm> form =
-            ThumbForm::fromPicture(image, format == platform::PictureFormat::Icon, boxSize);
+            ThumbForm::fromPicture(image, format == imaging::PictureFormat::Icon, boxSize);
         if (!form) {
             result.outcome = Outcome::NoMemory;
             return result;
@@ -93,7 +93,7 @@ namespace {
         const ListBuilder::PictureDecoder &decoder;
         const QByteArray &folder; // never empty: "/" for the root
         const std::vector<platform::FolderEntry> &entries;
-        const std::vector<platform::PictureFormat> &formats;
+        const std::vector<imaging::PictureFormat> &formats;
         int boxSize;
         int jpegScale;
         ThumbCache *cache;
@@ -186,7 +186,7 @@ namespace {
     {
         try {
             const QByteArray path = platform::joinNative(job.folder, job.entries[i].nativeName);
-            const platform::PictureFormat format = job.formats[i];
+            const imaging::PictureFormat format = job.formats[i];
             const platform::FolderEntry &e = job.entries[i];
             const ThumbKey key {path.toStdString(), job.boxSize, job.jpegScale};
             const FileStamp stamp {e.size, e.mtimeNs, e.ctimeNs, e.inode};
@@ -201,7 +201,7 @@ namespace {
                     return box;
                 }
             }
-            platform::MemoryGate gate;
+            imaging::MemoryGate gate;
             if (ahead != nullptr) {
                 gate = [ahead, claim](std::int64_t bytes) {
                     return admit(*ahead, bytes, *claim);
@@ -243,7 +243,7 @@ namespace {
         if (s.stopping || s.paused || s.nextToTake >= s.queuedEnd)
             return false;
         const std::size_t i = s.nextToTake;
-        return job.formats[i] == platform::PictureFormat::None
+        return job.formats[i] == imaging::PictureFormat::None
             || s.charged + s.pending + fileBytes(job, i) <= s.budget
             || (s.decoding == 0 && s.pending == 0);
     }
@@ -255,7 +255,7 @@ namespace {
     {
         const std::size_t i = s.nextToTake++;
         ++s.busy;
-        if (job.formats[i] == platform::PictureFormat::None) {
+        if (job.formats[i] == imaging::PictureFormat::None) {
             store(s, i, PictureBox()); // an other file: nothing to decode
             return;
         }
@@ -348,7 +348,7 @@ namespace {
 
 ListBuilder::ListBuilder(PictureDecoder decoder)
     : m_icons(std::make_shared<platform::FileIcons>())
-    , m_decoder(decoder ? std::move(decoder) : PictureDecoder(&platform::decodePictureFile))
+    , m_decoder(decoder ? std::move(decoder) : PictureDecoder(&imaging::decodePictureFile))
 {}
 
 ListBuilder::~ListBuilder() = default;
@@ -403,10 +403,10 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
 
     const QByteArray folder = folderNative.isEmpty() ? QByteArray("/") : folderNative;
     const std::vector<platform::FolderEntry> entries = platform::scanFolder(folderNative);
-    std::vector<platform::PictureFormat> formats;
+    std::vector<imaging::PictureFormat> formats;
     formats.reserve(entries.size());
     for (const platform::FolderEntry &e : entries)
-        formats.push_back(platform::pictureFormatForName(e.nativeName));
+        formats.push_back(imaging::pictureFormatForName(e.nativeName));
     const DecodeJob job {m_decoder,
         folder,
         entries,
@@ -430,7 +430,7 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
     std::unique_ptr<AheadState> ahead;
     std::vector<pthread_t> decoders;
     const bool anyPicture = std::any_of(formats.begin(), formats.end(), [](auto f) {
-        return f != platform::PictureFormat::None;
+        return f != imaging::PictureFormat::None;
     });
     if (threads > 1 && anyPicture) {
         ahead = std::make_unique<AheadState>();
@@ -458,7 +458,7 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
         const std::size_t before = nextToQueue;
         while (nextToQueue < entries.size()
             && (queuedUndelivered < lookAhead || nextToQueue <= delivering)) {
-            if (formats[nextToQueue++] != platform::PictureFormat::None)
+            if (formats[nextToQueue++] != imaging::PictureFormat::None)
                 ++queuedUndelivered;
         }
         if (nextToQueue != before) {
@@ -492,7 +492,7 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
         }
         PictureBox box = std::move(*ahead->results[i]);
         ahead->results[i].reset();
-        if (formats[i] != platform::PictureFormat::None)
+        if (formats[i] != imaging::PictureFormat::None)
             --queuedUndelivered;
         if (box.outcome == Outcome::Picture) {
             ahead->charged -= box.form.bytes();
@@ -519,7 +519,7 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
         PictureBox picture;
         if (ahead)
             picture = takeAhead(i);
-        else if (formats[i] != platform::PictureFormat::None)
+        else if (formats[i] != imaging::PictureFormat::None)
             picture = decodeEntry(job, i);
         if (picture.outcome == Outcome::NoMemory || picture.outcome == Outcome::Failed) {
             result.completed = false;

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "browser/listentry.h"
+#include "imaging/imagedecode.h"
 #include "platform/fileicons.h"
-#include "platform/imagedecode.h"
 
 #include <QByteArray>
 #include <QString>
@@ -88,15 +88,15 @@ public:
     using ItemSink = std::function<void(ListEntry &&entry)>;
 
     // Decodes one picture candidate: the file at the native path, its loader, the JPEG scale
-    // (0..3) and the memory gate to ask before allocating (see platform::MemoryGate). Called on
+    // (0..3) and the memory gate to ask before allocating (see imaging::MemoryGate). Called on
     // any thread, several at once; it may throw (an exception counts as a failure for memory
     // when it is std::bad_alloc, otherwise it ends the build with a message for that file).
-    using PictureDecoder = std::function<platform::DecodeResult(const QByteArray &nativePath,
-        platform::PictureFormat format,
+    using PictureDecoder = std::function<imaging::DecodeResult(const QByteArray &nativePath,
+        imaging::PictureFormat format,
         int jpegScale,
-        const platform::MemoryGate &gate)>;
+        const imaging::MemoryGate &gate)>;
 
-    // `decoder` empty: the platform's decoders (platform::decodePictureFile). Tests give their
+    // `decoder` empty: the platform's decoders (imaging::decodePictureFile). Tests give their
     // own to make decodes fail.
     explicit ListBuilder(PictureDecoder decoder = {});
     ~ListBuilder();

@@ -9,10 +9,11 @@
 #include "browser/tfmain_grid.h"
 #include "browser/tfmain_waitcursor.h"
 #include "browser/thumbcache.h"
+#include "files/fileoperations.h"
+#include "files/foldercommands.h"
 #include "frame/errorreport.h"
 #include "frame/settingsfile.h"
 #include "frame/settingsstore.h"
-#include "platform/fileoperations.h"
 #include "platform/foldertree.h"
 
 #include <QApplication>
@@ -110,6 +111,8 @@ void TfMain::buildLayout(const QString &treeRoot)
     PageControl1 = new QTabWidget(Splitter1);
     ShellTreeView1 =
         new platform::FolderTree(treeRoot, platform::FolderTreeModel::Places::Shown, PageControl1);
+    m_treeCommands = std::make_unique<files::JournaledFolderCommands>(ShellTreeView1);
+    ShellTreeView1->setCommands(m_treeCommands.get());
     StringGrid1 = new StringGrid(PageControl1);
     PageControl1->addTab(ShellTreeView1, QStringLiteral("フォルダー"));
     PageControl1->addTab(StringGrid1, QStringLiteral("Exif"));

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "browser/listentry.h"
+#include "files/fileoperations.h"
 #include "frame/windowrefs.h"
 #include "platform/desktop.h"
-#include "platform/fileoperations.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -38,6 +38,10 @@ namespace morvane {
 namespace platform {
     class FolderTree;
 } // namespace platform
+
+namespace files {
+    class JournaledFolderCommands;
+} // namespace files
 
 namespace browser {
     class ListBuilder;
@@ -124,11 +128,11 @@ public:
 
     // How the file operations ask and report (replace questions, failures, progress): message
     // boxes over this window unless a test has put another prompter in their place.
-    void setPrompter(std::unique_ptr<platform::Prompter> prompter)
+    void setPrompter(std::unique_ptr<files::Prompter> prompter)
     {
         m_prompter = std::move(prompter);
     }
-    [[nodiscard]] platform::Prompter &prompter();
+    [[nodiscard]] files::Prompter &prompter();
 
     // The drag of the selected files out of the list: their native paths as `text/uri-list`
     // (a file manager copies them), marked as this list's drag, with the drag cursor for one or
@@ -276,7 +280,7 @@ private:
     void connectFileOperations();
     // Takes out of the list the items of `names` (native, request order) whose files `result`
     // says were done, then brings the selection handling up to date.
-    void removeDoneItems(const QList<QByteArray> &names, const platform::RequestResult &result);
+    void removeDoneItems(const QList<QByteArray> &names, const files::RequestResult &result);
     // Tells the viewer that the file `oldName` of the current folder now bears `newName`, or
     // that the file `name` has left the folder, so its picture list follows.
     void viewerFollowsRename(const QByteArray &oldName, const QByteArray &newName) const;
@@ -308,7 +312,8 @@ private:
     std::unique_ptr<browser::ThumbCache> m_cache;
     bool m_refreshing = false;
     std::unique_ptr<platform::Desktop> m_desktop;
-    std::unique_ptr<platform::Prompter> m_prompter;
+    std::unique_ptr<files::Prompter> m_prompter;
+    std::unique_ptr<files::JournaledFolderCommands> m_treeCommands; // the folder tree's commands
     bool m_shiftPressTaken = false; // the list's press was a shift-click; its release is ours too
     // The viewports whose events the window filters, compared by address only (they may be gone
     // while the window is destroyed).

@@ -2,19 +2,19 @@
 // The main window's file operations without a dialog: delete, in-place rename, the drag of the
 // selected files out of the list (onto the folder tree, which moves them, or to a file manager,
 // which copies them), files dropped from a file manager, the shift-click range and the drag
-// cursors. Every change to a file goes through platform::FileOperations.
+// cursors. Every change to a file goes through files::FileOperations.
 #include "browser/filelistmodel.h"
 #include "browser/filelistview.h"
 #include "browser/tfmain.h"
 #include "browser/tfmain_delegate.h"
+#include "files/dialogprompter.h"
+#include "files/fileoperations.h"
+#include "files/undo.h"
+#include "files/undojournal.h"
 #include "frame/errorreport.h"
 #include "platform/desktop.h"
-#include "platform/dialogprompter.h"
-#include "platform/fileoperations.h"
 #include "platform/folderscan.h"
 #include "platform/foldertree.h"
-#include "platform/undo.h"
-#include "platform/undojournal.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -75,21 +75,21 @@ namespace {
 
 } // namespace
 
-platform::Prompter &TfMain::prompter()
+files::Prompter &TfMain::prompter()
 {
     if (!m_prompter)
-        m_prompter = std::make_unique<platform::DialogPrompter>(this);
+        m_prompter = std::make_unique<files::DialogPrompter>(this);
     return *m_prompter;
 }
 
-void TfMain::removeDoneItems(const QList<QByteArray> &names, const platform::RequestResult &result)
+void TfMain::removeDoneItems(const QList<QByteArray> &names, const files::RequestResult &result)
 {
     // Exactly the files that are gone leave the list, also when the request as a whole failed:
     // an item of a file that was deleted or moved would only mislead.
     const std::size_t n = std::min(static_cast<std::size_t>(names.size()), result.items.size());
     bool removed = false;
     for (std::size_t i = 0; i < n; ++i) {
-        if (result.items[i] != platform::ItemStatus::Done)
+        if (result.items[i] != files::ItemStatus::Done)
             continue;
         const QByteArray &name = names[static_cast<qsizetype>(i)];
         viewerFollowsRemoval(name);
@@ -116,13 +116,13 @@ void TfMain::actDelExecute()
     QList<QByteArray> paths;
     for (const QByteArray &name : names)
         paths << platform::joinNative(FolderNative, name);
-    removeDoneItems(names, platform::journaledRemove(prompter(), paths));
+    removeDoneItems(names, files::journaledRemove(prompter(), paths));
 }
 
 void TfMain::actUndoExecute()
 {
-    platform::UndoJournal journal(platform::UndoJournal::defaultFolder());
-    const platform::UndoReport report = platform::undoLast(prompter(), journal);
+    files::UndoJournal journal(files::UndoJournal::defaultFolder());
+    const files::UndoReport report = files::undoLast(prompter(), journal);
     // Files or folders came back or left: the tree and the list show what is there now. The
     // tree's reload selects the folder again (or its nearest ancestor still there), which
     // lists it.
@@ -142,7 +142,7 @@ void TfMain::ListView1Edited(int row, const QString &text)
     if (text == e.caption)
         return;
     const QByteArray newName = QFile::encodeName(text);
-    const platform::RequestResult result = platform::journaledRename(
+    const files::RequestResult result = files::journaledRename(
         prompter(), platform::joinNative(FolderNative, e.nativeName), newName);
     // A refused rename was reported by the file operations; the item keeps its old caption,
     // which is still the file's name.
@@ -235,8 +235,8 @@ void TfMain::ShellTreeView1DragDrop(QDropEvent *event)
     QList<QByteArray> sources;
     for (const QByteArray &name : names)
         sources << platform::joinNative(FolderNative, name);
-    const platform::RequestResult result = platform::journaledMove(
-        prompter(), "move", sources, platform::FileOperations::targetsIn(target, sources));
+    const files::RequestResult result = files::journaledMove(
+        prompter(), "move", sources, files::FileOperations::targetsIn(target, sources));
     removeDoneItems(names, result);
     // Whatever became of the move, the folder was chosen as a destination.
     emit filesMovedByDrop(target);
@@ -282,8 +282,8 @@ void TfMain::dropFiles(const QList<QUrl> &urls)
     }
     if (sources.isEmpty())
         return;
-    (void)platform::journaledMove(
-        prompter(), "drop", sources, platform::FileOperations::targetsIn(FolderNative, sources));
+    (void)files::journaledMove(
+        prompter(), "drop", sources, files::FileOperations::targetsIn(FolderNative, sources));
     ThumbnailList();
 }
 

@@ -4,9 +4,9 @@
 #include "cli/commands.h"
 #include "cli/consoleprompter.h"
 #include "cli/nativepath.h"
-#include "platform/fileoperations.h"
-#include "platform/stopsignals.h"
-#include "platform/undojournal.h"
+#include "files/fileoperations.h"
+#include "files/stopsignals.h"
+#include "files/undojournal.h"
 
 #include <QByteArray>
 #include <QList>
@@ -53,9 +53,9 @@ namespace {
     // one).
     template <typename Request> int run(const char *command, Request request)
     {
-        const platform::StopSignals stop;
+        const files::StopSignals stop;
         ConsolePrompter console(command);
-        platform::StoppingPrompter prompter(console, stop);
+        files::StoppingPrompter prompter(console, stop);
         const bool ok = request(prompter).ok;
         if (const int signal = stop.received())
             return 128 + signal;
@@ -77,10 +77,10 @@ namespace {
         };
         if (::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
             return badUsage(command, usage, "not a folder: " + args.back());
-        const QList<QByteArray> targets = platform::FileOperations::targetsIn(folder, paths);
-        return run(command, [&](platform::Prompter &prompter) {
-            return moving ? platform::journaledMove(prompter, command, paths, targets)
-                          : platform::journaledCopy(prompter, command, paths, targets);
+        const QList<QByteArray> targets = files::FileOperations::targetsIn(folder, paths);
+        return run(command, [&](files::Prompter &prompter) {
+            return moving ? files::journaledMove(prompter, command, paths, targets)
+                          : files::journaledCopy(prompter, command, paths, targets);
         });
     }
 
@@ -103,8 +103,8 @@ int runTrash(const std::vector<std::string> &args)
     QList<QByteArray> paths;
     if (!absoluteAll("trash", args, args.size(), paths))
         return 2;
-    return run("trash", [&](platform::Prompter &prompter) {
-        return platform::journaledRemove(prompter, paths);
+    return run("trash", [&](files::Prompter &prompter) {
+        return files::journaledRemove(prompter, paths);
     });
 }
 
@@ -115,9 +115,8 @@ int runRenameFile(const std::vector<std::string> &args)
     QList<QByteArray> paths;
     if (!absoluteAll("rename-file", args, 1, paths))
         return 2;
-    return run("rename-file", [&](platform::Prompter &prompter) {
-        return platform::journaledRename(
-            prompter, paths.front(), QByteArray::fromStdString(args[1]));
+    return run("rename-file", [&](files::Prompter &prompter) {
+        return files::journaledRename(prompter, paths.front(), QByteArray::fromStdString(args[1]));
     });
 }
 

@@ -4,11 +4,11 @@
 #include "cli/commands.h"
 #include "cli/consoleprompter.h"
 #include "cli/nativepath.h"
+#include "files/renamerun.h"
+#include "files/undojournal.h"
 #include "organise/renamelang.h"
 #include "organise/renamepreview.h"
 #include "platform/folderscan.h"
-#include "platform/renamerun.h"
-#include "platform/undojournal.h"
 
 #include <QByteArray>
 
@@ -166,7 +166,7 @@ int runRename(const std::vector<std::string> &args)
     // Names that files of the run give up are taken in an order that works; a name held by a
     // file outside the run, or given twice, is refused and that file keeps its name.
     ConsolePrompter prompter("rename");
-    platform::UndoJournal journal(platform::UndoJournal::defaultFolder());
+    files::UndoJournal journal(files::UndoJournal::defaultFolder());
     for (const auto &[folder, renames] : runs) {
         std::string why;
         const std::optional<QByteArray> where = absolute(folder.empty() ? "./" : folder, why);
@@ -175,7 +175,7 @@ int runRename(const std::vector<std::string> &args)
             status = 2;
             continue;
         }
-        for (const bool done : platform::renameRun(prompter, journal, *where, renames)) {
+        for (const bool done : files::renameRun(prompter, journal, *where, renames)) {
             if (!done)
                 status = 1;
         }

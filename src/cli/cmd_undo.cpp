@@ -3,9 +3,9 @@
 // interrupted rename runs to an end.
 #include "cli/commands.h"
 #include "cli/consoleprompter.h"
-#include "platform/renamerun.h"
-#include "platform/undo.h"
-#include "platform/undojournal.h"
+#include "files/renamerun.h"
+#include "files/undo.h"
+#include "files/undojournal.h"
 
 #include <cstdio>
 #include <ctime>
@@ -40,25 +40,25 @@ int runUndo(const std::vector<std::string> &args)
         return 2;
     }
     ConsolePrompter prompter("undo");
-    platform::UndoJournal journal(platform::UndoJournal::defaultFolder());
+    files::UndoJournal journal(files::UndoJournal::defaultFolder());
     if (recover) {
-        const int runs = platform::recoverRuns(prompter, journal);
+        const int runs = files::recoverRuns(prompter, journal);
         out(std::to_string(runs) + " run(s) recovered\n");
         return 0;
     }
     if (list) {
-        const std::vector<platform::journal::Entry> entries = journal.entries();
+        const std::vector<files::journal::Entry> entries = journal.entries();
         for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
-            out(when(e->time) + '\t' + platform::actionLabel(e->action).toStdString() + '\t'
+            out(when(e->time) + '\t' + files::actionLabel(e->action).toStdString() + '\t'
                 + std::to_string(e->items.size()) + '\n');
-            for (const platform::journal::Item &item : e->items) {
+            for (const files::journal::Item &item : e->items) {
                 out(std::string("\t") + static_cast<char>(item.op) + '\t' + printable(item.from)
                     + '\t' + printable(item.to) + '\n');
             }
         }
         return 0;
     }
-    const platform::UndoReport report = platform::undoLast(prompter, journal);
+    const files::UndoReport report = files::undoLast(prompter, journal);
     for (const QString &line : report.text().split(u'\n'))
         out(printable(line.toStdString()) + '\n');
     return report.found && report.refused.isEmpty() ? 0 : 1;

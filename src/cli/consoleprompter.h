@@ -3,7 +3,7 @@
 // each one and every failure gets a line on standard error.
 #pragma once
 
-#include "platform/fileoperations.h"
+#include "files/fileoperations.h"
 
 #include <QByteArray>
 #include <QString>
@@ -45,18 +45,18 @@ inline void say(const char *command, const QString &message)
 }
 
 // Answers every question with no, and says so.
-class ConsolePrompter final : public platform::Prompter
+class ConsolePrompter final : public files::Prompter
 {
 public:
     explicit ConsolePrompter(const char *command)
         : m_command(command)
     {}
-    platform::ReplaceAnswer askReplace(const QByteArray &, const QByteArray &target, bool) override
+    files::ReplaceAnswer askReplace(const QByteArray &, const QByteArray &target, bool) override
     {
         say(m_command,
             QStringLiteral("「%1」は既にあるため、置き換えずにスキップしました。")
                 .arg(QString::fromLocal8Bit(target)));
-        return platform::ReplaceAnswer::No;
+        return files::ReplaceAnswer::No;
     }
     bool confirm(const QString &question) override
     {

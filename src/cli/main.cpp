@@ -2,7 +2,7 @@
 // morvane-cli: the program's pure logic, its headless list builder and its file operations,
 // from a terminal.
 #include "cli/commands.h"
-#include "platform/allocator.h"
+#include "imaging/allocator.h"
 
 #include <cstdio>
 #include <cstring>
@@ -52,7 +52,7 @@ int usage()
 
 int main(int argc, char **argv)
 {
-    morvane::platform::useOneAllocatorArena();
+    morvane::imaging::useOneAllocatorArena();
     if (argc < 2)
         return usage();
     const std::vector<std::string> args(argv + 2, argv + argc);

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "organise/tfmoco.h"
 
+#include "files/dialogprompter.h"
+#include "files/fileoperations.h"
+#include "files/foldercommands.h"
+#include "files/undojournal.h"
 #include "frame/windowrefs.h"
 #include "organise/comboboxhistory.h"
-#include "platform/dialogprompter.h"
-#include "platform/fileoperations.h"
 #include "platform/folderscan.h"
 #include "platform/foldertree.h"
-#include "platform/undojournal.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -30,7 +31,7 @@ namespace {
 
 TfMoco::TfMoco(const QString &treeRoot, QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_dialogs(std::make_unique<platform::DialogPrompter>(this))
+    , m_dialogs(std::make_unique<files::DialogPrompter>(this))
     , m_prompter(m_dialogs.get())
 {
     setWindowTitle(QStringLiteral("フォルダの操作とファイルのコピー、移動"));
@@ -55,6 +56,8 @@ void TfMoco::FormCreate(const QString &treeRoot)
     ComboBox1->setGeometry(8, 26, 384, 20);
     ShellTreeView1 =
         new platform::FolderTree(treeRoot, platform::FolderTreeModel::Places::Shown, this);
+    m_treeCommands = std::make_unique<files::JournaledFolderCommands>(ShellTreeView1);
+    ShellTreeView1->setCommands(m_treeCommands.get());
     ShellTreeView1->setGeometry(8, 56, 384, 113);
     Label4 = new QLabel(QStringLiteral("新しく作成するフォルダの名前"), this);
     Label4->setGeometry(8, 176, 385, 15);
@@ -108,10 +111,10 @@ void TfMoco::FormCreate(const QString &treeRoot)
 
 void TfMoco::FormClose() {}
 
-void TfMoco::setPrompter(platform::Prompter *prompter)
+void TfMoco::setPrompter(files::Prompter *prompter)
 {
     m_prompter = prompter != nullptr ? prompter : m_dialogs.get();
-    ShellTreeView1->setPrompter(prompter);
+    m_treeCommands->setPrompter(prompter);
 }
 
 void TfMoco::setMessageShower(MessageShower shower)
@@ -165,7 +168,7 @@ void TfMoco::BitBtn1Click()
         if (folder.isEmpty() || ::mkdir(native.constData(), 0777) != 0) {
             warning(QStringLiteral("失敗しました・・・"));
         } else {
-            platform::journalNewFolder(*m_prompter, native);
+            files::journalNewFolder(*m_prompter, native);
             ShellTreeView1->expandNode(parent);
             ShellTreeView1->refreshNode(parent);
             const QModelIndex made = ShellTreeView1->findChild(parent, name);
@@ -195,13 +198,13 @@ void TfMoco::transfer(bool moving)
         QList<QByteArray> sources;
         for (const QByteArray &name : names)
             sources << platform::joinNative(fMain->FolderNative, name);
-        const QList<QByteArray> targets = platform::FileOperations::targetsIn(destination, names);
+        const QList<QByteArray> targets = files::FileOperations::targetsIn(destination, names);
         if (moving) {
-            if (platform::journaledMove(*m_prompter, "move", sources, targets).ok)
+            if (files::journaledMove(*m_prompter, "move", sources, targets).ok)
                 fMain->RemoveSelectedItems();
         } else {
             // Each failure has been reported.
-            (void)platform::journaledCopy(*m_prompter, "copy", sources, targets);
+            (void)files::journaledCopy(*m_prompter, "copy", sources, targets);
         }
     }
     close();

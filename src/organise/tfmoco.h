@@ -18,8 +18,12 @@ namespace morvane {
 
 namespace platform {
     class FolderTree;
-    class Prompter;
 } // namespace platform
+
+namespace files {
+    class JournaledFolderCommands;
+    class Prompter;
+} // namespace files
 
 // The copy, move and new-folder dialog `fMoco`, shown by the copy and move command (non-modal).
 // It copies or moves the files of the main window's `SelectedNames` into the folder picked in its
@@ -39,7 +43,7 @@ public:
     // Where the file operations and the tree's folder commands ask and report (message boxes
     // unless set; null restores them); `prompter` must outlive its use. Where the dialog's own
     // information and warning boxes go (boxes unless set).
-    void setPrompter(platform::Prompter *prompter);
+    void setPrompter(files::Prompter *prompter);
     void setMessageShower(MessageShower shower);
 
     // Appends `folder` (a path as shown) to the destination history unless the history holds it
@@ -90,8 +94,9 @@ private:
     QString DestinationPath;
     QString m_treeText; // the text the tree last put into ComboBox1
     QByteArray m_treeNative; // and its native bytes
-    std::unique_ptr<platform::Prompter> m_dialogs;
-    platform::Prompter *m_prompter = nullptr;
+    std::unique_ptr<files::Prompter> m_dialogs;
+    std::unique_ptr<files::JournaledFolderCommands> m_treeCommands;
+    files::Prompter *m_prompter = nullptr;
     MessageShower m_shower;
 };
 

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "organise/tfrene.h"
 
+#include "files/dialogprompter.h"
+#include "files/fileoperations.h"
+#include "files/renamerun.h"
+#include "files/undojournal.h"
 #include "frame/windowrefs.h"
 #include "organise/comboboxhistory.h"
 #include "organise/renamelang.h"
 #include "organise/renamepreview.h"
-#include "platform/dialogprompter.h"
-#include "platform/fileoperations.h"
 #include "platform/folderscan.h"
-#include "platform/renamerun.h"
-#include "platform/undojournal.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -52,7 +52,7 @@ namespace {
 
 TfRene::TfRene(QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_dialogs(std::make_unique<platform::DialogPrompter>(this))
+    , m_dialogs(std::make_unique<files::DialogPrompter>(this))
     , m_prompter(m_dialogs.get())
 {
     setWindowTitle(QStringLiteral("名前の変更"));
@@ -243,7 +243,7 @@ void TfRene::updatePreview()
 
 void TfRene::FormClose() {}
 
-void TfRene::setPrompter(platform::Prompter *prompter)
+void TfRene::setPrompter(files::Prompter *prompter)
 {
     m_prompter = prompter != nullptr ? prompter : m_dialogs.get();
 }
@@ -326,8 +326,8 @@ void TfRene::BitBtn1Click()
     }
     // Names that files of the run give up are taken in an order that works; a name held by a
     // file outside the run, or given twice, is refused and that file keeps its name.
-    platform::UndoJournal journal(platform::UndoJournal::defaultFolder());
-    const std::vector<bool> done = platform::renameRun(*m_prompter, journal, folder, renames);
+    files::UndoJournal journal(files::UndoJournal::defaultFolder());
+    const std::vector<bool> done = files::renameRun(*m_prompter, journal, folder, renames);
     if (fMain != nullptr) {
         // Through a name no file can have (it holds NUL) first, so that in a swap each item is
         // found by its own old name.

@@ -18,9 +18,9 @@ class QTreeWidget;
 
 namespace morvane {
 
-namespace platform {
+namespace files {
     class Prompter;
-} // namespace platform
+} // namespace files
 
 // The batch rename dialog `fRene`, shown by the rename command (non-modal). A run gives every
 // file of the main window's `SelectedNames` the name the rename pattern makes of it, one rename
@@ -37,7 +37,7 @@ public:
 
     // Where the file operations ask and report (message boxes unless set; null restores them);
     // `prompter` must outlive its use. Where the dialog's own messages go (boxes unless set).
-    void setPrompter(platform::Prompter *prompter);
+    void setPrompter(files::Prompter *prompter);
     void setMessageShower(MessageShower shower);
 
     // The 24 lines of the help text shown in Memo1.
@@ -88,8 +88,8 @@ private:
     void updatePreview();
     void rereadPreview();
 
-    std::unique_ptr<platform::Prompter> m_dialogs;
-    platform::Prompter *m_prompter = nullptr;
+    std::unique_ptr<files::Prompter> m_dialogs;
+    files::Prompter *m_prompter = nullptr;
     MessageShower m_shower;
     QPushButton *m_previewButton = nullptr;
     QTreeWidget *m_preview = nullptr;

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/foldertree.h"
 
-#include "platform/dialogprompter.h"
 #include "platform/folderscan.h"
-#include "platform/undojournal.h"
 
 #include <QContextMenuEvent>
 #include <QFile>
@@ -108,8 +106,6 @@ FolderTree::FolderTree(const QString &desktopPath, FolderTreeModel::Places place
     setItemDelegate(new FolderDelegate(this));
     m_style = std::make_unique<FolderStyle>(this);
     setStyle(m_style.get());
-    m_dialogs = std::make_unique<DialogPrompter>(this);
-    m_prompter = m_dialogs.get();
 
     connect(selectionModel(),
         &QItemSelectionModel::currentChanged,
@@ -127,22 +123,19 @@ FolderTree::FolderTree(const QString &desktopPath, FolderTreeModel::Places place
 
 FolderTree::~FolderTree() = default;
 
-void FolderTree::setPrompter(Prompter *prompter)
-{
-    m_prompter = prompter != nullptr ? prompter : m_dialogs.get();
-}
-
 bool FolderTree::renameFolder(const QModelIndex &node, const QString &newName)
 {
+    if (m_commands == nullptr)
+        return false;
     if (!m_model->isOrdinaryFolder(node)) {
-        m_prompter->reportError(QStringLiteral("このフォルダーの名前は変更できません。"));
+        m_commands->reportError(QStringLiteral("このフォルダーの名前は変更できません。"));
         return false;
     }
     if (newName == m_model->displayText(node))
         return true;
     const QByteArray native = m_model->nativePath(node);
     const QByteArray newNative = QFile::encodeName(newName);
-    if (!journaledRename(*m_prompter, native, newNative).ok)
+    if (!m_commands->renameFolder(native, newNative))
         return false;
     m_model->applyRename(node, joinNative(m_model->nativePath(node.parent()), newNative));
     return true;
@@ -301,7 +294,7 @@ void FolderTree::contextMenuEvent(QContextMenuEvent *event)
         node = indexAt(event->pos());
     if (!node.isValid())
         return;
-    const bool ordinary = m_model->isOrdinaryFolder(node);
+    const bool ordinary = m_commands != nullptr && m_model->isOrdinaryFolder(node);
     QMenu menu(this);
     QAction *rename = menu.addAction(QStringLiteral("名前の変更"));
     QAction *remove = menu.addAction(QStringLiteral("削除"));
@@ -324,17 +317,17 @@ void FolderTree::renameSelected()
 void FolderTree::deleteSelected()
 {
     const QModelIndex node = selectedNode();
-    if (!m_model->isOrdinaryFolder(node))
+    if (m_commands == nullptr || !m_model->isOrdinaryFolder(node))
         return;
     const QString text = m_model->displayText(node);
-    if (!m_prompter->confirm(QStringLiteral("フォルダー「%1」をごみ箱に移動しますか？").arg(text)))
+    if (!m_commands->confirm(QStringLiteral("フォルダー「%1」をごみ箱に移動しますか？").arg(text)))
         return;
     // The selected folder is the one going away: select its parent first, so the file list shows
     // a folder that still exists (the parent's files do not change when a subfolder goes).
     const QPersistentModelIndex target(node);
     const QModelIndex parentNode = node.parent();
     selectNode(parentNode);
-    if (journaledRemove(*m_prompter, {m_model->nativePath(target)}).ok)
+    if (m_commands->trashFolder(m_model->nativePath(target)))
         m_model->removeNode(target);
     else
         selectNode(target); // the failure has been reported; the folder is still there

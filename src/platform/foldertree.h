@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/fileoperations.h"
 #include "platform/foldertreemodel.h"
 
 #include <QTreeView>
@@ -10,11 +9,31 @@
 
 namespace morvane::platform {
 
+// What the tree's folder commands do on disk and how they ask: supplied by the tree's owner (the
+// file service's journaled operations in the windows, a fake in tests). Paths are native bytes.
+class FolderCommands
+{
+public:
+    virtual ~FolderCommands() = default;
+
+    // A yes/no question in Japanese; true for yes.
+    [[nodiscard]] virtual bool confirm(const QString &question) = 0;
+    // One failure, in Japanese.
+    virtual void reportError(const QString &message) = 0;
+    // Renames the folder `native` to `newName` within its parent folder, never onto an existing
+    // name. False when it was not done; the failure has then been reported.
+    [[nodiscard]] virtual bool renameFolder(
+        const QByteArray &native, const QByteArray &newName) = 0;
+    // Sends the folder `native` to the trash. False when it was not done (reported).
+    [[nodiscard]] virtual bool trashFolder(const QByteArray &native) = 0;
+};
+
 // The folder tree: folders only, rooted at "デスクトップ" (see FolderTreeModel), no lines at
 // the root, indent 19, the selection kept visible when the tree loses focus, no automatic
 // refresh. A right click selects the folder under the pointer and offers "名前の変更" (in-place
 // editing) and "削除" (to the trash, after asking) for ordinary folders; both go through the
-// file operations. The top node is expanded and selected when the tree is made. UI thread only.
+// folder commands the owner gives (none given: both refuse). The top node is expanded and selected
+// when the tree is made. UI thread only.
 class FolderTree : public QTreeView
 {
     Q_OBJECT
@@ -57,14 +76,13 @@ public:
     void setDropTarget(const QModelIndex &node);
     [[nodiscard]] QModelIndex dropTarget() const;
 
-    // How the tree's folder commands ask and report failures: message boxes (DialogPrompter)
-    // unless `prompter` is given; it must outlive the tree or be replaced. Null restores the
-    // message boxes.
-    void setPrompter(Prompter *prompter);
+    // What the tree's folder commands do and how they ask; it must outlive the tree or be
+    // replaced. Null: the commands refuse.
+    void setCommands(FolderCommands *commands) { m_commands = commands; }
 
-    // Renames the ordinary folder of `node` to `newName` through the file operations (never onto
+    // Renames the ordinary folder of `node` to `newName` through the folder commands (never onto
     // an existing name; "/" and NUL refused) and updates its node. The same name is success.
-    // A failure is reported through the prompter and returns false.
+    // A failure is reported through the commands and returns false.
     bool renameFolder(const QModelIndex &node, const QString &newName);
 
 signals:
@@ -94,8 +112,7 @@ private:
     FolderTreeModel *m_model = nullptr;
     QPersistentModelIndex m_dropTarget;
     std::unique_ptr<QStyle> m_style;
-    std::unique_ptr<Prompter> m_dialogs;
-    Prompter *m_prompter = nullptr;
+    FolderCommands *m_commands = nullptr;
 };
 
 } // namespace morvane::platform

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewer/pictureloader.h"
 
-#include "platform/imagedecode.h"
+#include "imaging/imagedecode.h"
 
 #include <QFile>
 #include <QtConcurrent/QtConcurrentRun>
@@ -76,17 +76,17 @@ LoadedPicture loadPictureFile(const QByteArray &nativePath, QSize scaledSize, QI
     LoadedPicture result;
     try {
         const qsizetype slash = nativePath.lastIndexOf('/');
-        const platform::PictureFormat format =
-            platform::pictureFormatForName(nativePath.mid(slash + 1));
-        if (format == platform::PictureFormat::None) {
+        const imaging::PictureFormat format =
+            imaging::pictureFormatForName(nativePath.mid(slash + 1));
+        if (format == imaging::PictureFormat::None) {
             result.error = failureText(nativePath);
             return result;
         }
-        platform::DecodeResult decoded = platform::decodePictureToShow(
-            nativePath, format, platform::JpegShowOptions {scaledSize, std::move(reuse), {}});
-        if (decoded.status == platform::DecodeStatus::NoMemory)
+        imaging::DecodeResult decoded = imaging::decodePictureToShow(
+            nativePath, format, imaging::JpegShowOptions {scaledSize, std::move(reuse), {}});
+        if (decoded.status == imaging::DecodeStatus::NoMemory)
             throw std::bad_alloc();
-        if (decoded.status != platform::DecodeStatus::Decoded || decoded.picture.image.isNull()
+        if (decoded.status != imaging::DecodeStatus::Decoded || decoded.picture.image.isNull()
             || decoded.picture.image.width() <= 0 || decoded.picture.image.height() <= 0) {
             result.error = failureText(nativePath);
             return result;

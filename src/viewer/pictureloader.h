@@ -37,7 +37,7 @@ struct LoadedPicture
 // for JPEG, decoded at the smallest DCT scale that covers `scaledSize`; Qt's readers for BMP and
 // ICO at full size; chosen by the name's extension. When `scaledSize` is valid and differs from
 // the decoded size, `scaled` is also made. `reuse`, a picture no longer needed, lends its memory
-// to a JPEG decode of its very size (see platform::JpegShowOptions). A missing, unreadable or
+// to a JPEG decode of its very size (see imaging::JpegShowOptions). A missing, unreadable or
 // corrupt file, or memory running out, gives a null image and a message; nothing throws. Any
 // thread.
 [[nodiscard]] LoadedPicture loadPictureFile(

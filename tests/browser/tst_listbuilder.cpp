@@ -130,17 +130,17 @@ struct CountingDecoder
         std::set<std::thread::id> ids;
     };
     std::shared_ptr<Threads> threads = std::make_shared<Threads>();
-    morvane::platform::DecodeResult operator()(const QByteArray &path,
-        morvane::platform::PictureFormat format,
+    morvane::imaging::DecodeResult operator()(const QByteArray &path,
+        morvane::imaging::PictureFormat format,
         int scale,
-        const morvane::platform::MemoryGate &gate) const
+        const morvane::imaging::MemoryGate &gate) const
     {
         ++*decodes;
         {
             const std::lock_guard lock(threads->mutex);
             threads->ids.insert(std::this_thread::get_id());
         }
-        return morvane::platform::decodePictureFile(path, format, scale, gate);
+        return morvane::imaging::decodePictureFile(path, format, scale, gate);
     }
 };
 
@@ -158,10 +158,10 @@ struct ShortOfMemory
 
     // A decode beside others asks the budget's gate; one alone (a build on one thread, or the
     // second try) has none.
-    morvane::platform::DecodeResult decode(const QByteArray &path,
-        morvane::platform::PictureFormat format,
+    morvane::imaging::DecodeResult decode(const QByteArray &path,
+        morvane::imaging::PictureFormat format,
         int scale,
-        const morvane::platform::MemoryGate &gate)
+        const morvane::imaging::MemoryGate &gate)
     {
         const bool alone = !gate;
         if (path.mid(path.lastIndexOf('/') + 1).startsWith("big")) {
@@ -174,11 +174,11 @@ struct ShortOfMemory
                     throw std::bad_alloc();
                 if (how == ThrowsOther)
                     throw std::runtime_error("decoder broke");
-                return {morvane::platform::DecodeStatus::NoMemory, {}};
+                return {morvane::imaging::DecodeStatus::NoMemory, {}};
             }
         }
         ++inFlight;
-        auto result = morvane::platform::decodePictureFile(path, format, scale, gate);
+        auto result = morvane::imaging::decodePictureFile(path, format, scale, gate);
         --inFlight;
         return result;
     }
@@ -730,13 +730,13 @@ void TestListBuilder::decodesAheadStayWithinTheBudget()
     int overBudget = 0;
     int gated = 0;
     auto decoder = [&](const QByteArray &path,
-                       morvane::platform::PictureFormat format,
+                       morvane::imaging::PictureFormat format,
                        int scale,
-                       const morvane::platform::MemoryGate &gate) {
+                       const morvane::imaging::MemoryGate &gate) {
         const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
         const std::int64_t bytes = name.left(name.indexOf('-')).toLongLong() << 20;
         if (gate && !gate(bytes))
-            return morvane::platform::DecodeResult {};
+            return morvane::imaging::DecodeResult {};
         {
             const std::lock_guard lock(mutex);
             ++gated;
@@ -745,7 +745,7 @@ void TestListBuilder::decodesAheadStayWithinTheBudget()
             if (running > 1 && held > budget)
                 ++overBudget;
         }
-        auto result = morvane::platform::decodePictureFile(path, format, scale, {});
+        auto result = morvane::imaging::decodePictureFile(path, format, scale, {});
         const std::lock_guard lock(mutex);
         held -= bytes;
         --running;

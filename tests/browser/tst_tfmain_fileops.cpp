@@ -5,9 +5,9 @@
 // (XDG_DATA_HOME points into the temporary folder).
 #include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
+#include "files/undojournal.h"
 #include "platform/foldertree.h"
 #include "platform/foldertreemodel.h"
-#include "platform/undojournal.h"
 #include "support/fakeprompter.h"
 #include "support/tempfolder.h"
 #include "tfmain_testing.h"
@@ -462,7 +462,7 @@ void TestTfMainFileOps::undoUpdatesTheTree()
     QVERIFY(w);
     const QByteArray made = inFolder(m_photos, "made");
     QVERIFY(::mkdir(made.constData(), 0777) == 0);
-    platform::journalNewFolder(*prompter, made);
+    files::journalNewFolder(*prompter, made);
     w->ShellTreeView1->reloadTree();
     platform::FolderTreeModel *tree = w->ShellTreeView1->folderModel();
     QVERIFY(tree->indexForPath(made).isValid());

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "files/foldercommands.h"
 #include "platform/foldertree.h"
 #include "platform/foldertreemodel.h"
 #include "support/fakeprompter.h"
@@ -31,6 +32,18 @@ namespace {
 // Trees without "ホーム", "コンピューター" and the volumes, so that the model tester, which walks
 // every node it can reach, stays inside the temporary folder.
 constexpr auto kNoPlaces = FolderTreeModel::Places::Hidden;
+
+// A tree with the windows' folder commands: journaled, asking through message boxes unless the
+// test sets a prompter.
+struct CommandedTree : FolderTree
+{
+    CommandedTree(const QString &root, FolderTreeModel::Places places)
+        : FolderTree(root, places)
+    {
+        setCommands(&commands);
+    }
+    files::JournaledFolderCommands commands {this};
+};
 
 // Display texts of the children of `parent`, in row order.
 QStringList childTexts(FolderTreeModel &model, const QModelIndex &parent)
@@ -249,7 +262,7 @@ void TestFolderTree::indexForPath()
 void TestFolderTree::refreshNodeSeesNewFolder()
 {
     QVERIFY(makeFolder(inFolder(m_root, "a")));
-    FolderTree tree(QFile::decodeName(m_root), kNoPlaces);
+    CommandedTree tree(QFile::decodeName(m_root), kNoPlaces);
     QAbstractItemModelTester tester(
         tree.folderModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     const QModelIndex a = tree.findChild(tree.folderModel()->desktopIndex(), QStringLiteral("a"));
@@ -271,7 +284,7 @@ void TestFolderTree::reloadKeepsExpansionSelectionAndTopItem()
     QVERIFY(makeFolder(inFolder(m_root, "d120/x/y")));
     QVERIFY(makeFolder(inFolder(m_root, "d130/z")));
 
-    FolderTree tree(QFile::decodeName(m_root), kNoPlaces);
+    CommandedTree tree(QFile::decodeName(m_root), kNoPlaces);
     auto tester = std::make_unique<QAbstractItemModelTester>(
         tree.folderModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     tree.resize(200, 160);
@@ -313,7 +326,7 @@ void TestFolderTree::reloadSelectsNearestAncestorOfVanishedFolder()
     QVERIFY(makeFolder(inFolder(m_root, "a")));
     QVERIFY(makeFolder(inFolder(m_root, "a/b")));
     QVERIFY(makeFolder(inFolder(m_root, "a/b/c")));
-    FolderTree tree(QFile::decodeName(m_root), kNoPlaces);
+    CommandedTree tree(QFile::decodeName(m_root), kNoPlaces);
     QVERIFY(tree.selectPath(inFolder(m_root, "a/b/c")));
     QVERIFY(QDir(QFile::decodeName(inFolder(m_root, "a/b"))).removeRecursively());
     QSignalSpy changed(&tree, &FolderTree::folderChanged);
@@ -359,9 +372,9 @@ void TestFolderTree::rename()
     QVERIFY(writeFile(inFolder(m_root, "b/keep.txt"), "keep"));
     QVERIFY(writeFile(inFolder(m_root, "note.txt"), "note"));
 
-    FolderTree tree(QFile::decodeName(m_root), kNoPlaces);
+    CommandedTree tree(QFile::decodeName(m_root), kNoPlaces);
     FakePrompter prompter;
-    tree.setPrompter(&prompter);
+    tree.commands.setPrompter(&prompter);
     FolderTreeModel &model = *tree.folderModel();
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     const QModelIndex top = model.desktopIndex();
@@ -388,7 +401,7 @@ void TestFolderTree::renameKeepsDescendantPathsAndSignalsSelection()
 {
     QVERIFY(makeFolder(inFolder(m_root, "a")));
     QVERIFY(makeFolder(inFolder(m_root, "a/b")));
-    FolderTree tree(QFile::decodeName(m_root), kNoPlaces);
+    CommandedTree tree(QFile::decodeName(m_root), kNoPlaces);
     QVERIFY(tree.selectPath(inFolder(m_root, "a/b")));
     QSignalSpy changed(&tree, &FolderTree::folderChanged);
     FolderTreeModel &m = *tree.folderModel();
@@ -423,9 +436,9 @@ void TestFolderTree::inPlaceRename()
     QVERIFY(makeFolder(inFolder(m_root, "a")));
     QVERIFY(makeFolder(inFolder(m_root, "b")));
     QVERIFY(writeFile(inFolder(m_root, "a/in.txt"), "in"));
-    FolderTree tree(QFile::decodeName(m_root), kNoPlaces);
+    CommandedTree tree(QFile::decodeName(m_root), kNoPlaces);
     FakePrompter prompter;
-    tree.setPrompter(&prompter);
+    tree.commands.setPrompter(&prompter);
     tree.show();
     QVERIFY(QTest::qWaitForWindowExposed(&tree));
     const QModelIndex a = tree.folderModel()->indexForPath(inFolder(m_root, "a"));
@@ -463,7 +476,7 @@ void TestFolderTree::rightClickSelectsAndOffersFolderCommands()
     QFETCH(bool, enabled);
     QVERIFY(makeFolder(inFolder(m_root, "a")));
     QVERIFY(makeFolder(inFolder(m_root, "b")));
-    FolderTree tree(QFile::decodeName(m_root), kNoPlaces);
+    CommandedTree tree(QFile::decodeName(m_root), kNoPlaces);
     tree.resize(240, 200);
     tree.show();
     QVERIFY(QTest::qWaitForWindowExposed(&tree));
@@ -512,10 +525,10 @@ void TestFolderTree::deleteMovesToTrashAfterAsking()
     QVERIFY(makeFolder(inFolder(m_root, "a")));
     QVERIFY(makeFolder(inFolder(m_root, "a/gone")));
     QVERIFY(writeFile(inFolder(m_root, "a/gone/data.bin"), "precious"));
-    FolderTree tree(QFile::decodeName(m_root), kNoPlaces);
+    CommandedTree tree(QFile::decodeName(m_root), kNoPlaces);
     FakePrompter prompter;
     prompter.confirmAnswers = {answer};
-    tree.setPrompter(&prompter);
+    tree.commands.setPrompter(&prompter);
     const QStringList &questions = prompter.questions;
     const QStringList &warnings = prompter.errors;
     tree.resize(240, 200);

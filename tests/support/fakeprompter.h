@@ -3,7 +3,7 @@
 // or report is recorded.
 #pragma once
 
-#include "platform/fileoperations.h"
+#include "files/fileoperations.h"
 
 #include <QByteArrayList>
 #include <QList>
@@ -13,11 +13,11 @@
 
 namespace morvane::test {
 
-class FakePrompter : public platform::Prompter
+class FakePrompter : public files::Prompter
 {
 public:
     // Answers, taken in order; when they run out, "いいえ" and no.
-    QList<platform::ReplaceAnswer> replaceAnswers;
+    QList<files::ReplaceAnswer> replaceAnswers;
     QList<bool> confirmAnswers;
     // `progressed` returns false (cancel) on its call with this number (from 1); 0: never.
     int cancelAtStep = 0;
@@ -32,10 +32,10 @@ public:
     int started = 0;
     int finished = 0;
 
-    platform::ReplaceAnswer askReplace(const QByteArray &, const QByteArray &target, bool) override
+    files::ReplaceAnswer askReplace(const QByteArray &, const QByteArray &target, bool) override
     {
         replaceAsked << target;
-        return replaceAnswers.isEmpty() ? platform::ReplaceAnswer::No : replaceAnswers.takeFirst();
+        return replaceAnswers.isEmpty() ? files::ReplaceAnswer::No : replaceAnswers.takeFirst();
     }
     bool confirm(const QString &question) override
     {

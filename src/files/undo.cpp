@@ -1,0 +1,196 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "files/undo.h"
+
+#include "files/fileoprules.h"
+#include "files/renamerun.h"
+#include "files/undojournal.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace morvane::files {
+
+namespace {
+
+    QByteArray native(const std::string &path)
+    {
+        return QByteArray::fromStdString(path);
+    }
+
+    QString shown(const std::string &path)
+    {
+        return QFile::decodeName(native(path));
+    }
+
+    bool exists(const std::string &path)
+    {
+        struct stat st
+        {
+        };
+        return ::lstat(path.c_str(), &st) == 0;
+    }
+
+    // Collects what the file operations report, item by item, and never agrees to replace.
+    class Collector : public Prompter
+    {
+    public:
+        Collector(Prompter &user, QStringList &messages)
+            : m_user(user)
+            , m_messages(messages)
+        {}
+        ReplaceAnswer askReplace(const QByteArray &, const QByteArray &target, bool) override
+        {
+            m_messages << takenText(target.toStdString());
+            return ReplaceAnswer::No;
+        }
+        bool confirm(const QString &question) override { return m_user.confirm(question); }
+        void reportError(const QString &message) override { m_messages << message; }
+
+        static QString takenText(const std::string &path)
+        {
+            return QStringLiteral("「%1」には別のファイルがあるため、元に戻しませんでした。")
+                .arg(shown(path));
+        }
+
+    private:
+        Prompter &m_user;
+        QStringList &m_messages;
+    };
+
+    // Puts a trashed file back at its old place without replacing anything, and removes its
+    // .trashinfo (info/NAME.trashinfo beside files/).
+    void restoreFromTrash(Collector &collector, const journal::Item &item, int &undone)
+    {
+        const QByteArray from = native(item.to);
+        const QByteArray to = native(item.from);
+        int rc =
+            ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
+        if (rc != 0 && errno == EXDEV) {
+            // The trash is on another file system: copied back, checked, then removed there.
+            rc = FileOperations(collector).move({from}, {to}).ok ? 0 : -2;
+        }
+        if (rc == -1) {
+            collector.reportError(
+                QStringLiteral("「%1」をごみ箱から戻せませんでした。\n%2")
+                    .arg(shown(item.from), QString::fromStdString(reasonText(errno))));
+        }
+        if (rc != 0)
+            return;
+        const std::string trash(parentOf(parentOf(item.to)));
+        const std::string info =
+            joinPath(joinPath(trash, "info"), std::string(lastComponent(item.to)) + ".trashinfo");
+        ::unlink(info.c_str());
+        ++undone;
+    }
+
+    void removeNewFolder(Collector &collector, const journal::Item &item, int &undone)
+    {
+        if (::rmdir(item.to.c_str()) == 0) {
+            ++undone;
+        } else if (errno == ENOTEMPTY || errno == EEXIST) {
+            collector.reportError(
+                QStringLiteral("フォルダー「%1」は空ではないため、削除しませんでした。")
+                    .arg(shown(item.to)));
+        } else {
+            collector.reportError(
+                QStringLiteral("フォルダー「%1」を削除できませんでした。\n%2")
+                    .arg(shown(item.to), QString::fromStdString(reasonText(errno))));
+        }
+    }
+
+} // namespace
+
+QString UndoReport::text() const
+{
+    if (!found)
+        return QStringLiteral("元に戻す操作はありません。");
+    QString out;
+    if (refused.isEmpty())
+        out = QStringLiteral("「%1」を元に戻しました。").arg(action);
+    else if (undone == 0)
+        out = QStringLiteral("「%1」を元に戻せませんでした。").arg(action);
+    else
+        out = QStringLiteral("「%1」の %2 件を元に戻しました。次の項目は元に戻せませんでした。")
+                  .arg(action)
+                  .arg(undone);
+    for (const QString &r : refused)
+        out += u'\n' + r;
+    return out;
+}
+
+QString actionLabel(const std::string &action)
+{
+    // clang-format off
+    static const std::map<std::string, const char *> kLabels = {
+        {"rename", "名前の変更"}, {"move", "移動"}, {"copy", "コピー"}, {"trash", "削除"},
+        {"drop", "ドロップでの移動"}, {"newfolder", "フォルダの新規作成"},
+    };
+    // clang-format on
+    const auto it = kLabels.find(action);
+    return it != kLabels.end() ? QString::fromUtf8(it->second) : QString::fromStdString(action);
+}
+
+UndoReport undoLast(Prompter &prompter, UndoJournal &journal)
+{
+    UndoReport report;
+    QString error;
+    const std::optional<journal::Entry> entry = journal.takeLast(&error);
+    if (!entry) {
+        if (!error.isEmpty())
+            report.refused << error;
+        return report;
+    }
+    report.found = true;
+    report.action = actionLabel(entry->action);
+    Collector collector(prompter, report.refused);
+    // Renames within one folder go back as one run, so that a swap or a chain can be reversed.
+    std::map<std::string, std::vector<std::pair<QByteArray, QByteArray>>> runs;
+    for (auto it = entry->items.rbegin(); it != entry->items.rend(); ++it) {
+        const journal::Item &item = *it;
+        // A new folder is only ever removed empty (rmdir), whatever happened in it meanwhile.
+        if (item.op != journal::Op::NewFolder && stampOf(native(item.to)) != item.stamp) {
+            report.refused << QStringLiteral(
+                "「%1」は記録の後で変更されたか、見つからないため、元に戻しませんでした。")
+                                  .arg(shown(item.to));
+            continue;
+        }
+        const std::string folder(parentOf(item.to));
+        switch (item.op) {
+        case journal::Op::Move:
+            if (folder == parentOf(item.from)) {
+                runs[folder].emplace_back(native(std::string(lastComponent(item.to))),
+                    native(std::string(lastComponent(item.from))));
+            } else if (exists(item.from)) {
+                report.refused << Collector::takenText(item.from);
+            } else if (FileOperations(collector).move({native(item.to)}, {native(item.from)}).ok) {
+                ++report.undone;
+            }
+            break;
+        case journal::Op::Copy:
+            if (FileOperations(collector).remove({native(item.to)}).ok)
+                ++report.undone;
+            break;
+        case journal::Op::Trash:
+            if (exists(item.from))
+                report.refused << Collector::takenText(item.from);
+            else
+                restoreFromTrash(collector, item, report.undone);
+            break;
+        case journal::Op::NewFolder:
+            removeNewFolder(collector, item, report.undone);
+            break;
+        }
+    }
+    for (const auto &[folder, renames] : runs) {
+        for (const bool done : renameRun(collector, journal, native(folder), renames, nullptr))
+            report.undone += done ? 1 : 0;
+    }
+    return report;
+}
+
+} // namespace morvane::files

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// Undo of the newest journal entry and the recovery of rename runs a kill interrupted.
+
+#include "files/fileoperations.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <string>
+
+namespace morvane::files {
+
+class UndoJournal;
+
+struct UndoReport
+{
+    bool found = false; // the journal held an entry
+    QString action; // what was undone, in Japanese ("名前の変更")
+    int undone = 0; // items put back
+    QStringList refused; // one Japanese message per item left as it is
+    // The report for the user: what was undone and each item that was not.
+    [[nodiscard]] QString text() const;
+};
+
+// The Japanese name of a journaled action ("rename" → "名前の変更").
+[[nodiscard]] QString actionLabel(const std::string &action);
+
+// Reverses the newest entry of `journal` and removes it: renamed and moved files go back, copies
+// to the trash, trashed files back from the trash to their old place, new folders are removed
+// when empty. Nothing is ever replaced: an item whose old place is taken, or whose file changed
+// since (size, modification time, inode), is refused and reported; the other items go on. Only
+// `prompter`'s confirm is asked (for a copy that has no trash to go to). UI thread for a dialog
+// prompter.
+[[nodiscard]] UndoReport undoLast(Prompter &prompter, UndoJournal &journal);
+
+} // namespace morvane::files

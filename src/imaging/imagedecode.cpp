@@ -1,0 +1,247 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "imaging/imagedecode.h"
+
+#include <QBuffer>
+#include <QImageReader>
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace morvane::imaging {
+namespace {
+
+    // Larger picture files are not read at all: no camera or scanner writes them, and reading
+    // one would take that much memory per decoding thread.
+    constexpr qint64 kMaxFileBytes = qint64(512) << 20;
+
+    bool equalsAsciiNoCase(const char *a, qsizetype length, const char *lower)
+    {
+        for (qsizetype i = 0; i < length; ++i) {
+            char c = a[i];
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+            if (lower[i] == '\0' || c != lower[i])
+                return false;
+        }
+        return lower[length] == '\0';
+    }
+
+    class FileDescriptor
+    {
+    public:
+        explicit FileDescriptor(int fd)
+            : m_fd(fd)
+        {}
+        ~FileDescriptor()
+        {
+            if (m_fd >= 0)
+                ::close(m_fd);
+        }
+        FileDescriptor(const FileDescriptor &) = delete;
+        FileDescriptor &operator=(const FileDescriptor &) = delete;
+        [[nodiscard]] int get() const { return m_fd; }
+
+    private:
+        int m_fd;
+    };
+
+    // Qt's readers refuse images above 128 MiB unless told otherwise. Ours is the one limit of
+    // every decoder, checked from the header before Qt reads; Qt's own check is set to the same
+    // bytes, so it never refuses what ours admitted (32 bits per pixel at most).
+    void useOneAllocationLimit()
+    {
+        static const bool set = [] {
+            QImageReader::setAllocationLimit(static_cast<int>(kMaxPictureBytes >> 20));
+            return true;
+        }();
+        (void)set;
+    }
+
+    DecodeResult readWithQt(const QByteArray &bytes, const char *format, const MemoryGate &gate)
+    {
+        useOneAllocationLimit();
+        DecodeResult result;
+        QBuffer buffer;
+        buffer.setData(bytes);
+        if (!buffer.open(QIODevice::ReadOnly))
+            return result;
+        QImageReader reader(&buffer, format);
+        reader.setAutoDetectImageFormat(false);
+        reader.setDecideFormatFromContent(false);
+        const QSize size = reader.size(); // from the header: nothing is decoded yet
+        if (size.isEmpty())
+            return result;
+        const qint64 pixels = qint64(size.width()) * size.height();
+        if (pixels > kMaxPicturePixels) {
+            result.status = DecodeStatus::TooLarge;
+            return result;
+        }
+        const QImage::Format readFormat = reader.imageFormat();
+        const QImage::Format opaque = QImage::Format_RGB32;
+        const qint64 readBytes = readFormat == QImage::Format_Invalid
+            ? pixels * 4
+            : pixels * QImage::toPixelFormat(readFormat).bitsPerPixel() / 8;
+        const qint64 convertedBytes = readFormat == opaque ? 0 : pixels * 4;
+        if (gate && !gate(bytes.size() + readBytes + convertedBytes))
+            return result;
+
+        // The image is allocated here rather than inside the reader, so a failure to allocate is
+        // told from a format error. Qt's bitmap reader fills an image of its size and format in
+        // place; the icon reader makes its own, at most 256 x 256.
+        QImage image;
+        if (readFormat != QImage::Format_Invalid) {
+            image = QImage(size, readFormat);
+            if (image.isNull()) {
+                result.status = DecodeStatus::NoMemory;
+                return result;
+            }
+        }
+        if (!reader.read(&image) || image.isNull()) {
+            // The header was sound: either the data is not, or the reader's own allocations
+            // failed, which only shows in whether the image's memory can be had now.
+            image = QImage();
+            result.status = QImage(size, QImage::Format_ARGB32).isNull() ? DecodeStatus::NoMemory
+                                                                         : DecodeStatus::NotPicture;
+            return result;
+        }
+        const QImage::Format target =
+            image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : opaque;
+        DecodedPicture &picture = result.picture;
+        picture.fullWidth = image.width();
+        picture.fullHeight = image.height();
+        picture.image = image.format() == target ? std::move(image) : image.convertToFormat(target);
+        result.status = picture.image.isNull() ? DecodeStatus::NoMemory : DecodeStatus::Decoded;
+        return result;
+    }
+
+} // namespace
+
+PictureFormat pictureFormatForName(const QByteArray &fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf('.');
+    if (dot < 0)
+        return PictureFormat::None;
+    const char *ext = fileName.constData() + dot + 1;
+    const qsizetype length = fileName.size() - dot - 1;
+    if (equalsAsciiNoCase(ext, length, "jpg") || equalsAsciiNoCase(ext, length, "jpeg"))
+        return PictureFormat::Jpeg;
+    if (equalsAsciiNoCase(ext, length, "bmp"))
+        return PictureFormat::Bitmap;
+    if (equalsAsciiNoCase(ext, length, "ico"))
+        return PictureFormat::Icon;
+    return PictureFormat::None;
+}
+
+std::optional<QByteArray> readWholeFile(const QByteArray &nativePath, qint64 maxBytes)
+{
+    // O_NONBLOCK: the folder was listed a moment ago; should a fifo have taken the file's place,
+    // opening it must not wait for a writer. Regular files ignore the flag.
+    const FileDescriptor fd(::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0)
+        return std::nullopt;
+    struct stat st
+    {
+    };
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+
+    // One byte more than the reported size, so the read that finds the end of a file of
+    // unchanged size needs no second allocation.
+    qint64 capacity = std::min<qint64>(std::max<qint64>(st.st_size, 0), maxBytes) + 1;
+    QByteArray bytes(static_cast<qsizetype>(capacity), Qt::Uninitialized);
+    qint64 used = 0;
+    for (;;) {
+        if (used == capacity) {
+            if (capacity > maxBytes)
+                return std::nullopt;
+            capacity = std::min(capacity * 2 + 4096, maxBytes + 1);
+            bytes.resize(static_cast<qsizetype>(capacity));
+        }
+        const ssize_t n =
+            ::read(fd.get(), bytes.data() + used, static_cast<size_t>(capacity - used));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        used += n;
+    }
+    if (used > maxBytes)
+        return std::nullopt;
+    bytes.truncate(static_cast<qsizetype>(used));
+    return bytes;
+}
+
+DecodeResult decodeBitmap(const QByteArray &bytes, const MemoryGate &gate)
+{
+    return readWithQt(bytes, "bmp", gate);
+}
+
+DecodeResult decodeIcon(const QByteArray &bytes, const MemoryGate &gate)
+{
+    return readWithQt(bytes, "ico", gate);
+}
+
+namespace {
+
+    // Reads the file and decodes it: a JPEG with `jpeg` (called with the bytes), the others with
+    // Qt's readers.
+    template <typename JpegDecoder>
+    DecodeResult readAndDecode(const QByteArray &nativePath,
+        PictureFormat format,
+        const MemoryGate &gate,
+        const JpegDecoder &jpeg)
+    {
+        if (format == PictureFormat::None)
+            return {};
+        try {
+            const std::optional<QByteArray> bytes = readWholeFile(nativePath, kMaxFileBytes);
+            if (!bytes)
+                return {DecodeStatus::ReadError, {}};
+            if (bytes->isEmpty())
+                return {};
+            switch (format) {
+            case PictureFormat::Jpeg:
+                return jpeg(reinterpret_cast<const unsigned char *>(bytes->constData()),
+                    static_cast<std::size_t>(bytes->size()));
+            case PictureFormat::Bitmap:
+                return decodeBitmap(*bytes, gate);
+            case PictureFormat::Icon:
+                return decodeIcon(*bytes, gate);
+            case PictureFormat::None:
+                break;
+            }
+        } catch (const std::bad_alloc &) {
+            // Qt's containers throw when they cannot grow: the file's bytes, or inside a reader.
+            return {DecodeStatus::NoMemory, {}};
+        }
+        return {};
+    }
+
+} // namespace
+
+DecodeResult decodePictureFile(
+    const QByteArray &nativePath, PictureFormat format, int jpegScaleShift, const MemoryGate &gate)
+{
+    return readAndDecode(
+        nativePath, format, gate, [&](const unsigned char *data, std::size_t size) {
+            return decodeJpeg(data, size, jpegScaleShift, gate);
+        });
+}
+
+DecodeResult decodePictureToShow(
+    const QByteArray &nativePath, PictureFormat format, JpegShowOptions jpeg)
+{
+    return readAndDecode(
+        nativePath, format, jpeg.gate, [&](const unsigned char *data, std::size_t size) {
+            return decodeJpeg(data, size, std::move(jpeg));
+        });
+}
+
+} // namespace morvane::imaging

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "files/journalformat.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+using namespace std::literals;
+using namespace morvane::files::journal;
+
+namespace {
+
+Entry sample(std::string from, std::string to)
+{
+    return {1700000000, "rename", {{Op::Move, std::move(from), std::move(to), "", {12, 34, 56}}}};
+}
+
+TEST(JournalFormatTest, EveryNameSurvivesTheLine)
+{
+    const std::string names[] = {
+        "/p/a.jpg",
+        "/p/with blank and\ttab",
+        "/p/line\nbreak\r",
+        "/p/100% =x",
+        "/p/\x82\xa0\xff not UTF-8",
+        "/p/写真.jpg",
+        "",
+    };
+    for (const std::string &n : names) {
+        SCOPED_TRACE(n);
+        const std::string line = encodeEntry(sample(n, n + "2"));
+        ASSERT_EQ(line.find('\n'), line.size() - 1);
+        const auto back = decodeEntry(std::string_view(line).substr(0, line.size() - 1));
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(*back, sample(n, n + "2"));
+    }
+    Entry all {5, "drop", {}};
+    for (const Op op : {Op::Move, Op::Copy, Op::Trash, Op::NewFolder})
+        all.items.push_back({op, "/a", "/b", "/c", {-1, 2, 3}});
+    const std::string line = encodeEntry(all);
+    EXPECT_EQ(parseJournal(line).entries, std::vector<Entry> {all});
+}
+
+TEST(JournalFormatTest, ADamagedLineIsSkippedAloneAndATornTailIgnored)
+{
+    const std::string a = encodeEntry(sample("/p/a", "/p/b"));
+    const std::string b = encodeEntry(sample("/p/c", "/p/d"));
+    std::string flipped = b;
+    flipped[10] = flipped[10] == '1' ? '2' : '1';
+    struct Case
+    {
+        const char *name;
+        std::string text;
+        std::size_t entries, damaged, goodEnd;
+    };
+    const Case cases[] = {
+        {"two good lines", a + b, 2, 0, a.size() + b.size()},
+        {"torn last line", a + b.substr(0, b.size() / 2), 1, 1, a.size()},
+        {"torn without its newline", a + b.substr(0, b.size() - 1), 1, 1, a.size()},
+        {"flipped byte in the middle", a + flipped + a, 2, 1, 2 * a.size() + flipped.size()},
+        {"zero bytes after a crash",
+            a + std::string(40, '\0') + "\n" + b,
+            2,
+            1,
+            a.size() + 41 + b.size()},
+        {"count larger than the items", "MJ1 1 =x 3 " + "0000000000000000\n"s, 0, 1, 28},
+        {"empty", "", 0, 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Parsed p = parseJournal(c.text);
+        EXPECT_EQ(p.entries.size(), c.entries);
+        EXPECT_EQ(p.damaged, c.damaged);
+        EXPECT_EQ(p.goodEnd, c.goodEnd);
+    }
+}
+
+} // namespace
