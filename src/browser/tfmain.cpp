@@ -278,6 +278,7 @@ void TfMain::closeEvent(QCloseEvent *event)
 {
     // A failed save is reported and the window still closes: the user asked to leave, and
     // keeping the window open would not make the file writable.
+    cancelFill();
     FormClose();
     event->accept();
     if (m_endHandler)

@@ -543,14 +543,15 @@ void TestTfMainThumbs::liveBuildDecodesTheScreenFirst()
 
 void TestTfMainThumbs::liveBuildStops_data()
 {
-    QTest::addColumn<bool>("otherFolder"); // another folder chosen; else Esc in the list
-    QTest::newRow("another folder chosen mid-build") << true;
-    QTest::newRow("Esc in the list") << false;
+    QTest::addColumn<int>("how"); // 0: another folder chosen; 1: Esc in the list; 2: closed
+    QTest::newRow("another folder chosen mid-build") << 0;
+    QTest::newRow("Esc in the list") << 1;
+    QTest::newRow("window closed") << 2;
 }
 
 void TestTfMainThumbs::liveBuildStops()
 {
-    QFETCH(bool, otherFolder);
+    QFETCH(int, how);
     QVERIFY(!writeNumbered(m_photos, "a", 30, 40).isEmpty());
     const QByteArray other = inFolder(m_desk, "other");
     QVERIFY(makeFolder(other));
@@ -568,8 +569,11 @@ void TestTfMainThumbs::liveBuildStops()
     QVERIFY(w);
     QSignalSpy built(w.get(), &TfMain::listBuilt);
     const FileListModel &m = *w->listModel();
-    if (!otherFolder) {
-        QTest::keyClick(w->ListView1, Qt::Key_Escape);
+    if (how != 0) {
+        if (how == 1)
+            QTest::keyClick(w->ListView1, Qt::Key_Escape);
+        else
+            w->close();
         QVERIFY(!w->isFilling());
         QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
         QCOMPARE(m.count(), 30);
