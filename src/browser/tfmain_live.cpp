@@ -85,6 +85,14 @@ namespace {
         TfMain *m_window;
     };
 
+    void placeProgress(const QStatusBar &bar, QProgressBar &progress)
+    {
+        // The bar may be wider than the window when the panels' widths add up to more.
+        const int right = std::min(bar.width(), bar.window()->width() - bar.x());
+        progress.move(right - progress.width() - 2, (bar.height() - progress.height()) / 2);
+        progress.raise();
+    }
+
 } // namespace
 
 bool TfMain::isFilling() const noexcept
@@ -108,8 +116,11 @@ void TfMain::connectLiveBuild()
     m_fill->progress = new QProgressBar(StatusBar1);
     m_fill->progress->setFormat(QStringLiteral("読み込み中 %v / %m"));
     m_fill->progress->setTextVisible(true);
-    m_fill->progress->setFixedSize(170, 14);
-    StatusBar1->addPermanentWidget(m_fill->progress);
+    // Over the right end of the status bar, outside its layout: at the design width the four
+    // panels fill the bar and the last one is never written.
+    const int textWidth = m_fill->progress->fontMetrics().horizontalAdvance(
+        QStringLiteral("読み込み中 00000 / 00000"));
+    m_fill->progress->setFixedSize(textWidth + 16, StatusBar1->height() - 4);
     m_fill->progress->hide();
     ListView1->installEventFilter(new EscStopsFill(this, ListView1));
     QScrollBar *bar = ListView1->verticalScrollBar();
@@ -181,6 +192,7 @@ void TfMain::startLiveBuild()
     setCursor(Qt::BusyCursor);
     f.progress->setRange(0, f.jobs);
     f.progress->setValue(0);
+    placeProgress(*StatusBar1, *f.progress);
     f.progress->show();
     browser::LiveDecoder::Options options;
     options.folder = FolderNative.isEmpty() ? QByteArray("/") : FolderNative;
@@ -248,6 +260,7 @@ void TfMain::takeLiveBoxes()
         return;
     }
     f.progress->setValue(f.delivered);
+    placeProgress(*StatusBar1, *f.progress); // the window may have been resized
     if (f.delivered >= f.jobs)
         endFill();
 }
