@@ -136,6 +136,7 @@ namespace {
         const LiveDecoder::Options &o,
         const LiveJob &job,
         std::uint64_t generation,
+        bool alone,
         std::int64_t &admitted) noexcept
     {
         try {
@@ -151,13 +152,17 @@ namespace {
                     return box;
                 }
             }
-            const imaging::MemoryGate gate = [&s, generation, &admitted](std::int64_t bytes) {
-                bool held = false;
-                const bool ok = admit(s, generation, bytes, held);
-                if (held)
-                    admitted = bytes;
-                return ok;
-            };
+            // A decode run alone has no gate, as on the list builder's calling thread.
+            imaging::MemoryGate gate;
+            if (!alone) {
+                gate = [&s, generation, &admitted](std::int64_t bytes) {
+                    bool held = false;
+                    const bool ok = admit(s, generation, bytes, held);
+                    if (held)
+                        admitted = bytes;
+                    return ok;
+                };
+            }
             LiveBox box =
                 drawBox(s.decoder(path, job.format, o.jpegScale, gate), job.format, o.boxSize);
             if (o.cache != nullptr && box.outcome == Outcome::Picture) {
@@ -188,8 +193,8 @@ namespace {
             return false; // cancelled or another build started meanwhile
         const bool wasAlone = s.aloneRunning;
         s.aloneRunning = false;
-        if (box.outcome == Outcome::NoMemory && !wasAlone) {
-            s.alone.push_back(i); // beside others; alone it may fit
+        if ((box.outcome == Outcome::NoMemory || box.outcome == Outcome::Failed) && !wasAlone) {
+            s.alone.push_back(i); // it failed beside others: tried once more alone
             return false;
         }
         box.id = job.id;
@@ -210,6 +215,7 @@ namespace {
             });
             if (s.stopping)
                 return;
+            const bool alone = !s.alone.empty();
             const std::size_t i = s.take();
             const LiveJob job = s.jobs[i];
             const LiveDecoder::Options options = s.options;
@@ -217,7 +223,7 @@ namespace {
             ++s.busy;
             lock.unlock();
             std::int64_t admitted = -1;
-            LiveBox box = decodeJob(s, options, job, generation, admitted);
+            LiveBox box = decodeJob(s, options, job, generation, alone, admitted);
             lock.lock();
             --s.busy;
             if (admitted >= 0) {

@@ -28,7 +28,7 @@ struct LiveJob
 };
 
 // What became of one candidate. NoMemory: memory ran out even for this decode alone; Failed:
-// the decoder threw something else. Both end the build.
+// the decoder threw something else, alone too. Both end the build.
 struct LiveBox
 {
     enum class Outcome { Picture, Other, NoMemory, Failed };
@@ -50,8 +50,8 @@ struct LiveBox
 // as the object; the destructor waits for the decodes that run (at most one per thread).
 //
 // Decodes share a memory budget as the list builder's do: one whose bytes do not fit beside the
-// running ones waits until they are done; one that ran out of memory beside others is tried
-// again alone before the build is given up for want of memory.
+// running ones waits until they are done; one that ran out of memory or failed beside others is
+// tried again alone (no other decode running, no gate) before the build is given up.
 //
 // Threads: every member function on the UI thread; `wake` is called on a decoding thread when
 // boxes become ready after takeBoxes() emptied the batch (once per batch).
