@@ -29,6 +29,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <sys/stat.h>
 
 using namespace morvane;
@@ -152,6 +153,7 @@ private slots:
     void liveBuildStops_data();
     void liveBuildStops();
     void liveBuildFollowsCommands();
+    void liveBuildEndsOnABrokenDecoder();
 
 private:
     QByteArray m_photos;
@@ -629,6 +631,48 @@ void TestTfMainThumbs::liveBuildFollowsCommands()
         QVERIFY2(e.record.value(WidthField) == QString::number(40 + numberIn(e.caption)),
             qPrintable(e.caption));
     }
+}
+
+void TestTfMainThumbs::liveBuildEndsOnABrokenDecoder()
+{
+    const QStringList names = writeNumbered(m_photos, "p", 6, 40);
+    QVERIFY(!names.isEmpty());
+    // The decoder breaks on one file, beside others and alone.
+    const auto decoder = [](const QByteArray &path,
+                             imaging::PictureFormat format,
+                             int scale,
+                             const imaging::MemoryGate &memory) {
+        if (path.endsWith("p004.jpg"))
+            throw std::runtime_error("decoder broke");
+        return imaging::decodePictureFile(path, format, scale, memory);
+    };
+    QString shown;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    closer.start(10);
+    auto w = openOn(
+        m_photos,
+        true,
+        [&](TfMain &m) {
+            m.setPictureDecoder(decoder);
+        },
+        false);
+    QVERIFY(w);
+    QTRY_VERIFY(!shown.isEmpty());
+    closer.stop();
+    QCOMPARE(shown,
+        QStringLiteral("「p004.jpg」を読み込めないため、ファイル一覧の作成を中断しました。."));
+    // The build stopped; every item stays, with the census of the folder.
+    QVERIFY(!w->isFilling());
+    QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(captions(*w->listModel()), names);
+    QCOMPARE(w->censusText(), listCensus(*w->listModel()));
+    QCOMPARE(w->listModel()->entry(4).record.value(WidthField), QString());
 }
 
 QTEST_MAIN(TestTfMainThumbs)
