@@ -327,6 +327,15 @@ void LiveDecoder::retry(std::uint64_t id, const QByteArray &nativeName)
     s.changed.notify_all();
 }
 
+bool LiveDecoder::waitForBoxes(std::chrono::steady_clock::time_point deadline)
+{
+    State &s = *m_state;
+    std::unique_lock lock(s.mutex);
+    return s.changed.wait_until(lock, deadline, [&s] {
+        return !s.boxes.empty();
+    });
+}
+
 std::vector<LiveBox> LiveDecoder::takeBoxes()
 {
     const std::lock_guard lock(m_state->mutex);

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -84,6 +85,8 @@ public:
     void retry(std::uint64_t id, const QByteArray &nativeName);
     // The boxes done since the last call.
     [[nodiscard]] std::vector<LiveBox> takeBoxes();
+    // Blocks until a box waits to be taken or `deadline` passes; true when one waits.
+    [[nodiscard]] bool waitForBoxes(std::chrono::steady_clock::time_point deadline);
     // Runs `work` while no decode runs and none can start (the cache's prune); false, and
     // `work` not run, when a decode runs.
     bool runWhileIdle(const std::function<void()> &work);

@@ -26,6 +26,8 @@
 #include <QScrollBar>
 #include <QStatusBar>
 
+#include <chrono>
+
 namespace morvane {
 
 namespace {
@@ -34,6 +36,11 @@ namespace {
         QStringLiteral("メモリが不足しているため、ファイル一覧の作成を中断しました。");
     constexpr int kMaxBoxSize = 1024;
     constexpr int kMaxPrioritised = 4096;
+    // How long a build fills its boxes before the window takes input again. A folder whose
+    // pictures decode within it is complete when the folder change returns, as with a blocking
+    // build; a longer build goes on live. The layout is final from the start, so input queued
+    // meanwhile still lands on the item it was aimed at.
+    constexpr std::chrono::milliseconds kHeadStart {250};
 
     // The box of a picture not decoded yet: a white box with a light grey frame.
     QImage placeholderBox(int boxSize)
@@ -203,6 +210,9 @@ void TfMain::startLiveBuild()
     f.decoder->start(options, std::move(jobs));
     ListView1->doItemsLayout();
     prioritiseVisible();
+    const auto deadline = std::chrono::steady_clock::now() + kHeadStart;
+    while (f.active && f.decoder->waitForBoxes(deadline))
+        takeLiveBoxes();
 }
 
 void TfMain::takeLiveBoxes()
