@@ -121,6 +121,61 @@ void FileListModel::clear()
     endResetModel();
 }
 
+void FileListModel::resetSorted(std::vector<ListEntry> entries)
+{
+    std::vector<std::unique_ptr<ListEntry>> rows;
+    rows.reserve(entries.size());
+    for (ListEntry &e : entries)
+        rows.push_back(std::make_unique<ListEntry>(std::move(e)));
+    std::stable_sort(rows.begin(), rows.end(), [this](const auto &a, const auto &b) {
+        return m_order.compare(a->caption, b->caption) < 0;
+    });
+    beginResetModel();
+    m_boxes.clear();
+    m_rows = std::move(rows);
+    m_spill.reset();
+    endResetModel();
+}
+
+bool FileListModel::fillEntry(int row, ThumbForm thumb, QStringList record, bool notify)
+{
+    if (row < 0 || row >= count())
+        return false;
+    ListEntry &e = *m_rows[static_cast<std::size_t>(row)];
+    if (thumb.isLarge()) {
+        if (m_spill == nullptr && !m_spillFolder.isEmpty())
+            m_spill = std::make_shared<ThumbSpill>(m_spillFolder);
+        thumb = thumb.stored(m_spill);
+    }
+    e.thumb = std::move(thumb);
+    e.record = std::move(record);
+    m_boxes.remove(&e);
+    if (notify) {
+        const QModelIndex changed = index(row);
+        emit dataChanged(changed, changed, {Qt::DecorationRole, RecordRole, KindRole});
+    }
+    return true;
+}
+
+void FileListModel::notifyAll()
+{
+    if (m_rows.empty())
+        return;
+    m_boxes.clear();
+    emit dataChanged(index(0), index(count() - 1), {Qt::DecorationRole, RecordRole, KindRole});
+}
+
+int FileListModel::findLiveId(quint64 id, int hint) const
+{
+    if (hint >= 0 && hint < count() && m_rows[static_cast<std::size_t>(hint)]->liveId == id)
+        return hint;
+    for (std::size_t row = 0; row < m_rows.size(); ++row) {
+        if (m_rows[row]->liveId == id)
+            return static_cast<int>(row);
+    }
+    return -1;
+}
+
 bool FileListModel::removeEntry(int row)
 {
     if (row < 0 || row >= count())

@@ -50,6 +50,20 @@ public:
     // Removes every item.
     void clear();
 
+    // Replaces every item with `entries`, in one reset: sorted by caption, entries of equal
+    // captions in the order given (as inserting them one by one with insertSorted would).
+    void resetSorted(std::vector<ListEntry> entries);
+
+    // Gives the item at `row` its box and record once they are known (the live build's fill),
+    // in place. With `notify` the view repaints the item; without, it is left to a later
+    // notifyAll(). False when `row` is out of range.
+    bool fillEntry(int row, ThumbForm thumb, QStringList record, bool notify);
+    // Tells the view that every item's box and record may have changed.
+    void notifyAll();
+
+    // List index of the item with live id `id` (not 0), or -1. `hint` is looked at first.
+    [[nodiscard]] int findLiveId(quint64 id, int hint = -1) const;
+
     // The large boxes of items inserted from now on go to an unnamed file in `folder` (native
     // path), out of memory; they stay in memory, compressed, when no file can be made or written
     // there, or when `folder` is empty (the default).
