@@ -22,6 +22,7 @@ private slots:
     void transfer_data();
     void transfer();
     void historyKeepsEachFolderOnceWhateverTheCase();
+    void opensWithTheTreeAtTheBoxsFolder();
     void layoutFollowsTheDesign();
 
 private:
@@ -65,40 +66,59 @@ const QString kWarn = QStringLiteral("%1|警告|").arg(int(QMessageBox::Warning)
 
 void TestTfMoco::newFolder_data()
 {
+    QTest::addColumn<QString>("where"); // the destination, relative to the desktop folder
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QStringList>("messages"); // "<where>" stands for the destination's path
     QTest::addColumn<bool>("made"); // dest/<name> is a folder afterwards
     QTest::addColumn<bool>("selectsIt");
     QTest::addColumn<QString>("history"); // relative to the desktop folder; "-" none, "" empty
-    QTest::newRow("new name: made and selected") << "新規" << QStringList() << true << true << "-";
+    QTest::newRow("new name: made and selected") << "dest"
+                                                 << "新規" << QStringList() << true << true << "-";
     QTest::newRow("existing name fails")
+        << "dest"
         << "old" << QStringList {kWarn + "失敗しました・・・"} << true << false << "dest/old";
-    QTest::newRow("empty name") << "" << QStringList {kInfo + "フォルダ名を入力してください。"}
+    QTest::newRow("empty name") << "dest"
+                                << "" << QStringList {kInfo + "フォルダ名を入力してください。"}
                                 << false << false << "";
     QTest::newRow("slash refused")
+        << "dest"
         << "a/b" << QStringList {kWarn + "フォルダ名に「/」は使えません。"} << false << false
         << "-";
+    QTest::newRow("typed path: made there and selected")
+        << "dest/old"
+        << "新規" << QStringList() << true << true << "-";
+    QTest::newRow("typed path that does not exist refused")
+        << "dest/none"
+        << "新規" << QStringList {kWarn + "「<where>」というフォルダはありません。"} << false
+        << false << "-";
 }
 
 void TestTfMoco::newFolder()
 {
+    QFETCH(QString, where);
     QFETCH(QString, name);
     QFETCH(QStringList, messages);
     QFETCH(bool, made);
     QFETCH(bool, selectsIt);
     QFETCH(QString, history);
-    const QByteArray dest = inFolder(m_desk, "dest");
-    QVERIFY(m_moco->ShellTreeView1->selectPath(dest));
+    QVERIFY(m_moco->ShellTreeView1->selectPath(inFolder(m_desk, "dest")));
     m_moco->show();
+    const QString dest = QFile::decodeName(inFolder(m_desk, where.toUtf8()));
+    m_moco->ComboBox1->setEditText(dest);
+    const bool exists = QFileInfo(dest).isDir();
+    // Typing an existing folder moves the tree there.
+    if (exists)
+        QCOMPARE(m_moco->ShellTreeView1->selectedPath(), dest);
     m_moco->Edit1->setText(name);
     QTest::keyClick(m_moco->Edit1, Qt::Key_Return);
 
-    QCOMPARE(m_messages, messages);
-    const QString madePath = QFile::decodeName(dest) + QLatin1Char('/') + name;
+    QCOMPARE(m_messages, messages.replaceInStrings(QStringLiteral("<where>"), dest));
+    const QString madePath = dest + QLatin1Char('/') + name;
     QCOMPARE(QFileInfo(madePath).isDir() && !name.isEmpty(), made);
-    QCOMPARE(
-        m_moco->ShellTreeView1->selectedPath(), selectsIt ? madePath : QFile::decodeName(dest));
-    QCOMPARE(m_moco->ComboBox1->currentText(), m_moco->ShellTreeView1->selectedPath());
+    if (exists) {
+        QCOMPARE(m_moco->ShellTreeView1->selectedPath(), selectsIt ? madePath : dest);
+        QCOMPARE(m_moco->ComboBox1->currentText(), m_moco->ShellTreeView1->selectedPath());
+    }
     const QStringList expected = history == u"-" ? QStringList()
         : history.isEmpty()                      ? QStringList {QString()}
                             : QStringList {QFile::decodeName(inFolder(m_desk, history.toUtf8()))};
@@ -134,6 +154,10 @@ void TestTfMoco::transfer_data()
         << true << QStringList {"a.jpg"} << "rel" << QStringList {"x.jpg"}
         << all + QStringList {"x.jpg"}
         << QStringList {kWarn + "「rel」はフォルダのフルパスではありません。"} << false;
+    QTest::newRow("a typed folder that does not exist is refused before copying")
+        << false << QStringList {"a.jpg"} << "dest/none" << QStringList {"x.jpg"}
+        << all + QStringList {"x.jpg"}
+        << QStringList {kWarn + "「<dest>」というフォルダはありません。"} << false;
 }
 
 void TestTfMoco::transfer()
@@ -157,9 +181,12 @@ void TestTfMoco::transfer()
     else if (!typed.isEmpty())
         destination = QFile::decodeName(inFolder(m_desk, typed.toUtf8()));
     m_moco->ComboBox1->setEditText(destination);
+    // The tree follows a typed folder that exists and stays where it was otherwise.
+    QCOMPARE(m_moco->ShellTreeView1->selectedPath(),
+        QFileInfo(destination).isDir() && typed != u"rel" ? destination : QFile::decodeName(dest));
     QTest::mouseClick(moving ? m_moco->BitBtn3 : m_moco->BitBtn2, Qt::LeftButton);
 
-    QCOMPARE(m_messages, messages);
+    QCOMPARE(m_messages, messages.replaceInStrings(QStringLiteral("<dest>"), destination));
     QCOMPARE(QDir(QFile::decodeName(dest)).entryList(QDir::Files), inDest);
     QCOMPARE(test::captions(*m_main->listModel()), captions);
     QCOMPARE(m_moco->isVisible(), !closed);
@@ -169,7 +196,7 @@ void TestTfMoco::transfer()
     QFile x(QFile::decodeName(inFolder(dest, "x.jpg")));
     QVERIFY(x.open(QIODevice::ReadOnly));
     QCOMPARE(x.readAll(), QByteArray("dest's own x"));
-    if (!typed.isEmpty() && typed != u"rel") {
+    if (QFileInfo(destination).isDir() && !typed.isEmpty() && typed != u"rel") {
         QCOMPARE(QDir(destination).entryList(QDir::Files), selected);
         QCOMPARE(picsOnDisk().size(), 7); // a copy leaves the sources
     }
@@ -180,6 +207,18 @@ void TestTfMoco::historyKeepsEachFolderOnceWhateverTheCase()
     for (const char *f : {"/tmp/Pics", "/tmp/pics", "/tmp/PICS/x", "/TMP/PICS"})
         m_moco->addHistory(QString::fromUtf8(f));
     QCOMPARE(history(), QStringList({"/tmp/Pics", "/tmp/PICS/x"}));
+}
+
+void TestTfMoco::opensWithTheTreeAtTheBoxsFolder()
+{
+    // Typed before the folder existed; made meanwhile (by another program, or a drop).
+    const QByteArray later = inFolder(m_desk, "dest/later");
+    m_moco->ComboBox1->setEditText(QFile::decodeName(later));
+    QVERIFY(m_moco->ShellTreeView1->selectedPath() != QFile::decodeName(later));
+    QVERIFY(makeFolder(later));
+    m_moco->show();
+    QCOMPARE(m_moco->ShellTreeView1->selectedPath(), QFile::decodeName(later));
+    QCOMPARE(m_moco->ComboBox1->currentText(), QFile::decodeName(later));
 }
 
 void TestTfMoco::layoutFollowsTheDesign()
