@@ -9,6 +9,7 @@
 #include "browser/tfmain_delegate.h"
 #include "files/dialogprompter.h"
 #include "files/fileoperations.h"
+#include "files/fileoprules.h"
 #include "files/undo.h"
 #include "files/undojournal.h"
 #include "frame/errorreport.h"
@@ -73,6 +74,32 @@ namespace {
         p.drawLine(x + 3, y + 7, x + 8, y + 7);
     }
 
+    // "3 個のファイルをごみ箱に移動しました" for what a delete did; empty when it did nothing.
+    QString deletedText(const files::RequestResult &result)
+    {
+        int trashed = 0;
+        int gone = 0;
+        for (std::size_t i = 0; i < result.items.size(); ++i) {
+            if (result.items[i] != files::ItemStatus::Done)
+                continue;
+            const bool inTrash = i < result.trashedAs.size() && !result.trashedAs[i].isEmpty();
+            ++(inTrash ? trashed : gone);
+        }
+        QStringList parts;
+        if (trashed > 0)
+            parts << QStringLiteral("%1 個のファイルをごみ箱に移動").arg(trashed);
+        if (gone > 0)
+            parts << QStringLiteral("%1 個のファイルを完全に削除").arg(gone);
+        return parts.isEmpty() ? QString()
+                               : parts.join(QStringLiteral("し、")) + QStringLiteral("しました");
+    }
+
+    int doneCount(const files::RequestResult &result)
+    {
+        return static_cast<int>(
+            std::count(result.items.begin(), result.items.end(), files::ItemStatus::Done));
+    }
+
 } // namespace
 
 files::Prompter &TfMain::prompter()
@@ -116,7 +143,31 @@ void TfMain::actDelExecute()
     QList<QByteArray> paths;
     for (const QByteArray &name : names)
         paths << platform::joinNative(FolderNative, name);
-    removeDoneItems(names, files::journaledRemove(prompter(), paths));
+    const files::RequestResult result = files::journaledRemove(prompter(), paths);
+    removeDoneItems(names, result);
+    if (const QString done = deletedText(result); !done.isEmpty())
+        showStatus(done);
+}
+
+void TfMain::showMoved(const files::RequestResult &result, const QByteArray &folder)
+{
+    if (const int n = doneCount(result); n > 0) {
+        showStatus(QStringLiteral("%1 個のファイルを「%2」に移動しました")
+                       .arg(n)
+                       .arg(platform::captionOfName(QByteArray::fromStdString(
+                           std::string(files::lastComponent(folder.toStdString()))))));
+    }
+}
+
+void TfMain::updateUndoAction()
+{
+    const files::UndoJournal journal(files::UndoJournal::defaultFolder());
+    const std::vector<files::journal::Entry> entries = journal.entries();
+    actUndo->setEnabled(!entries.empty());
+    actUndo->setText(entries.empty() ? QStringLiteral("元に戻す(&U)")
+                                     : QStringLiteral("元に戻す: %1 (%2 個)(&U)")
+                                           .arg(files::actionLabel(entries.back().action))
+                                           .arg(entries.back().items.size()));
 }
 
 void TfMain::actUndoExecute()
@@ -126,8 +177,11 @@ void TfMain::actUndoExecute()
     // Files or folders came back or left: the tree and the list show what is there now. The
     // tree's reload selects the folder again (or its nearest ancestor still there), which
     // lists it.
-    if (report.undone > 0)
+    if (report.undone > 0) {
         ShellTreeView1->reloadTree();
+        showStatus(
+            QStringLiteral("元に戻しました: %1 (%2 個)").arg(report.action).arg(report.undone));
+    }
     if (!report.found || !report.refused.isEmpty())
         prompter().reportError(report.text());
 }
@@ -238,6 +292,7 @@ void TfMain::ShellTreeView1DragDrop(QDropEvent *event)
     const files::RequestResult result = files::journaledMove(
         prompter(), "move", sources, files::FileOperations::targetsIn(target, sources));
     removeDoneItems(names, result);
+    showMoved(result, target);
     // Whatever became of the move, the folder was chosen as a destination.
     emit filesMovedByDrop(target);
 }
@@ -282,9 +337,10 @@ void TfMain::dropFiles(const QList<QUrl> &urls)
     }
     if (sources.isEmpty())
         return;
-    (void)files::journaledMove(
+    const files::RequestResult result = files::journaledMove(
         prompter(), "drop", sources, files::FileOperations::targetsIn(FolderNative, sources));
     ThumbnailList();
+    showMoved(result, FolderNative);
 }
 
 bool TfMain::acceptsShellDrop(const QMimeData *mime) const

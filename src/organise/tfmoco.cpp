@@ -17,7 +17,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStatusBar>
 
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace morvane {
@@ -27,6 +29,16 @@ namespace {
     // The design client area; controls keep their distance to its right and bottom edges.
     constexpr int kClientWidth = 402;
     constexpr int kClientHeight = 356;
+
+    // How long the main window's status bar tells what a copy or move did.
+    constexpr int kStatusMs = 5000;
+
+    QByteArray lastName(QByteArray path)
+    {
+        while (path.size() > 1 && path.endsWith('/'))
+            path.chop(1);
+        return path.mid(path.lastIndexOf('/') + 1);
+    }
 
     bool isFolder(const QByteArray &native)
     {
@@ -270,12 +282,21 @@ void TfMoco::transfer(bool moving)
         for (const QByteArray &name : names)
             sources << platform::joinNative(fMain->FolderNative, name);
         const QList<QByteArray> targets = files::FileOperations::targetsIn(destination, names);
-        if (moving) {
-            if (files::journaledMove(*m_prompter, "move", sources, targets).ok)
-                fMain->RemoveSelectedItems();
-        } else {
-            // Each failure has been reported.
-            (void)files::journaledCopy(*m_prompter, "copy", sources, targets);
+        const files::RequestResult result = moving
+            ? files::journaledMove(*m_prompter, "move", sources, targets)
+            : files::journaledCopy(*m_prompter, "copy", sources, targets);
+        // Each failure has been reported.
+        if (moving && result.ok)
+            fMain->RemoveSelectedItems();
+        const auto done =
+            std::count(result.items.begin(), result.items.end(), files::ItemStatus::Done);
+        if (done > 0) {
+            const QString verb = moving ? QStringLiteral("移動") : QStringLiteral("コピー");
+            fMain->statusBar()->showMessage(QStringLiteral("%1 個のファイルを「%2」に%3しました")
+                                                .arg(done)
+                                                .arg(platform::captionOfName(lastName(destination)))
+                                                .arg(verb),
+                kStatusMs);
         }
     }
     close();

@@ -22,6 +22,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -174,17 +175,24 @@ void TestTfMainFileOps::deleteSelected_data()
     QTest::addColumn<QStringList>("left");
     QTest::addColumn<QStringList>("trashed");
     QTest::addColumn<QStringList>("boxes");
+    // The status bar after the delete and after the undo, and the undo item's caption between.
+    QTest::addColumn<QStringList>("statuses");
+    QTest::addColumn<QString>("undoCaption");
     QTest::newRow("three of five go to the trash and leave the list")
         << QStringList {"a.txt", "b.txt", "d.txt"} << QByteArray() << QStringList {"B.txt", "c.jpg"}
-        << QStringList {"a.txt", "b.txt", "d.txt"} << QStringList {};
+        << QStringList {"a.txt", "b.txt", "d.txt"} << QStringList {}
+        << QStringList {"3 個のファイルをごみ箱に移動しました", "元に戻しました: 削除 (3 個)"}
+        << "元に戻す: 削除 (3 個)(&U)";
     QTest::newRow("a file gone meanwhile stays listed, the others leave")
         << QStringList {"a.txt", "b.txt"} << QByteArray("a.txt")
         << QStringList {"a.txt", "B.txt", "c.jpg", "d.txt"} << QStringList {"b.txt"}
-        << QStringList {};
+        << QStringList {}
+        << QStringList {"1 個のファイルをごみ箱に移動しました", "元に戻しました: 削除 (1 個)"}
+        << "元に戻す: 削除 (1 個)(&U)";
     QTest::newRow("nothing selected")
         << QStringList {} << QByteArray()
         << QStringList {"a.txt", "B.txt", "b.txt", "c.jpg", "d.txt"} << QStringList {}
-        << QStringList {"ファイルが選択されていません。"};
+        << QStringList {"ファイルが選択されていません。"} << QStringList {"", ""} << "元に戻す(&U)";
 }
 
 void TestTfMainFileOps::deleteSelected()
@@ -194,6 +202,8 @@ void TestTfMainFileOps::deleteSelected()
     QFETCH(QStringList, left);
     QFETCH(QStringList, trashed);
     QFETCH(QStringList, boxes);
+    QFETCH(QStringList, statuses);
+    QFETCH(QString, undoCaption);
     FakePrompter *prompter = nullptr;
     const auto w = openWithPrompter(prompter);
     QVERIFY(w);
@@ -223,8 +233,15 @@ void TestTfMainFileOps::deleteSelected()
         QVERIFY(!existsNative(inFolder(m_photos, QFile::encodeName(name))));
         QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("data/Trash/files/") + name)));
     }
+    QCOMPARE(w->StatusBar1->currentMessage(), statuses[0]);
+    // The undo item names what it will undo; with nothing to undo it is disabled.
+    w->updateUndoAction();
+    QCOMPARE(w->actUndo->text(), undoCaption);
+    QCOMPARE(w->actUndo->isEnabled(), undoCaption != u"元に戻す(&U)");
+    w->actUndo->setEnabled(true); // as when the menu closes
     // 元に戻す brings the trashed files back byte for byte, and into the list.
     w->actUndo->trigger();
+    QCOMPARE(w->StatusBar1->currentMessage(), statuses[1]);
     QCOMPARE(folderContents(m_photos), before);
     QTRY_COMPARE(w->listModel()->count(), before.size());
 }
@@ -265,10 +282,12 @@ void TestTfMainFileOps::dropOnTree_data()
     QTest::addColumn<QByteArray>("folder"); // under the desk; empty: the list's own folder
     QTest::addColumn<QStringList>("left");
     QTest::addColumn<bool>("reported");
+    QTest::addColumn<QString>("status");
     QTest::newRow("onto the current folder's own node: refused, list unchanged")
-        << QByteArray() << QStringList {"a.txt", "B.txt", "b.txt", "c.jpg", "d.txt"} << true;
+        << QByteArray() << QStringList {"a.txt", "B.txt", "b.txt", "c.jpg", "d.txt"} << true << "";
     QTest::newRow("onto another folder: moved, the items leave")
-        << QByteArray("other") << QStringList {"B.txt", "c.jpg", "d.txt"} << false;
+        << QByteArray("other") << QStringList {"B.txt", "c.jpg", "d.txt"} << false
+        << "2 個のファイルを「other」に移動しました";
 }
 
 void TestTfMainFileOps::dropOnTree()
@@ -276,6 +295,7 @@ void TestTfMainFileOps::dropOnTree()
     QFETCH(QByteArray, folder);
     QFETCH(QStringList, left);
     QFETCH(bool, reported);
+    QFETCH(QString, status);
     const QByteArray target = folder.isEmpty() ? m_photos : inFolder(m_desk, folder);
     QVERIFY(makeFolder(inFolder(m_desk, "other")));
     FakePrompter *prompter = nullptr;
@@ -315,6 +335,7 @@ void TestTfMainFileOps::dropOnTree()
 
     QCOMPARE(sorted(captions(*w->listModel())), sorted(left));
     QCOMPARE(!prompter->errors.isEmpty(), reported);
+    QCOMPARE(w->StatusBar1->currentMessage(), status);
     QCOMPARE(moved.count(), 1);
     QCOMPARE(moved.at(0).at(0).toByteArray(), target);
     for (const char *name : {"a.txt", "b.txt"})
@@ -363,6 +384,8 @@ void TestTfMainFileOps::dropFromOutside()
         QCOMPARE(w->listModel()->findNative(name) >= 0, folderChosen);
     }
     QVERIFY(prompter->errors.isEmpty());
+    QCOMPARE(w->StatusBar1->currentMessage(),
+        folderChosen ? QStringLiteral("2 個のファイルを「photos」に移動しました") : QString());
 }
 
 void TestTfMainFileOps::dragOutOfTheList_data()
