@@ -206,11 +206,13 @@ void TfOp::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-bool TfOp::launchTool(int tool, const QByteArray &nativePath)
+QString TfOp::launchTool(int tool, const QByteArray &nativePath)
 {
     if (tool < 1 || tool > 3)
-        return false;
-    return tools::launchTool((this->*kBlocks[tool - 1].command)->text(), nativePath);
+        return QStringLiteral("ツール %1 はありません。").arg(tool);
+    QString why;
+    (void)tools::launchTool((this->*kBlocks[tool - 1].command)->text(), nativePath, &why);
+    return why;
 }
 
 void TfOp::pickProgram(QLineEdit *command)
