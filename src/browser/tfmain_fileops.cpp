@@ -5,6 +5,7 @@
 // cursors. Every change to a file goes through files::FileOperations.
 #include "browser/filelistmodel.h"
 #include "browser/filelistview.h"
+#include "browser/nameedit.h"
 #include "browser/tfmain.h"
 #include "browser/tfmain_delegate.h"
 #include "files/dialogprompter.h"
@@ -195,7 +196,19 @@ void TfMain::ListView1Edited(int row, const QString &text)
     // differ from the file's, and renaming to them would change the name the user did not edit.
     if (text == e.caption)
         return;
-    const QByteArray newName = QFile::encodeName(text);
+    // The bytes the user did not change stay as they are, also in a name that is not UTF-8.
+    const QByteArray caption = e.caption.toUtf8();
+    const QByteArray typed = text.toUtf8();
+    const browser::NameEdit edit = browser::editedName(e.nativeName.toStdString(),
+        std::string_view(caption.constData(), static_cast<std::size_t>(caption.size())),
+        std::string_view(typed.constData(), static_cast<std::size_t>(typed.size())));
+    if (!edit.exact
+        && !prompter().confirm(
+            QStringLiteral("「%1」の名前は UTF-8 ではないため、入力した部分だけを変えることが"
+                           "できません。\n名前全体を、表示どおりの UTF-8 の「%2」に変更しますか？")
+                .arg(e.caption, text)))
+        return;
+    const QByteArray newName = QByteArray::fromStdString(edit.bytes);
     const files::RequestResult result = files::journaledRename(
         prompter(), platform::joinNative(FolderNative, e.nativeName), newName);
     // A refused rename was reported by the file operations; the item keeps its old caption,
@@ -203,7 +216,7 @@ void TfMain::ListView1Edited(int row, const QString &text)
     if (!result.ok)
         return;
     const QByteArray oldName = e.nativeName;
-    m_list->setCaption(row, text, newName);
+    m_list->setCaption(row, platform::captionOfName(newName), newName);
     viewerFollowsRename(oldName, newName);
     // The selected names follow, so commands given next address the file by its new name.
     ListView1SelectItem();

@@ -87,6 +87,8 @@ private slots:
     void renameInPlace_data();
     void renameInPlace();
     void undoUpdatesTheTree();
+    void renameInPlaceKeepsUntouchedBytes_data();
+    void renameInPlaceKeepsUntouchedBytes();
 
 private:
     // Selects exactly the rows `rows` of the list.
@@ -474,6 +476,53 @@ void TestTfMainFileOps::renameInPlace()
     const int now = w->listModel()->findNative(file);
     QCOMPARE(w->listModel()->entry(now).record, record);
     QCOMPARE(w->SelectedNames, QList<QByteArray> {file});
+}
+
+void TestTfMainFileOps::renameInPlaceKeepsUntouchedBytes_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QString>("insert"); // typed before the extension
+    QTest::addColumn<bool>("answer"); // to the question, when asked
+    QTest::addColumn<QByteArray>("file"); // the name afterwards
+    QTest::addColumn<int>("asked");
+    const QByteArray sha("\x8e\xca\x90\x5e"); // 写真 in CP932
+    QTest::newRow("Latin-1 byte kept")
+        << QByteArray("caf\xe9.bmp") << "_y" << false << QByteArray("caf\xe9_y.bmp") << 0;
+    QTest::newRow("CP932 edited in CP932") << sha + ".bmp"
+                                           << "_y" << false << sha + "_y.bmp" << 0;
+    QTest::newRow("CP932 cannot hold it: asked, no") << sha + ".bmp"
+                                                     << "☃" << false << sha + ".bmp" << 1;
+    QTest::newRow("CP932 cannot hold it: asked, yes")
+        << sha + ".bmp"
+        << "☃" << true << QByteArray("写真☃.bmp") << 1;
+}
+
+void TestTfMainFileOps::renameInPlaceKeepsUntouchedBytes()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QString, insert);
+    QFETCH(bool, answer);
+    QFETCH(QByteArray, file);
+    QFETCH(int, asked);
+    QVERIFY(writeDated(inFolder(m_photos, name), "unread bytes"));
+    FakePrompter *prompter = nullptr;
+    const auto w = openWithPrompter(prompter);
+    QVERIFY(w);
+    prompter->confirmAnswers << answer;
+    const int row = w->listModel()->findNative(name);
+    QVERIFY(row >= 0);
+    clickItem(*w, row);
+    w->ListView1->edit(w->listModel()->index(row)); // F2
+    const QPointer<QLineEdit> editor = w->ListView1->viewport()->findChild<QLineEdit *>();
+    QVERIFY(editor);
+    QString text = editor->text();
+    editor->setText(text.insert(text.lastIndexOf(QLatin1Char('.')), insert));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(editor.isNull());
+    QCOMPARE(prompter->questions.size(), asked);
+    QVERIFY(existsNative(inFolder(m_photos, file)));
+    QCOMPARE(folderContents(m_photos).value(file), QByteArray("unread bytes"));
+    QVERIFY(w->listModel()->findNative(file) >= 0);
 }
 
 QTEST_MAIN(TestTfMainFileOps)
