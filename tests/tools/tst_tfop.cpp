@@ -239,6 +239,7 @@ void TestTfOp::pickedProgramFillsItsCommand()
     edits[button]->setText(QStringLiteral("old"));
     op.show();
     QStringList listed;
+    QString opened;
     bool fitted = true;
     // Answers the file dialog inside its modal loop.
     QTimer answer;
@@ -247,6 +248,8 @@ void TestTfOp::pickedProgramFillsItsCommand()
         if (dialog == nullptr)
             return;
         answer.stop();
+        // The first time it opens where programs live.
+        opened = dialog->directory().path();
         dialog->setDirectory(QFile::decodeName(m_desk));
         const auto *view = dialog->findChild<QListView *>(QStringLiteral("listView"));
         // The folder is read in the background: wait until the view shows it, filtered.
@@ -275,6 +278,7 @@ void TestTfOp::pickedProgramFillsItsCommand()
     QCOMPARE(listed, (QStringList {QStringLiteral("my tool's"), QStringLiteral("run")}));
     QCOMPARE(edits[button]->text(), expand(expected));
     QVERIFY(fitted);
+    QCOMPARE(opened, QStringLiteral("/usr/bin"));
 }
 
 int main(int argc, char **argv)
