@@ -305,6 +305,7 @@ void TfRene::updatePreview()
                 fromUtf8(row.text)});
         if (row.mark != organise::PreviewMark::Free && row.mark != organise::PreviewMark::Unchanged)
             item->setForeground(2, QColor(Qt::red));
+        item->setToolTip(2, item->text(2)); // a long mark is cut off in its column
         items << item;
     }
     m_preview->addTopLevelItems(items);
