@@ -11,6 +11,7 @@
 #include "files/dialogprompter.h"
 #include "files/fileoperations.h"
 #include "files/fileoprules.h"
+#include "files/journaledops.h"
 #include "files/undo.h"
 #include "files/undojournal.h"
 #include "frame/errorreport.h"
