@@ -23,6 +23,7 @@ private slots:
     void transfer();
     void historyKeepsEachFolderOnceWhateverTheCase();
     void opensWithTheTreeAtTheBoxsFolder();
+    void replacedFileComesBackOnUndo();
     void layoutFollowsTheDesign();
 
 private:
@@ -60,6 +61,8 @@ QStringList TestTfMoco::history() const
         out << m_moco->ComboBox1->itemText(i);
     return out;
 }
+
+using Files = std::map<QString, QString>;
 
 const QString kInfo = QStringLiteral("%1|情報|").arg(int(QMessageBox::Information));
 const QString kWarn = QStringLiteral("%1|警告|").arg(int(QMessageBox::Warning));
@@ -219,6 +222,40 @@ void TestTfMoco::opensWithTheTreeAtTheBoxsFolder()
     m_moco->show();
     QCOMPARE(m_moco->ShellTreeView1->selectedPath(), QFile::decodeName(later));
     QCOMPARE(m_moco->ComboBox1->currentText(), QFile::decodeName(later));
+}
+
+void TestTfMoco::replacedFileComesBackOnUndo()
+{
+    // dest holds a.jpg and b.jpg already: いいえ for a.jpg, はい for b.jpg, then 元に戻す.
+    const QByteArray dest = inFolder(m_desk, "dest");
+    for (const char *name : {"a.jpg", "b.jpg"})
+        QVERIFY(writeFile(inFolder(dest, name), QByteArray("dest's ") + name));
+    QVERIFY(openPics({"a.jpg", "b.jpg"}));
+    auto undoAnswers = std::make_unique<FakePrompter>();
+    FakePrompter *undoPrompter = undoAnswers.get();
+    m_main->setPrompter(std::move(undoAnswers));
+    selectNames({"a.jpg", "b.jpg"});
+    m_prompter->replaceAnswers = {files::ReplaceAnswer::No, files::ReplaceAnswer::Yes};
+    m_moco->ComboBox1->setEditText(QFile::decodeName(dest));
+    QTest::mouseClick(m_moco->BitBtn3, Qt::LeftButton);
+    const auto contents = [](const QByteArray &folder) {
+        std::map<QString, QString> out;
+        const QMap<QByteArray, QByteArray> all = folderContents(folder);
+        for (auto it = all.begin(); it != all.end(); ++it)
+            out[QFile::decodeName(it.key())] = QString::fromUtf8(it.value());
+        return out;
+    };
+    QCOMPARE(contents(dest),
+        (Files {{"a.jpg", "dest's a.jpg"}, {"b.jpg", "b.jpg"}, {"old", "<folder>"}}));
+    QCOMPARE(picsOnDisk(), (Files {{"a.jpg", "a.jpg"}}));
+    // The replaced file waits in the trash.
+    QCOMPARE(contents(inFolder(nativeOf(*m_dir), "data/Trash/files")),
+        (Files {{"b.jpg", "dest's b.jpg"}}));
+    m_main->actUndo->trigger();
+    QCOMPARE(undoPrompter->errors, QStringList());
+    QCOMPARE(contents(dest),
+        (Files {{"a.jpg", "dest's a.jpg"}, {"b.jpg", "dest's b.jpg"}, {"old", "<folder>"}}));
+    QCOMPARE(picsOnDisk(), (Files {{"a.jpg", "a.jpg"}, {"b.jpg", "b.jpg"}}));
 }
 
 void TestTfMoco::layoutFollowsTheDesign()
