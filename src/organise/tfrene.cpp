@@ -101,8 +101,9 @@ namespace {
             if (lines.size() < kSummaryLines)
                 lines << line;
         }
-        if (failed == 0 && errors.isEmpty())
-            return {};
+        // Every file got its name; what went wrong besides (the undo record) is told as it is.
+        if (failed == 0)
+            return errors.join(QLatin1Char('\n'));
         if (failed > kSummaryLines)
             lines << QStringLiteral("ほか %1 個").arg(failed - kSummaryLines);
         // Refusals the preview foresaw come back from the file operations once each.
