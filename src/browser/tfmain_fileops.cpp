@@ -166,10 +166,19 @@ void TfMain::updateUndoAction()
     const files::UndoJournal journal(files::UndoJournal::defaultFolder());
     const std::vector<files::journal::Entry> entries = journal.entries();
     actUndo->setEnabled(!entries.empty());
-    actUndo->setText(entries.empty() ? QStringLiteral("元に戻す(&U)")
-                                     : QStringLiteral("元に戻す: %1 (%2 個)(&U)")
-                                           .arg(files::actionLabel(entries.back().action))
-                                           .arg(entries.back().items.size()));
+    if (entries.empty()) {
+        actUndo->setText(QStringLiteral("元に戻す(&U)"));
+        return;
+    }
+    // The files the user acted on: a file that a move or copy replaced (and sent to the trash)
+    // comes back with it but is not counted.
+    const std::vector<files::journal::Item> &items = entries.back().items;
+    const auto acted = std::count_if(items.begin(), items.end(), [](const auto &item) {
+        return item.op != files::journal::Op::Trash;
+    });
+    actUndo->setText(QStringLiteral("元に戻す: %1 (%2 個)(&U)")
+                         .arg(files::actionLabel(entries.back().action))
+                         .arg(acted > 0 ? acted : static_cast<qsizetype>(items.size())));
 }
 
 void TfMain::actUndoExecute()

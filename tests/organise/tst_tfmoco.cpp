@@ -251,6 +251,9 @@ void TestTfMoco::replacedFileComesBackOnUndo()
     // The replaced file waits in the trash.
     QCOMPARE(contents(inFolder(nativeOf(*m_dir), "data/Trash/files")),
         (Files {{"b.jpg", "dest's b.jpg"}}));
+    // The item names the one file moved, not the one it replaced.
+    m_main->updateUndoAction();
+    QCOMPARE(m_main->actUndo->text(), QStringLiteral("元に戻す: 移動 (1 個)(&U)"));
     m_main->actUndo->trigger();
     QCOMPARE(undoPrompter->errors, QStringList());
     QCOMPARE(contents(dest),
