@@ -24,6 +24,8 @@ Application::Application(int &argc, char **argv)
     if (m_qtTexts.load(
             QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         installTranslator(&m_qtTexts);
+    // Installed last, asked first: the texts Qt's catalogue lacks, in the windows' spelling.
+    installTranslator(&m_ownTexts);
     // From the icon theme once the program is installed; none in the build tree.
     setWindowIcon(QIcon::fromTheme(QStringLiteral(MORVANE_APP_ID)));
     // The program ends when the main window closes, not when the last visible window does: the

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/qttexts.h"
+
 #include <QApplication>
 #include <QTranslator>
 
@@ -26,6 +28,7 @@ public:
 
 private:
     QTranslator m_qtTexts;
+    QtTextsJa m_ownTexts; // asked before m_qtTexts
 };
 
 } // namespace morvane

@@ -196,6 +196,12 @@ QString TfMain::panelText(int i) const
     return m_panels[static_cast<std::size_t>(i)]->text();
 }
 
+void TfMain::showStatus(const QString &text)
+{
+    constexpr int kStatusMs = 5000;
+    StatusBar1->showMessage(text, kStatusMs);
+}
+
 void TfMain::setPanelText(int i, const QString &text)
 {
     if (i < 0 || i >= static_cast<int>(m_panels.size()))

@@ -96,6 +96,13 @@ public:
     // The text of status panel `i` (0 to 3).
     [[nodiscard]] QString panelText(int i) const;
     void setPanelText(int i, const QString &text);
+    // What a file operation just did, in the status bar's message area for a few seconds.
+    void showStatus(const QString &text);
+    // Names the newest undo journal entry in actUndo's caption ("元に戻す: 移動 (12 個)(&U)"), or
+    // disables it with its plain caption when there is none. Done as the 編集 menu opens; as it
+    // closes the item is enabled again with its plain caption, so that Ctrl+Z always reaches the
+    // journal (which another window or the CLI may have written meanwhile).
+    void updateUndoAction();
 
     // Height of the menu bar inside the window (0 when the platform shows it elsewhere), and
     // the height of the client area below it.
@@ -309,6 +316,8 @@ private:
     // Takes out of the list the items of `names` (native, request order) whose files `result`
     // says were done, then brings the selection handling up to date.
     void removeDoneItems(const QList<QByteArray> &names, const files::RequestResult &result);
+    // Tells in the status bar how many files a move or drop put into `folder`.
+    void showMoved(const files::RequestResult &result, const QByteArray &folder);
     // Tells the viewer that the file `oldName` of the current folder now bears `newName`, or
     // that the file `name` has left the folder, so its picture list follows.
     void viewerFollowsRename(const QByteArray &oldName, const QByteArray &newName) const;

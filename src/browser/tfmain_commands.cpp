@@ -124,11 +124,13 @@ void TfMain::Help2Click()
 void TfMain::startTool(int tool)
 {
     // One tool process for the first selected file, however many are selected. A tool that does
-    // not start shows nothing and changes nothing.
+    // not start changes nothing; the user is told why, with the command named.
     if (SelectedNames.isEmpty() || fOp == nullptr)
         return;
-    static_cast<void>(
-        fOp->launchTool(tool, platform::joinNative(FolderNative, SelectedNames.first())));
+    const QString why =
+        fOp->launchTool(tool, platform::joinNative(FolderNative, SelectedNames.first()));
+    if (!why.isEmpty())
+        throw UserError(why);
 }
 
 void TfMain::setToolCaption(int tool, const QString &caption)

@@ -5,10 +5,12 @@
 // cursors. Every change to a file goes through files::FileOperations.
 #include "browser/filelistmodel.h"
 #include "browser/filelistview.h"
+#include "browser/nameedit.h"
 #include "browser/tfmain.h"
 #include "browser/tfmain_delegate.h"
 #include "files/dialogprompter.h"
 #include "files/fileoperations.h"
+#include "files/fileoprules.h"
 #include "files/journaledops.h"
 #include "files/undo.h"
 #include "files/undojournal.h"
@@ -74,6 +76,32 @@ namespace {
         p.drawLine(x + 3, y + 7, x + 8, y + 7);
     }
 
+    // "3 個のファイルをごみ箱に移動しました" for what a delete did; empty when it did nothing.
+    QString deletedText(const files::RequestResult &result)
+    {
+        int trashed = 0;
+        int gone = 0;
+        for (std::size_t i = 0; i < result.items.size(); ++i) {
+            if (result.items[i] != files::ItemStatus::Done)
+                continue;
+            const bool inTrash = i < result.trashedAs.size() && !result.trashedAs[i].isEmpty();
+            ++(inTrash ? trashed : gone);
+        }
+        QStringList parts;
+        if (trashed > 0)
+            parts << QStringLiteral("%1 個のファイルをごみ箱に移動").arg(trashed);
+        if (gone > 0)
+            parts << QStringLiteral("%1 個のファイルを完全に削除").arg(gone);
+        return parts.isEmpty() ? QString()
+                               : parts.join(QStringLiteral("し、")) + QStringLiteral("しました");
+    }
+
+    int doneCount(const files::RequestResult &result)
+    {
+        return static_cast<int>(
+            std::count(result.items.begin(), result.items.end(), files::ItemStatus::Done));
+    }
+
 } // namespace
 
 files::Prompter &TfMain::prompter()
@@ -117,7 +145,40 @@ void TfMain::actDelExecute()
     QList<QByteArray> paths;
     for (const QByteArray &name : names)
         paths << platform::joinNative(FolderNative, name);
-    removeDoneItems(names, files::journaledRemove(prompter(), paths));
+    const files::RequestResult result = files::journaledRemove(prompter(), paths);
+    removeDoneItems(names, result);
+    if (const QString done = deletedText(result); !done.isEmpty())
+        showStatus(done);
+}
+
+void TfMain::showMoved(const files::RequestResult &result, const QByteArray &folder)
+{
+    if (const int n = doneCount(result); n > 0) {
+        showStatus(QStringLiteral("%1 個のファイルを「%2」に移動しました")
+                       .arg(n)
+                       .arg(platform::captionOfName(QByteArray::fromStdString(
+                           std::string(files::lastComponent(folder.toStdString()))))));
+    }
+}
+
+void TfMain::updateUndoAction()
+{
+    const files::UndoJournal journal(files::UndoJournal::defaultFolder());
+    const std::vector<files::journal::Entry> entries = journal.entries();
+    actUndo->setEnabled(!entries.empty());
+    if (entries.empty()) {
+        actUndo->setText(QStringLiteral("元に戻す(&U)"));
+        return;
+    }
+    // The files the user acted on: a file that a move or copy replaced (and sent to the trash)
+    // comes back with it but is not counted.
+    const std::vector<files::journal::Item> &items = entries.back().items;
+    const auto acted = std::count_if(items.begin(), items.end(), [](const auto &item) {
+        return item.op != files::journal::Op::Trash;
+    });
+    actUndo->setText(QStringLiteral("元に戻す: %1 (%2 個)(&U)")
+                         .arg(files::actionLabel(entries.back().action))
+                         .arg(acted > 0 ? acted : static_cast<qsizetype>(items.size())));
 }
 
 void TfMain::actUndoExecute()
@@ -127,8 +188,11 @@ void TfMain::actUndoExecute()
     // Files or folders came back or left: the tree and the list show what is there now. The
     // tree's reload selects the folder again (or its nearest ancestor still there), which
     // lists it.
-    if (report.undone > 0)
+    if (report.undone > 0) {
         ShellTreeView1->reloadTree();
+        showStatus(
+            QStringLiteral("元に戻しました: %1 (%2 個)").arg(report.action).arg(report.undone));
+    }
     if (!report.found || !report.refused.isEmpty())
         prompter().reportError(report.text());
 }
@@ -142,7 +206,19 @@ void TfMain::ListView1Edited(int row, const QString &text)
     // differ from the file's, and renaming to them would change the name the user did not edit.
     if (text == e.caption)
         return;
-    const QByteArray newName = QFile::encodeName(text);
+    // The bytes the user did not change stay as they are, also in a name that is not UTF-8.
+    const QByteArray caption = e.caption.toUtf8();
+    const QByteArray typed = text.toUtf8();
+    const browser::NameEdit edit = browser::editedName(e.nativeName.toStdString(),
+        std::string_view(caption.constData(), static_cast<std::size_t>(caption.size())),
+        std::string_view(typed.constData(), static_cast<std::size_t>(typed.size())));
+    if (!edit.exact
+        && !prompter().confirm(
+            QStringLiteral("「%1」の名前は UTF-8 ではないため、入力した部分だけを変えることが"
+                           "できません。\n名前全体を、表示どおりの UTF-8 の「%2」に変更しますか？")
+                .arg(e.caption, text)))
+        return;
+    const QByteArray newName = QByteArray::fromStdString(edit.bytes);
     const files::RequestResult result = files::journaledRename(
         prompter(), platform::joinNative(FolderNative, e.nativeName), newName);
     // A refused rename was reported by the file operations; the item keeps its old caption,
@@ -150,7 +226,7 @@ void TfMain::ListView1Edited(int row, const QString &text)
     if (!result.ok)
         return;
     const QByteArray oldName = e.nativeName;
-    m_list->setCaption(row, text, newName);
+    m_list->setCaption(row, platform::captionOfName(newName), newName);
     viewerFollowsRename(oldName, newName);
     // The selected names follow, so commands given next address the file by its new name.
     ListView1SelectItem();
@@ -239,6 +315,7 @@ void TfMain::ShellTreeView1DragDrop(QDropEvent *event)
     const files::RequestResult result = files::journaledMove(
         prompter(), "move", sources, files::FileOperations::targetsIn(target, sources));
     removeDoneItems(names, result);
+    showMoved(result, target);
     // Whatever became of the move, the folder was chosen as a destination.
     emit filesMovedByDrop(target);
 }
@@ -283,9 +360,10 @@ void TfMain::dropFiles(const QList<QUrl> &urls)
     }
     if (sources.isEmpty())
         return;
-    (void)files::journaledMove(
+    const files::RequestResult result = files::journaledMove(
         prompter(), "drop", sources, files::FileOperations::targetsIn(FolderNative, sources));
     ThumbnailList();
+    showMoved(result, FolderNative);
 }
 
 bool TfMain::acceptsShellDrop(const QMimeData *mime) const

@@ -133,6 +133,13 @@ void TfMain::buildMenus()
 
     QMenu *edit = bar->addMenu(QStringLiteral("編集(&E)"));
     edit->addAction(actUndo);
+    connect(edit, &QMenu::aboutToShow, this, [this] {
+        updateUndoAction();
+    });
+    connect(edit, &QMenu::aboutToHide, this, [this] {
+        actUndo->setText(QStringLiteral("元に戻す(&U)"));
+        actUndo->setEnabled(true);
+    });
     edit->addSeparator();
     edit->addAction(N22);
     edit->addAction(actAll);

@@ -57,8 +57,8 @@ namespace {
     }
 
     // The dry run's warnings: for each name whose new name is taken in its folder (the folder
-    // part of the name, or the working folder), given to another name of that folder, or
-    // clashing in letter case only, the mark; "" for the others.
+    // part of the name, or the working folder), given to another name of that folder, held by a
+    // file that cannot be renamed, or clashing in letter case only, the mark; "" for the others.
     std::vector<std::string> conflictMarks(
         const std::vector<std::string> &names, const organise::RenameRun &run)
     {
@@ -79,7 +79,7 @@ namespace {
             for (std::size_t k = 0; k < rows.size(); ++k) {
                 const organise::PreviewMark m = rows[k].mark;
                 if (m == organise::PreviewMark::Taken || m == organise::PreviewMark::SameInRun
-                    || m == organise::PreviewMark::CaseOnly)
+                    || m == organise::PreviewMark::CaseOnly || m == organise::PreviewMark::Blocked)
                     marks[indexes[k]] = rows[k].text;
             }
         }

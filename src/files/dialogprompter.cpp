@@ -58,7 +58,7 @@ ReplaceQuestionText replaceQuestionText(const QByteArray &source, const QByteArr
 {
     ReplaceQuestionText q;
     q.text = QStringLiteral("このフォルダーには既に「%1」という名前のファイルがあります。\n"
-                            "置き換えますか？")
+                            "置き換えますか？（既存のファイルはごみ箱に移動します）")
                  .arg(nameOf(target));
     q.details = QStringLiteral("フォルダー: %1\n既存のファイル: %2\n新しいファイル: %3")
                     .arg(folderOf(target), facts(target), facts(source));

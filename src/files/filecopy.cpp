@@ -240,16 +240,20 @@ ItemStatus Request::placeTemp(
         if (rc == 0)
             break;
         const int error = errno;
-        if (error != EEXIST || replace)
+        if (error != EEXIST || replace) {
+            putBack(target);
             return failErrno(source, error);
+        }
         if (inspect(target).kind == EntryKind::Folder)
             return fail(source, QStringLiteral("行き先に同じ名前のフォルダーがあります。"));
         // A file took the name while the copy was written: ask as for any existing file.
-        const ItemStatus answer = askReplace(source, target, replace);
-        if (!replace)
+        bool proceed = false;
+        const ItemStatus answer = askReplace(source, target, proceed, replace);
+        if (!proceed)
             return answer;
     }
     temp.placed();
+    keepAside();
     syncFolder(parentPath(target));
     return advance(1, source) ? ItemStatus::Done : ItemStatus::NotReached;
 }

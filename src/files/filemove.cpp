@@ -2,6 +2,7 @@
 // One item of a copy or a move: what may be done with it, the question before a file is
 // replaced, a rename within one file system and a move across file systems.
 #include "files/fileoperations_p.h"
+#include "files/trash.h"
 #include "platform/folderscan.h"
 
 #include <cerrno>
@@ -77,9 +78,17 @@ ItemStatus Request::transfer(const QByteArray &source, const QByteArray &target)
     case ItemStep::Merge:
         return intoFolder(source, s, target, false);
     case ItemStep::AskReplace: {
-        bool replace = false;
-        const ItemStatus answer = askReplace(source, target, replace);
-        return replace ? place(source, s, target, true) : answer;
+        bool proceed = false;
+        bool overwrite = false;
+        const ItemStatus answer = askReplace(source, target, proceed, overwrite);
+        if (!proceed)
+            return answer;
+        const ItemStatus placed = place(source, s, target, overwrite);
+        if (placed == ItemStatus::Done)
+            keepAside();
+        else
+            putBack(target);
+        return placed;
     }
     case ItemStep::Proceed:
         break;
@@ -107,17 +116,68 @@ ItemFacts Request::factsOf(const QByteArray &source,
     return facts;
 }
 
-ItemStatus Request::askReplace(const QByteArray &source, const QByteArray &target, bool &replace)
+ItemStatus Request::askReplace(
+    const QByteArray &source, const QByteArray &target, bool &proceed, bool &overwrite)
 {
+    proceed = false;
+    overwrite = false;
     const ReplaceStep step = m_consent.take(m_consent.needsQuestion()
             ? m_prompter.askReplace(source, target, m_more || m_depth > 0)
             : ReplaceAnswer::YesToAll);
-    replace = step == ReplaceStep::Replace;
+    if (step == ReplaceStep::Replace)
+        return setAside(target, proceed, overwrite);
     if (step == ReplaceStep::Stop) {
         m_cancelled = true;
         return ItemStatus::NotReached;
     }
     return ItemStatus::Skipped;
+}
+
+ItemStatus Request::setAside(const QByteArray &target, bool &proceed, bool &overwrite)
+{
+    const TrashResult trashed = trashItem(target);
+    if (trashed.status == TrashResult::Status::Trashed) {
+        m_asideAs = trashed.trashedAs;
+        proceed = true;
+        return ItemStatus::Done;
+    }
+    if (trashed.status == TrashResult::Status::Failed)
+        return fail(target, trashed.why);
+    // No trash on this file system: the replacement would lose the old file for good.
+    const QString question = QStringLiteral(
+        "「%1」はごみ箱に移動できません。\n%2\n置き換えると、このファイルは完全に削除されます。"
+        "置き換えますか？")
+                                 .arg(shown(target), trashed.why);
+    if (!m_prompter.confirm(question))
+        return ItemStatus::Skipped;
+    proceed = true;
+    overwrite = true;
+    return ItemStatus::Done;
+}
+
+void Request::keepAside()
+{
+    if (m_depth == 0 && !m_asideAs.isEmpty())
+        m_replacedAs = m_asideAs;
+    m_asideAs.clear();
+}
+
+void Request::putBack(const QByteArray &target)
+{
+    if (m_asideAs.isEmpty())
+        return;
+    const QByteArray aside = std::exchange(m_asideAs, {});
+    // Back to its name unless something took it meanwhile; then it stays in the trash, listed.
+    if (renameNoReplace(aside, target, false) != 0) {
+        fail(target,
+            QStringLiteral(
+                "置き換えられなかったファイルを元の場所に戻せませんでした。ごみ箱にあります。"));
+        return;
+    }
+    const QByteArray trash = parentPath(parentPath(aside));
+    const QByteArray info =
+        join(join(trash, "info"), bytes(lastComponent(view(aside))) + ".trashinfo");
+    ::unlink(info.constData());
 }
 
 // Gives `source` the path `target`: a rename when moving within one file system, otherwise a

@@ -163,7 +163,7 @@ namespace {
         Request request(prompter, verb, {}, seams);
         const auto n = static_cast<std::size_t>(sourcesIn.size());
         if (sourcesIn.size() != targetsIn.size())
-            return {false, false, std::vector<ItemStatus>(n, ItemStatus::Failed), {}};
+            return {false, false, std::vector<ItemStatus>(n, ItemStatus::Failed), {}, {}};
         QList<QByteArray> sources;
         QList<QByteArray> targets;
         for (qsizetype i = 0; i < sourcesIn.size(); ++i) {
@@ -182,13 +182,17 @@ namespace {
                                          : QStringLiteral("移動しています"),
             total);
         std::vector<ItemStatus> items;
+        std::vector<QByteArray> replaced;
         items.reserve(n);
         for (qsizetype i = 0; i < sources.size(); ++i) {
             request.setMore(i + 1 < sources.size());
             items.push_back(request.cancelled() ? ItemStatus::NotReached
                                                 : request.transfer(sources[i], targets[i]));
+            replaced.push_back(request.takeReplaced());
         }
-        return finish(request, std::move(items));
+        RequestResult result = finish(request, std::move(items));
+        result.replacedAs = std::move(replaced);
+        return result;
     }
 
 } // namespace

@@ -60,6 +60,9 @@ struct RequestResult
     std::vector<ItemStatus> items; // one per source, in request order
     std::vector<QByteArray>
         trashedAs; // per item: its path in the trash's files/ folder, empty when not trashed
+    // Per item of a copy or move: where the file it replaced (after the user's consent) lies in
+    // the trash's files/ folder; empty when it replaced nothing, or nothing that could be kept.
+    std::vector<QByteArray> replacedAs;
 };
 
 // Failures that tests make happen where no file system gives them on demand (as root, permission

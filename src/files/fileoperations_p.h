@@ -14,6 +14,7 @@
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace morvane::files::detail {
 
@@ -162,6 +163,9 @@ public:
 
     ItemStatus transfer(const QByteArray &source, const QByteArray &target);
     ItemStatus removeOne(const QByteArray &path, QByteArray &trashedAs);
+    // Where the file the current top-level item replaced lies in the trash (empty for none);
+    // takeReplaced() clears it for the next item.
+    [[nodiscard]] QByteArray takeReplaced() { return std::exchange(m_replacedAs, {}); }
 
 private:
     [[nodiscard]] ItemFacts factsOf(const QByteArray &source,
@@ -169,7 +173,17 @@ private:
         const QByteArray &targetFolder,
         const Entry &s,
         const Entry &t) const;
-    ItemStatus askReplace(const QByteArray &source, const QByteArray &target, bool &replace);
+    // Asks before `target` is replaced. On the user's consent `proceed` turns true and the old
+    // file is moved to the trash first, so that the name is free (`overwrite` false); where no
+    // trash can take it and the user agrees to lose it, `overwrite` turns true.
+    ItemStatus askReplace(
+        const QByteArray &source, const QByteArray &target, bool &proceed, bool &overwrite);
+    // Moves the file at `target` to the trash before a replacement; see askReplace.
+    ItemStatus setAside(const QByteArray &target, bool &proceed, bool &overwrite);
+    // After the replacement is done: the file set aside stays in the trash, recorded for the
+    // top-level item. After it failed: the file goes back to `target`.
+    void keepAside();
+    void putBack(const QByteArray &target);
     ItemStatus place(
         const QByteArray &source, const Entry &s, const QByteArray &target, bool replace);
     ItemStatus placeTemp(
@@ -210,6 +224,8 @@ private:
     FileSystemSeams m_seams;
     std::set<std::pair<dev_t, ino_t>> m_created; // folders this request made
     QSet<QByteArray> m_swept; // folders already rid of killed runs' copies
+    QByteArray m_asideAs; // the trash path of the file set aside for the replacement at hand
+    QByteArray m_replacedAs; // that of the current top-level item, once its replacement is done
 };
 
 // The result of `request` with the status of each of its items.

@@ -47,6 +47,16 @@ namespace {
         for (std::size_t i = 0; i < result.items.size() && i < merged.size(); ++i) {
             const auto k = static_cast<qsizetype>(i);
             if (result.items[i] == ItemStatus::Done && !merged[i]) {
+                // The file it replaced went to the trash first; undone after the item itself
+                // (undo goes from the last item), it comes back to the name the item frees.
+                if (i < result.replacedAs.size() && !result.replacedAs[i].isEmpty()) {
+                    const QByteArray &aside = result.replacedAs[i];
+                    entry.items.push_back({journal::Op::Trash,
+                        targets[k].toStdString(),
+                        aside.toStdString(),
+                        {},
+                        stampOf(aside)});
+                }
                 entry.items.push_back({op,
                     sources[k].toStdString(),
                     targets[k].toStdString(),

@@ -77,8 +77,8 @@ public:
 
     // Starts registered tool `tool` (1 to 3) on the file `nativePath` (full path, native bytes,
     // handed over as one argument) with the command the dialog holds at this moment, without
-    // waiting for it. False when nothing was started; the caller shows nothing either way.
-    [[nodiscard]] virtual bool launchTool(int tool, const QByteArray &nativePath) = 0;
+    // waiting for it. Empty when it started; otherwise why not, in Japanese, naming the command.
+    [[nodiscard]] virtual QString launchTool(int tool, const QByteArray &nativePath) = 0;
 };
 
 // The six process-wide window references, valid from the creation of their window to the end

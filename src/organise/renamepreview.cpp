@@ -31,9 +31,41 @@ namespace {
             return "大文字と小文字だけが違う名前があります";
         case PreviewMark::Free:
         case PreviewMark::Refused:
+        case PreviewMark::Blocked:
             break;
         }
         return {};
+    }
+
+    // Marks what the run refuses (`fails`) and, along chains, the renames whose new name a
+    // refused file keeps (Blocked). Of a name given twice the first file gets it.
+    void markBlocked(std::vector<PreviewRow> &rows, const std::vector<bool> &renamed)
+    {
+        std::map<std::string, std::size_t> bySource; // old name → renamed row
+        std::set<std::string> given;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            PreviewRow &row = rows[i];
+            const bool first = renamed[i] && given.insert(row.newName).second;
+            row.fails = row.mark == PreviewMark::Refused || row.mark == PreviewMark::Taken
+                || (renamed[i] && !first);
+            if (renamed[i])
+                bySource.emplace(row.oldName, i);
+        }
+        for (bool changed = true; changed;) {
+            changed = false;
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                PreviewRow &row = rows[i];
+                if (!renamed[i] || row.fails)
+                    continue;
+                const auto holder = bySource.find(row.newName);
+                if (holder == bySource.end() || !rows[holder->second].fails)
+                    continue;
+                row.mark = PreviewMark::Blocked;
+                row.text = "「" + row.newName + "」は名前を変えられずに残るため使えません";
+                row.fails = true;
+                changed = true;
+            }
+        }
     }
 
 } // namespace
@@ -104,6 +136,7 @@ std::vector<PreviewRow> previewRename(const std::vector<std::string> &oldNames,
             row.mark = PreviewMark::CaseOnly;
         row.text = markText(row.mark);
     }
+    markBlocked(rows, renamed);
     return rows;
 }
 

@@ -16,7 +16,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QStatusBar>
 
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace morvane {
@@ -26,6 +29,24 @@ namespace {
     // The design client area; controls keep their distance to its right and bottom edges.
     constexpr int kClientWidth = 402;
     constexpr int kClientHeight = 356;
+
+    // How long the main window's status bar tells what a copy or move did.
+    constexpr int kStatusMs = 5000;
+
+    QByteArray lastName(QByteArray path)
+    {
+        while (path.size() > 1 && path.endsWith('/'))
+            path.chop(1);
+        return path.mid(path.lastIndexOf('/') + 1);
+    }
+
+    bool isFolder(const QByteArray &native)
+    {
+        struct stat st
+        {
+        };
+        return !native.isEmpty() && ::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
 
 } // namespace
 
@@ -90,6 +111,11 @@ void TfMoco::FormCreate(const QString &treeRoot)
     connect(ShellTreeView1, &platform::FolderTree::folderChanged, this, [this] {
         ShellTreeView1Change();
     });
+    // A typed path of an existing folder moves the tree there, so that the box and the tree
+    // always show one destination.
+    connect(ComboBox1, &QComboBox::editTextChanged, this, [this] {
+        followTypedPath();
+    });
     connect(BitBtn1, &QPushButton::clicked, this, [this] {
         BitBtn1Click();
     });
@@ -134,7 +160,26 @@ void TfMoco::warning(const QString &text)
 
 void TfMoco::addHistory(const QString &folder)
 {
+    // The edit text comes back as it was; the tree must not follow the entry meanwhile.
+    const QSignalBlocker quiet(ComboBox1);
     appendToHistory(ComboBox1, folder);
+}
+
+void TfMoco::followTypedPath()
+{
+    const QString text = ComboBox1->currentText();
+    if (m_following || text == m_treeText)
+        return;
+    const QByteArray native = QFile::encodeName(text);
+    if (!native.startsWith('/') || !isFolder(native))
+        return;
+    // The box keeps the text as typed (a trailing "/" included) while the tree moves.
+    m_following = true;
+    if (ShellTreeView1->selectPath(native)) {
+        m_treeText = text;
+        m_treeNative = ShellTreeView1->selectedNativePath();
+    }
+    m_following = false;
 }
 
 QByteArray TfMoco::destinationNative() const
@@ -145,6 +190,8 @@ QByteArray TfMoco::destinationNative() const
 
 void TfMoco::ShellTreeView1Change()
 {
+    if (m_following)
+        return;
     m_treeText = ShellTreeView1->selectedPath();
     m_treeNative = ShellTreeView1->selectedNativePath();
     ComboBox1->setEditText(m_treeText);
@@ -160,25 +207,62 @@ void TfMoco::BitBtn1Click()
         warning(QStringLiteral("フォルダ名に「/」は使えません。"));
         return;
     } else {
-        const QModelIndex parent = ShellTreeView1->selectedNode();
-        const QByteArray folder = ShellTreeView1->selectedNativePath();
+        // In the destination the box and the tree show; a typed path that the tree could not
+        // follow must exist.
+        const QByteArray folder = destinationNative();
         const QByteArray native = platform::joinNative(folder, QFile::encodeName(name));
+        // A place of the tree that is no folder (empty path) fails as before.
+        if (const QString refusal = folder.isEmpty() ? QString() : refusalOf(folder);
+            !refusal.isEmpty()) {
+            warning(refusal);
+            return;
+        }
         DestinationPath = QFile::decodeName(native);
         // mkdir never replaces anything: an existing name fails with EEXIST.
         if (folder.isEmpty() || ::mkdir(native.constData(), 0777) != 0) {
             warning(QStringLiteral("失敗しました・・・"));
         } else {
             files::journalNewFolder(*m_prompter, native);
-            ShellTreeView1->expandNode(parent);
-            ShellTreeView1->refreshNode(parent);
-            const QModelIndex made = ShellTreeView1->findChild(parent, name);
-            if (made.isValid()) {
-                ShellTreeView1->selectNode(made);
+            if (selectMadeFolder(folder, name))
                 return;
-            }
         }
     }
     addHistory(DestinationPath);
+}
+
+QString TfMoco::refusalOf(const QByteArray &folder) const
+{
+    const QString shown = ComboBox1->currentText();
+    // A relative path would be taken from the program's working folder, which the user never
+    // sees: the files would land somewhere unexpected.
+    if (!folder.startsWith('/'))
+        return QStringLiteral("「%1」はフォルダのフルパスではありません。").arg(shown);
+    if (!isFolder(folder))
+        return QStringLiteral("「%1」というフォルダはありません。").arg(shown);
+    return {};
+}
+
+bool TfMoco::selectMadeFolder(const QByteArray &folder, const QString &name)
+{
+    // The tree stands on the destination unless it cannot show it (outside its top folder).
+    const QModelIndex parent = ShellTreeView1->selectedNode();
+    struct stat a
+    {
+    };
+    struct stat b
+    {
+    };
+    if (::stat(folder.constData(), &a) != 0
+        || ::stat(ShellTreeView1->selectedNativePath().constData(), &b) != 0 || a.st_dev != b.st_dev
+        || a.st_ino != b.st_ino)
+        return false;
+    ShellTreeView1->expandNode(parent);
+    ShellTreeView1->refreshNode(parent);
+    const QModelIndex made = ShellTreeView1->findChild(parent, name);
+    if (!made.isValid())
+        return false;
+    ShellTreeView1->selectNode(made);
+    return true;
 }
 
 void TfMoco::transfer(bool moving)
@@ -189,22 +273,30 @@ void TfMoco::transfer(bool moving)
     const QList<QByteArray> names = fMain != nullptr ? fMain->SelectedNames : QList<QByteArray>();
     if (names.isEmpty()) {
         information(QStringLiteral("ファイルが選択されていません。"));
-    } else if (!destination.startsWith('/')) {
-        // A relative or empty path would be taken from the program's working folder, which the
-        // user never sees: the files would land somewhere unexpected.
-        warning(QStringLiteral("「%1」はフォルダのフルパスではありません。").arg(DestinationPath));
+    } else if (const QString refusal = refusalOf(destination); !refusal.isEmpty()) {
+        // Refused before anything is copied; the dialog stays open to correct the path.
+        warning(refusal);
         return;
     } else {
         QList<QByteArray> sources;
         for (const QByteArray &name : names)
             sources << platform::joinNative(fMain->FolderNative, name);
         const QList<QByteArray> targets = files::FileOperations::targetsIn(destination, names);
-        if (moving) {
-            if (files::journaledMove(*m_prompter, "move", sources, targets).ok)
-                fMain->RemoveSelectedItems();
-        } else {
-            // Each failure has been reported.
-            (void)files::journaledCopy(*m_prompter, "copy", sources, targets);
+        const files::RequestResult result = moving
+            ? files::journaledMove(*m_prompter, "move", sources, targets)
+            : files::journaledCopy(*m_prompter, "copy", sources, targets);
+        // Each failure has been reported.
+        if (moving && result.ok)
+            fMain->RemoveSelectedItems();
+        const auto done =
+            std::count(result.items.begin(), result.items.end(), files::ItemStatus::Done);
+        if (done > 0) {
+            const QString verb = moving ? QStringLiteral("移動") : QStringLiteral("コピー");
+            fMain->statusBar()->showMessage(QStringLiteral("%1 個のファイルを「%2」に%3しました")
+                                                .arg(done)
+                                                .arg(platform::captionOfName(lastName(destination)))
+                                                .arg(verb),
+                kStatusMs);
         }
     }
     close();
@@ -223,6 +315,13 @@ void TfMoco::BitBtn3Click()
 void TfMoco::BitBtn4Click()
 {
     close();
+}
+
+void TfMoco::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The box may hold a folder made or typed since the tree last moved.
+    followTypedPath();
 }
 
 void TfMoco::resizeEvent(QResizeEvent *event)

@@ -28,7 +28,9 @@ namespace files {
 // The copy, move and new-folder dialog `fMoco`, shown by the copy and move command (non-modal).
 // It copies or moves the files of the main window's `SelectedNames` into the folder picked in its
 // own folder tree or typed as a path, one request through the file operations (never replacing a
-// file without consent), and makes new folders under the tree's selected folder. Created hidden
+// file without consent), and makes new folders there. The box and the tree show one destination:
+// a typed path of an existing folder moves the tree to it, a selection in the tree fills the box,
+// and a typed path that does not exist is refused. Created hidden
 // at start-up; closing it only hides it. The destination history lasts as long as the dialog.
 // UI thread only.
 class TfMoco : public QWidget
@@ -77,6 +79,7 @@ public:
     void BitBtn4Click();
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -90,10 +93,18 @@ private:
     // The native bytes of the combo box's path: the tree's own bytes while the text is the one
     // the tree put there (a path that is not UTF-8 survives), otherwise the typed text encoded.
     [[nodiscard]] QByteArray destinationNative() const;
+    // Moves the tree to the box's path when that is an existing folder the tree holds.
+    void followTypedPath();
+    // Why `folder` (the box's path, native) cannot take files or a new folder; empty when it can.
+    [[nodiscard]] QString refusalOf(const QByteArray &folder) const;
+    // After a new folder `name` was made in `folder`: selects it in the tree when the tree stands
+    // on `folder`. False when it could not.
+    bool selectMadeFolder(const QByteArray &folder, const QString &name);
 
     QString DestinationPath;
     QString m_treeText; // the text the tree last put into ComboBox1
     QByteArray m_treeNative; // and its native bytes
+    bool m_following = false; // the tree is moving to the typed path
     std::unique_ptr<files::Prompter> m_dialogs;
     std::unique_ptr<files::JournaledFolderCommands> m_treeCommands;
     files::Prompter *m_prompter = nullptr;

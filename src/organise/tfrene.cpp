@@ -41,6 +41,78 @@ namespace {
         return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
     }
 
+    // Passes the questions and the progress on and keeps the failures, so that a run ends with
+    // one box instead of one per file.
+    class CollectingPrompter final : public files::Prompter
+    {
+    public:
+        explicit CollectingPrompter(files::Prompter &inner)
+            : m_inner(inner)
+        {}
+        [[nodiscard]] files::ReplaceAnswer askReplace(
+            const QByteArray &source, const QByteArray &target, bool more) override
+        {
+            return m_inner.askReplace(source, target, more);
+        }
+        [[nodiscard]] bool confirm(const QString &question) override
+        {
+            return m_inner.confirm(question);
+        }
+        void reportError(const QString &message) override { errors << message; }
+        void progressStarted(const QString &title, qint64 total) override
+        {
+            m_inner.progressStarted(title, total);
+        }
+        [[nodiscard]] bool progressed(qint64 done, const QByteArray &current) override
+        {
+            return m_inner.progressed(done, current);
+        }
+        void progressFinished() override { m_inner.progressFinished(); }
+
+        QStringList errors;
+
+    private:
+        files::Prompter &m_inner;
+    };
+
+    // The one box after a run: each file that kept its name and why (the preview's mark where it
+    // knew, then the file operations' own reports where it did not), at most kSummaryLines of
+    // them; empty when every file got its name.
+    constexpr int kSummaryLines = 20;
+    QString runSummary(const std::vector<organise::PreviewRow> &rows,
+        const std::vector<bool> &given,
+        const QStringList &errors)
+    {
+        QStringList lines;
+        int failed = 0;
+        int explained = 0;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const organise::PreviewRow &row = rows[i];
+            if (given[i] || row.mark == organise::PreviewMark::Unchanged)
+                continue;
+            ++failed;
+            explained += row.fails && row.mark != organise::PreviewMark::Refused ? 1 : 0;
+            QString line = platform::captionOfName(QByteArray::fromStdString(row.oldName));
+            if (!row.newName.empty())
+                line += QStringLiteral(" → ")
+                    + platform::captionOfName(QByteArray::fromStdString(row.newName));
+            if (row.fails)
+                line += QStringLiteral(": ") + fromUtf8(row.text);
+            if (lines.size() < kSummaryLines)
+                lines << line;
+        }
+        // Every file got its name; what went wrong besides (the undo record) is told as it is.
+        if (failed == 0)
+            return errors.join(QLatin1Char('\n'));
+        if (failed > kSummaryLines)
+            lines << QStringLiteral("ほか %1 個").arg(failed - kSummaryLines);
+        // Refusals the preview foresaw come back from the file operations once each.
+        if (errors.size() > explained)
+            lines << QString() << errors;
+        return QStringLiteral("次の %1 個のファイルの名前は変更できませんでした。").arg(failed)
+            + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n'));
+    }
+
     void setBorderlessReadOnly(QLineEdit *edit)
     {
         edit->setReadOnly(true);
@@ -234,6 +306,7 @@ void TfRene::updatePreview()
                 fromUtf8(row.text)});
         if (row.mark != organise::PreviewMark::Free && row.mark != organise::PreviewMark::Unchanged)
             item->setForeground(2, QColor(Qt::red));
+        item->setToolTip(2, item->text(2)); // a long mark is cut off in its column
         items << item;
     }
     m_preview->addTopLevelItems(items);
@@ -314,39 +387,55 @@ void TfRene::BitBtn1Click()
         return;
     }
 
-    QByteArray lastNew;
+    // Names that files of the run give up are taken in an order that works; a name held by a
+    // file outside the run, or given twice, is refused and that file keeps its name. What the
+    // run could not do comes in one box at the end, in the preview's words.
+    const std::vector<organise::PreviewRow> rows =
+        organise::previewRename(oldNames, run, platform::entryNames(folder));
     std::vector<std::pair<QByteArray, QByteArray>> renames;
+    std::vector<std::size_t> renameRow;
     for (std::size_t i = 0; i < run.results.size(); ++i) {
         const organise::RenameResult &r = run.results[i];
-        lastNew = QByteArray::fromStdString(r.name);
-        if (!r.ok())
-            message(fromUtf8(r.message));
-        else if (lastNew != names[static_cast<qsizetype>(i)])
-            renames.emplace_back(names[static_cast<qsizetype>(i)], lastNew);
+        if (r.ok() && r.name != oldNames[i]) {
+            renames.emplace_back(
+                names[static_cast<qsizetype>(i)], QByteArray::fromStdString(r.name));
+            renameRow.push_back(i);
+        }
     }
-    // Names that files of the run give up are taken in an order that works; a name held by a
-    // file outside the run, or given twice, is refused and that file keeps its name.
+    CollectingPrompter collector(*m_prompter);
     files::UndoJournal journal(files::UndoJournal::defaultFolder());
-    const std::vector<bool> done = files::renameRun(*m_prompter, journal, folder, renames);
-    if (fMain != nullptr) {
-        // Through a name no file can have (it holds NUL) first, so that in a swap each item is
-        // found by its own old name.
-        for (std::size_t i = 0; i < renames.size(); ++i) {
-            if (done[i])
-                fMain->RenameListItem(
-                    renames[i].first, QByteArray(1, '\0') + QByteArray::number(i));
-        }
-        for (std::size_t i = 0; i < renames.size(); ++i) {
-            if (done[i])
-                fMain->RenameListItem(
-                    QByteArray(1, '\0') + QByteArray::number(i), renames[i].second);
-        }
+    const std::vector<bool> done = files::renameRun(collector, journal, folder, renames);
+    std::vector<bool> given(rows.size(), false);
+    for (std::size_t k = 0; k < renames.size(); ++k) {
+        given[renameRow[k]] = done[k];
+        // The last name the run actually gave.
+        if (done[k])
+            Edit3->setText(QFile::decodeName(renames[k].second));
     }
-    Edit3->setText(QFile::decodeName(lastNew));
+    moveListItems(renames, done);
+    if (const QString summary = runSummary(rows, given, collector.errors); !summary.isEmpty())
+        message(summary);
     if (fMain != nullptr)
         fMain->RebuildSelectedNames();
     Edit2->setText(QStringLiteral("1"));
     close();
+}
+
+void TfRene::moveListItems(
+    const std::vector<std::pair<QByteArray, QByteArray>> &renames, const std::vector<bool> &done)
+{
+    if (fMain == nullptr)
+        return;
+    // Through a name no file can have (it holds NUL) first, so that in a swap each item is found
+    // by its own old name.
+    for (std::size_t i = 0; i < renames.size(); ++i) {
+        if (done[i])
+            fMain->RenameListItem(renames[i].first, QByteArray(1, '\0') + QByteArray::number(i));
+    }
+    for (std::size_t i = 0; i < renames.size(); ++i) {
+        if (done[i])
+            fMain->RenameListItem(QByteArray(1, '\0') + QByteArray::number(i), renames[i].second);
+    }
 }
 
 void TfRene::BitBtn2Click()

@@ -87,6 +87,9 @@ private:
     // rereadPreview() reads the folder's names first.
     void updatePreview();
     void rereadPreview();
+    // Gives the list items of the renames done their new names.
+    void moveListItems(const std::vector<std::pair<QByteArray, QByteArray>> &renames,
+        const std::vector<bool> &done);
 
     std::unique_ptr<files::Prompter> m_dialogs;
     files::Prompter *m_prompter = nullptr;

@@ -7,6 +7,7 @@
 #include "tools/toollauncher.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -206,11 +207,13 @@ void TfOp::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-bool TfOp::launchTool(int tool, const QByteArray &nativePath)
+QString TfOp::launchTool(int tool, const QByteArray &nativePath)
 {
     if (tool < 1 || tool > 3)
-        return false;
-    return tools::launchTool((this->*kBlocks[tool - 1].command)->text(), nativePath);
+        return QStringLiteral("ツール %1 はありません。").arg(tool);
+    QString why;
+    (void)tools::launchTool((this->*kBlocks[tool - 1].command)->text(), nativePath, &why);
+    return why;
 }
 
 void TfOp::pickProgram(QLineEdit *command)
@@ -223,6 +226,10 @@ void TfOp::pickProgram(QLineEdit *command)
         OpenDialog1->setFileMode(QFileDialog::ExistingFile);
         OpenDialog1->setNameFilter(QStringLiteral("実行ファイル (*)"));
         OpenDialog1->setProxyModel(new ExecutableFilter(OpenDialog1));
+        // Where programs live; the home folder where there is no such folder. Not the working
+        // folder, which the user never chose.
+        const QString programs = QStringLiteral("/usr/bin");
+        OpenDialog1->setDirectory(QFileInfo(programs).isDir() ? programs : QDir::homePath());
         fitFileDialog(OpenDialog1);
     }
     if (OpenDialog1->exec() != QDialog::Accepted)

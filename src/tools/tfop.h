@@ -28,9 +28,9 @@ public:
     explicit TfOp(QString settingsPath, QWidget *parent = nullptr);
 
     // Starts tool `tool` (1 to 3) on `nativePath` with the text its command edit holds now.
-    // False (nothing started) for another tool number, an empty command, a program not found or
-    // not startable.
-    [[nodiscard]] bool launchTool(int tool, const QByteArray &nativePath) override;
+    // Why nothing started (another tool number, an empty command, a program not found or not
+    // startable); empty when the tool started.
+    [[nodiscard]] QString launchTool(int tool, const QByteArray &nativePath) override;
 
     // Controls. Tool 1: Label1, Edit1 (title), Edit2 (command), Button1; tool 2: Label2, Edit4,
     // Edit5, Button3; tool 3: Label3, Edit7, Edit8, Button2. The current-directory rows (Label10

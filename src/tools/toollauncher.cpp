@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,8 +40,10 @@ namespace {
 
 } // namespace
 
-bool startDetached(const std::vector<std::string> &words)
+bool startDetached(const std::vector<std::string> &words, int *failure)
 {
+    if (failure != nullptr)
+        *failure = ENOENT;
     if (words.empty() || words.front().empty())
         return false;
     // Everything the child needs is made before the fork.
@@ -53,10 +56,15 @@ bool startDetached(const std::vector<std::string> &words)
     // The grandchild reports a failed exec through this pipe; a successful exec closes it
     // unwritten (close-on-exec), which the parent reads as end of file.
     int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0)
+    if (::pipe2(report, O_CLOEXEC) != 0) {
+        if (failure != nullptr)
+            *failure = errno;
         return false;
+    }
     const pid_t child = ::fork();
     if (child < 0) {
+        if (failure != nullptr)
+            *failure = errno;
         ::close(report[0]);
         ::close(report[1]);
         return false;
@@ -85,27 +93,47 @@ bool startDetached(const std::vector<std::string> &words)
         got = ::read(report[0], &error, sizeof error);
     } while (got < 0 && errno == EINTR);
     ::close(report[0]);
+    if (failure != nullptr)
+        *failure = got == static_cast<ssize_t>(sizeof error) ? error : (got == 0 ? 0 : EIO);
     return got == 0;
 }
 
-bool launchTool(const QString &command, const QByteArray &nativeFile)
+bool launchTool(const QString &command, const QByteArray &nativeFile, QString *why)
 {
+    const auto fail = [why](const QString &text) {
+        if (why != nullptr)
+            *why = text;
+        return false;
+    };
     const QByteArray bytes = QFile::encodeName(command);
     std::optional<std::vector<std::string>> words =
         toolArguments(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
             std::string_view(nativeFile.constData(), static_cast<std::size_t>(nativeFile.size())));
+    if (command.trimmed().isEmpty())
+        return fail(
+            QStringLiteral("ツールのコマンドが登録されていません。オプションで登録してください。"));
     if (!words)
-        return false;
+        return fail(QStringLiteral("コマンド「%1」の引用符が閉じていません。").arg(command));
     std::string &program = words->front();
+    const QString name = QFile::decodeName(program.c_str());
     if (program.empty())
-        return false;
+        return fail(QStringLiteral("コマンド「%1」にプログラムがありません。").arg(command));
     if (program.find('/') == std::string::npos) {
-        const QString found = QStandardPaths::findExecutable(QFile::decodeName(program.c_str()));
+        const QString found = QStandardPaths::findExecutable(name);
         if (found.isEmpty())
-            return false;
+            return fail(QStringLiteral("コマンド「%1」が見つかりません。").arg(name));
         program = QFile::encodeName(found).toStdString();
     }
-    return startDetached(*words);
+    int error = 0;
+    if (startDetached(*words, &error))
+        return true;
+    if (error == ENOENT)
+        return fail(QStringLiteral("コマンド「%1」が見つかりません。").arg(name));
+    if (error == EACCES)
+        return fail(
+            QStringLiteral("コマンド「%1」は実行できません（実行の許可がありません）。").arg(name));
+    return fail(QStringLiteral("コマンド「%1」を起動できませんでした。\n%2")
+                    .arg(name, QString::fromLocal8Bit(std::strerror(error))));
 }
 
 } // namespace morvane::tools

@@ -12,8 +12,10 @@
 #include "support/tempfolder.h"
 
 #include <QAbstractButton>
+#include <QAbstractFileIconProvider>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
@@ -190,6 +192,9 @@ void TestStartup::qtTextsAreJapanese_data()
         "edit") << QStringList {"&Undo", "&Redo", "Cu&t", "&Copy", "&Paste", "Select All"};
     QTest::newRow("file dialog") << QStringLiteral("files")
                                  << QStringList {"Look in:", "File &name:", "&Open", "Cancel"};
+    // Texts Qt's catalogue lacks, in the windows' spelling.
+    QTest::newRow("file dialog's type column and places")
+        << QStringLiteral("types") << QStringList {"Folder", "File", "Computer", "コンピュータ"};
 }
 
 void TestStartup::qtTextsAreJapanese()
@@ -204,6 +209,11 @@ void TestStartup::qtTextsAreJapanese()
         const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
         for (const QAction *a : menu->actions())
             shown << a->text().section(u'\t', 0, 0);
+    } else if (widget == u"types") {
+        const QAbstractFileIconProvider icons;
+        shown << icons.type(QFileInfo(QDir::tempPath()))
+              << QCoreApplication::translate("QFileSystemModel", "My Computer");
+        QCOMPARE(shown, QStringList({"フォルダー", "コンピューター"}));
     } else {
         QFileDialog dialog;
         dialog.setOption(QFileDialog::DontUseNativeDialog);

@@ -47,7 +47,7 @@ public:
 class StubOptions : public OptionsBase
 {
 public:
-    bool launchTool(int, const QByteArray &) override { return false; }
+    QString launchTool(int, const QByteArray &) override { return {}; }
 };
 
 bool drawsSomething(const QImage &image)

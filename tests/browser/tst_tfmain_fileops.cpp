@@ -23,6 +23,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -87,6 +88,8 @@ private slots:
     void renameInPlace_data();
     void renameInPlace();
     void undoUpdatesTheTree();
+    void renameInPlaceKeepsUntouchedBytes_data();
+    void renameInPlaceKeepsUntouchedBytes();
 
 private:
     // Selects exactly the rows `rows` of the list.
@@ -178,17 +181,24 @@ void TestTfMainFileOps::deleteSelected_data()
     QTest::addColumn<QStringList>("left");
     QTest::addColumn<QStringList>("trashed");
     QTest::addColumn<QStringList>("boxes");
+    // The status bar after the delete and after the undo, and the undo item's caption between.
+    QTest::addColumn<QStringList>("statuses");
+    QTest::addColumn<QString>("undoCaption");
     QTest::newRow("three of five go to the trash and leave the list")
         << QStringList {"a.txt", "b.txt", "d.txt"} << QByteArray() << QStringList {"B.txt", "c.jpg"}
-        << QStringList {"a.txt", "b.txt", "d.txt"} << QStringList {};
+        << QStringList {"a.txt", "b.txt", "d.txt"} << QStringList {}
+        << QStringList {"3 個のファイルをごみ箱に移動しました", "元に戻しました: 削除 (3 個)"}
+        << "元に戻す: 削除 (3 個)(&U)";
     QTest::newRow("a file gone meanwhile stays listed, the others leave")
         << QStringList {"a.txt", "b.txt"} << QByteArray("a.txt")
         << QStringList {"a.txt", "B.txt", "c.jpg", "d.txt"} << QStringList {"b.txt"}
-        << QStringList {};
+        << QStringList {}
+        << QStringList {"1 個のファイルをごみ箱に移動しました", "元に戻しました: 削除 (1 個)"}
+        << "元に戻す: 削除 (1 個)(&U)";
     QTest::newRow("nothing selected")
         << QStringList {} << QByteArray()
         << QStringList {"a.txt", "B.txt", "b.txt", "c.jpg", "d.txt"} << QStringList {}
-        << QStringList {"ファイルが選択されていません。"};
+        << QStringList {"ファイルが選択されていません。"} << QStringList {"", ""} << "元に戻す(&U)";
 }
 
 void TestTfMainFileOps::deleteSelected()
@@ -198,6 +208,8 @@ void TestTfMainFileOps::deleteSelected()
     QFETCH(QStringList, left);
     QFETCH(QStringList, trashed);
     QFETCH(QStringList, boxes);
+    QFETCH(QStringList, statuses);
+    QFETCH(QString, undoCaption);
     FakePrompter *prompter = nullptr;
     const auto w = openWithPrompter(prompter);
     QVERIFY(w);
@@ -229,8 +241,15 @@ void TestTfMainFileOps::deleteSelected()
         QVERIFY(!existsNative(inFolder(m_photos, QFile::encodeName(name))));
         QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("data/Trash/files/") + name)));
     }
+    QCOMPARE(w->StatusBar1->currentMessage(), statuses[0]);
+    // The undo item names what it will undo; with nothing to undo it is disabled.
+    w->updateUndoAction();
+    QCOMPARE(w->actUndo->text(), undoCaption);
+    QCOMPARE(w->actUndo->isEnabled(), undoCaption != u"元に戻す(&U)");
+    w->actUndo->setEnabled(true); // as when the menu closes
     // 元に戻す brings the trashed files back byte for byte, and into the list.
     w->actUndo->trigger();
+    QCOMPARE(w->StatusBar1->currentMessage(), statuses[1]);
     QCOMPARE(folderContents(m_photos), before);
     QTRY_COMPARE(w->listModel()->count(), before.size());
 }
@@ -271,10 +290,12 @@ void TestTfMainFileOps::dropOnTree_data()
     QTest::addColumn<QByteArray>("folder"); // under the desk; empty: the list's own folder
     QTest::addColumn<QStringList>("left");
     QTest::addColumn<bool>("reported");
+    QTest::addColumn<QString>("status");
     QTest::newRow("onto the current folder's own node: refused, list unchanged")
-        << QByteArray() << QStringList {"a.txt", "B.txt", "b.txt", "c.jpg", "d.txt"} << true;
+        << QByteArray() << QStringList {"a.txt", "B.txt", "b.txt", "c.jpg", "d.txt"} << true << "";
     QTest::newRow("onto another folder: moved, the items leave")
-        << QByteArray("other") << QStringList {"B.txt", "c.jpg", "d.txt"} << false;
+        << QByteArray("other") << QStringList {"B.txt", "c.jpg", "d.txt"} << false
+        << "2 個のファイルを「other」に移動しました";
 }
 
 void TestTfMainFileOps::dropOnTree()
@@ -282,6 +303,7 @@ void TestTfMainFileOps::dropOnTree()
     QFETCH(QByteArray, folder);
     QFETCH(QStringList, left);
     QFETCH(bool, reported);
+    QFETCH(QString, status);
     const QByteArray target = folder.isEmpty() ? m_photos : inFolder(m_desk, folder);
     QVERIFY(makeFolder(inFolder(m_desk, "other")));
     FakePrompter *prompter = nullptr;
@@ -323,6 +345,7 @@ void TestTfMainFileOps::dropOnTree()
     QCOMPARE(w->censusText(), listCensus(*w->listModel()));
     QVERIFY(w->panelText(0).startsWith(w->censusText()));
     QCOMPARE(!prompter->errors.isEmpty(), reported);
+    QCOMPARE(w->StatusBar1->currentMessage(), status);
     QCOMPARE(moved.count(), 1);
     QCOMPARE(moved.at(0).at(0).toByteArray(), target);
     for (const char *name : {"a.txt", "b.txt"})
@@ -372,6 +395,8 @@ void TestTfMainFileOps::dropFromOutside()
     }
     QCOMPARE(w->censusText(), listCensus(*w->listModel()));
     QVERIFY(prompter->errors.isEmpty());
+    QCOMPARE(w->StatusBar1->currentMessage(),
+        folderChosen ? QStringLiteral("2 個のファイルを「photos」に移動しました") : QString());
 }
 
 void TestTfMainFileOps::dragOutOfTheList_data()
@@ -461,6 +486,53 @@ void TestTfMainFileOps::renameInPlace()
     QCOMPARE(w->listModel()->entry(now).record, record);
     QCOMPARE(w->SelectedNames, QList<QByteArray> {file});
     QCOMPARE(w->censusText(), listCensus(*w->listModel()));
+}
+
+void TestTfMainFileOps::renameInPlaceKeepsUntouchedBytes_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QString>("insert"); // typed before the extension
+    QTest::addColumn<bool>("answer"); // to the question, when asked
+    QTest::addColumn<QByteArray>("file"); // the name afterwards
+    QTest::addColumn<int>("asked");
+    const QByteArray sha("\x8e\xca\x90\x5e"); // 写真 in CP932
+    QTest::newRow("Latin-1 byte kept")
+        << QByteArray("caf\xe9.bmp") << "_y" << false << QByteArray("caf\xe9_y.bmp") << 0;
+    QTest::newRow("CP932 edited in CP932") << sha + ".bmp"
+                                           << "_y" << false << sha + "_y.bmp" << 0;
+    QTest::newRow("CP932 cannot hold it: asked, no") << sha + ".bmp"
+                                                     << "☃" << false << sha + ".bmp" << 1;
+    QTest::newRow("CP932 cannot hold it: asked, yes")
+        << sha + ".bmp"
+        << "☃" << true << QByteArray("写真☃.bmp") << 1;
+}
+
+void TestTfMainFileOps::renameInPlaceKeepsUntouchedBytes()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QString, insert);
+    QFETCH(bool, answer);
+    QFETCH(QByteArray, file);
+    QFETCH(int, asked);
+    QVERIFY(writeDated(inFolder(m_photos, name), "unread bytes"));
+    FakePrompter *prompter = nullptr;
+    const auto w = openWithPrompter(prompter);
+    QVERIFY(w);
+    prompter->confirmAnswers << answer;
+    const int row = w->listModel()->findNative(name);
+    QVERIFY(row >= 0);
+    clickItem(*w, row);
+    w->ListView1->edit(w->listModel()->index(row)); // F2
+    const QPointer<QLineEdit> editor = w->ListView1->viewport()->findChild<QLineEdit *>();
+    QVERIFY(editor);
+    QString text = editor->text();
+    editor->setText(text.insert(text.lastIndexOf(QLatin1Char('.')), insert));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(editor.isNull());
+    QCOMPARE(prompter->questions.size(), asked);
+    QVERIFY(existsNative(inFolder(m_photos, file)));
+    QCOMPARE(folderContents(m_photos).value(file), QByteArray("unread bytes"));
+    QVERIFY(w->listModel()->findNative(file) >= 0);
 }
 
 QTEST_MAIN(TestTfMainFileOps)

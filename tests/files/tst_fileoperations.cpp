@@ -68,9 +68,9 @@ struct Case
 const Case kCases[] = {
     {"copy a file and a folder", Op::Copy, "disk/src/A.JPG disk/src/dir/sub", "disk/dst", "", "", 0, true, "disk/src/A.JPG+disk/dst/A.JPG disk/src/dir/sub+disk/dst/sub", ""},
     {"copy onto a file, answered no", Op::Copy, "disk/src/A.JPG disk/src/b.jpg", "disk/dst", "n", "", 0, false, "disk/src/A.JPG+disk/dst/A.JPG", ""},
-    {"copy onto a file, answered yes", Op::Copy, "disk/src/b.jpg", "disk/dst", "y", "", 0, true, "disk/src/b.jpg+disk/dst/b.jpg", ""},
+    {"copy onto a file, answered yes", Op::Copy, "disk/src/b.jpg", "disk/dst", "y", "", 0, true, "disk/dst/b.jpg>trash/b.jpg disk/src/b.jpg+disk/dst/b.jpg", ""},
     {"copy onto a file, answered cancel", Op::Copy, "disk/src/b.jpg disk/src/A.JPG", "disk/dst", "c", "", 0, false, "", ""},
-    {"copy onto two files, yes to all asks once", Op::Copy, "disk/src/b.jpg disk/src/dir", "disk/dst", "a", "", 0, true, "disk/src/b.jpg+disk/dst/b.jpg disk/src/dir+disk/dst/dir", ""},
+    {"copy onto two files, yes to all asks once", Op::Copy, "disk/src/b.jpg disk/src/dir", "disk/dst", "a", "", 0, true, "disk/dst/b.jpg>trash/b.jpg disk/dst/dir/c>trash/c disk/src/b.jpg+disk/dst/b.jpg disk/src/dir+disk/dst/dir", ""},
     {"copy into a read-only folder", Op::Copy, "disk/src/A.JPG", "ro", "", "", 0, false, "", "$ro"},
     {"copy out of a read-only folder", Op::Copy, "ro/r", "disk/dst", "", "", 0, true, "ro/r+disk/dst/r", ""},
     {"copy a vanished source, the other goes on", Op::Copy, "disk/src/gone disk/src/A.JPG", "disk/dst", "", "", 0, false, "disk/src/A.JPG+disk/dst/A.JPG", "ファイルが見つかりません"},
@@ -80,7 +80,7 @@ const Case kCases[] = {
     {"copy cancelled inside a file", Op::Copy, "disk/src/A.JPG disk/src/m", "disk/dst", "", "", 3, false, "disk/src/A.JPG+disk/dst/A.JPG", ""},
     {"move within a file system", Op::Move, "disk/src/A.JPG disk/src/dir/sub", "disk/dst", "", "", 0, true, "disk/src/A.JPG>disk/dst/A.JPG disk/src/dir/sub>disk/dst/sub", ""},
     {"move a folder onto a folder, answered no", Op::Move, "disk/src/dir", "disk/dst", "n", "", 0, false, "disk/src/dir/sub>disk/dst/dir/sub disk/src/dir/ln>disk/dst/dir/ln", ""},
-    {"move onto a file, answered yes", Op::Move, "disk/src/b.jpg", "disk/dst", "y", "", 0, true, "disk/src/b.jpg>disk/dst/b.jpg", ""},
+    {"move onto a file, answered yes", Op::Move, "disk/src/b.jpg", "disk/dst", "y", "", 0, true, "disk/dst/b.jpg>trash/b.jpg disk/src/b.jpg>disk/dst/b.jpg", ""},
     {"move onto a file, answered cancel", Op::Move, "disk/src/b.jpg disk/src/A.JPG", "disk/dst", "c", "", 0, false, "", ""},
     {"move onto a hard link of itself", Op::Move, "disk/src/b.jpg", "disk/dst/dir", "", "", 0, false, "", "同じです"},
     {"move out of a read-only folder", Op::Move, "ro/r", "disk/dst", "", "", 0, false, "", "$ro"},
@@ -90,7 +90,9 @@ const Case kCases[] = {
     {"move a folder onto itself", Op::Move, "disk/src/dir", "disk/src", "", "", 0, false, "", "同じです"},
     {"move to another file system", Op::Move, "disk/src/A.JPG disk/src/dir", "tmp", "", "", 0, true, "disk/src/A.JPG>tmp/A.JPG disk/src/dir>tmp/dir", ""},
     {"move back from another file system", Op::Move, "tmp/t", "disk/dst", "", "", 0, true, "tmp/t>disk/dst/t", ""},
-    {"move across onto a file, answered yes", Op::Move, "tmp/t", "disk/dst/dir", "y", "", 0, true, "tmp/t>disk/dst/dir/t", ""},
+    {"move across onto a file, answered yes", Op::Move, "tmp/t", "disk/dst/dir", "y", "", 0, true, "disk/dst/dir/t>trash/t tmp/t>disk/dst/dir/t", ""},
+    {"copy onto a file where there is no trash, lost for good only on yes", Op::Copy, "disk/dst/dir/t", "tmp", "y", "y", 0, true, "-tmp/t disk/dst/dir/t+tmp/t", ""},
+    {"copy onto a file where there is no trash, answered no", Op::Copy, "disk/dst/dir/t", "tmp", "y", "n", 0, false, "", ""},
     {"move across onto a full disk", Op::Move, "disk/src/A.JPG disk/src/big", "tmp", "", "", 0, false, "disk/src/A.JPG>tmp/A.JPG", "空き領域"},
     {"move across cancelled inside a file", Op::Move, "disk/src/A.JPG disk/src/m", "tmp", "", "", 3, false, "disk/src/A.JPG>tmp/A.JPG", ""},
     {"delete to the trash", Op::Remove, "disk/src/A.JPG disk/src/dir", "", "", "", 0, true, "disk/src/A.JPG>trash/A.JPG disk/src/dir>trash/dir", ""},
@@ -121,7 +123,7 @@ const Case kCases[] = {
     {"copy a folder into a bind mount of itself", Op::Copy, "disk/src/dir", "disk/dst/dir", "", "", 0, false, "", "それ自身の中", "bind disk/src/dir disk/dst/dir"},
     {"copy removes only a copy a killed run left", Op::Copy, "disk/src/A.JPG", "disk/dst", "", "", 0, true, "disk/src/A.JPG+disk/dst/A.JPG -disk/dst/.morvane-killed00.part", "", "stale disk/dst"},
     {"move a folder across stopped by SIGINT", Op::Move, "disk/src/dir/sub", "tmp", "", "", 0, false, "", "", "SIGINT 2"},
-    {"copy a folder killed inside a file, copied again", Op::Copy, "disk/src/dir", "disk/dst/dir", "a", "", 0, true, "disk/src/dir+disk/dst/dir/dir", "", "SIGKILL 7"},
+    {"copy a folder killed inside a file, copied again", Op::Copy, "disk/src/dir", "disk/dst/dir", "a", "", 0, true, "disk/src/dir+disk/dst/dir/dir disk/src/dir/c+trash/c disk/src/dir/ln+trash/ln", "", "SIGKILL 7"},
 };
 
 // The fixture's files: area path, content tag, size, permission bits, whether all but its first

@@ -9,6 +9,7 @@
 #include "organise/tfrene.h"
 #include "platform/foldertree.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
@@ -62,11 +63,26 @@ int main(int argc, char **argv)
     shoot(out + QStringLiteral("/tfrene-preview.png"));
     rene->ComboBox1->setEditText(QStringLiteral("photo"));
     shoot(out + QStringLiteral("/tfrene-preview-same.png"));
+    // DSC0001 not selected: DSC0002 cannot take its name, so DSC0003 cannot take DSC0002's.
+    QListView *list = set.main()->ListView1;
+    list->selectionModel()->select(list->model()->index(0, 0), QItemSelectionModel::Deselect);
+    rene->hide();
+    rene->show();
+    rene->ComboBox1->setEditText(QStringLiteral("DSC\\4\\"));
+    shoot(out + QStringLiteral("/tfrene-preview-chain.png"));
+    // The run's one box at the end, photographed while it waits.
+    QTimer::singleShot(0, [&out] {
+        shoot(out + QStringLiteral("/tfrene-summary.png"));
+        if (QWidget *box = QApplication::activeModalWidget())
+            box->close();
+    });
+    rene->BitBtn1Click();
     rene->previewButton()->click();
     rene->hide();
 
     morvane::TfMoco *moco = set.moco();
-    (void)moco->ShellTreeView1->selectPath(QFile::encodeName(desk + QStringLiteral("/整理済み")));
+    // A typed folder that exists: the tree follows it.
+    moco->ComboBox1->setEditText(desk + QStringLiteral("/整理済み"));
     moco->show();
     shoot(out + QStringLiteral("/tfmoco.png"));
     return 0;

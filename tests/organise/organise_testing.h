@@ -39,6 +39,9 @@ protected:
     {
         if (!makeDesk())
             return false;
+        // The journal and the trash of the test's own, never the user's.
+        qputenv("XDG_DATA_HOME", inFolder(nativeOf(*m_dir), "data"));
+        qputenv("XDG_STATE_HOME", inFolder(nativeOf(*m_dir), "state"));
         m_pics = inFolder(m_desk, "pics");
         return makeFolder(m_pics);
     }

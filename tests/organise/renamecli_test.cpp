@@ -152,6 +152,11 @@ TEST(RenameCliTest, DryRunMarksConflictsInTheFolder)
                 "n.jpg" + same + "n.jpg" + same,
                 0},
             {"letter case only", {"--pattern", "P\\1\\", "a.jpg"}, "P1.jpg" + caseOnly, 0},
+            {"a chain behind a taken name",
+                {"--pattern", ">1><9<", "xa.jpg", "ya.jpg", "zya.jpg"},
+                "a.jpg" + taken + "a.jpg" + taken
+                    + "ya.jpg\t「ya.jpg」は名前を変えられずに残るため使えません\n",
+                0},
             {"names the run frees",
                 {"--pattern", "p\\1\\", "--start", "2", "p1.jpg", "a.jpg"},
                 "p2.jpg\np3.jpg\n",

@@ -26,7 +26,8 @@ TEST(RenamePreviewTest, MarksWhatWillNotComeOutAsTyped)
         std::string olds; // the run's files (also names of the folder)
         std::string pattern;
         std::string marks; // one per file: F free, U unchanged, R refused, T taken in the
-                           // folder, S same name in the run, C case-only clash
+                           // folder, S same name in the run, C case-only clash, B blocked
+                           // by a file of the run that keeps its name
         std::string text; // the text of the first marked row
     };
     // clang-format off
@@ -46,6 +47,9 @@ TEST(RenamePreviewTest, MarksWhatWillNotComeOutAsTyped)
         {"slash refused with its message", "", "a.jpg", "<9<.x/y", "R", "新しいファイル名に「/」または NUL 文字が含まれるため、このファイルの名前は変更しません。"},
         {"cut double-byte character", "", "写真.jpg", "<1<", "R", "新しいファイル名で全角文字が途中で切れるため、このファイルの名前は変更しません。"},
         {"pattern error on every row", "", "a.jpg b.jpg", "<3>", "RR", "閉じる<>\\*?/文法が違います。"},
+        {"a chain behind a taken name", "photo1.jpg", "photo2.jpg photo3.jpg photo4.jpg photo5.jpg", "photo\\1\\", "TBBB", "フォルダーに同じ名前のものがあります"},
+        {"a chain behind a refused file", "", "aa写x.jpg a写x.jpg 写x.jpg", ">1><9<", "BTR", "「a写x.jpg」は名前を変えられずに残るため使えません"},
+        {"a chain behind the second of a shared name", "", "xa.jpg ya.jpg zya.jpg", ">1><9<", "SSB", "ほかのファイルも同じ名前になります"},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -63,7 +67,7 @@ TEST(RenamePreviewTest, MarksWhatWillNotComeOutAsTyped)
             if (run.patternError == RenameError::None) {
                 EXPECT_EQ(rows[i].newName, run.results[i].name);
             }
-            marks += "FURTSC"[static_cast<int>(rows[i].mark)];
+            marks += "FURTSCB"[static_cast<int>(rows[i].mark)];
             if (text.empty())
                 text = rows[i].text;
         }

@@ -22,6 +22,8 @@ private slots:
     void transfer_data();
     void transfer();
     void historyKeepsEachFolderOnceWhateverTheCase();
+    void opensWithTheTreeAtTheBoxsFolder();
+    void replacedFileComesBackOnUndo();
     void layoutFollowsTheDesign();
 
 private:
@@ -60,45 +62,66 @@ QStringList TestTfMoco::history() const
     return out;
 }
 
+using Files = std::map<QString, QString>;
+
 const QString kInfo = QStringLiteral("%1|情報|").arg(int(QMessageBox::Information));
 const QString kWarn = QStringLiteral("%1|警告|").arg(int(QMessageBox::Warning));
 
 void TestTfMoco::newFolder_data()
 {
+    QTest::addColumn<QString>("where"); // the destination, relative to the desktop folder
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QStringList>("messages"); // "<where>" stands for the destination's path
     QTest::addColumn<bool>("made"); // dest/<name> is a folder afterwards
     QTest::addColumn<bool>("selectsIt");
     QTest::addColumn<QString>("history"); // relative to the desktop folder; "-" none, "" empty
-    QTest::newRow("new name: made and selected") << "新規" << QStringList() << true << true << "-";
+    QTest::newRow("new name: made and selected") << "dest"
+                                                 << "新規" << QStringList() << true << true << "-";
     QTest::newRow("existing name fails")
+        << "dest"
         << "old" << QStringList {kWarn + "失敗しました・・・"} << true << false << "dest/old";
-    QTest::newRow("empty name") << "" << QStringList {kInfo + "フォルダ名を入力してください。"}
+    QTest::newRow("empty name") << "dest"
+                                << "" << QStringList {kInfo + "フォルダ名を入力してください。"}
                                 << false << false << "";
     QTest::newRow("slash refused")
+        << "dest"
         << "a/b" << QStringList {kWarn + "フォルダ名に「/」は使えません。"} << false << false
         << "-";
+    QTest::newRow("typed path: made there and selected")
+        << "dest/old"
+        << "新規" << QStringList() << true << true << "-";
+    QTest::newRow("typed path that does not exist refused")
+        << "dest/none"
+        << "新規" << QStringList {kWarn + "「<where>」というフォルダはありません。"} << false
+        << false << "-";
 }
 
 void TestTfMoco::newFolder()
 {
+    QFETCH(QString, where);
     QFETCH(QString, name);
     QFETCH(QStringList, messages);
     QFETCH(bool, made);
     QFETCH(bool, selectsIt);
     QFETCH(QString, history);
-    const QByteArray dest = inFolder(m_desk, "dest");
-    QVERIFY(m_moco->ShellTreeView1->selectPath(dest));
+    QVERIFY(m_moco->ShellTreeView1->selectPath(inFolder(m_desk, "dest")));
     m_moco->show();
+    const QString dest = QFile::decodeName(inFolder(m_desk, where.toUtf8()));
+    m_moco->ComboBox1->setEditText(dest);
+    const bool exists = QFileInfo(dest).isDir();
+    // Typing an existing folder moves the tree there.
+    if (exists)
+        QCOMPARE(m_moco->ShellTreeView1->selectedPath(), dest);
     m_moco->Edit1->setText(name);
     QTest::keyClick(m_moco->Edit1, Qt::Key_Return);
 
-    QCOMPARE(m_messages, messages);
-    const QString madePath = QFile::decodeName(dest) + QLatin1Char('/') + name;
+    QCOMPARE(m_messages, messages.replaceInStrings(QStringLiteral("<where>"), dest));
+    const QString madePath = dest + QLatin1Char('/') + name;
     QCOMPARE(QFileInfo(madePath).isDir() && !name.isEmpty(), made);
-    QCOMPARE(
-        m_moco->ShellTreeView1->selectedPath(), selectsIt ? madePath : QFile::decodeName(dest));
-    QCOMPARE(m_moco->ComboBox1->currentText(), m_moco->ShellTreeView1->selectedPath());
+    if (exists) {
+        QCOMPARE(m_moco->ShellTreeView1->selectedPath(), selectsIt ? madePath : dest);
+        QCOMPARE(m_moco->ComboBox1->currentText(), m_moco->ShellTreeView1->selectedPath());
+    }
     const QStringList expected = history == u"-" ? QStringList()
         : history.isEmpty()                      ? QStringList {QString()}
                             : QStringList {QFile::decodeName(inFolder(m_desk, history.toUtf8()))};
@@ -134,6 +157,10 @@ void TestTfMoco::transfer_data()
         << true << QStringList {"a.jpg"} << "rel" << QStringList {"x.jpg"}
         << all + QStringList {"x.jpg"}
         << QStringList {kWarn + "「rel」はフォルダのフルパスではありません。"} << false;
+    QTest::newRow("a typed folder that does not exist is refused before copying")
+        << false << QStringList {"a.jpg"} << "dest/none" << QStringList {"x.jpg"}
+        << all + QStringList {"x.jpg"}
+        << QStringList {kWarn + "「<dest>」というフォルダはありません。"} << false;
 }
 
 void TestTfMoco::transfer()
@@ -157,9 +184,12 @@ void TestTfMoco::transfer()
     else if (!typed.isEmpty())
         destination = QFile::decodeName(inFolder(m_desk, typed.toUtf8()));
     m_moco->ComboBox1->setEditText(destination);
+    // The tree follows a typed folder that exists and stays where it was otherwise.
+    QCOMPARE(m_moco->ShellTreeView1->selectedPath(),
+        QFileInfo(destination).isDir() && typed != u"rel" ? destination : QFile::decodeName(dest));
     QTest::mouseClick(moving ? m_moco->BitBtn3 : m_moco->BitBtn2, Qt::LeftButton);
 
-    QCOMPARE(m_messages, messages);
+    QCOMPARE(m_messages, messages.replaceInStrings(QStringLiteral("<dest>"), destination));
     QCOMPARE(QDir(QFile::decodeName(dest)).entryList(QDir::Files), inDest);
     QCOMPARE(test::captions(*m_main->listModel()), captions);
     QCOMPARE(m_main->censusText(), listCensus(*m_main->listModel())); // without 更新
@@ -171,7 +201,7 @@ void TestTfMoco::transfer()
     QFile x(QFile::decodeName(inFolder(dest, "x.jpg")));
     QVERIFY(x.open(QIODevice::ReadOnly));
     QCOMPARE(x.readAll(), QByteArray("dest's own x"));
-    if (!typed.isEmpty() && typed != u"rel") {
+    if (QFileInfo(destination).isDir() && !typed.isEmpty() && typed != u"rel") {
         QCOMPARE(QDir(destination).entryList(QDir::Files), selected);
         QCOMPARE(picsOnDisk().size(), 7); // a copy leaves the sources
     }
@@ -182,6 +212,55 @@ void TestTfMoco::historyKeepsEachFolderOnceWhateverTheCase()
     for (const char *f : {"/tmp/Pics", "/tmp/pics", "/tmp/PICS/x", "/TMP/PICS"})
         m_moco->addHistory(QString::fromUtf8(f));
     QCOMPARE(history(), QStringList({"/tmp/Pics", "/tmp/PICS/x"}));
+}
+
+void TestTfMoco::opensWithTheTreeAtTheBoxsFolder()
+{
+    // Typed before the folder existed; made meanwhile (by another program, or a drop).
+    const QByteArray later = inFolder(m_desk, "dest/later");
+    m_moco->ComboBox1->setEditText(QFile::decodeName(later));
+    QVERIFY(m_moco->ShellTreeView1->selectedPath() != QFile::decodeName(later));
+    QVERIFY(makeFolder(later));
+    m_moco->show();
+    QCOMPARE(m_moco->ShellTreeView1->selectedPath(), QFile::decodeName(later));
+    QCOMPARE(m_moco->ComboBox1->currentText(), QFile::decodeName(later));
+}
+
+void TestTfMoco::replacedFileComesBackOnUndo()
+{
+    // dest holds a.jpg and b.jpg already: いいえ for a.jpg, はい for b.jpg, then 元に戻す.
+    const QByteArray dest = inFolder(m_desk, "dest");
+    for (const char *name : {"a.jpg", "b.jpg"})
+        QVERIFY(writeFile(inFolder(dest, name), QByteArray("dest's ") + name));
+    QVERIFY(openPics({"a.jpg", "b.jpg"}));
+    auto undoAnswers = std::make_unique<FakePrompter>();
+    FakePrompter *undoPrompter = undoAnswers.get();
+    m_main->setPrompter(std::move(undoAnswers));
+    selectNames({"a.jpg", "b.jpg"});
+    m_prompter->replaceAnswers = {files::ReplaceAnswer::No, files::ReplaceAnswer::Yes};
+    m_moco->ComboBox1->setEditText(QFile::decodeName(dest));
+    QTest::mouseClick(m_moco->BitBtn3, Qt::LeftButton);
+    const auto contents = [](const QByteArray &folder) {
+        std::map<QString, QString> out;
+        const QMap<QByteArray, QByteArray> all = folderContents(folder);
+        for (auto it = all.begin(); it != all.end(); ++it)
+            out[QFile::decodeName(it.key())] = QString::fromUtf8(it.value());
+        return out;
+    };
+    QCOMPARE(contents(dest),
+        (Files {{"a.jpg", "dest's a.jpg"}, {"b.jpg", "b.jpg"}, {"old", "<folder>"}}));
+    QCOMPARE(picsOnDisk(), (Files {{"a.jpg", "a.jpg"}}));
+    // The replaced file waits in the trash.
+    QCOMPARE(contents(inFolder(nativeOf(*m_dir), "data/Trash/files")),
+        (Files {{"b.jpg", "dest's b.jpg"}}));
+    // The item names the one file moved, not the one it replaced.
+    m_main->updateUndoAction();
+    QCOMPARE(m_main->actUndo->text(), QStringLiteral("元に戻す: 移動 (1 個)(&U)"));
+    m_main->actUndo->trigger();
+    QCOMPARE(undoPrompter->errors, QStringList());
+    QCOMPARE(contents(dest),
+        (Files {{"a.jpg", "dest's a.jpg"}, {"b.jpg", "dest's b.jpg"}, {"old", "<folder>"}}));
+    QCOMPARE(picsOnDisk(), (Files {{"a.jpg", "a.jpg"}, {"b.jpg", "b.jpg"}}));
 }
 
 void TestTfMoco::layoutFollowsTheDesign()

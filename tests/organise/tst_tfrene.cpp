@@ -65,7 +65,7 @@ void TestTfRene::run_data()
     QTest::addColumn<QStringList>("captions"); // the list afterwards, in list order
     QTest::addColumn<Files>("disk"); // name -> contents afterwards
     QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<int>("refused"); // renames the file operations refused
+    QTest::addColumn<int>("refused"); // failures reported apart from the run's one box
     QTest::addColumn<QString>("edit3");
     QTest::addColumn<bool>("closed");
 
@@ -87,16 +87,47 @@ void TestTfRene::run_data()
         << "2" << QStringList {"2.jpg", "3.jpg", "4.jpg"}
         << Files {{"2.jpg", "1.jpg"}, {"3.jpg", "2.jpg"}, {"4.jpg", "3.jpg"}} << QStringList() << 0
         << "4.jpg" << true;
+    const QString taken = QStringLiteral("フォルダーに同じ名前のものがあります");
+    const auto summary = [](const QStringList &lines) {
+        return QStringLiteral("次の %1 個のファイルの名前は変更できませんでした。\n\n")
+                   .arg(lines.size())
+            + lines.join(QLatin1Char('\n'));
+    };
     QTest::newRow("a name held outside the run is refused, nothing overwritten")
         << QStringList {"1.jpg", "2.jpg", "3.jpg"} << QStringList {"1.jpg", "2.jpg"} << false
         << "\\1\\"
         << "2" << QStringList {"1.jpg", "2.jpg", "3.jpg"}
-        << Files {{"1.jpg", "1.jpg"}, {"2.jpg", "2.jpg"}, {"3.jpg", "3.jpg"}} << QStringList() << 2
-        << "3.jpg" << true;
+        << Files {{"1.jpg", "1.jpg"}, {"2.jpg", "2.jpg"}, {"3.jpg", "3.jpg"}}
+        << QStringList {summary({"1.jpg → 2.jpg: 「2.jpg」は名前を変えられずに残るため使えません",
+               "2.jpg → 3.jpg: " + taken})}
+        << 0 << "" << true;
+    // photo1 is not selected: every rename of the chain behind it is refused, in one box.
+    QTest::newRow("a chain behind a kept name: one box")
+        << QStringList {"photo1.jpg", "photo2.jpg", "photo3.jpg", "photo4.jpg", "photo5.jpg"}
+        << QStringList {"photo2.jpg", "photo3.jpg", "photo4.jpg", "photo5.jpg"} << false
+        << "photo\\1\\"
+        << "1" << QStringList {"photo1.jpg", "photo2.jpg", "photo3.jpg", "photo4.jpg", "photo5.jpg"}
+        << Files {{"photo1.jpg", "photo1.jpg"},
+               {"photo2.jpg", "photo2.jpg"},
+               {"photo3.jpg", "photo3.jpg"},
+               {"photo4.jpg", "photo4.jpg"},
+               {"photo5.jpg", "photo5.jpg"}}
+        << QStringList {summary({"photo2.jpg → photo1.jpg: " + taken,
+               "photo3.jpg → photo2.jpg: 「photo2.jpg」は名前を変えられずに残るため使えません",
+               "photo4.jpg → photo3.jpg: 「photo3.jpg」は名前を変えられずに残るため使えません",
+               "photo5.jpg → photo4.jpg: 「photo4.jpg」は名前を変えられずに残るため使えません"})}
+        << 0 << "" << true;
+    QTest::newRow("what can be renamed is, the last name given is kept")
+        << QStringList {"a.jpg", "b.jpg", "p1.jpg"} << QStringList {"a.jpg", "b.jpg"} << false
+        << "p\\1\\"
+        << "1" << QStringList {"a.jpg", "p1.jpg", "p2.jpg"}
+        << Files {{"a.jpg", "a.jpg"}, {"p1.jpg", "p1.jpg"}, {"p2.jpg", "b.jpg"}}
+        << QStringList {summary({"a.jpg → p1.jpg: " + taken})} << 0 << "p2.jpg" << true;
     QTest::newRow("one name twice: the second file keeps its own")
         << QStringList {"a.jpg", "b.jpg"} << QStringList {"a.jpg", "b.jpg"} << false << "x"
         << "1" << QStringList {"b.jpg", "x.jpg"} << Files {{"x.jpg", "a.jpg"}, {"b.jpg", "b.jpg"}}
-        << QStringList() << 1 << "x.jpg" << true;
+        << QStringList {summary({"b.jpg → x.jpg: ほかのファイルも同じ名前になります"})} << 0
+        << "x.jpg" << true;
     QTest::newRow("the item moves to its sorted place")
         << QStringList {"a.jpg", "m.jpg", "z.jpg"} << QStringList {"a.jpg"} << false << "zz"
         << "1" << QStringList {"m.jpg", "z.jpg", "zz.jpg"}
@@ -107,7 +138,7 @@ void TestTfRene::run_data()
         << QStringList {"ab.jpg", "写真.jpg", "cd.jpg"} << false << "\\1\\<3<"
         << "1" << QStringList {"1ab.jpg", "2cd.jpg", "写真.jpg"}
         << Files {{"1ab.jpg", "ab.jpg"}, {"2cd.jpg", "cd.jpg"}, {"写真.jpg", "写真.jpg"}}
-        << QStringList {cut} << 0 << "" << true;
+        << QStringList {summary({"写真.jpg: " + cut})} << 0 << "2cd.jpg" << true;
     QTest::newRow("selection cleared while open")
         << QStringList {"a.jpg"} << QStringList {"a.jpg"} << true << "x"
         << "1" << QStringList {"a.jpg"} << Files {{"a.jpg", "a.jpg"}} << QStringList() << 0 << ""

@@ -103,8 +103,17 @@ inline QMap<QByteArray, QByteArray> folderContents(const QByteArray &path)
         const QByteArray name(e->d_name);
         if (name == "." || name == "..")
             continue;
-        QFile file(QFile::decodeName(inFolder(path, name)));
-        out[name] = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<folder>");
+        // Opened by its bytes: a QString cannot carry every name that is not UTF-8.
+        QFile file;
+        const int fd = ::open(inFolder(path, name).constData(), O_RDONLY | O_CLOEXEC);
+        struct stat st
+        {
+        };
+        const bool isFile = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)
+            && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+        out[name] = isFile ? file.readAll() : QByteArray("<folder>");
+        if (fd >= 0 && !isFile)
+            ::close(fd);
     }
     ::closedir(dir);
     return out;

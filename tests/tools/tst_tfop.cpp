@@ -144,14 +144,18 @@ void TestTfOp::launchTellsWhetherTheToolStarted()
 {
     QVERIFY(writeFile(QFile::encodeName(m_settings), "")); // a file without the executable bit
     TfOp op(m_settings);
-    const std::pair<const char *, bool> cases[] = {{"", false},
-        {"{dir}/none {out}", false},
-        {"no-such-tool-here {out}", false},
-        {"{dir}/morvane.ini {out}", false},
-        {"{probe} {out}", true}};
-    for (const auto &[command, starts] : cases) {
+    // The message names the command as typed ({dir} expanded); empty when the tool started.
+    const std::pair<const char *, const char *> cases[] = {
+        {"", "ツールのコマンドが登録されていません。オプションで登録してください。"},
+        {"{dir}/none {out}", "コマンド「{dir}/none」が見つかりません。"},
+        {"no-such-tool-here {out}", "コマンド「no-such-tool-here」が見つかりません。"},
+        {"{dir}/morvane.ini {out}",
+            "コマンド「{dir}/morvane.ini」は実行できません（実行の許可がありません）。"},
+        {"'{probe} {out}", "コマンド「'{probe} {out}」の引用符が閉じていません。"},
+        {"{probe} {out}", ""}};
+    for (const auto &[command, why] : cases) {
         op.Edit2->setText(expand(QString::fromUtf8(command)));
-        QCOMPARE(op.launchTool(1, "/file"), starts);
+        QCOMPARE(op.launchTool(1, "/file"), expand(QString::fromUtf8(why)));
     }
     QTRY_COMPARE(readAll(expand("{out}")).split('\0').value(1), QByteArray("/file"));
 }
@@ -235,6 +239,7 @@ void TestTfOp::pickedProgramFillsItsCommand()
     edits[button]->setText(QStringLiteral("old"));
     op.show();
     QStringList listed;
+    QString opened;
     bool fitted = true;
     // Answers the file dialog inside its modal loop.
     QTimer answer;
@@ -243,6 +248,8 @@ void TestTfOp::pickedProgramFillsItsCommand()
         if (dialog == nullptr)
             return;
         answer.stop();
+        // The first time it opens where programs live.
+        opened = dialog->directory().path();
         dialog->setDirectory(QFile::decodeName(m_desk));
         const auto *view = dialog->findChild<QListView *>(QStringLiteral("listView"));
         // The folder is read in the background: wait until the view shows it, filtered.
@@ -271,6 +278,7 @@ void TestTfOp::pickedProgramFillsItsCommand()
     QCOMPARE(listed, (QStringList {QStringLiteral("my tool's"), QStringLiteral("run")}));
     QCOMPARE(edits[button]->text(), expand(expected));
     QVERIFY(fitted);
+    QCOMPARE(opened, QStringLiteral("/usr/bin"));
 }
 
 int main(int argc, char **argv)
