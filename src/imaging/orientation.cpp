@@ -56,6 +56,8 @@ int tiffOrientation(std::span<const unsigned char> tiff) noexcept
         r.bigEndian = false;
     else if (!startsWith(tiff, "MM\0*", 4))
         return 0;
+    if (!r.has(4, 4))
+        return 0;
     const std::uint32_t ifd = r.u32(4);
     if (!r.has(ifd, 2))
         return 0;
