@@ -102,8 +102,8 @@ TfOp::TfOp(QString settingsPath, QWidget *parent)
     , m_settingsPath(std::move(settingsPath))
 {
     setWindowTitle(QStringLiteral("オプション"));
-    // A fixed window with a client area of 511 × 214, and a row below for the check box.
-    setFixedSize(511, 244);
+    // A fixed window with a client area of 511 × 214.
+    setFixedSize(511, 214);
     buildControls();
     FormCreate();
 }
@@ -140,7 +140,8 @@ void TfOp::buildControls()
     Button4 = new QPushButton(QStringLiteral("閉じる"), this);
     Button4->setGeometry(416, 176, 75, 25);
     AutoRotateBox = new QCheckBox(QStringLiteral("Exif の向きに合わせて回転する"), this);
-    AutoRotateBox->move(8, 214);
+    // Below the second tool's block, above "閉じる": every tool control keeps its place.
+    AutoRotateBox->move(264, 128);
     AutoRotateBox->adjustSize();
     AutoRotateBox->setChecked(true);
 

@@ -87,6 +87,7 @@ private slots:
     void hostile_data();
     void hostile();
     void listAndViewer();
+    void raw_data();
     void raw();
 
 private:
@@ -372,11 +373,164 @@ void TestFormats::listAndViewer()
             QSize(kWidth, kHeight));
 }
 
+namespace {
+
+// A little-endian TIFF directory entry: tag, type (1 BYTE, 2 ASCII, 3 SHORT, 4 LONG), count
+// and the value's bytes.
+struct TiffEntry
+{
+    quint16 tag;
+    quint16 type;
+    quint32 count;
+    QByteArray value;
+};
+
+QByteArray le(quint32 v, int bytes)
+{
+    QByteArray out;
+    for (int i = 0; i < bytes; ++i)
+        out.append(char((v >> (8 * i)) & 0xFF));
+    return out;
+}
+
+TiffEntry shortEntry(quint16 tag, std::initializer_list<quint32> values)
+{
+    QByteArray bytes;
+    for (const quint32 v : values)
+        bytes += le(v, 2);
+    return {tag, 3, quint32(values.size()), bytes};
+}
+
+TiffEntry longEntry(quint16 tag, quint32 value)
+{
+    return {tag, 4, 1, le(value, 4)};
+}
+
+// Appends a directory of `entries` (in tag order) and its out-of-line values to `file`;
+// returns its offset.
+quint32 appendIfd(QByteArray &file, const std::vector<TiffEntry> &entries)
+{
+    if (file.size() % 2 != 0)
+        file.append('\0');
+    const auto at = quint32(file.size());
+    quint32 data = at + 2 + 12 * quint32(entries.size()) + 4;
+    QByteArray tail;
+    file += le(quint32(entries.size()), 2);
+    for (const TiffEntry &e : entries) {
+        file += le(e.tag, 2) + le(e.type, 2) + le(e.count, 4);
+        if (e.value.size() <= 4) {
+            file += e.value + QByteArray(4 - e.value.size(), '\0');
+        } else {
+            file += le(data + quint32(tail.size()), 4);
+            tail += e.value;
+            if (tail.size() % 2 != 0)
+                tail.append('\0');
+        }
+    }
+    file += le(0, 4) + tail;
+    return at;
+}
+
+// A DNG of a 128 x 96 sensor (16-bit Bayer data) with a JPEG preview in its first directory and
+// the Orientation `orientation` there.
+QByteArray dngWithPreview(const QByteArray &jpeg, QSize preview, int orientation)
+{
+    QByteArray file = "II*\0" + le(0, 4);
+    const auto jpegAt = quint32(file.size());
+    file += jpeg;
+    if (file.size() % 2 != 0)
+        file.append('\0');
+    const int rawWidth = 128;
+    const int rawHeight = 96;
+    const auto rawAt = quint32(file.size());
+    for (int i = 0; i < rawWidth * rawHeight; ++i)
+        file += le(quint32((i * 37) % 4096), 2);
+    const quint32 rawIfd = appendIfd(file,
+        {longEntry(254, 0),
+            longEntry(256, rawWidth),
+            longEntry(257, rawHeight),
+            shortEntry(258, {16}),
+            shortEntry(259, {1}),
+            shortEntry(262, {32803}),
+            longEntry(273, rawAt),
+            shortEntry(277, {1}),
+            longEntry(278, rawHeight),
+            longEntry(279, quint32(rawWidth * rawHeight * 2)),
+            shortEntry(33421, {2, 2}),
+            {33422, 1, 4, QByteArray("\0\1\1\2", 4)}});
+    const QByteArray model("Morvane DNG\0", 12);
+    const quint32 ifd0 = appendIfd(file,
+        {longEntry(254, 1),
+            longEntry(256, quint32(preview.width())),
+            longEntry(257, quint32(preview.height())),
+            shortEntry(258, {8, 8, 8}),
+            shortEntry(259, {7}),
+            shortEntry(262, {6}),
+            {271, 2, 8, QByteArray("Morvane\0", 8)},
+            {272, 2, quint32(model.size()), model},
+            longEntry(273, jpegAt),
+            shortEntry(274, {quint32(orientation)}),
+            shortEntry(277, {3}),
+            longEntry(279, quint32(jpeg.size())),
+            longEntry(330, rawIfd),
+            {50706, 1, 4, QByteArray("\1\4\0\0", 4)},
+            {50708, 2, quint32(model.size()), model}});
+    file.replace(4, 4, le(ifd0, 4));
+    return file;
+}
+
+} // namespace
+
+void TestFormats::raw_data()
+{
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<bool>("upright");
+    QTest::addColumn<QSize>("full"); // the sensor's size as shown
+    QTest::addColumn<QSize>("drawn"); // the preview as shown
+    QTest::newRow("as stored") << 1 << true << QSize(128, 96) << QSize(kWidth, kHeight);
+    QTest::newRow("turned clockwise") << 6 << true << QSize(96, 128) << QSize(kHeight, kWidth);
+    QTest::newRow("turned anticlockwise") << 8 << true << QSize(96, 128) << QSize(kHeight, kWidth);
+    QTest::newRow("turned, option off") << 6 << false << QSize(128, 96) << QSize(kWidth, kHeight);
+}
+
 void TestFormats::raw()
 {
-    // No Debian package writes a camera RAW file, and none with a licence for the repository
-    // is at hand: the RAW path is covered only by the hostile rows above.
-    QSKIP("no camera RAW sample can be made with Debian tools; RAW decoding is not tested here");
+    QFETCH(int, orientation);
+    QFETCH(bool, upright);
+    QFETCH(QSize, full);
+    QFETCH(QSize, drawn);
+    QVERIFY(make(QStringLiteral("preview.jpg"), QStringLiteral("convert")));
+    QFile jpeg(file(QStringLiteral("preview.jpg")));
+    QVERIFY(jpeg.open(QIODevice::ReadOnly));
+    const QString name = QStringLiteral("r%1.DNG").arg(orientation);
+    QFile out(file(name));
+    QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write(dngWithPreview(jpeg.readAll(), QSize(kWidth, kHeight), orientation));
+    out.close();
+
+    const DecodeResult r = decodeFile(file(name), upright);
+    QCOMPARE(r.status, DecodeStatus::Decoded);
+    QCOMPARE(QSize(r.picture.fullWidth, r.picture.fullHeight), full);
+    QCOMPARE(r.picture.image.size(), drawn);
+    // The preview turned as the base picture turned by ImageMagick.
+    QImage expected = m_base;
+    if (upright && orientation > 1) {
+        const QString reference = file(QStringLiteral("rawref%1.png").arg(orientation));
+        QVERIFY(run(QStringLiteral("convert"),
+            {file(QStringLiteral("base.png")),
+                QStringLiteral("-orient"),
+                QString::fromLatin1(kOrientNames[orientation - 1]),
+                QStringLiteral("-auto-orient"),
+                reference}));
+        expected = QImage(reference).convertToFormat(QImage::Format_RGB32);
+    }
+    const auto [mean, most] = difference(r.picture.image, expected);
+    QVERIFY2(mean >= 0 && mean <= 4,
+        qPrintable(QStringLiteral("mean %1, largest %2").arg(mean).arg(most)));
+    // The viewer draws the preview at its own size.
+    morvane::setPicturesUpright(upright);
+    QCOMPARE(morvane::loadPictureFile(QFile::encodeName(file(name))).fullSize, drawn);
+    morvane::setPicturesUpright(true);
 }
 
 QTEST_MAIN(TestFormats)
