@@ -505,8 +505,18 @@ void TestFormats::raw()
     const QString name = QStringLiteral("r%1.DNG").arg(orientation);
     QFile out(file(name));
     QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    out.write(dngWithPreview(jpeg.readAll(), QSize(kWidth, kHeight), orientation));
+    const QByteArray dng = dngWithPreview(jpeg.readAll(), QSize(kWidth, kHeight), orientation);
+    out.write(dng);
     out.close();
+
+    // Cut before its directories, the file is no picture (and nothing breaks).
+    for (const qsizetype keep : {qsizetype(8), qsizetype(100), dng.size() / 2}) {
+        QFile cut(file(QStringLiteral("cut.dng")));
+        QVERIFY(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        cut.write(dng.left(keep));
+        cut.close();
+        QCOMPARE(decodeFile(cut.fileName()).status, DecodeStatus::NotPicture);
+    }
 
     const DecodeResult r = decodeFile(file(name), upright);
     QCOMPARE(r.status, DecodeStatus::Decoded);
