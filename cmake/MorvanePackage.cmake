@@ -28,9 +28,11 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_FILE_NAME "DEB-DEFAULT")
 set(CPACK_DEBIAN_PACKAGE_RELEASE "1")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Japanese glyphs for the interface, and Qt's Japanese texts for its own dialogs and menus; the
-# window system plugin is part of libqt6gui6, which the library dependencies already bring.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic | fonts-noto-cjk, qt6-translations-l10n")
+# Japanese glyphs for the interface, Qt's Japanese texts for its own dialogs and menus, and Qt's
+# plugins that read WebP, TIFF and TGA pictures; the window system plugin is part of libqt6gui6,
+# which the library dependencies already bring.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "fonts-ipafont-gothic | fonts-noto-cjk, qt6-translations-l10n, qt6-image-formats-plugins")
 # The icons of other files, the desktop's open handler (files, folders, the manual), and native
 # Wayland windows (without it the program runs through XWayland).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "adwaita-icon-theme, xdg-utils, qt6-wayland")

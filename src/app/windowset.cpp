@@ -4,12 +4,14 @@
 #include "app/aboutbox.h"
 #include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
+#include "frame/errorreport.h"
 #include "frame/usererror.h"
 #include "frame/windowrefs.h"
 #include "organise/tfmoco.h"
 #include "organise/tfrene.h"
 #include "platform/foldertree.h"
 #include "tools/tfop.h"
+#include "viewer/pictureloader.h"
 #include "viewer/tfview.h"
 
 #include <QFile>
@@ -48,6 +50,17 @@ WindowSet::WindowSet(const QString &settingsPath, const QString &treeRoot)
     fRene = m_rene.get();
     m_op = std::make_unique<TfOp>(settingsPath);
     fOp = m_op.get();
+    // The viewer turns pictures as the option says; switching it rebuilds the list, whose boxes
+    // and sizes are turned alike.
+    setPicturesUpright(m_op->autoRotate());
+    connect(m_op.get(), &TfOp::autoRotateChanged, m_main.get(), [main = m_main.get()](bool on) {
+        setPicturesUpright(on);
+        if (!main->FolderNative.isEmpty()) {
+            reportErrors([main] {
+                main->ThumbnailList();
+            });
+        }
+    });
     m_about = std::make_unique<TAboutBox>();
     AboutBox = m_about.get();
 }

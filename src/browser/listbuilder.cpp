@@ -96,6 +96,7 @@ namespace {
         const std::vector<imaging::PictureFormat> &formats;
         int boxSize;
         int jpegScale;
+        bool autoRotate;
         ThumbCache *cache;
         bool readCache;
     };
@@ -188,7 +189,7 @@ namespace {
             const QByteArray path = platform::joinNative(job.folder, job.entries[i].nativeName);
             const imaging::PictureFormat format = job.formats[i];
             const platform::FolderEntry &e = job.entries[i];
-            const ThumbKey key {path.toStdString(), job.boxSize, job.jpegScale};
+            const ThumbKey key {path.toStdString(), job.boxSize, job.jpegScale, job.autoRotate};
             const FileStamp stamp {e.size, e.mtimeNs, e.ctimeNs, e.inode};
             if (job.cache != nullptr && job.readCache) {
                 if (std::optional<CachedPicture> hit = job.cache->read(key, stamp)) {
@@ -207,8 +208,9 @@ namespace {
                     return admit(*ahead, bytes, *claim);
                 };
             }
+            const imaging::ThumbRequest request {job.jpegScale, job.boxSize, job.autoRotate};
             PictureBox box =
-                drawPictureBox(job.decoder(path, format, job.jpegScale, gate), format, job.boxSize);
+                drawPictureBox(job.decoder(path, format, request, gate), format, job.boxSize);
             if (job.cache != nullptr && box.outcome == Outcome::Picture) {
                 box.toCache = job.cache->write(
                     key, stamp, CachedPicture {box.form, box.fullWidth, box.fullHeight});
@@ -348,7 +350,13 @@ namespace {
 
 ListBuilder::ListBuilder(PictureDecoder decoder)
     : m_icons(std::make_shared<platform::FileIcons>())
-    , m_decoder(decoder ? std::move(decoder) : PictureDecoder(&imaging::decodePictureFile))
+    , m_decoder(decoder ? std::move(decoder)
+                        : PictureDecoder([](const QByteArray &path,
+                                             imaging::PictureFormat format,
+                                             const imaging::ThumbRequest &request,
+                                             const imaging::MemoryGate &gate) {
+                              return imaging::decodePictureFile(path, format, request, gate);
+                          }))
 {}
 
 ListBuilder::~ListBuilder() = default;
@@ -413,6 +421,7 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
         formats,
         boxSize,
         std::clamp(options.jpegScale, 0, 3),
+        options.autoRotate,
         options.cache,
         options.readCache};
 

@@ -22,6 +22,8 @@ struct ListBuildOptions
     int boxSize =
         48; // `BoxSize`: side of the square box in pixels, 1..1024 (the menu offers 32..320)
     int jpegScale = 3; // `JpegScale`: JPEG pictures decode at 1/2^jpegScale (0..3; clamped)
+    // `AutoRotate`: pictures turned upright as their Exif Orientation says
+    bool autoRotate = true;
     // Threads that decode, the calling thread included: 0 = one per core, 1 = everything on the
     // calling thread (no other thread at all).
     int threads = 0;
@@ -61,9 +63,10 @@ struct ListBuildResult
 // `thumb`) is a white box of boxSize x boxSize pixels (Format_RGB32) holding either the picture
 // (stretched into the top-left rectangle of the fit; an icon at its own size at 0, 0) or, for any
 // other file, its 32 x 32 type icon at (boxSize div 2 - 16, boxSize div 2 - 16). A file is a
-// picture when its extension is bmp, ico, jpg or jpeg (any letter case) and it decodes to a picture
-// with a non-zero width and height; every other file, including one that cannot be opened or read,
-// is an other file and the build goes on.
+// picture when its extension is one of a picture format's (imaging::pictureFormatForName, any
+// letter case) and it decodes to a picture with a non-zero width and height; every other file,
+// including one that cannot be opened or read, is an other file and the build goes on. Pictures
+// and their sizes are upright when `autoRotate` says so.
 //
 // An other file's box is its type's, drawn when the list first shows it; the types are looked up
 // once the build is done (see TypeBoxes), not while it runs.
@@ -87,13 +90,14 @@ public:
     // decodes are dropped, running ones are waited for, and the exception propagates unchanged.
     using ItemSink = std::function<void(ListEntry &&entry)>;
 
-    // Decodes one picture candidate: the file at the native path, its loader, the JPEG scale
-    // (0..3) and the memory gate to ask before allocating (see imaging::MemoryGate). Called on
-    // any thread, several at once; it may throw (an exception counts as a failure for memory
-    // when it is std::bad_alloc, otherwise it ends the build with a message for that file).
+    // Decodes one picture candidate: the file at the native path, its loader, what the decode is
+    // asked for (JPEG scale 0..3, box size, orientation) and the memory gate to ask before
+    // allocating (see imaging::MemoryGate). Called on any thread, several at once; it may throw (an
+    // exception counts as a failure for memory when it is std::bad_alloc, otherwise it ends the
+    // build with a message for that file).
     using PictureDecoder = std::function<imaging::DecodeResult(const QByteArray &nativePath,
         imaging::PictureFormat format,
-        int jpegScale,
+        const imaging::ThumbRequest &request,
         const imaging::MemoryGate &gate)>;
 
     // `decoder` empty: the platform's decoders (imaging::decodePictureFile). Tests give their

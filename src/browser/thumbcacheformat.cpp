@@ -86,11 +86,23 @@ namespace {
 
 } // namespace
 
+namespace {
+
+    // The scale field of an entry: the JPEG scale, with bit 4 set for an upright picture. An
+    // entry written before pictures were turned holds the scale alone, which is what the
+    // pictures are without turning: it stays valid for that setting.
+    std::uint32_t scaleField(const ThumbKey &key)
+    {
+        return static_cast<std::uint32_t>(key.jpegScale) | (key.upright ? 0x10U : 0U);
+    }
+
+} // namespace
+
 std::string thumbEntryName(const ThumbKey &key)
 {
     std::uint64_t h = fnv(kFnvBasis, bytesOf(key.nativePath), key.nativePath.size());
     const auto box = static_cast<std::uint32_t>(key.boxSize);
-    const auto scale = static_cast<std::uint32_t>(key.jpegScale);
+    const std::uint32_t scale = scaleField(key);
     const unsigned char tail[] = {0,
         static_cast<unsigned char>(box & 0xFFU),
         static_cast<unsigned char>((box >> 8) & 0xFFU),
@@ -125,7 +137,7 @@ std::string encodeThumbEntry(
     out.append(kMagic, sizeof kMagic);
     put(out, kVersion, 4);
     put(out, static_cast<std::uint32_t>(key.boxSize), 4);
-    put(out, static_cast<std::uint32_t>(key.jpegScale), 4);
+    put(out, scaleField(key), 4);
     put(out, key.nativePath.size(), 4);
     out += key.nativePath;
     put(out, static_cast<std::uint64_t>(stamp.size), 8);
@@ -189,7 +201,7 @@ ParsedThumbEntry parseThumbEntry(
         || !within(f.pixelWidth, 1, box) || !within(f.pixelHeight, 1, box) || f.fullWidth <= 0
         || f.fullHeight <= 0)
         return parsed;
-    if (path != key.nativePath || box != key.boxSize || scale != key.jpegScale) {
+    if (path != key.nativePath || box != key.boxSize || scale != std::int64_t(scaleField(key))) {
         parsed.state = ThumbEntryState::OtherKey;
         return parsed;
     }

@@ -11,12 +11,14 @@
 namespace morvane::browser {
 
 // What identifies one entry of the thumbnail cache: the file's native path (its bytes, which need
-// not be UTF-8), the box size in pixels and the JPEG scale shift (0..3).
+// not be UTF-8), the box size in pixels, the JPEG scale shift (0..3) and whether the picture was
+// turned upright by its Exif Orientation.
 struct ThumbKey
 {
     std::string nativePath;
     int boxSize = 0;
     int jpegScale = 0;
+    bool upright = false;
 };
 
 // What the file was when its entry was written; the entry is valid only while all four are

@@ -94,6 +94,7 @@ void TfMain::ThumbnailList()
         browser::ListBuildOptions options;
         options.boxSize = BoxSize;
         options.jpegScale = JpegScale;
+        options.autoRotate = fOp == nullptr || fOp->autoRotate();
         options.cache = m_cache.get();
         options.readCache = !m_refreshing;
         QElapsedTimer sinceRepaint;

@@ -79,6 +79,10 @@ public:
     // handed over as one argument) with the command the dialog holds at this moment, without
     // waiting for it. Empty when it started; otherwise why not, in Japanese, naming the command.
     [[nodiscard]] virtual QString launchTool(int tool, const QByteArray &nativePath) = 0;
+
+    // Whether pictures are turned upright by their Exif Orientation (the check box of the
+    // dialog, key "AutoRotate"; on unless turned off).
+    [[nodiscard]] virtual bool autoRotate() const { return true; }
 };
 
 // The six process-wide window references, valid from the creation of their window to the end

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/imagedecode.h"
 
+#include "imaging/formatdecoders.h"
+#include "imaging/orientation.h"
+
 #include <QBuffer>
 #include <QImageReader>
 
@@ -8,8 +11,10 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <new>
+#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace morvane::imaging {
 namespace {
@@ -17,18 +22,6 @@ namespace {
     // Larger picture files are not read at all: no camera or scanner writes them, and reading
     // one would take that much memory per decoding thread.
     constexpr qint64 kMaxFileBytes = qint64(512) << 20;
-
-    bool equalsAsciiNoCase(const char *a, qsizetype length, const char *lower)
-    {
-        for (qsizetype i = 0; i < length; ++i) {
-            char c = a[i];
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-            if (lower[i] == '\0' || c != lower[i])
-                return false;
-        }
-        return lower[length] == '\0';
-    }
 
     class FileDescriptor
     {
@@ -63,6 +56,9 @@ namespace {
 
     DecodeResult readWithQt(const QByteArray &bytes, const char *format, const MemoryGate &gate)
     {
+        // Qt's bitmap and icon readers fill an image given to them; the others (GIF draws its
+        // frames onto the image it is given) make their own.
+        const bool fillsGivenImage = qstrcmp(format, "bmp") == 0 || qstrcmp(format, "ico") == 0;
         useOneAllocationLimit();
         DecodeResult result;
         QBuffer buffer;
@@ -93,7 +89,7 @@ namespace {
         // told from a format error. Qt's bitmap reader fills an image of its size and format in
         // place; the icon reader makes its own, at most 256 x 256.
         QImage image;
-        if (readFormat != QImage::Format_Invalid) {
+        if (fillsGivenImage && readFormat != QImage::Format_Invalid) {
             image = QImage(size, readFormat);
             if (image.isNull()) {
                 result.status = DecodeStatus::NoMemory;
@@ -119,22 +115,6 @@ namespace {
     }
 
 } // namespace
-
-PictureFormat pictureFormatForName(const QByteArray &fileName)
-{
-    const qsizetype dot = fileName.lastIndexOf('.');
-    if (dot < 0)
-        return PictureFormat::None;
-    const char *ext = fileName.constData() + dot + 1;
-    const qsizetype length = fileName.size() - dot - 1;
-    if (equalsAsciiNoCase(ext, length, "jpg") || equalsAsciiNoCase(ext, length, "jpeg"))
-        return PictureFormat::Jpeg;
-    if (equalsAsciiNoCase(ext, length, "bmp"))
-        return PictureFormat::Bitmap;
-    if (equalsAsciiNoCase(ext, length, "ico"))
-        return PictureFormat::Icon;
-    return PictureFormat::None;
-}
 
 std::optional<QByteArray> readWholeFile(const QByteArray &nativePath, qint64 maxBytes)
 {
@@ -190,13 +170,61 @@ DecodeResult decodeIcon(const QByteArray &bytes, const MemoryGate &gate)
 
 namespace {
 
-    // Reads the file and decodes it: a JPEG with `jpeg` (called with the bytes), the others with
-    // Qt's readers.
-    template <typename JpegDecoder>
+    const char *qtFormatName(PictureFormat format)
+    {
+        switch (format) {
+        case PictureFormat::Bitmap:
+            return "bmp";
+        case PictureFormat::Icon:
+            return "ico";
+        case PictureFormat::Png:
+            return "png";
+        case PictureFormat::Gif:
+            return "gif";
+        case PictureFormat::WebP:
+            return "webp";
+        case PictureFormat::Tiff:
+            return "tiff";
+        case PictureFormat::Targa:
+            return "tga";
+        case PictureFormat::Netpbm: // Qt's reader takes the kind (P1..P6) from the header
+            return "ppm";
+        default:
+            return nullptr;
+        }
+    }
+
+    std::span<const unsigned char> spanOf(const QByteArray &bytes)
+    {
+        return {reinterpret_cast<const unsigned char *>(bytes.constData()),
+            static_cast<std::size_t>(bytes.size())};
+    }
+
+    // The decoded picture turned as `orientation` says, with its full size turned alike.
+    DecodeResult turned(DecodeResult decoded, int orientation)
+    {
+        if (decoded.status != DecodeStatus::Decoded || orientation <= kOrientationUpright)
+            return decoded;
+        DecodedPicture &picture = decoded.picture;
+        picture.image = orientedImage(picture.image, orientation);
+        if (picture.image.isNull())
+            return {DecodeStatus::NoMemory, {}};
+        if (swapsSides(orientation))
+            std::swap(picture.fullWidth, picture.fullHeight);
+        return decoded;
+    }
+
+    // Reads the file and decodes it: a JPEG with `jpeg` (called with the bytes and the
+    // orientation it will be turned by), a RAW file with `raw` (called with the bytes), the
+    // others with their libraries.
+    template <typename JpegDecoder, typename RawDecoder>
     DecodeResult readAndDecode(const QByteArray &nativePath,
         PictureFormat format,
+        bool upright,
+        int heifBox,
         const MemoryGate &gate,
-        const JpegDecoder &jpeg)
+        const JpegDecoder &jpeg,
+        const RawDecoder &raw)
     {
         if (format == PictureFormat::None)
             return {};
@@ -206,41 +234,106 @@ namespace {
                 return {DecodeStatus::ReadError, {}};
             if (bytes->isEmpty())
                 return {};
+            const int orientation = upright ? exifOrientation(format, *bytes) : 0;
             switch (format) {
             case PictureFormat::Jpeg:
-                return jpeg(reinterpret_cast<const unsigned char *>(bytes->constData()),
-                    static_cast<std::size_t>(bytes->size()));
-            case PictureFormat::Bitmap:
-                return decodeBitmap(*bytes, gate);
-            case PictureFormat::Icon:
-                return decodeIcon(*bytes, gate);
+                return turned(jpeg(*bytes, orientation), orientation);
+            case PictureFormat::Heif:
+                return decodeHeif(*bytes, heifBox, gate);
+            case PictureFormat::JpegXl:
+                return decodeJpegXl(*bytes, gate);
+            case PictureFormat::Raw:
+                return raw(*bytes);
             case PictureFormat::None:
-                break;
+                return {};
+            default:
+                return turned(decodeWithQt(*bytes, format, gate), orientation);
             }
         } catch (const std::bad_alloc &) {
             // Qt's containers throw when they cannot grow: the file's bytes, or inside a reader.
             return {DecodeStatus::NoMemory, {}};
         }
-        return {};
+    }
+
+    const unsigned char *dataOf(const QByteArray &bytes)
+    {
+        return reinterpret_cast<const unsigned char *>(bytes.constData());
     }
 
 } // namespace
 
-DecodeResult decodePictureFile(
-    const QByteArray &nativePath, PictureFormat format, int jpegScaleShift, const MemoryGate &gate)
+int exifOrientation(PictureFormat format, const QByteArray &bytes)
 {
+    switch (format) {
+    case PictureFormat::Jpeg:
+        return jpegOrientation(spanOf(bytes));
+    case PictureFormat::Png:
+        return pngOrientation(spanOf(bytes));
+    case PictureFormat::WebP:
+        return webpOrientation(spanOf(bytes));
+    case PictureFormat::Tiff:
+        return tiffOrientation(spanOf(bytes));
+    default:
+        return 0;
+    }
+}
+
+DecodeResult decodeWithQt(const QByteArray &bytes, PictureFormat format, const MemoryGate &gate)
+{
+    const char *name = qtFormatName(format);
+    if (name == nullptr)
+        return {};
+    return readWithQt(bytes, name, gate);
+}
+
+DecodeResult decodePictureFile(const QByteArray &nativePath,
+    PictureFormat format,
+    const ThumbRequest &request,
+    const MemoryGate &gate)
+{
+    const int box = std::max(request.boxSize, 0);
     return readAndDecode(
-        nativePath, format, gate, [&](const unsigned char *data, std::size_t size) {
-            return decodeJpeg(data, size, jpegScaleShift, gate);
+        nativePath,
+        format,
+        request.upright,
+        box,
+        gate,
+        [&](const QByteArray &bytes, int) {
+            return decodeJpeg(
+                dataOf(bytes), static_cast<std::size_t>(bytes.size()), request.jpegScale, gate);
+        },
+        [&](const QByteArray &bytes) {
+            // The preview at the smallest scale that covers the box (without a box: full size).
+            const QSize atLeast = box > 0 ? QSize(box, box) : QSize();
+            return decodeRaw(bytes, atLeast, request.upright, RawFacts::Sensor, gate);
         });
 }
 
+DecodeResult decodePictureFile(
+    const QByteArray &nativePath, PictureFormat format, int jpegScaleShift, const MemoryGate &gate)
+{
+    return decodePictureFile(nativePath, format, ThumbRequest {jpegScaleShift, 0, true}, gate);
+}
+
 DecodeResult decodePictureToShow(
-    const QByteArray &nativePath, PictureFormat format, JpegShowOptions jpeg)
+    const QByteArray &nativePath, PictureFormat format, JpegShowOptions jpeg, bool upright)
 {
     return readAndDecode(
-        nativePath, format, jpeg.gate, [&](const unsigned char *data, std::size_t size) {
-            return decodeJpeg(data, size, std::move(jpeg));
+        nativePath,
+        format,
+        upright,
+        0,
+        jpeg.gate,
+        [&](const QByteArray &bytes, int orientation) {
+            // The decode's size is asked for as stored: sides swapped for a quarter turn.
+            if (swapsSides(orientation))
+                jpeg.atLeast.transpose();
+            return decodeJpeg(
+                dataOf(bytes), static_cast<std::size_t>(bytes.size()), std::move(jpeg));
+        },
+        [&](const QByteArray &bytes) {
+            return decodeRaw(
+                bytes, jpeg.atLeast, upright, RawFacts::Preview, jpeg.gate, std::move(jpeg.reuse));
         });
 }
 

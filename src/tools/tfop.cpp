@@ -6,6 +6,7 @@
 #include "tools/commandsplit.h"
 #include "tools/toollauncher.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
@@ -139,6 +140,11 @@ void TfOp::buildControls()
     }
     Button4 = new QPushButton(QStringLiteral("閉じる"), this);
     Button4->setGeometry(416, 176, 75, 25);
+    AutoRotateBox = new QCheckBox(QStringLiteral("Exif の向きに合わせて回転する"), this);
+    // Below the second tool's block, above "閉じる": every tool control keeps its place.
+    AutoRotateBox->move(264, 128);
+    AutoRotateBox->adjustSize();
+    AutoRotateBox->setChecked(true);
 
     QWidget *order[] = {Edit1,
         Edit2,
@@ -152,7 +158,8 @@ void TfOp::buildControls()
         Button1,
         Button2,
         Button3,
-        Button4};
+        Button4,
+        AutoRotateBox};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -179,6 +186,14 @@ void TfOp::FormCreate()
         title->setText(s.readString(kSection, QLatin1String(k.titleKey), title->text()));
         command->setText(s.readString(kSection, QLatin1String(k.commandKey), command->text()));
     }
+    // Read before the signal is connected: reading the setting rebuilds nothing.
+    AutoRotateBox->setChecked(s.readBool(kSection, QStringLiteral("AutoRotate"), true));
+    connect(AutoRotateBox, &QCheckBox::toggled, this, &TfOp::autoRotateChanged);
+}
+
+bool TfOp::autoRotate() const
+{
+    return AutoRotateBox->isChecked();
 }
 
 void TfOp::FormClose()
@@ -188,6 +203,11 @@ void TfOp::FormClose()
         s.writeString(kSection, QLatin1String(k.titleKey), (this->*k.title)->text());
         s.writeString(kSection, QLatin1String(k.commandKey), (this->*k.command)->text());
     }
+    // The key is written once it says something: a file without it means on, and an untouched
+    // file keeps its bytes.
+    const QString autoRotateKey = QStringLiteral("AutoRotate");
+    if (!AutoRotateBox->isChecked() || !s.readString(kSection, autoRotateKey, {}).isEmpty())
+        s.writeBool(kSection, autoRotateKey, AutoRotateBox->isChecked());
     // A failed save is reported and the dialog still closes; its edits keep the texts for this
     // run. A text the file cannot hold keeps its old value there, and the user is told which.
     QStringList problems;

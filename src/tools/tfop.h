@@ -5,6 +5,7 @@
 
 #include <QString>
 
+class QCheckBox;
 class QCloseEvent;
 class QFileDialog;
 class QLabel;
@@ -13,8 +14,9 @@ class QPushButton;
 
 namespace morvane {
 
-// The options dialog `fOp`: title and command of the three registered tools. Created hidden at
-// start-up, when its creation handler reads section "Option" of the settings file; shown
+// The options dialog `fOp`: title and command of the three registered tools, and below them
+// whether pictures are turned upright by their Exif Orientation (key "AutoRotate"). Created hidden
+// at start-up, when its creation handler reads section "Option" of the settings file; shown
 // non-modally by the options command; closing it only hides it, and every close writes section
 // "Option". "閉じる" first sets the captions of the main window's tool items from the titles.
 // Its command edits are what a launch runs, whether or not the dialog has been shown. UI thread
@@ -31,6 +33,7 @@ public:
     // Why nothing started (another tool number, an empty command, a program not found or not
     // startable); empty when the tool started.
     [[nodiscard]] QString launchTool(int tool, const QByteArray &nativePath) override;
+    [[nodiscard]] bool autoRotate() const override;
 
     // Controls. Tool 1: Label1, Edit1 (title), Edit2 (command), Button1; tool 2: Label2, Edit4,
     // Edit5, Button3; tool 3: Label3, Edit7, Edit8, Button2. The current-directory rows (Label10
@@ -43,6 +46,7 @@ public:
     QLineEdit *Edit4 = nullptr, *Edit5 = nullptr, *Edit6 = nullptr;
     QLineEdit *Edit7 = nullptr, *Edit8 = nullptr, *Edit9 = nullptr;
     QPushButton *Button1 = nullptr, *Button2 = nullptr, *Button3 = nullptr, *Button4 = nullptr;
+    QCheckBox *AutoRotateBox = nullptr; // "Exif の向きに合わせて回転する", below the tools
     // The file dialog the three "..." buttons share, made when one is first pressed; it lists
     // folders and the files that have the executable bit.
     QFileDialog *OpenDialog1 = nullptr;
@@ -52,6 +56,10 @@ public:
     void Button3Click();
     void Button2Click();
     void Button4Click();
+
+signals:
+    // The check box was switched by the user (or by a test): the list is to be rebuilt.
+    void autoRotateChanged(bool on);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

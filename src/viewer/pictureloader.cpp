@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <atomic>
 #include <cerrno>
 #include <new>
 #include <sys/stat.h>
@@ -13,6 +14,8 @@
 
 namespace morvane {
 namespace {
+
+    std::atomic<bool> g_upright {true};
 
     QString shownPath(const QByteArray &nativePath)
     {
@@ -61,6 +64,16 @@ void releaseInBackground(QImage image)
     });
 }
 
+void setPicturesUpright(bool upright)
+{
+    g_upright.store(upright, std::memory_order_relaxed);
+}
+
+bool picturesUpright()
+{
+    return g_upright.load(std::memory_order_relaxed);
+}
+
 bool coversDrawing(const QImage &image, QSize fullSize, QSize drawnSize)
 {
     if (image.isNull())
@@ -82,8 +95,10 @@ LoadedPicture loadPictureFile(const QByteArray &nativePath, QSize scaledSize, QI
             result.error = failureText(nativePath);
             return result;
         }
-        imaging::DecodeResult decoded = imaging::decodePictureToShow(
-            nativePath, format, imaging::JpegShowOptions {scaledSize, std::move(reuse), {}});
+        imaging::DecodeResult decoded = imaging::decodePictureToShow(nativePath,
+            format,
+            imaging::JpegShowOptions {scaledSize, std::move(reuse), {}},
+            picturesUpright());
         if (decoded.status == imaging::DecodeStatus::NoMemory)
             throw std::bad_alloc();
         if (decoded.status != imaging::DecodeStatus::Decoded || decoded.picture.image.isNull()

@@ -32,10 +32,18 @@ struct LoadedPicture
 // picture, or at least as large. False for a null image.
 [[nodiscard]] bool coversDrawing(const QImage &image, QSize fullSize, QSize drawnSize);
 
+// Whether loadPictureFile() turns pictures upright by their Exif Orientation (the option
+// "AutoRotate"; on until set). Set on the UI thread when the option is read or switched; each
+// load takes the value once, at its start. Any thread.
+void setPicturesUpright(bool upright);
+[[nodiscard]] bool picturesUpright();
+
 // Reads and decodes the picture file at `nativePath` (the bytes of its name, which need not be
-// UTF-8) for drawing at `scaledSize` (device pixels; invalid: at its natural size): libjpeg-turbo
-// for JPEG, decoded at the smallest DCT scale that covers `scaledSize`; Qt's readers for BMP and
-// ICO at full size; chosen by the name's extension. When `scaledSize` is valid and differs from
+// UTF-8) for drawing at `scaledSize` (device pixels; invalid: at its natural size), upright when
+// picturesUpright(): libjpeg-turbo for JPEG, decoded at the smallest DCT scale that covers
+// `scaledSize`, and likewise a RAW file's embedded preview; the other formats at full size (see
+// imaging::decodePictureToShow); chosen by the name's extension. `fullSize` is the size of the
+// picture drawn (for a RAW file, its preview's). When `scaledSize` is valid and differs from
 // the decoded size, `scaled` is also made. `reuse`, a picture no longer needed, lends its memory
 // to a JPEG decode of its very size (see imaging::JpegShowOptions). A missing, unreadable or
 // corrupt file, or memory running out, gives a null image and a message; nothing throws. Any

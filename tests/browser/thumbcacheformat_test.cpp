@@ -64,6 +64,11 @@ TEST(ThumbCacheFormatTest, EntryIsValidOnlyForItsKeyAndUnchangedFile)
                 k.jpegScale = 2;
             },
             ThumbEntryState::OtherKey},
+        {"turned upright",
+            [](std::string &, ThumbKey &k, FileStamp &) {
+                k.upright = true;
+            },
+            ThumbEntryState::OtherKey},
         {"empty file",
             [](std::string &b, ThumbKey &, FileStamp &) {
                 b.clear();
@@ -154,7 +159,8 @@ TEST(ThumbCacheFormatTest, EntryNamesTellKeysApart)
     EXPECT_TRUE(isThumbEntryName(name));
     for (const ThumbKey &other : {ThumbKey {"/photos/b.jpg", 128, 3},
              ThumbKey {kKey.nativePath, 96, 3},
-             ThumbKey {kKey.nativePath, 128, 2}}) {
+             ThumbKey {kKey.nativePath, 128, 2},
+             ThumbKey {kKey.nativePath, 128, 3, true}}) {
         SCOPED_TRACE(other.nativePath + " " + std::to_string(other.boxSize));
         EXPECT_NE(thumbEntryName(other), name);
     }

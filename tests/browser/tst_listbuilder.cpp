@@ -135,7 +135,7 @@ struct CountingDecoder
     std::shared_ptr<Threads> threads = std::make_shared<Threads>();
     morvane::imaging::DecodeResult operator()(const QByteArray &path,
         morvane::imaging::PictureFormat format,
-        int scale,
+        const morvane::imaging::ThumbRequest &request,
         const morvane::imaging::MemoryGate &gate) const
     {
         ++*decodes;
@@ -143,7 +143,7 @@ struct CountingDecoder
             const std::lock_guard lock(threads->mutex);
             threads->ids.insert(std::this_thread::get_id());
         }
-        return morvane::imaging::decodePictureFile(path, format, scale, gate);
+        return morvane::imaging::decodePictureFile(path, format, request, gate);
     }
 };
 
@@ -163,7 +163,7 @@ struct ShortOfMemory
     // second try) has none.
     morvane::imaging::DecodeResult decode(const QByteArray &path,
         morvane::imaging::PictureFormat format,
-        int scale,
+        const morvane::imaging::ThumbRequest &request,
         const morvane::imaging::MemoryGate &gate)
     {
         const bool alone = !gate;
@@ -181,7 +181,7 @@ struct ShortOfMemory
             }
         }
         ++inFlight;
-        auto result = morvane::imaging::decodePictureFile(path, format, scale, gate);
+        auto result = morvane::imaging::decodePictureFile(path, format, request, gate);
         --inFlight;
         return result;
     }
@@ -797,7 +797,7 @@ void TestListBuilder::decodesAheadStayWithinTheBudget()
     int gated = 0;
     auto decoder = [&](const QByteArray &path,
                        morvane::imaging::PictureFormat format,
-                       int scale,
+                       const morvane::imaging::ThumbRequest &request,
                        const morvane::imaging::MemoryGate &gate) {
         const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
         const std::int64_t bytes = name.left(name.indexOf('-')).toLongLong() << 20;
@@ -811,7 +811,7 @@ void TestListBuilder::decodesAheadStayWithinTheBudget()
             if (running > 1 && held > budget)
                 ++overBudget;
         }
-        auto result = morvane::imaging::decodePictureFile(path, format, scale, {});
+        auto result = morvane::imaging::decodePictureFile(path, format, request, {});
         const std::lock_guard lock(mutex);
         held -= bytes;
         --running;

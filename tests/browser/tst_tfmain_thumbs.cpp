@@ -296,7 +296,8 @@ void TestTfMainThumbs::refreshDecodesPastTheCache()
     {
     };
     QCOMPARE(::stat(path.constData(), &st), 0);
-    const browser::ThumbKey key {path.toStdString(), 48, 3};
+    const browser::ThumbKey key {path.toStdString(), 48, 3, true}; // the list's: upright
+
     const browser::FileStamp stamp {st.st_size,
         std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
         std::int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec,

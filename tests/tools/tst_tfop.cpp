@@ -7,7 +7,9 @@
 #include "browser/tfmain.h"
 #include "support/tempfolder.h"
 #include "tools/tfop.h"
+#include "viewer/pictureloader.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -16,6 +18,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -70,6 +73,8 @@ private slots:
     void closingSavesAndOnlyTheButtonSetsCaptions();
     void pickedProgramFillsItsCommand_data();
     void pickedProgramFillsItsCommand();
+    void autoRotateBoxReadsSwitchesAndSaves_data();
+    void autoRotateBoxReadsSwitchesAndSaves();
 
 private:
     // `text` with {probe} (the stand-in tool), {out} (its record) and {dir} filled in.
@@ -208,6 +213,46 @@ void TestTfOp::closingSavesAndOnlyTheButtonSetsCaptions()
     QCOMPARE(set.options()->Edit4->text(), QStringLiteral("Viewer"));
     QCOMPARE(set.options()->Edit5->text(), QStringLiteral("/usr/bin/eog"));
     QCOMPARE(set.main()->N20->text(), tool2);
+}
+
+void TestTfOp::autoRotateBoxReadsSwitchesAndSaves_data()
+{
+    QTest::addColumn<QByteArray>("file"); // the settings file before the start
+    QTest::addColumn<bool>("checked"); // the check box after the start
+    QTest::addColumn<bool>("toggle"); // switched before closing
+    QTest::addColumn<QByteArray>("saved"); // the key's line after closing; empty: no key
+    QTest::newRow("no key: on, none written") << QByteArray() << true << false << QByteArray();
+    QTest::newRow("no key, switched off")
+        << QByteArray() << true << true << QByteArray("AutoRotate=0\r\n");
+    QTest::newRow("off") << QByteArray("[Option]\r\nAutoRotate=0\r\n") << false << false
+                         << QByteArray("AutoRotate=0\r\n");
+    QTest::newRow("off, switched on") << QByteArray("[Option]\r\nAutoRotate=0\r\n") << false << true
+                                      << QByteArray("AutoRotate=1\r\n");
+}
+
+void TestTfOp::autoRotateBoxReadsSwitchesAndSaves()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, checked);
+    QFETCH(bool, toggle);
+    QFETCH(QByteArray, saved);
+    if (!file.isEmpty())
+        QVERIFY(writeFile(QFile::encodeName(m_settings), file));
+    WindowSet set(m_settings, QFile::decodeName(m_desk));
+    TfOp &op = *set.options();
+    QCOMPARE(op.autoRotate(), checked);
+    QSignalSpy switched(&op, &TfOp::autoRotateChanged);
+    if (toggle)
+        op.AutoRotateBox->click();
+    QCOMPARE(switched.count(), toggle ? 1 : 0);
+    QCOMPARE(op.autoRotate(), checked != toggle);
+    QCOMPARE(morvane::picturesUpright(), checked != toggle);
+    QVERIFY(op.close());
+    const QByteArray written = readAll(m_settings);
+    QCOMPARE(written.contains("AutoRotate="), !saved.isEmpty());
+    if (!saved.isEmpty())
+        QVERIFY2(written.contains(saved), written.constData());
+    set.main()->close();
 }
 
 void TestTfOp::pickedProgramFillsItsCommand_data()
