@@ -350,14 +350,18 @@ namespace {
 
 ListBuilder::ListBuilder(PictureDecoder decoder)
     : m_icons(std::make_shared<platform::FileIcons>())
-    , m_decoder(decoder ? std::move(decoder)
-                        : PictureDecoder([](const QByteArray &path,
-                                             imaging::PictureFormat format,
-                                             const imaging::ThumbRequest &request,
-                                             const imaging::MemoryGate &gate) {
-                              return imaging::decodePictureFile(path, format, request, gate);
-                          }))
+    , m_decoder(decoder ? std::move(decoder) : defaultDecoder())
 {}
+
+ListBuilder::PictureDecoder ListBuilder::defaultDecoder()
+{
+    return [](const QByteArray &path,
+               imaging::PictureFormat format,
+               const imaging::ThumbRequest &request,
+               const imaging::MemoryGate &gate) {
+        return imaging::decodePictureFile(path, format, request, gate);
+    };
+}
 
 ListBuilder::~ListBuilder() = default;
 

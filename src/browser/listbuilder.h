@@ -99,6 +99,8 @@ public:
         imaging::PictureFormat format,
         const imaging::ThumbRequest &request,
         const imaging::MemoryGate &gate)>;
+    // The platform's decoders (imaging::decodePictureFile).
+    [[nodiscard]] static PictureDecoder defaultDecoder();
 
     // `decoder` empty: the platform's decoders (imaging::decodePictureFile). Tests give their
     // own to make decodes fail.

@@ -141,7 +141,7 @@ namespace {
     {
         try {
             const QByteArray path = platform::joinNative(o.folder, job.nativeName);
-            const ThumbKey key {path.toStdString(), o.boxSize, o.jpegScale};
+            const ThumbKey key {path.toStdString(), o.boxSize, o.jpegScale, o.autoRotate};
             if (o.cache != nullptr && o.readCache) {
                 if (std::optional<CachedPicture> hit = o.cache->read(key, job.stamp)) {
                     LiveBox box;
@@ -163,8 +163,9 @@ namespace {
                     return ok;
                 };
             }
+            const imaging::ThumbRequest request {o.jpegScale, o.boxSize, o.autoRotate};
             LiveBox box =
-                drawBox(s.decoder(path, job.format, o.jpegScale, gate), job.format, o.boxSize);
+                drawBox(s.decoder(path, job.format, request, gate), job.format, o.boxSize);
             if (o.cache != nullptr && box.outcome == Outcome::Picture) {
                 box.toCache = o.cache->write(
                     key, job.stamp, CachedPicture {box.form, box.fullWidth, box.fullHeight});
@@ -246,8 +247,7 @@ LiveDecoder::LiveDecoder(
     ListBuilder::PictureDecoder decoder, int threads, std::function<void()> wake)
     : m_state(std::make_shared<State>())
 {
-    m_state->decoder =
-        decoder ? std::move(decoder) : ListBuilder::PictureDecoder(&imaging::decodePictureFile);
+    m_state->decoder = decoder ? std::move(decoder) : ListBuilder::defaultDecoder();
     m_state->wake = std::move(wake);
     const int n = std::max(threads > 0 ? threads : QThread::idealThreadCount(), 1);
     for (int t = 0; t < n; ++t) {

@@ -64,6 +64,7 @@ public:
         QByteArray folder; // native path; never empty
         int boxSize = 48;
         int jpegScale = 3;
+        bool autoRotate = true; // pictures turned upright as their Exif Orientation says
         ThumbCache *cache = nullptr; // must outlive this object
         bool readCache = true;
         std::int64_t memoryBudget = std::int64_t(224) << 20;

@@ -137,9 +137,10 @@ public:
     // stay, boxes not decoded keep their placeholder. Nothing when none runs.
     void cancelFill();
     // How the list decodes pictures (both builds); tests slow or gate it. Before a build only.
-    void setPictureDecoder(const std::function<imaging::DecodeResult(
-            const QByteArray &, imaging::PictureFormat, int, const imaging::MemoryGate &)>
-            &decoder);
+    void setPictureDecoder(const std::function<imaging::DecodeResult(const QByteArray &,
+            imaging::PictureFormat,
+            const imaging::ThumbRequest &,
+            const imaging::MemoryGate &)> &decoder);
 
     // `ExifList`: resets the information grid to 6 rows and appends the Exif rows of the file at
     // `nativePath` (the file system's bytes; `path` is the same path as the user reads it, for

@@ -206,6 +206,7 @@ void TfMain::startLiveBuild()
     options.boxSize = BoxSize;
     options.jpegScale = std::clamp(JpegScale, 0, 3);
     options.cache = m_cache.get();
+    options.autoRotate = fOp == nullptr || fOp->autoRotate();
     options.readCache = !m_refreshing;
     f.decoder->start(options, std::move(jobs));
     ListView1->doItemsLayout();

@@ -69,7 +69,7 @@ public:
     {
         return [this](const QByteArray &path,
                    imaging::PictureFormat format,
-                   int scale,
+                   const imaging::ThumbRequest &request,
                    const imaging::MemoryGate &memory) {
             {
                 std::unique_lock lock(m_mutex);
@@ -78,7 +78,7 @@ public:
                     return m_open;
                 });
             }
-            return imaging::decodePictureFile(path, format, scale, memory);
+            return imaging::decodePictureFile(path, format, request, memory);
         };
     }
     void open()
@@ -641,11 +641,11 @@ void TestTfMainThumbs::liveBuildEndsOnABrokenDecoder()
     // The decoder breaks on one file, beside others and alone.
     const auto decoder = [](const QByteArray &path,
                              imaging::PictureFormat format,
-                             int scale,
+                             const imaging::ThumbRequest &request,
                              const imaging::MemoryGate &memory) {
         if (path.endsWith("p004.jpg"))
             throw std::runtime_error("decoder broke");
-        return imaging::decodePictureFile(path, format, scale, memory);
+        return imaging::decodePictureFile(path, format, request, memory);
     };
     QString shown;
     QTimer closer;
