@@ -54,7 +54,7 @@ namespace {
             if (pos > m_size || n > m_size - pos)
                 return Got::Outside;
             out.resize(n);
-            return m_source.read(pos, out) == n ? Got::Ok : Got::Failed;
+            return n == 0 || m_source.read(pos, out) == n ? Got::Ok : Got::Failed;
         }
 
     private:
@@ -582,7 +582,8 @@ std::size_t BlockSource::read(std::uint64_t pos, std::span<std::uint8_t> out)
             return 0;
         const auto n = static_cast<std::size_t>(
             std::min<std::uint64_t>(out.size(), m_block.decoded.size() - pos));
-        std::memcpy(out.data(), m_block.decoded.data() + pos, n);
+        if (n > 0)
+            std::memcpy(out.data(), m_block.decoded.data() + pos, n);
         return n;
     }
     std::size_t done = 0;

@@ -565,7 +565,8 @@ std::size_t MemorySource::read(std::uint64_t pos, std::span<std::uint8_t> out)
         return 0;
     const auto n =
         static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), m_bytes.size() - pos));
-    std::memcpy(out.data(), m_bytes.data() + pos, n);
+    if (n > 0) // an empty span may have no storage at all
+        std::memcpy(out.data(), m_bytes.data() + pos, n);
     return n;
 }
 
