@@ -123,6 +123,8 @@ namespace {
             return block;
         BlockSource source(file, block);
         std::array<std::uint8_t, 6> head {};
+        if (source.size() == 0)
+            return {}; // a raw profile that decodes to nothing
         if (source.size() < head.size())
             return block;
         if (source.read(0, head) != head.size())

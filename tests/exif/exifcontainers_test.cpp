@@ -193,6 +193,12 @@ TEST(ExifContainersTest, EachContainerLeadsToTheOneWalk)
             {},
             {}},
         {"PNG empty text chunk", png({pngChunk("tEXt", {})}), {kNoExif}, {}, {}},
+        {"PNG raw profile of no bytes",
+            png({pngChunk(
+                "tEXt", bytesOf(std::string_view("Raw profile type exif\0\nexif\n0\n", 29)))}),
+            {kNoExif},
+            {},
+            {}},
         {"PNG without Exif",
             png({pngChunk("tEXt", bytesOf(std::string_view("Comment\0hi", 10)))}),
             {kNoExif},
