@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "exif/exifreader.h"
 
+#include "exif/exifcontainers.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -230,6 +232,12 @@ namespace {
         return makeError(ExifErrorKind::ReadPastEnd);
     }
 
+    // Where the walk's TIFF header stands in the source it reads.
+    enum class Origin {
+        Jpeg, // after the start-of-image marker searched in the first 256 bytes
+        Tiff, // at position 0: a TIFF file or a block a container parser found
+    };
+
     class Walker
     {
     public:
@@ -238,10 +246,74 @@ namespace {
             , m_sink(sink)
         {}
 
-        std::optional<ExifError> run(std::size_t cacheBytes)
+        std::optional<ExifError> run(std::size_t cacheBytes, Origin origin)
         {
             if (!m_image.reserve(cacheBytes))
                 return makeError(ExifErrorKind::OutOfMemory);
+            bool found = true;
+            if (auto error = locate(origin, found); error || !found)
+                return error;
+            using Pair = std::array<std::uint8_t, 2>;
+            Pair pair {};
+            if (!m_image.fixed(m_tiffBase, pair))
+                return readError();
+            m_image.setBigEndian(pair == Pair {'M', 'M'});
+
+            std::uint32_t ifd0 = 0;
+            if (!m_image.u32(m_tiffBase + 4, ifd0))
+                return readError();
+            return walk(m_tiffBase + ifd0 + 2);
+        }
+
+        // The Orientation entry of the first directory, its entry count bounding the search.
+        std::optional<int> orientation(Origin origin)
+        {
+            bool found = true;
+            if (!m_image.reserve(kReadBlockBytes) || locate(origin, found) || !found)
+                return std::nullopt;
+            using Pair = std::array<std::uint8_t, 2>;
+            Pair pair {};
+            std::uint32_t ifd0 = 0;
+            std::uint16_t count = 0;
+            if (!m_image.fixed(m_tiffBase, pair))
+                return std::nullopt;
+            m_image.setBigEndian(pair == Pair {'M', 'M'});
+            if (!m_image.u32(m_tiffBase + 4, ifd0) || !m_image.u16(m_tiffBase + ifd0, count))
+                return std::nullopt;
+            for (std::uint64_t i = 0; i < count; ++i) {
+                const std::uint64_t entry = m_tiffBase + ifd0 + 2 + i * kEntrySize;
+                std::uint16_t t = 0;
+                std::uint16_t type = 0;
+                std::uint32_t value = 0;
+                if (!m_image.u16(entry, t) || !m_image.u16(entry + 2, type))
+                    return std::nullopt;
+                if (t != kOrientationTag)
+                    continue;
+                std::uint16_t v16 = 0;
+                if (type == kLongType ? !m_image.u32(entry + 8, value)
+                                      : !m_image.u16(entry + 8, v16))
+                    return std::nullopt;
+                if (type != kLongType)
+                    value = v16;
+                if (value >= 1 && value <= 8)
+                    return static_cast<int>(value);
+                return std::nullopt;
+            }
+            return std::nullopt;
+        }
+
+    private:
+        static constexpr std::uint16_t kOrientationTag = 0x0112;
+
+        // Sets m_tiffBase; `found` false (and the sink told when a marker was there) when there
+        // is nothing to walk.
+        std::optional<ExifError> locate(Origin origin, bool &found)
+        {
+            found = true;
+            if (origin == Origin::Tiff) {
+                m_tiffBase = 0;
+                return std::nullopt;
+            }
             // The last probe is the last position where two bytes still fit, so a short file
             // without the marker simply has no Exif.
             using Pair = std::array<std::uint8_t, 2>;
@@ -255,25 +327,65 @@ namespace {
                     break;
                 }
             }
+            found = false;
             if (!soi)
                 return std::nullopt;
 
             if (!m_image.fixed(*soi + 2, pair))
                 return readError();
-            if (pair != Pair {0xFF, 0xE1}) {
+            if (pair == Pair {0xFF, 0xE1}) {
+                m_tiffBase = *soi + 12;
+                found = true;
+                return std::nullopt;
+            }
+            std::optional<std::uint64_t> later;
+            if (auto error = laterExifSegment(*soi + 2, later))
+                return error;
+            if (!later) {
                 m_sink.noExif();
                 return std::nullopt;
             }
+            m_tiffBase = *later + 10;
+            found = true;
+            return std::nullopt;
+        }
 
-            m_tiffBase = *soi + 12;
-            if (!m_image.fixed(m_tiffBase, pair))
-                return readError();
-            m_image.setBigEndian(pair == Pair {'M', 'M'});
-
-            std::uint32_t ifd0 = 0;
-            if (!m_image.u32(m_tiffBase + 4, ifd0))
-                return readError();
-            return walk(m_tiffBase + ifd0 + 2);
+        // The first APP1 segment with the Exif identifier among the leading segments from
+        // `pos` on: application segments (APP0 of JFIF, APP2 of a colour profile...) and
+        // comments, each "FF marker, 2-byte big-endian length, payload", fill bytes FF allowed
+        // between them. Any other marker (tables, frame, scan), a byte that is not a marker, a
+        // length below 2 or the end of the file ends the search without a segment.
+        std::optional<ExifError> laterExifSegment(
+            std::uint64_t pos, std::optional<std::uint64_t> &out)
+        {
+            std::array<std::uint8_t, 4> head {};
+            std::array<std::uint8_t, 5> id {};
+            while (m_image.fits(pos, head.size())) {
+                if (!m_image.fixed(pos, head))
+                    return readError();
+                if (head[0] != 0xFF)
+                    return std::nullopt;
+                if (head[1] == 0xFF) {
+                    ++pos;
+                    continue;
+                }
+                const std::uint8_t marker = head[1];
+                const unsigned length = unsigned {head[2]} << 8 | head[3];
+                if ((marker < 0xE0 || marker > 0xEF) && marker != 0xFE)
+                    return std::nullopt;
+                if (length < 2)
+                    return std::nullopt;
+                if (marker == 0xE1 && m_image.fits(pos + 4, id.size())) {
+                    if (!m_image.fixed(pos + 4, id))
+                        return readError();
+                    if (std::memcmp(id.data(), "Exif\0", id.size()) == 0) {
+                        out = pos;
+                        return std::nullopt;
+                    }
+                }
+                pos += 2 + length;
+            }
+            return std::nullopt;
         }
 
     private:
@@ -453,13 +565,99 @@ std::size_t MemorySource::read(std::uint64_t pos, std::span<std::uint8_t> out)
         return 0;
     const auto n =
         static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), m_bytes.size() - pos));
-    std::memcpy(out.data(), m_bytes.data() + pos, n);
+    if (n > 0) // an empty span may have no storage at all
+        std::memcpy(out.data(), m_bytes.data() + pos, n);
     return n;
 }
 
+namespace {
+
+    // Calls `use(source, origin)` with the source the walk reads: the file itself, or the block
+    // its container keeps the Exif in. Sets `absent` when the container holds no Exif block, and
+    // gives the read error when the source failed while the block was looked for.
+    template <class Use>
+    std::optional<ExifError> withExifSource(ByteSource &file, bool &absent, const Use &use)
+    {
+        absent = false;
+        ExifBlock block;
+        Origin origin = Origin::Tiff;
+        switch (containerOf(file)) {
+        case Container::Other:
+            return use(file, Origin::Jpeg);
+        case Container::Tiff:
+            return use(file, Origin::Tiff);
+        case Container::Png:
+            block = findPngExif(file);
+            break;
+        case Container::WebP:
+            block = findWebpExif(file);
+            break;
+        case Container::Heif:
+            block = findHeifExif(file);
+            break;
+        case Container::JpegXl:
+            block = findJxlExif(file);
+            break;
+        case Container::Raf:
+            block = findRafJpeg(file);
+            origin = Origin::Jpeg;
+            break;
+        }
+        switch (block.status) {
+        case ExifBlock::Status::ReadError:
+            return readError();
+        case ExifBlock::Status::Absent:
+            absent = true;
+            return std::nullopt;
+        case ExifBlock::Status::Found:
+            break;
+        }
+        BlockSource source(file, block);
+        return use(source, origin);
+    }
+
+} // namespace
+
 std::optional<ExifError> walkExif(ByteSource &file, ExifEntrySink &sink, std::size_t cacheBytes)
 {
-    return Walker(file, sink).run(cacheBytes);
+    bool absent = false;
+    auto error = withExifSource(file, absent, [&](ByteSource &source, Origin origin) {
+        return Walker(source, sink).run(cacheBytes, origin);
+    });
+    if (absent)
+        sink.noExif();
+    return error;
+}
+
+std::optional<int> orientation(ByteSource &file)
+{
+    // The sink is never asked for anything: the search only reads the first directory.
+    class NoSink final : public ExifEntrySink
+    {
+    public:
+        void noExif() override {}
+        [[nodiscard]] ValueRequest request(std::uint16_t) const override
+        {
+            return ValueRequest::Skip;
+        }
+        [[nodiscard]] std::optional<ExifError> entry(const ExifEntry &) override
+        {
+            return std::nullopt;
+        }
+    } sink;
+    std::optional<int> result;
+    bool absent = false;
+    (void)withExifSource(file, absent, [&](ByteSource &source, Origin origin) {
+        result = Walker(source, sink).orientation(origin);
+        return std::optional<ExifError> {};
+    });
+    return result;
+}
+
+std::optional<int> orientation(std::span<const std::uint8_t> file)
+{
+    MemorySource source(file);
+    return orientation(source);
 }
 
 std::optional<ExifError> walkExif(std::span<const std::uint8_t> file, ExifEntrySink &sink)

@@ -8,10 +8,13 @@
 #include <string>
 #include <string_view>
 
-// The Exif reader: walks the directory entries of the Exif block that directly follows a
-// picture file's start-of-image marker and hands each entry with a recognised tag, in the order
-// met, to a sink. The reader is narrow on purpose: 18 tags recognised by number, a value width
-// fixed per tag, entry types and directory entry counts ignored. See exifrows.h for the rows.
+// The Exif reader: walks the directory entries of a picture file's Exif block and hands each
+// entry with a recognised tag, in the order met, to a sink. In a JPEG the block is the APP1
+// segment right after the start-of-image marker or, failing that, the first APP1 segment with
+// the Exif identifier among the leading segments (after a JFIF APP0, say); other containers
+// (TIFF and RAW, PNG, WebP, HEIF/AVIF, JPEG XL: exifcontainers.h) locate it by their own
+// structure. The reader is narrow on purpose: 18 tags recognised by number, a value width fixed
+// per tag, entry types and directory entry counts ignored. See exifrows.h for the rows.
 namespace morvane::exif {
 
 // Why a walk (or the reading of the file before it) ended early.
@@ -106,8 +109,8 @@ class ExifEntrySink
 {
 public:
     virtual ~ExifEntrySink() = default;
-    // The two bytes after the start-of-image marker are not an APP1 marker; the walk does not
-    // start. Called at most once.
+    // The file has no Exif block: a JPEG without an Exif segment among its leading segments,
+    // or a container without one; the walk does not start. Called at most once.
     virtual void noExif() = 0;
     // Asked before the value of a recognised tag is read.
     [[nodiscard]] virtual ValueRequest request(std::uint16_t t) const = 0;
@@ -153,13 +156,16 @@ private:
 inline constexpr std::size_t kReadBlockBytes = 16384;
 inline constexpr std::size_t kReadCacheBytes = std::size_t {64} << 20;
 
-// Walks `file` and feeds `sink`. Returns the error that ended the walk, or nothing after a normal
-// end: no start-of-image marker in the first 256 bytes (or in a shorter file), the no-Exif report,
-// a zero tag, or the walk reaching the end of the file. Every read is bounds-checked against
-// file.size(); a read the source cannot complete is the read error, like a read past the end.
-// The Exif pointer is followed at most once, so the walk makes at most about size / 6 steps
-// whatever the bytes. `cacheBytes` bounds the memory held (rounded down to a power of two of whole
-// blocks, at least one block); OutOfMemory when not even one block can be had. Any thread.
+// Walks `file` and feeds `sink`. The container is chosen by the first bytes (containerOf); the
+// walk of a block a container parser found ends at the block's end, the walk of a JPEG at the
+// file's end. Returns the error that ended the walk, or nothing after a normal end: no
+// start-of-image marker in the first 256 bytes (or in a shorter file) of a file no parser claims,
+// the no-Exif report, a zero tag, or the walk reaching the end of the file or block. Every read is
+// bounds-checked against file.size(); a read the source cannot complete is the read error, like a
+// read past the end. The Exif pointer is followed at most once, so the walk makes at most about
+// size / 6 steps whatever the bytes. `cacheBytes` bounds the memory held (rounded down to a power
+// of two of whole blocks, at least one block); OutOfMemory when not even one block can be had. Any
+// thread.
 [[nodiscard]] std::optional<ExifError> walkExif(
     ByteSource &file, ExifEntrySink &sink, std::size_t cacheBytes = kReadCacheBytes);
 // The same over a whole file in memory (not kept).

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // morvane-cli exif, run as a separate process on files written by the test.
+#include "exif/containerfiles.h"
 #include "exif/exifcases.h"
 #include "support/clirun.h"
 
@@ -82,6 +83,29 @@ TEST_F(ExifCliTest, FilesWithoutExif)
         SCOPED_TRACE(c.name);
         const CliResult r = run({write(c.name, c.bytes).string()});
         EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.status, 0);
+    }
+}
+
+TEST_F(ExifCliTest, ReadsEveryContainer)
+{
+    using namespace morvane::exiftest;
+    const Bytes tiff = sampleTiff(ByteOrder::Big);
+    // Names that say nothing of the content: the container is chosen by the first bytes.
+    const std::pair<const char *, Bytes> cases[] = {
+        {"tiff.jpg", tiff},
+        {"png.dat", png({pngChunk("eXIf", tiff)})},
+        {"webp.dat", webp({riffChunk("EXIF", tiff)})},
+        {"heic.dat", heif(withOffsetField(tiff))},
+        {"jxl.dat", jxl({box("Exif", withOffsetField(tiff))})},
+    };
+    std::string expected;
+    for (const auto &row : sampleRows())
+        expected += row.label + "\t" + row.value + "\n";
+    for (const auto &[name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        const CliResult r = run({write(name, bytes).string()});
+        EXPECT_EQ(r.out, expected);
         EXPECT_EQ(r.status, 0);
     }
 }

@@ -170,7 +170,7 @@ TEST(ExifReaderTest, WhatFollowsTheStartOfImageDecides)
         {"a bitmap whose bytes happen to hold FF D8", bitmapWithPair, {kNoExif}, {}},
         {"JFIF with an Exif segment after it",
             morvane::testsupport::jfifJpeg(canon.build().bytes),
-            {kNoExif},
+            {{kMake, "Canon"}},
             {}},
         {"the pair is the last two bytes", {0x00, 0xFF, 0xD8}, {}, pastEnd},
         {"one byte of a marker", {0xFF, 0xD8, 0xFF}, {}, pastEnd},
