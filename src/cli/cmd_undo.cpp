@@ -54,8 +54,9 @@ int runUndo(const std::vector<std::string> &args)
             out(when(e->time) + '\t' + files::actionLabel(e->action).toStdString() + '\t'
                 + std::to_string(e->items.size()) + '\n');
             for (const files::journal::Item &item : e->items) {
-                out(std::string("\t") + static_cast<char>(item.op) + '\t' + printable(item.from)
-                    + '\t' + printable(item.to) + '\n');
+                out(std::string("\t") + static_cast<char>(item.op) + '\t'
+                    + printable(item.from, false, true) + '\t' + printable(item.to, false, true)
+                    + '\n');
             }
         }
         return 0;
