@@ -4,6 +4,7 @@
 #include "files/fileoprules.h"
 #include "files/renamerun.h"
 #include "files/undojournal.h"
+#include "platform/folderscan.h"
 
 #include <QFile>
 
@@ -86,6 +87,65 @@ namespace {
             joinPath(joinPath(trash, "info"), std::string(lastComponent(item.to)) + ".trashinfo");
         ::unlink(info.c_str());
         ++undone;
+    }
+
+    // Bytes compared against the source, at most, before a copy goes to the trash; a larger tree
+    // is judged by its change times alone.
+    constexpr std::int64_t kCompareBytes = std::int64_t(64) << 20;
+
+    bool sameBytes(const std::string &a, const std::string &b)
+    {
+        QFile fa(QFile::decodeName(native(a)));
+        QFile fb(QFile::decodeName(native(b)));
+        if (!fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly)
+            || fa.size() != fb.size())
+            return false;
+        while (!fa.atEnd()) {
+            if (fa.read(1 << 16) != fb.read(1 << 16))
+                return false;
+        }
+        return true;
+    }
+
+    // The first entry of the copy `item.to` (a file or a folder with everything in it) that was
+    // changed after the copy was journaled at `time`: its change time is later (touch -r cannot
+    // set that), or, for a tree small enough, its bytes differ from the source's. Empty when
+    // none was.
+    std::string editedInCopy(const journal::Item &item, std::int64_t time)
+    {
+        struct Walk
+        {
+            std::vector<std::string> files; // relative to the copy, "" for the copy itself
+            std::int64_t bytes = 0;
+            std::string changed;
+        };
+        Walk w;
+        std::vector<std::string> pending {""};
+        while (!pending.empty() && w.changed.empty()) {
+            const std::string rel = pending.back();
+            pending.pop_back();
+            const std::string path = rel.empty() ? item.to : joinPath(item.to, rel);
+            struct stat st
+            {
+            };
+            if (::lstat(path.c_str(), &st) != 0 || st.st_ctim.tv_sec > time) {
+                w.changed = path;
+            } else if (S_ISREG(st.st_mode)) {
+                w.files.push_back(rel);
+                w.bytes += st.st_size;
+            } else if (S_ISDIR(st.st_mode)) {
+                for (const std::string &name : platform::entryNames(native(path)))
+                    pending.push_back(rel.empty() ? name : joinPath(rel, name));
+            }
+        }
+        if (!w.changed.empty() || w.bytes > kCompareBytes || !exists(item.from))
+            return w.changed;
+        for (const std::string &rel : w.files) {
+            const std::string copy = rel.empty() ? item.to : joinPath(item.to, rel);
+            if (!sameBytes(copy, rel.empty() ? item.from : joinPath(item.from, rel)))
+                return copy;
+        }
+        return {};
     }
 
     void removeNewFolder(Collector &collector, const journal::Item &item, int &undone)
@@ -176,7 +236,14 @@ namespace {
                 }
                 break;
             case journal::Op::Copy:
-                undone = FileOperations(collector).remove({native(item.to)}).ok ? 1 : 0;
+                if (const std::string edited = editedInCopy(item, entry.time); !edited.empty()) {
+                    refused << QStringLiteral(
+                        "「%1」はコピーの後で変更されたため、ごみ箱へ移しません"
+                        "でした。")
+                                   .arg(shown(edited));
+                } else {
+                    undone = FileOperations(collector).remove({native(item.to)}).ok ? 1 : 0;
+                }
                 break;
             case journal::Op::Trash:
                 if (exists(item.from))

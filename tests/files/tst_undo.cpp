@@ -81,6 +81,8 @@ void TestUndo::undoesEachKind_data()
     QTest::newRow("renamed file changed since: refused")
         << QByteArray("rename a z") << QByteArray("change f/z") << QByteArray("変更")
         << QByteArrayList {"a", "z"};
+    QTest::newRow("copy edited since, its time put back: kept") << QByteArray(
+        "copy") << QByteArray("touch g/a") << QByteArray("変更") << QByteArrayList {"a"};
     QTest::newRow("new folder no longer empty: kept")
         << QByteArray("newfolder") << QByteArray("new f/n/x") << QByteArray("空ではない")
         << QByteArrayList {"n"};
@@ -125,6 +127,15 @@ void TestUndo::undoesEachKind()
         QVERIFY(writeFile(path, "someone else's"));
     else if (what[0] == "change")
         QVERIFY(writeFile(path, "changed since"));
+    struct stat st
+    {
+    };
+    if (what[0] == "touch") { // same size, the old modification time given back
+        QVERIFY(::stat(path.constData(), &st) == 0);
+        QVERIFY(writeFile(path, "CONTENT a"));
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        QVERIFY(::utimensat(AT_FDCWD, path.constData(), times, 0) == 0);
+    }
 
     // A journal object of its own: as after a restart of the program.
     files::UndoJournal journal(files::UndoJournal::defaultFolder());
