@@ -153,7 +153,9 @@ namespace {
         std::vector<RunItem> items;
         std::vector<const journal::Item *> found;
         for (const journal::Item &item : record.items) {
-            for (const std::string *where : {&item.to, &item.via, &item.from}) {
+            // The temporary name first: only this file of the run can be there, while a hard
+            // link of it may stand at its new or old name.
+            for (const std::string *where : {&item.via, &item.to, &item.from}) {
                 if (inodeOf(QByteArray::fromStdString(*where)) == item.stamp.inode) {
                     items.push_back({nameOf(*where), nameOf(item.to), nameOf(item.via)});
                     found.push_back(&item);

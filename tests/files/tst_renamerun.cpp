@@ -208,6 +208,9 @@ void TestRenameRun::recoveryNeverHidesAFile_data()
     QTest::newRow("no record can be written: a cycle is not begun")
         << QByteArray("A>B B>A") << -1 << QByteArray("runs file")
         << QByteArray("A=content of A|B=content of B") << QByteArray("中断に備えた記録");
+    QTest::newRow("a hard-link pair swapped keeps both names")
+        << QByteArray("A>B B>A") << 1 << QByteArray("linked")
+        << QByteArray("A=content of A|B=content of A") << QByteArray();
     QTest::newRow("a live run is left to itself")
         << QByteArray("A>B B>A") << 1 << QByteArray("live")
         << QByteArray("A=content of B|B=content of A") << QByteArray();
@@ -228,6 +231,9 @@ void TestRenameRun::recoveryNeverHidesAFile()
     const Renames run = parseRenames(renames.constData());
     for (const auto &[from, to] : run)
         QVERIFY(writeFile(inFolder(folder, from), "content of " + from));
+    if (meanwhile == "linked")
+        QVERIFY(QFile::remove(QFile::decodeName(inFolder(folder, "B")))
+            && ::link(inFolder(folder, "A").constData(), inFolder(folder, "B").constData()) == 0);
     if (meanwhile == "runs file")
         QVERIFY(writeFile(inFolder(state, "runs"), "not a folder"));
     FakePrompter prompter;
@@ -261,7 +267,8 @@ void TestRenameRun::recoveryNeverHidesAFile()
     std::size_t renamed = 0;
     for (const auto &[from, to] : run)
         renamed += after.split('|').contains(to + "=content of " + from) ? 1 : 0;
-    QCOMPARE(items, renamed);
+    if (meanwhile != "linked") // one file under two names: each counts as renamed
+        QCOMPARE(items, renamed);
 }
 
 QTEST_GUILESS_MAIN(TestRenameRun)
