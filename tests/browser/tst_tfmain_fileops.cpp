@@ -5,7 +5,7 @@
 // (XDG_DATA_HOME points into the temporary folder).
 #include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
-#include "files/undojournal.h"
+#include "files/journaledops.h"
 #include "platform/foldertree.h"
 #include "platform/foldertreemodel.h"
 #include "support/fakeprompter.h"
