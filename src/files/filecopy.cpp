@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <vector>
 
 namespace morvane::files::detail {
 
@@ -252,10 +253,22 @@ ItemStatus Request::linkCopy(const QByteArray &source, const Entry &s, const QBy
 bool Request::isFinishedCopy(
     const QByteArray &source, const Entry &s, const QByteArray &target, const Entry &t)
 {
-    return s.kind == EntryKind::File && t.kind == EntryKind::File && S_ISREG(s.st.st_mode)
-        && S_ISREG(t.st.st_mode) && !isSameFile(s.st, t.st) && s.st.st_size == t.st.st_size
-        && s.st.st_mtim.tv_sec == t.st.st_mtim.tv_sec
-        && s.st.st_mtim.tv_nsec == t.st.st_mtim.tv_nsec && sameContent(source, target);
+    const auto type = [](const Entry &e) {
+        return e.st.st_mode & S_IFMT;
+    };
+    if (s.kind != EntryKind::File || t.kind != EntryKind::File || type(s) != type(t)
+        || (type(s) != S_IFREG && type(s) != S_IFLNK) || isSameFile(s.st, t.st)
+        || s.st.st_size != t.st.st_size || s.st.st_mtim.tv_sec != t.st.st_mtim.tv_sec
+        || s.st.st_mtim.tv_nsec != t.st.st_mtim.tv_nsec)
+        return false;
+    if (type(s) == S_IFREG)
+        return sameContent(source, target);
+    // A link: the same text.
+    std::vector<char> a(static_cast<std::size_t>(s.st.st_size) + 1);
+    std::vector<char> b(a.size());
+    const ssize_t na = ::readlink(source.constData(), a.data(), a.size());
+    const ssize_t nb = ::readlink(target.constData(), b.data(), b.size());
+    return na >= 0 && na == nb && std::equal(a.begin(), a.begin() + na, b.begin());
 }
 
 ItemStatus Request::copyLink(
