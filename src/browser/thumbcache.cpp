@@ -127,7 +127,6 @@ ThumbCache::ThumbCache(QByteArray folder, std::int64_t limitBytes)
         m_refusal = QStringLiteral("サムネイルのキャッシュ用フォルダー「%1」はシンボリックリンクの"
                                    "ため、今回はキャッシュを使いません。")
                         .arg(QFile::decodeName(m_folder));
-        m_limit = 0;
     }
 }
 
@@ -148,7 +147,7 @@ std::int64_t ThumbCache::limitIn(const SettingsStore &settings)
 
 std::optional<CachedPicture> ThumbCache::read(const ThumbKey &key, const FileStamp &stamp)
 {
-    if (m_limit == 0)
+    if (m_limit == 0 || !m_refusal.isEmpty())
         return std::nullopt;
     const QByteArray path = m_folder + '/' + QByteArray::fromStdString(thumbEntryName(key));
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
@@ -188,7 +187,7 @@ std::optional<CachedPicture> ThumbCache::read(const ThumbKey &key, const FileSta
 
 bool ThumbCache::write(const ThumbKey &key, const FileStamp &stamp, const CachedPicture &picture)
 {
-    if (m_limit == 0 || picture.form.isNull())
+    if (m_limit == 0 || !m_refusal.isEmpty() || picture.form.isNull())
         return false;
     std::string bytes;
     try {

@@ -175,7 +175,7 @@ ItemStatus Request::copyFile(
     };
     if (in.fd < 0 || ::fstat(in.fd, &st) != 0)
         return failErrno(source, errno);
-    if (st.st_nlink > 1 && m_linked.count({st.st_dev, st.st_ino}) > 0) {
+    if (m_linked.count({st.st_dev, st.st_ino}) > 0) { // its first link may have moved already
         m_copied = st;
         if (const ItemStatus linked = linkCopy(source, s, target); linked == ItemStatus::Done)
             return linked;
