@@ -31,6 +31,7 @@
 #include <QToolBar>
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 namespace morvane {
@@ -252,6 +253,8 @@ void TfMain::readSettings()
     // The cache's limit is set by hand in the file and never written back.
     m_cache = std::make_unique<browser::ThumbCache>(
         browser::ThumbCache::defaultFolder(), browser::ThumbCache::limitIn(s));
+    if (!m_cache->refusal().isEmpty())
+        std::fprintf(stderr, "morvane: %s\n", m_cache->refusal().toUtf8().constData());
     m_list->setSpillFolder(m_cache->folder());
 }
 

@@ -59,37 +59,76 @@ namespace {
         return true;
     }
 
-    // Calls f(name, stat) for every regular file of the folder.
+    bool isLink(const QByteArray &path)
+    {
+        struct stat st
+        {
+        };
+        return ::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode);
+    }
+
+    // Calls f(name, stat) for every regular file of the folder, never through a link.
     template <typename F> void forEachFile(const QByteArray &folder, F f)
     {
-        DIR *dir = opendir(folder.constData());
-        if (dir == nullptr)
+        const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        DIR *dir = fd >= 0 ? fdopendir(fd) : nullptr;
+        if (dir == nullptr) {
+            if (fd >= 0)
+                ::close(fd);
             return;
+        }
         const int dfd = dirfd(dir);
         while (const dirent *e = readdir(dir)) {
             struct stat st
             {
             };
             if (fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
-                f(std::string(e->d_name), st);
+                f(dfd, std::string(e->d_name), st);
         }
         closedir(dir);
+    }
+
+    // Whether the file `name` of the folder read as `dfd` may be an entry this cache wrote.
+    bool holdsEntry(int dfd, const char *name)
+    {
+        const int fd = ::openat(dfd, name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            return false;
+        char head[4] = {};
+        const ssize_t n = ::read(fd, head, sizeof head);
+        ::close(fd);
+        return n >= 0 && isThumbEntryHead(std::string_view(head, static_cast<std::size_t>(n)));
     }
 
 } // namespace
 
 bool makePrivateFolder(const QByteArray &folder)
 {
-    if (!QDir().mkpath(QFile::decodeName(folder)))
+    if (isLink(folder))
         return false;
-    (void)::chmod(folder.constData(), 0700); // not ours to change when it fails
+    struct stat st
+    {
+    };
+    const bool existed = ::stat(folder.constData(), &st) == 0;
+    if (!QDir().mkpath(QFile::decodeName(folder)) || isLink(folder))
+        return false;
+    if (!existed)
+        (void)::chmod(folder.constData(), 0700); // not ours to change when it fails
     return true;
 }
 
 ThumbCache::ThumbCache(QByteArray folder, std::int64_t limitBytes)
     : m_folder(std::move(folder))
     , m_limit(std::max<std::int64_t>(limitBytes, 0))
-{}
+{
+    // Entries are written, read and removed in this folder; through a link they would be
+    // somewhere the user did not give to the cache.
+    if (isLink(m_folder)) {
+        m_refusal = QStringLiteral("サムネイルのキャッシュ用フォルダー「%1」はシンボリックリンクの"
+                                   "ため、今回はキャッシュを使いません。")
+                        .arg(QFile::decodeName(m_folder));
+    }
+}
 
 QByteArray ThumbCache::defaultFolder()
 {
@@ -108,7 +147,7 @@ std::int64_t ThumbCache::limitIn(const SettingsStore &settings)
 
 std::optional<CachedPicture> ThumbCache::read(const ThumbKey &key, const FileStamp &stamp)
 {
-    if (m_limit == 0)
+    if (m_limit == 0 || !m_refusal.isEmpty())
         return std::nullopt;
     const QByteArray path = m_folder + '/' + QByteArray::fromStdString(thumbEntryName(key));
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
@@ -148,7 +187,7 @@ std::optional<CachedPicture> ThumbCache::read(const ThumbKey &key, const FileSta
 
 bool ThumbCache::write(const ThumbKey &key, const FileStamp &stamp, const CachedPicture &picture)
 {
-    if (m_limit == 0 || picture.form.isNull())
+    if (m_limit == 0 || !m_refusal.isEmpty() || picture.form.isNull())
         return false;
     std::string bytes;
     try {
@@ -170,7 +209,7 @@ bool ThumbCache::write(const ThumbKey &key, const FileStamp &stamp, const Cached
         return false;
     }
     if (!m_folderMade.load()) {
-        if (!makePrivateFolder(m_folder))
+        if (!m_refusal.isEmpty() || !makePrivateFolder(m_folder))
             return false;
         m_folderMade = true;
     }
@@ -196,7 +235,9 @@ bool ThumbCache::write(const ThumbKey &key, const FileStamp &stamp, const Cached
 ThumbCache::Usage ThumbCache::usage() const
 {
     Usage u;
-    forEachFile(m_folder, [&u](const std::string &name, const struct stat &st) {
+    if (!m_refusal.isEmpty())
+        return u;
+    forEachFile(m_folder, [&u](int, const std::string &name, const struct stat &st) {
         if (isThumbEntryName(name)) {
             ++u.entries;
             u.bytes += st.st_size;
@@ -208,10 +249,11 @@ ThumbCache::Usage ThumbCache::usage() const
 std::int64_t ThumbCache::clear()
 {
     std::int64_t removed = 0;
-    forEachFile(m_folder, [&](const std::string &name, const struct stat &) {
-        const bool entry = isThumbEntryName(name);
-        if ((entry || name.starts_with(kTempPrefix))
-            && ::unlink((m_folder + '/' + name.c_str()).constData()) == 0 && entry)
+    if (!m_refusal.isEmpty())
+        return removed;
+    forEachFile(m_folder, [&](int dfd, const std::string &name, const struct stat &) {
+        const bool entry = isThumbEntryName(name) && holdsEntry(dfd, name.c_str());
+        if ((entry || isThumbTempName(name)) && ::unlinkat(dfd, name.c_str(), 0) == 0 && entry)
             ++removed;
     });
     return removed;
@@ -219,15 +261,18 @@ std::int64_t ThumbCache::clear()
 
 std::int64_t ThumbCache::prune()
 {
+    if (!m_refusal.isEmpty())
+        return 0;
     timespec now {};
     clock_gettime(CLOCK_REALTIME, &now);
     std::vector<CacheFile> files;
-    forEachFile(m_folder, [&](const std::string &name, const struct stat &st) {
+    forEachFile(m_folder, [&](int dfd, const std::string &name, const struct stat &st) {
         if (isThumbEntryName(name)) {
-            files.push_back(CacheFile {name, st.st_size, nanoseconds(st.st_mtim)});
-        } else if (name.starts_with(kTempPrefix)
+            if (holdsEntry(dfd, name.c_str()))
+                files.push_back(CacheFile {name, st.st_size, nanoseconds(st.st_mtim)});
+        } else if (isThumbTempName(name)
             && nanoseconds(now) - nanoseconds(st.st_mtim) > kStaleTempNs) {
-            ::unlink((m_folder + '/' + name.c_str()).constData());
+            ::unlinkat(dfd, name.c_str(), 0); // a crashed writer's; a live one's is younger
         }
     });
     std::int64_t removed = 0;

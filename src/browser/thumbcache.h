@@ -5,6 +5,7 @@
 #include "browser/thumbform.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <atomic>
 #include <cstdint>
@@ -16,8 +17,9 @@ class SettingsStore;
 
 namespace morvane::browser {
 
-// Makes `folder` (native path) and the folders above it when missing, and gives it to its owner
-// alone (thumbnails show what the pictures show); false when it cannot be made.
+// Makes `folder` (native path) and the folders above it when missing, a folder it makes given to
+// its owner alone (thumbnails show what the pictures show); an existing folder keeps its mode.
+// False when it cannot be made, or it is a symbolic link.
 [[nodiscard]] bool makePrivateFolder(const QByteArray &folder);
 
 // A picture as the cache holds it: its box's compact form and its own size in pixels.
@@ -53,6 +55,9 @@ public:
     [[nodiscard]] static std::int64_t limitIn(const SettingsStore &settings);
 
     [[nodiscard]] const QByteArray &folder() const noexcept { return m_folder; }
+    // Why the cache is off for this object's life (its folder is a symbolic link), in Japanese;
+    // empty when it is usable. Said once by the caller.
+    [[nodiscard]] const QString &refusal() const noexcept { return m_refusal; }
     [[nodiscard]] std::int64_t limitBytes() const noexcept { return m_limit; }
 
     // The valid entry for `key` written for a file of `stamp`, or nullopt (none, stale, damaged,
@@ -75,7 +80,8 @@ public:
     // The entries in the folder and the bytes they take.
     [[nodiscard]] Usage usage() const;
 
-    // Removes every entry (and leftover temporary file); returns how many entries went.
+    // Removes every entry (and leftover temporary file); returns how many entries went. Only
+    // files that read as entries of this cache, or have its temporary names, are removed.
     std::int64_t clear();
 
     // Removes the least recently used entries until the rest fits the limit, and temporary files
@@ -84,6 +90,7 @@ public:
 
 private:
     QByteArray m_folder;
+    QString m_refusal;
     std::int64_t m_limit;
     std::atomic<std::int64_t> m_reads {0};
     std::atomic<std::int64_t> m_writes {0};

@@ -124,6 +124,25 @@ bool isThumbEntryName(std::string_view name)
     });
 }
 
+bool isThumbEntryHead(std::string_view head)
+{
+    const std::string_view magic(kMagic, sizeof kMagic);
+    head = head.substr(0, magic.size());
+    return head == magic.substr(0, head.size())
+        || std::all_of(head.begin(), head.end(), [](char c) {
+               return c == '\0';
+           });
+}
+
+bool isThumbTempName(std::string_view name)
+{
+    constexpr std::string_view kPrefix = ".tmp-";
+    return name.size() == kPrefix.size() + 6 && name.starts_with(kPrefix)
+        && std::all_of(name.begin() + kPrefix.size(), name.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+           });
+}
+
 std::uint64_t thumbChecksum(const unsigned char *data, std::size_t size)
 {
     return fnv(kFnvBasis, data, size);

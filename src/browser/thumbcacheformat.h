@@ -53,6 +53,14 @@ struct ThumbFacts
 // True for a name thumbEntryName() can give.
 [[nodiscard]] bool isThumbEntryName(std::string_view name);
 
+// True when `head`, the first bytes of a file with an entry's name, may be an entry this cache
+// wrote: it starts with the entry magic, or is empty or zeros (an entry a crash cut short).
+[[nodiscard]] bool isThumbEntryHead(std::string_view head);
+
+// True for the name of a temporary file a writer of the cache makes (".tmp-" and six letters or
+// digits).
+[[nodiscard]] bool isThumbTempName(std::string_view name);
+
 // A 64-bit checksum (FNV-1a) of `size` bytes at `data`.
 [[nodiscard]] std::uint64_t thumbChecksum(const unsigned char *data, std::size_t size);
 

@@ -4,6 +4,8 @@
 #include "cli/commands.h"
 #include "frame/settingsstore.h"
 
+#include <QFileInfo>
+
 #include <cstdio>
 
 namespace morvane::cli {
@@ -14,8 +16,15 @@ int runCache(const std::vector<std::string> &args)
         std::fputs("usage: morvane-cli cache stats|clear|prune\n", stderr);
         return 2;
     }
+    // The settings beside this executable as the window looks beside its own, without asking
+    // Qt for the program's folder (that needs an application object, which this command has
+    // no use for).
+    const QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
     browser::ThumbCache cache(browser::ThumbCache::defaultFolder(),
-        browser::ThumbCache::limitIn(SettingsStore(SettingsStore::defaultPath())));
+        browser::ThumbCache::limitIn(
+            SettingsStore(SettingsStore::defaultPathFor(QFileInfo(exe).absolutePath()))));
+    if (!cache.refusal().isEmpty())
+        std::fprintf(stderr, "cache: %s\n", cache.refusal().toUtf8().constData());
     const auto mib = [](std::int64_t bytes) {
         return static_cast<double>(bytes) / (1024.0 * 1024.0);
     };

@@ -62,6 +62,19 @@ namespace {
         return ok ? 0 : 1;
     }
 
+    // True for a path that ends in "/" and whose name without it is a symbolic link.
+    bool linkWithSlash(QByteArray path)
+    {
+        if (!path.endsWith('/'))
+            return false;
+        while (path.size() > 1 && path.endsWith('/'))
+            path.chop(1);
+        struct stat st
+        {
+        };
+        return ::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode);
+    }
+
     int transfer(const std::vector<std::string> &args, bool moving)
     {
         const char *command = moving ? "move" : "copy";
@@ -77,11 +90,30 @@ namespace {
         };
         if (::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
             return badUsage(command, usage, "not a folder: " + args.back());
+        // "link/" names the folder a link leads to; moving that folder would leave the link
+        // dangling, so such a source is refused, as mv refuses it (the link itself moves when
+        // named without the "/"). A copy leaves the folder where it is and goes on.
+        bool refused = false;
+        if (moving) {
+            for (qsizetype i = paths.size(); i-- > 0;) {
+                if (linkWithSlash(paths[i])) {
+                    say("move",
+                        QStringLiteral(
+                            "「%1」はフォルダーへのシンボリックリンクに「/」を付けた名前のため、"
+                            "移動しませんでした（リンク先を移動するとリンクが切れます）。"
+                            "リンク自体を移動するには「/」を付けずに指定してください。")
+                            .arg(QString::fromStdString(args[static_cast<std::size_t>(i)])));
+                    paths.removeAt(i);
+                    refused = true;
+                }
+            }
+        }
         const QList<QByteArray> targets = files::FileOperations::targetsIn(folder, paths);
-        return run(command, [&](files::Prompter &prompter) {
+        const int status = paths.isEmpty() ? 0 : run(command, [&](files::Prompter &prompter) {
             return moving ? files::journaledMove(prompter, command, paths, targets)
                           : files::journaledCopy(prompter, command, paths, targets);
         });
+        return status == 0 && refused ? 1 : status;
     }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 
 namespace morvane::cli {
 namespace {
@@ -86,6 +87,27 @@ namespace {
         return marks;
     }
 
+    bool exists(const std::string &path)
+    {
+        struct stat st
+        {
+        };
+        return ::lstat(path.c_str(), &st) == 0;
+    }
+
+    // Why the --apply name `path` cannot be renamed as a file, or null.
+    const char *notAFile(const std::string &path)
+    {
+        struct stat st
+        {
+        };
+        if (path.empty() || path.back() == '/')
+            return "は名前の最後が空のため、名前を変更できません（ファイルを指定してください）。";
+        if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            return "はフォルダーのため、名前を変更しません（ファイルを指定してください）。";
+        return nullptr;
+    }
+
 } // namespace
 
 int runRename(const std::vector<std::string> &args)
@@ -132,10 +154,16 @@ int runRename(const std::vector<std::string> &args)
         }
     }
 
-    // With --apply each NAME is the path of a file; the pattern works on its last part.
+    // With --apply each NAME is the path of a file; the pattern works on its last part. A name
+    // that ends in "/" or names a folder would rename a folder (or the folder itself): refused
+    // before anything is planned.
     std::vector<SplitPath> paths;
     if (apply) {
         for (std::string &n : names) {
+            if (const char *why = notAFile(n)) {
+                std::fprintf(stderr, "rename: 「%s」%s\n", printable(n).c_str(), why);
+                return 2;
+            }
             paths.push_back(splitPath(n));
             n = paths.back().name;
         }
@@ -158,6 +186,13 @@ int runRename(const std::vector<std::string> &args)
             continue;
         }
         printLine(r.name, marks[i], !marks[i].empty());
+        if (apply && r.name == names[i] && !exists(paths[i].folder + names[i])) {
+            // No rename is needed, but a file that is not there is a failure all the same.
+            std::fprintf(stderr,
+                "rename: 「%s」が見つかりません。\n",
+                printable(paths[i].folder + names[i]).c_str());
+            status = 1;
+        }
         if (apply && r.name != names[i]) {
             runs[paths[i].folder].emplace_back(
                 QByteArray::fromStdString(names[i]), QByteArray::fromStdString(r.name));

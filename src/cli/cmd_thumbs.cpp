@@ -224,6 +224,8 @@ int runThumbs(const std::vector<std::string> &args)
         cache = std::make_unique<browser::ThumbCache>(browser::ThumbCache::defaultFolder(),
             browser::ThumbCache::limitIn(SettingsStore(SettingsStore::defaultPath())));
         arguments.options.cache = cache.get();
+        if (!cache->refusal().isEmpty())
+            std::fprintf(stderr, "thumbs: %s\n", cache->refusal().toUtf8().constData());
     }
     browser::ListBuilder builder;
     // The window's own list model, so the timing includes the sorted inserts and the sheet

@@ -42,9 +42,11 @@ int runUndo(const std::vector<std::string> &args)
     ConsolePrompter prompter("undo");
     files::UndoJournal journal(files::UndoJournal::defaultFolder());
     if (recover) {
-        const int runs = files::recoverRuns(prompter, journal);
-        out(std::to_string(runs) + " run(s) recovered\n");
-        return 0;
+        const files::Recovery r = files::recoverRuns(prompter, journal);
+        out(std::to_string(r.runs - r.kept) + " run(s) recovered\n");
+        if (r.kept > 0)
+            out(std::to_string(r.kept) + " run(s) kept for a later recovery\n");
+        return r.kept == 0 ? 0 : 1;
     }
     if (list) {
         const std::vector<files::journal::Entry> entries = journal.entries();
@@ -52,8 +54,9 @@ int runUndo(const std::vector<std::string> &args)
             out(when(e->time) + '\t' + files::actionLabel(e->action).toStdString() + '\t'
                 + std::to_string(e->items.size()) + '\n');
             for (const files::journal::Item &item : e->items) {
-                out(std::string("\t") + static_cast<char>(item.op) + '\t' + printable(item.from)
-                    + '\t' + printable(item.to) + '\n');
+                out(std::string("\t") + static_cast<char>(item.op) + '\t'
+                    + printable(item.from, false, true) + '\t' + printable(item.to, false, true)
+                    + '\n');
             }
         }
         return 0;

@@ -19,7 +19,9 @@ int runCensus(const std::vector<std::string> &args);
 // `error<TAB>message` alone and returns 1. With --apply each NAME is the path of a file, the
 // pattern works on its name, and each file whose new name differs is renamed through the file
 // operations after its line is printed, never onto an existing name: a refused file keeps its
-// name, with a message on stderr. Status 0 exactly when every file that needed a rename got it.
+// name, with a message on stderr. Status 0 exactly when every file that needed a rename got it
+// and every file named is there; with --apply a NAME that ends in "/" or names a folder ends the
+// command before any rename (status 2).
 int runRename(const std::vector<std::string> &args);
 
 // exif FILE: the Exif rows of FILE as the main window appends them, one `label<TAB>value` line
@@ -50,7 +52,8 @@ int runCache(const std::vector<std::string> &args);
 // where it is; each such file and every failure gets one line on stderr. Status 0 exactly when
 // every file was done, 1 otherwise, 2 for bad arguments (too few, an empty path, a relative path
 // without a readable working folder, DESTDIR not a folder), 128 + the signal after SIGINT or
-// SIGTERM, which stop the request as a cancel does.
+// SIGTERM, which stop the request as a cancel does. move refuses a SRC "link/" whose name is a
+// link to a folder (as mv does: moving the folder would leave the link dangling).
 int runCopy(const std::vector<std::string> &args);
 int runMove(const std::vector<std::string> &args);
 int runTrash(const std::vector<std::string> &args);
@@ -59,8 +62,9 @@ int runRenameFile(const std::vector<std::string> &args);
 // undo: reverses the newest entry of the undo journal and prints what was undone, then each item
 // that was not (status 1 then, or when there is nothing to undo). undo --list: the entries, newest
 // first: `date-time<TAB>action<TAB>items`, then `<TAB>op<TAB>from<TAB>to` per item (op M move or
-// rename, C copy, T trash, D new folder). undo --recover: brings rename runs that were
-// interrupted to an end (each file under its old or new name).
+// rename, C copy, T trash, D new folder; a byte that is not UTF-8 as \xHH). undo --recover:
+// brings rename runs that were interrupted to an end (each file under its old or new name, or a
+// free name derived from the old one); status 1 when a record had to be kept.
 int runUndo(const std::vector<std::string> &args);
 
 } // namespace morvane::cli

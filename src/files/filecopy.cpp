@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <vector>
 
 namespace morvane::files::detail {
 
@@ -121,6 +122,8 @@ ItemStatus Request::copyExtent(
             put += n;
         }
         pos += got;
+        if (m_seams.copied)
+            m_seams.copied(source, pos);
         if (!advance(got, source))
             return ItemStatus::NotReached;
     }
@@ -172,19 +175,41 @@ ItemStatus Request::copyFile(
     };
     if (in.fd < 0 || ::fstat(in.fd, &st) != 0)
         return failErrno(source, errno);
+    if (m_linked.count({st.st_dev, st.st_ino}) > 0) { // its first link may have moved already
+        m_copied = st;
+        if (const ItemStatus linked = linkCopy(source, s, target); linked == ItemStatus::Done)
+            return linked;
+    }
     TempFile temp;
     if (const int error = openTemp(temp, parentPath(target)))
         return failErrno(source, error);
     if (const ItemStatus copied = copyData(in.fd, temp.fd, st.st_size, source);
         copied != ItemStatus::Done)
         return copied;
+    struct stat after
+    {
+    };
+    if (::fstat(in.fd, &after) != 0 || !sameFileState(after, st)) {
+        return fail(source,
+            QStringLiteral("コピーの途中でファイルが変更されました。コピーは作りませんでした。"));
+    }
+    m_copied = st;
+    const QList<QByteArray> lost = copyUserAttributes(in.fd, temp.fd);
+    if (!lost.isEmpty() && m_verb == Verb::Move)
+        return keepAttributes(source, lost);
     // Permission bits and times are kept where the target's file system can hold them; one
     // that cannot (FAT has no modes) still gets the content. A move keeps owner and group
     // where the process may, as before a move across file systems; the bits come after it,
     // since a change of owner clears the set-id bits.
     if (m_verb == Verb::Move) [[maybe_unused]]
         const int owned = ::fchown(temp.fd, st.st_uid, st.st_gid);
-    ::fchmod(temp.fd, st.st_mode & 0777);
+    // Set-id bits only where owner and group are the source's, as cp -a keeps them.
+    struct stat mine
+    {
+    };
+    const bool ownerKept =
+        ::fstat(temp.fd, &mine) == 0 && mine.st_uid == st.st_uid && mine.st_gid == st.st_gid;
+    ::fchmod(temp.fd, st.st_mode & (ownerKept ? 07777 : 01777));
     const timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(temp.fd, times);
     if (flush(temp.fd) != 0)
@@ -194,12 +219,62 @@ ItemStatus Request::copyFile(
     temp.fd = -1;
     if (::close(fd) != 0)
         return failErrno(source, errno);
-    return placeTemp(temp, source, target, replace);
+    const ItemStatus placed = placeTemp(temp, source, target, replace);
+    if (placed == ItemStatus::Done && st.st_nlink > 1)
+        m_linked[{st.st_dev, st.st_ino}] = target;
+    return placed == ItemStatus::Done && !lost.isEmpty() ? keepAttributes(source, lost) : placed;
+}
+
+// Reports the attributes a copy could not keep; a move keeps its source then.
+ItemStatus Request::keepAttributes(const QByteArray &source, const QList<QByteArray> &lost)
+{
+    return fail(source,
+        QStringLiteral("行き先では拡張属性（%1）を保存できません。%2")
+            .arg(QString::fromUtf8(lost.join(", ")),
+                m_verb == Verb::Move ? QStringLiteral("元のファイルはそのままです。")
+                                     : QStringLiteral("コピーは属性なしで作りました。")));
+}
+
+// Another hard link of a file this request copied already becomes a link of that copy, so
+// that a group of links stays one file. Done, or Failed to copy it as a file of its own.
+ItemStatus Request::linkCopy(const QByteArray &source, const Entry &s, const QByteArray &target)
+{
+    const QByteArray &first = m_linked[{s.st.st_dev, s.st.st_ino}];
+    // Another file system refuses the link (EXDEV); the file is copied then.
+    if (::link(first.constData(), target.constData()) != 0)
+        return ItemStatus::Failed; // not reported: the file is copied instead
+    syncFolder(parentPath(target));
+    return advance(1 + s.st.st_size, source) ? ItemStatus::Done : ItemStatus::NotReached;
+}
+
+// True when the target of a move is already a finished copy of the source: another file
+// with the same size, modification time and bytes (a move killed before it removed the
+// source).
+bool Request::isFinishedCopy(
+    const QByteArray &source, const Entry &s, const QByteArray &target, const Entry &t)
+{
+    const auto type = [](const Entry &e) {
+        return e.st.st_mode & S_IFMT;
+    };
+    if (s.kind != EntryKind::File || t.kind != EntryKind::File || type(s) != type(t)
+        || (type(s) != S_IFREG && type(s) != S_IFLNK) || isSameFile(s.st, t.st)
+        || s.st.st_size != t.st.st_size || s.st.st_mtim.tv_sec != t.st.st_mtim.tv_sec
+        || s.st.st_mtim.tv_nsec != t.st.st_mtim.tv_nsec)
+        return false;
+    if (type(s) == S_IFREG)
+        return sameContent(source, target);
+    // A link: the same text.
+    std::vector<char> a(static_cast<std::size_t>(s.st.st_size) + 1);
+    std::vector<char> b(a.size());
+    const ssize_t na = ::readlink(source.constData(), a.data(), a.size());
+    const ssize_t nb = ::readlink(target.constData(), b.data(), b.size());
+    return na >= 0 && na == nb && std::equal(a.begin(), a.begin() + na, b.begin());
 }
 
 ItemStatus Request::copyLink(
     const QByteArray &source, const Entry &s, const QByteArray &target, bool replace)
 {
+    m_copied = s.st;
     QByteArray link(static_cast<qsizetype>(s.st.st_size) + 1, '\0');
     const ssize_t n = ::readlink(source.constData(), link.data(), static_cast<size_t>(link.size()));
     if (n < 0)

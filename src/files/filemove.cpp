@@ -78,6 +78,14 @@ ItemStatus Request::transfer(const QByteArray &source, const QByteArray &target)
     case ItemStep::Merge:
         return intoFolder(source, s, target, false);
     case ItemStep::AskReplace: {
+        // A move cut short after the copy was in place: the copy stands, the source goes.
+        if (m_verb == Verb::Move && isFinishedCopy(source, s, target, t)) {
+            m_copied = s.st;
+            const ItemStatus removed = removeMovedSource(source, {});
+            if (removed == ItemStatus::Done)
+                advance(1, source);
+            return removed;
+        }
         bool proceed = false;
         bool overwrite = false;
         const ItemStatus answer = askReplace(source, target, proceed, overwrite);
@@ -190,8 +198,10 @@ ItemStatus Request::place(
             return newFolder(source, s, target);
         return copyFile(source, s, target, replace);
     }
-    const int rc = replace ? std::rename(source.constData(), target.constData())
-                           : renameNoReplace(source, target, s.kind == EntryKind::Folder);
+    const int seamError = m_seams.renameError ? m_seams.renameError(source, target) : 0;
+    const int rc = seamError != 0 ? (errno = seamError, -1)
+        : replace                 ? std::rename(source.constData(), target.constData())
+                                  : renameNoReplace(source, target, s.kind == EntryKind::Folder);
     if (rc == 0) {
         advance(1, source);
         return ItemStatus::Done;
@@ -221,6 +231,21 @@ ItemStatus Request::moveAcross(
     if (t.kind != EntryKind::File || (S_ISREG(s.st.st_mode) && t.st.st_size != s.st.st_size)) {
         ::unlink(target.constData());
         return fail(source, QStringLiteral("コピーしたファイルの大きさが元と違います。"));
+    }
+    return removeMovedSource(source, target);
+}
+
+// The source of a move whose copy is in place goes, only while its name still holds the file
+// that was copied, unchanged; else the copy goes and the source stays.
+ItemStatus Request::removeMovedSource(const QByteArray &source, const QByteArray &target)
+{
+    struct stat now
+    {
+    };
+    if (::lstat(source.constData(), &now) != 0 || !sameFileState(now, m_copied)) {
+        ::unlink(target.constData());
+        return fail(
+            source, QStringLiteral("移動の途中でファイルが変更されたため、元の場所に残しました。"));
     }
     if (::unlink(source.constData()) != 0) {
         const int error = errno;

@@ -74,6 +74,11 @@ struct FileSystemSeams
     std::function<int()> flushError;
     // The listing of the folder `folder` (a source folder being copied or moved).
     std::function<int(const QByteArray &folder)> listError;
+    // A move's rename of `from` to `to` (EXDEV: as across file systems).
+    std::function<int(const QByteArray &from, const QByteArray &to)> renameError;
+    // Not a failure: called as the bytes of `source` are copied, with the bytes copied so far,
+    // so that a test can change the source in the middle of a copy.
+    std::function<void(const QByteArray &source, qint64 copied)> copied;
 };
 
 // The four file operations, each over native paths (the file system's bytes), one request per

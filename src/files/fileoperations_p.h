@@ -5,11 +5,13 @@
 // request through its items (its verb, the consent to replace, the progress and the cancel), the
 // facts of an entry on disk, the temporary file of a copy and the native path helpers.
 
+#include "files/copyfacts.h"
 #include "files/fileoperations.h"
 
 #include <QFile>
 #include <QSet>
 
+#include <map>
 #include <random>
 #include <set>
 #include <sys/stat.h>
@@ -194,6 +196,11 @@ private:
         const QByteArray &source, const Entry &s, const QByteArray &target, bool replace);
     ItemStatus moveAcross(
         const QByteArray &source, const Entry &s, const QByteArray &target, bool replace);
+    ItemStatus removeMovedSource(const QByteArray &source, const QByteArray &target);
+    [[nodiscard]] bool isFinishedCopy(
+        const QByteArray &source, const Entry &s, const QByteArray &target, const Entry &t);
+    ItemStatus linkCopy(const QByteArray &source, const Entry &s, const QByteArray &target);
+    ItemStatus keepAttributes(const QByteArray &source, const QList<QByteArray> &lost);
     ItemStatus intoFolder(
         const QByteArray &source, const Entry &s, const QByteArray &target, bool created);
     ItemStatus newFolder(const QByteArray &source, const Entry &s, const QByteArray &target);
@@ -226,6 +233,11 @@ private:
     QSet<QByteArray> m_swept; // folders already rid of killed runs' copies
     QByteArray m_asideAs; // the trash path of the file set aside for the replacement at hand
     QByteArray m_replacedAs; // that of the current top-level item, once its replacement is done
+    struct stat m_copied
+    {
+    }; // the source file as the last copy read it
+    // Files with other hard links copied by this request: (device, inode) → the copy.
+    std::map<std::pair<dev_t, ino_t>, QByteArray> m_linked;
 };
 
 // The result of `request` with the status of each of its items.

@@ -44,7 +44,15 @@ ItemStatus Request::newFolder(const QByteArray &source, const Entry &s, const QB
     }
     const Entry made = inspect(target);
     m_created.insert({made.st.st_dev, made.st.st_ino});
-    return intoFolder(source, s, target, true);
+    const QList<QByteArray> lost = copyUserAttributesAt(source, target);
+    if (!lost.isEmpty() && m_verb == Verb::Move) {
+        const ItemStatus kept = keepAttributes(source, lost);
+        finishFolder(target, s, kept);
+        return kept;
+    }
+    const ItemStatus status = intoFolder(source, s, target, true);
+    // A moved folder whose attributes the target cannot hold stays (emptied) at its place.
+    return lost.isEmpty() || status != ItemStatus::Done ? status : keepAttributes(source, lost);
 }
 
 bool Request::listFolder(const QByteArray &folder, QList<QByteArray> &names)

@@ -174,6 +174,20 @@ std::optional<Entry> decodeEntry(std::string_view line)
     return entry;
 }
 
+bool startsAsEntry(std::string_view text)
+{
+    return text.substr(0, kMagic.size() + 1) == std::string(kMagic) + ' ';
+}
+
+bool isJournalText(std::string_view text)
+{
+    if (text.empty())
+        return true;
+    if (!startsAsEntry(text))
+        return false;
+    return !parseJournal(text).entries.empty();
+}
+
 Parsed parseJournal(std::string_view text)
 {
     Parsed parsed;

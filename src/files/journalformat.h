@@ -63,6 +63,14 @@ struct Parsed
     std::size_t goodEnd = 0; // length of the text up to the end of its last complete line
 };
 
+// Whether `text` starts with an entry's mark, as every line this program writes does.
+[[nodiscard]] bool startsAsEntry(std::string_view text);
+
+// Whether `text` may be a journal's: empty, or starting with an entry's
+// mark and holding at least one good line. Anything else is some other file and is never
+// written to.
+[[nodiscard]] bool isJournalText(std::string_view text);
+
 // Every entry of a journal's text.
 [[nodiscard]] Parsed parseJournal(std::string_view text);
 

@@ -7,6 +7,7 @@
 
 #include <QFile>
 
+#include <cerrno>
 #include <ctime>
 #include <dirent.h>
 #include <random>
@@ -84,22 +85,77 @@ namespace {
         return done;
     }
 
+    // "f3 (復元).jpg", "f3 (復元 2).jpg", ...: a visible name for a file whose old name was
+    // taken while it waited under its temporary one.
+    std::string restoredName(const std::string &name, int n)
+    {
+        const std::size_t dot = name.rfind('.');
+        const std::size_t cut = dot == std::string::npos || dot == 0 ? name.size() : dot;
+        const std::string mark = n == 1 ? " (復元)" : " (復元 " + std::to_string(n) + ')';
+        return name.substr(0, cut) + mark + name.substr(cut);
+    }
+
+    // Gives the file at the temporary path `via` its old name, else a visible free name derived
+    // from it; false when it keeps the temporary name.
+    bool bringBack(Prompter &prompter, const QByteArray &via, const std::string &from)
+    {
+        const QByteArray folder = QByteArray::fromStdString(std::string(parentOf(from)));
+        const std::string name = nameOf(from);
+        if (renameNoReplace(via, QByteArray::fromStdString(from), false) == 0)
+            return true;
+        for (int n = 1; n <= 100 && errno == EEXIST; ++n) {
+            const QByteArray other = at(folder, restoredName(name, n));
+            if (renameNoReplace(via, other, false) == 0) {
+                prompter.reportError(
+                    QStringLiteral("「%1」は別のファイルが使っているため、「%2」として戻しました。")
+                        .arg(QFile::decodeName(QByteArray::fromStdString(from)),
+                            QFile::decodeName(other)));
+                return true;
+            }
+        }
+        prompter.reportError(QStringLiteral("「%1」を一時的な名前「%2」から戻せませんでした。\n%3")
+                                 .arg(QFile::decodeName(QByteArray::fromStdString(from)),
+                                     QFile::decodeName(via),
+                                     QString::fromStdString(reasonText(errno))));
+        return false;
+    }
+
+    bool isFolder(const QByteArray &path)
+    {
+        struct stat st
+        {
+        };
+        return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+
     // Brings the files of an intent record to their new names, or back to their old ones. Each
     // file is found by its inode under its old, temporary or new name; the rest of the run is
     // planned again from there with the same temporary names, so that a second interruption
-    // leaves the record as good as the first. Returns the journal entry of the files that have
-    // their new names.
-    journal::Entry settle(FileOperations &operations, const journal::Entry &record)
+    // leaves the record as good as the first. The journal entry of the files that have their new
+    // names goes to `renamed`. False when the record must stay: a file may still be under a
+    // temporary name (its folder is gone, or no name could be given back).
+    bool settle(Prompter &prompter,
+        FileOperations &operations,
+        const journal::Entry &record,
+        journal::Entry &renamed)
     {
-        journal::Entry renamed = now("rename");
         if (record.items.empty())
-            return renamed;
+            return true;
         const QByteArray folder =
             QByteArray::fromStdString(std::string(parentOf(record.items[0].to)));
+        if (!isFolder(folder)) {
+            prompter.reportError(QStringLiteral(
+                "フォルダー「%1」が見つからないため、中断した名前の変更を終えられません"
+                "でした。記録は残し、次の機会にもう一度試します。")
+                                     .arg(QFile::decodeName(folder)));
+            return false;
+        }
         std::vector<RunItem> items;
         std::vector<const journal::Item *> found;
         for (const journal::Item &item : record.items) {
-            for (const std::string *where : {&item.to, &item.via, &item.from}) {
+            // The temporary name first: only this file of the run can be there, while a hard
+            // link of it may stand at its new or old name.
+            for (const std::string *where : {&item.via, &item.to, &item.from}) {
                 if (inodeOf(QByteArray::fromStdString(*where)) == item.stamp.inode) {
                     items.push_back({nameOf(*where), nameOf(item.to), nameOf(item.via)});
                     found.push_back(&item);
@@ -108,15 +164,16 @@ namespace {
             }
         }
         (void)carryOut(operations, folder, planRun(items, namesIn(folder)), {});
+        bool settled = true;
         for (const journal::Item *item : found) {
             const QByteArray via = QByteArray::fromStdString(item->via);
-            if (inodeOf(via) == item->stamp.inode)
-                (void)operations.rename(via, QByteArray::fromStdString(nameOf(item->from)));
+            if (inodeOf(via) == item->stamp.inode && !bringBack(prompter, via, item->from))
+                settled = false;
             const QByteArray to = QByteArray::fromStdString(item->to);
             if (inodeOf(to) == item->stamp.inode)
                 renamed.items.push_back({journal::Op::Move, item->from, item->to, {}, stampOf(to)});
         }
-        return renamed;
+        return settled;
     }
 
 } // namespace
@@ -137,9 +194,8 @@ std::vector<bool> renameRun(Prompter &prompter,
         inodes.push_back(inodeOf(at(folder, items.back().from)));
     }
     const RunPlan plan = planRun(items, namesIn(folder));
-    bool needsRecord = false;
-    for (const RunStep &s : plan.steps)
-        needsRecord = needsRecord || s.to == items[s.item].via;
+    // One rename is whole or not at all; a chain or a cycle cut short is finished by recovery.
+    const bool needsRecord = plan.steps.size() > 1;
     journal::Entry record = now("run");
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (plan.verdicts[i] == RunVerdict::Renamed) {
@@ -154,15 +210,18 @@ std::vector<bool> renameRun(Prompter &prompter,
     QString error;
     if (needsRecord && !journal.writeIntent(QByteArray::fromStdString(tag), record, &error)) {
         prompter.reportError(error
-            + QStringLiteral("\n中断に備えた記録がないため、名前を入れ替える変更は行いません。"));
+            + QStringLiteral("\n中断に備えた記録がないため、互いの名前を使う変更は行いません。"));
         return result;
     }
     FileOperations operations(prompter);
     (void)carryOut(operations, folder, plan, hook);
     if (needsRecord) {
         // A step that failed may have left a file under its temporary name.
-        (void)settle(operations, record);
-        journal.removeIntent(QByteArray::fromStdString(tag));
+        journal::Entry settled;
+        if (settle(prompter, operations, record, settled))
+            journal.removeIntent(QByteArray::fromStdString(tag));
+        else
+            journal.releaseIntent(QByteArray::fromStdString(tag));
     }
     journal::Entry renamed = now(action != nullptr ? action : "");
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -182,18 +241,24 @@ std::vector<bool> renameRun(Prompter &prompter,
     return result;
 }
 
-int recoverRuns(Prompter &prompter, UndoJournal &journal)
+Recovery recoverRuns(Prompter &prompter, UndoJournal &journal)
 {
-    int count = 0;
+    Recovery recovery;
     FileOperations operations(prompter);
     for (const auto &[tag, record] : journal.intents()) {
+        ++recovery.runs;
+        journal::Entry renamed = now("rename");
         // A record cut short was being written: no rename of its run had begun.
-        if (record)
-            journalRenames(prompter, journal, settle(operations, *record));
-        journal.removeIntent(tag);
-        ++count;
+        const bool settled = !record || settle(prompter, operations, *record, renamed);
+        journalRenames(prompter, journal, std::move(renamed));
+        if (settled) {
+            journal.removeIntent(tag);
+        } else {
+            journal.releaseIntent(tag);
+            ++recovery.kept;
+        }
     }
-    return count;
+    return recovery;
 }
 
 } // namespace morvane::files

@@ -26,7 +26,7 @@ using RunStepHook = std::function<void(std::size_t)>;
 // Each file is renamed or refused on its own through the file operations, which report every
 // refusal to `prompter`; new names that other files of the run give up are taken in an order that
 // works, through a temporary name in the folder where a cycle needs one. Before the first rename
-// of a run that needs a temporary name an intent record goes to `journal`'s folder, so that
+// of a run of more than one rename an intent record goes to `journal`'s folder, so that
 // recoverRuns can bring an interrupted run to an end. The renames done are journaled as one entry
 // of `action` (none when it is null: an undo). Returns per pair whether the file has its new name
 // now (an unchanged name: false). UI thread for a dialog prompter.
@@ -37,9 +37,17 @@ using RunStepHook = std::function<void(std::size_t)>;
     const char *action = "rename",
     const RunStepHook &hook = {});
 
-// Brings every run whose intent record is in `journal`'s folder to an end: each file of it gets
-// its new name where that is free, else its old name, never keeping a temporary name; the
-// renames that took place are journaled. Failures go to `prompter`. Returns the number of runs.
-int recoverRuns(Prompter &prompter, UndoJournal &journal);
+struct Recovery
+{
+    int runs = 0; // records found
+    int kept = 0; // records kept because a file of theirs may still have a temporary name
+};
+
+// Brings every run whose intent record is in `journal`'s folder and whose process is gone to an
+// end: each file of it gets its new name where that is free, else its old name, else a visible
+// name derived from it ("f3 (復元).jpg", said through `prompter`), never keeping a temporary
+// name; the renames that took place are journaled. A record whose folder is gone, or one of
+// whose files cannot leave its temporary name, is kept and reported. Failures go to `prompter`.
+[[nodiscard]] Recovery recoverRuns(Prompter &prompter, UndoJournal &journal);
 
 } // namespace morvane::files

@@ -4,6 +4,7 @@
 #include "files/fileoprules.h"
 #include "files/renamerun.h"
 #include "files/undojournal.h"
+#include "platform/folderscan.h"
 
 #include <QFile>
 
@@ -88,6 +89,65 @@ namespace {
         ++undone;
     }
 
+    // Bytes compared against the source, at most, before a copy goes to the trash; a larger tree
+    // is judged by its change times alone.
+    constexpr std::int64_t kCompareBytes = std::int64_t(64) << 20;
+
+    bool sameBytes(const std::string &a, const std::string &b)
+    {
+        QFile fa(QFile::decodeName(native(a)));
+        QFile fb(QFile::decodeName(native(b)));
+        if (!fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly)
+            || fa.size() != fb.size())
+            return false;
+        while (!fa.atEnd()) {
+            if (fa.read(1 << 16) != fb.read(1 << 16))
+                return false;
+        }
+        return true;
+    }
+
+    // The first entry of the copy `item.to` (a file or a folder with everything in it) that was
+    // changed after the copy was journaled at `time`: its change time is later (touch -r cannot
+    // set that), or, for a tree small enough, its bytes differ from the source's. Empty when
+    // none was.
+    std::string editedInCopy(const journal::Item &item, std::int64_t time)
+    {
+        struct Walk
+        {
+            std::vector<std::string> files; // relative to the copy, "" for the copy itself
+            std::int64_t bytes = 0;
+            std::string changed;
+        };
+        Walk w;
+        std::vector<std::string> pending {""};
+        while (!pending.empty() && w.changed.empty()) {
+            const std::string rel = pending.back();
+            pending.pop_back();
+            const std::string path = rel.empty() ? item.to : joinPath(item.to, rel);
+            struct stat st
+            {
+            };
+            if (::lstat(path.c_str(), &st) != 0 || st.st_ctim.tv_sec > time) {
+                w.changed = path;
+            } else if (S_ISREG(st.st_mode)) {
+                w.files.push_back(rel);
+                w.bytes += st.st_size;
+            } else if (S_ISDIR(st.st_mode)) {
+                for (const std::string &name : platform::entryNames(native(path)))
+                    pending.push_back(rel.empty() ? name : joinPath(rel, name));
+            }
+        }
+        if (!w.changed.empty() || w.bytes > kCompareBytes || !exists(item.from))
+            return w.changed;
+        for (const std::string &rel : w.files) {
+            const std::string copy = rel.empty() ? item.to : joinPath(item.to, rel);
+            if (!sameBytes(copy, rel.empty() ? item.from : joinPath(item.from, rel)))
+                return copy;
+        }
+        return {};
+    }
+
     void removeNewFolder(Collector &collector, const journal::Item &item, int &undone)
     {
         if (::rmdir(item.to.c_str()) == 0) {
@@ -107,8 +167,9 @@ namespace {
 
 QString UndoReport::text() const
 {
-    if (!found)
-        return QStringLiteral("元に戻す操作はありません。");
+    if (!found) // nothing, or a journal that cannot be read
+        return refused.isEmpty() ? QStringLiteral("元に戻す操作はありません。")
+                                 : refused.join(u'\n');
     QString out;
     if (refused.isEmpty())
         out = QStringLiteral("「%1」を元に戻しました。").arg(action);
@@ -135,11 +196,83 @@ QString actionLabel(const std::string &action)
     return it != kLabels.end() ? QString::fromUtf8(it->second) : QString::fromStdString(action);
 }
 
+namespace {
+
+    // Undoes the items of `entry`, newest first; true for each item that was undone.
+    std::vector<bool> undoItems(Collector &collector,
+        UndoJournal &journal,
+        const journal::Entry &entry,
+        QStringList &refused)
+    {
+        const std::size_t n = entry.items.size();
+        std::vector<bool> done(n, false);
+        // Renames within one folder go back as one run, so that a swap or a chain can be
+        // reversed: its pairs and the items they stand for.
+        std::map<std::string, std::vector<std::pair<QByteArray, QByteArray>>> runs;
+        std::map<std::string, std::vector<std::size_t>> runItems;
+        for (std::size_t i = n; i-- > 0;) {
+            const journal::Item &item = entry.items[i];
+            // A new folder is only ever removed empty (rmdir), whatever happened in it meanwhile.
+            if (item.op != journal::Op::NewFolder && stampOf(native(item.to)) != item.stamp) {
+                refused << QStringLiteral(
+                    "「%1」は記録の後で変更されたか、見つからないため、元に戻しませんでした。")
+                               .arg(shown(item.to));
+                continue;
+            }
+            const std::string folder(parentOf(item.to));
+            int undone = 0;
+            switch (item.op) {
+            case journal::Op::Move:
+                if (folder == parentOf(item.from)) {
+                    runs[folder].emplace_back(native(std::string(lastComponent(item.to))),
+                        native(std::string(lastComponent(item.from))));
+                    runItems[folder].push_back(i);
+                } else if (exists(item.from)) {
+                    refused << Collector::takenText(item.from);
+                } else if (FileOperations(collector)
+                               .move({native(item.to)}, {native(item.from)})
+                               .ok) {
+                    undone = 1;
+                }
+                break;
+            case journal::Op::Copy:
+                if (const std::string edited = editedInCopy(item, entry.time); !edited.empty()) {
+                    refused << QStringLiteral(
+                        "「%1」はコピーの後で変更されたため、ごみ箱へ移しません"
+                        "でした。")
+                                   .arg(shown(edited));
+                } else {
+                    undone = FileOperations(collector).remove({native(item.to)}).ok ? 1 : 0;
+                }
+                break;
+            case journal::Op::Trash:
+                if (exists(item.from))
+                    refused << Collector::takenText(item.from);
+                else
+                    restoreFromTrash(collector, item, undone);
+                break;
+            case journal::Op::NewFolder:
+                removeNewFolder(collector, item, undone);
+                break;
+            }
+            done[i] = undone > 0;
+        }
+        for (const auto &[folder, renames] : runs) {
+            const std::vector<bool> back =
+                renameRun(collector, journal, native(folder), renames, nullptr);
+            for (std::size_t k = 0; k < back.size(); ++k)
+                done[runItems[folder][k]] = back[k];
+        }
+        return done;
+    }
+
+} // namespace
+
 UndoReport undoLast(Prompter &prompter, UndoJournal &journal)
 {
     UndoReport report;
     QString error;
-    const std::optional<journal::Entry> entry = journal.takeLast(&error);
+    const std::optional<journal::Entry> entry = journal.last(&error);
     if (!entry) {
         if (!error.isEmpty())
             report.refused << error;
@@ -147,49 +280,27 @@ UndoReport undoLast(Prompter &prompter, UndoJournal &journal)
     }
     report.found = true;
     report.action = actionLabel(entry->action);
+    // The entry leaves the journal only after its items are back; a journal that cannot be
+    // written now would keep an entry whose undo is done, so nothing is undone then.
+    if (!journal.replace(*entry, *entry, &error)) {
+        report.refused << error;
+        return report;
+    }
     Collector collector(prompter, report.refused);
-    // Renames within one folder go back as one run, so that a swap or a chain can be reversed.
-    std::map<std::string, std::vector<std::pair<QByteArray, QByteArray>>> runs;
-    for (auto it = entry->items.rbegin(); it != entry->items.rend(); ++it) {
-        const journal::Item &item = *it;
-        // A new folder is only ever removed empty (rmdir), whatever happened in it meanwhile.
-        if (item.op != journal::Op::NewFolder && stampOf(native(item.to)) != item.stamp) {
-            report.refused << QStringLiteral(
-                "「%1」は記録の後で変更されたか、見つからないため、元に戻しませんでした。")
-                                  .arg(shown(item.to));
-            continue;
-        }
-        const std::string folder(parentOf(item.to));
-        switch (item.op) {
-        case journal::Op::Move:
-            if (folder == parentOf(item.from)) {
-                runs[folder].emplace_back(native(std::string(lastComponent(item.to))),
-                    native(std::string(lastComponent(item.from))));
-            } else if (exists(item.from)) {
-                report.refused << Collector::takenText(item.from);
-            } else if (FileOperations(collector).move({native(item.to)}, {native(item.from)}).ok) {
-                ++report.undone;
-            }
-            break;
-        case journal::Op::Copy:
-            if (FileOperations(collector).remove({native(item.to)}).ok)
-                ++report.undone;
-            break;
-        case journal::Op::Trash:
-            if (exists(item.from))
-                report.refused << Collector::takenText(item.from);
-            else
-                restoreFromTrash(collector, item, report.undone);
-            break;
-        case journal::Op::NewFolder:
-            removeNewFolder(collector, item, report.undone);
-            break;
-        }
+    const std::vector<bool> done = undoItems(collector, journal, *entry, report.refused);
+    // What was refused stays as the newest entry, so that the undo can be tried again.
+    journal::Entry left = *entry;
+    left.items.clear();
+    for (std::size_t i = 0; i < done.size(); ++i) {
+        if (done[i])
+            ++report.undone;
+        else
+            left.items.push_back(entry->items[i]);
     }
-    for (const auto &[folder, renames] : runs) {
-        for (const bool done : renameRun(collector, journal, native(folder), renames, nullptr))
-            report.undone += done ? 1 : 0;
-    }
+    if (!journal.replace(*entry,
+            left.items.empty() ? std::nullopt : std::optional<journal::Entry>(left),
+            &error))
+        report.refused << error;
     return report;
 }
 

@@ -27,10 +27,15 @@ struct UndoReport
 // The Japanese name of a journaled action ("rename" → "名前の変更").
 [[nodiscard]] QString actionLabel(const std::string &action);
 
-// Reverses the newest entry of `journal` and removes it: renamed and moved files go back, copies
+// Reverses the newest entry of `journal`: renamed and moved files go back, copies
 // to the trash, trashed files back from the trash to their old place, new folders are removed
 // when empty. Nothing is ever replaced: an item whose old place is taken, or whose file changed
-// since (size, modification time, inode), is refused and reported; the other items go on. Only
+// since (size, modification time, inode; for a copy also any change time after the entry, or
+// bytes that differ from the source's in a tree of up to 64 MiB), is refused and reported; the
+// other items go on. The
+// items undone leave the entry afterwards; the refused ones stay in it as the newest entry, so
+// that the undo can be tried again once what blocks it is gone. Nothing is undone while the
+// journal cannot be written. Only
 // `prompter`'s confirm is asked (for a copy that has no trash to go to). UI thread for a dialog
 // prompter.
 [[nodiscard]] UndoReport undoLast(Prompter &prompter, UndoJournal &journal);

@@ -25,6 +25,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -597,6 +598,9 @@ void TestListBuilder::cacheNoticesChanges_data()
     QTest::newRow("entry emptied") << "empty" << true << true << false;
     QTest::newRow("refresh") << "refresh" << true << true << false;
     QTest::newRow("cache folder is a file") << "unusable" << true << false << false;
+    QTest::newRow("entry is a link to a good entry") << "link" << true << true << false;
+    QTest::newRow("cache size 0 serves nothing") << "off" << true << false << false;
+    QTest::newRow("cache folder is a link: not used") << "linked folder" << true << false << false;
 }
 
 void TestListBuilder::cacheNoticesChanges()
@@ -612,6 +616,7 @@ void TestListBuilder::cacheNoticesChanges()
     QVERIFY(morvane::testsupport::writeFile(
         picture, morvane::testsupport::bmpBytes(60, 40, 200, 0, 0)));
     const QString cachePath = cacheRoot.filePath(QStringLiteral("thumbs"));
+    const QString real = cacheRoot.filePath(QStringLiteral("real"));
     ThumbCache cache(QFile::encodeName(cachePath), std::int64_t(1) << 20);
     QCOMPARE(buildFolder(dir.path(), 48, 3, 1, {}, 224 << 20, &cache).result.cacheWrites, 1);
     const QStringList entries = QDir(cachePath).entryList(QDir::Files);
@@ -642,11 +647,27 @@ void TestListBuilder::cacheNoticesChanges()
     } else if (change == u"unusable") {
         QVERIFY(QDir(cachePath).removeRecursively());
         QVERIFY(morvane::testsupport::writeFile(cachePath, "not a folder"));
+    } else if (change == u"link") {
+        QVERIFY(QFile::rename(entry, cacheRoot.filePath(QStringLiteral("elsewhere.mvt"))));
+        QVERIFY(QFile::link(cacheRoot.filePath(QStringLiteral("elsewhere.mvt")), entry));
+    } else if (change == u"linked folder") {
+        QVERIFY(QDir().rename(cachePath, real));
+        QVERIFY(QFile::setPermissions(real,
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                | QFile::ExeOther));
+        QVERIFY(QFile::link(real, cachePath));
     }
+    // Used long ago: a hit must mark it used now, or eviction takes thumbnails in use.
+    const QByteArray nativeEntry = QFile::encodeName(entry);
+    const timespec past[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    (void)::utimensat(AT_FDCWD, nativeEntry.constData(), past, AT_SYMLINK_NOFOLLOW);
+    std::optional<ThumbCache> other;
+    if (change == u"off" || change == u"linked folder")
+        other.emplace(QFile::encodeName(cachePath), change == u"off" ? 0 : std::int64_t(1) << 20);
 
     const CountingDecoder counting;
-    const Built again =
-        buildFolder(dir.path(), 48, 3, 2, counting, 224 << 20, &cache, change != u"refresh");
+    const Built again = buildFolder(
+        dir.path(), 48, 3, 2, counting, 224 << 20, other ? &*other : &cache, change != u"refresh");
     QVERIFY(again.result.completed);
     QCOMPARE(again.result.pictures, 1);
     QCOMPARE(counting.decodes->load(), decoded ? 1 : 0);
@@ -655,6 +676,20 @@ void TestListBuilder::cacheNoticesChanges()
     compareBuilds(again, buildFolder(dir.path(), 48, 3, 1)); // as without a cache
     const QRgb p = again.items.front().thumb.box().pixel(2, 2);
     QCOMPARE(qBlue(p) > 150, recoloured);
+    struct stat st
+    {
+    };
+    if (!decoded)
+        QVERIFY(::lstat(nativeEntry.constData(), &st) == 0 && st.st_mtime > ::time(nullptr) - 60);
+    if (change == u"linked folder") {
+        // Said once, and the folder the link leads to kept as it was: its mode, its one entry.
+        QVERIFY(!other->refusal().isEmpty());
+        QVERIFY(
+            ::stat(QFile::encodeName(real).constData(), &st) == 0 && (st.st_mode & 07777) == 0705);
+        QCOMPARE(QDir(real).entryList(QDir::Files).size(), 1);
+        QCOMPARE(other->clear(), 0);
+        QCOMPARE(QDir(real).entryList(QDir::Files).size(), 1);
+    }
     if (written) {
         *counting.decodes = 0;
         QCOMPARE(
@@ -695,6 +730,24 @@ void TestListBuilder::cacheKeepsTheRecentEntriesWithinItsLimit()
     QCOMPARE(cache.usage().entries, 3);
     QCOMPARE(buildFolder(second.path(), 48, 3, 1, {}, 224 << 20, &cache).result.cacheReads, 3);
     QCOMPARE(buildFolder(first.path(), 48, 3, 1, {}, 224 << 20, &cache).result.cacheReads, 0);
+
+    // Only its own files go: a writer's fresh temporary stays through a prune, a crashed one's
+    // goes; a user's file stays even under an entry's name.
+    const auto put = [&](const char *name, std::time_t age) {
+        const QByteArray path = folder + '/' + name;
+        const timespec then[2] = {{::time(nullptr) - age, 0}, {::time(nullptr) - age, 0}};
+        return morvane::testsupport::writeFile(QFile::decodeName(path), "mine")
+            && ::utimensat(AT_FDCWD, path.constData(), then, 0) == 0;
+    };
+    QVERIFY(put(".tmp-Ab12Cd", 0) && put(".tmp-Zz99Yy", 3600) && put("0123456789abcdef.mvt", 3600)
+        && put(".tmp-notes.txt", 3600));
+    (void)cache.prune();
+    const auto names = [&] {
+        return QDir(QFile::decodeName(folder)).entryList(QDir::Files | QDir::Hidden).join(u' ');
+    };
+    QVERIFY(names().contains(u".tmp-Ab12Cd") && !names().contains(u".tmp-Zz99Yy"));
+    QCOMPARE(cache.clear(), 3);
+    QCOMPARE(names(), QStringLiteral(".tmp-notes.txt 0123456789abcdef.mvt"));
 }
 
 void TestListBuilder::decodeFailuresGiveTheSingleThreadList_data()

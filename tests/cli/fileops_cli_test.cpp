@@ -72,6 +72,7 @@ TEST(FileOpsCliTest, NeverReplacesAndTellsWhetherAllWasDone)
         {"copy to an empty folder", {"copy", "$/src/a.jpg", ""}, 2, kStart, "空のパス"},
         {"rename-file in a removed working folder", {"rename-file", "victim", "renamed"}, 2, kStart, "作業フォルダー", "$/data", true},
         {"copy into a removed working folder", {"copy", "$/src/a.jpg", "."}, 2, kStart, "作業フォルダー", "$/data", true},
+        {"move a link to a folder named with a slash", {"move", "$/lnk/", "$/dst"}, 1, kStart, "シンボリックリンク"},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -81,6 +82,7 @@ TEST(FileOpsCliTest, NeverReplacesAndTellsWhetherAllWasDone)
         ASSERT_FALSE(root.empty());
         fs::create_directories(root + "/src");
         fs::create_directories(root + "/dst");
+        fs::create_directory_symlink("src", root + "/lnk");
         for (const auto &[name, content] : {std::pair {"src/a.jpg", "A"},
                  {"src/b.jpg", "B"},
                  {"src/caf\xe9.jpg", "C"},
@@ -108,6 +110,9 @@ TEST(FileOpsCliTest, NeverReplacesAndTellsWhetherAllWasDone)
         EXPECT_NE(r.err.find(c.stderrHas), std::string::npos) << r.err;
         EXPECT_EQ(r.err.empty(), *c.stderrHas == '\0') << r.err;
         EXPECT_EQ(state(root), c.after);
+        // The journal's names as the rest shows them: a byte that is not UTF-8 escaped.
+        const auto list = runCli({"undo", "--list"});
+        EXPECT_EQ(list.out.find("caf\xe9"), std::string::npos) << list.out;
         // Undo, in a process of its own, puts back whatever was done: copies go to the trash.
         const auto undo = runCli({"undo"});
         EXPECT_EQ(undo.status, c.after == kStart ? 1 : 0) << undo.out << undo.err;

@@ -247,6 +247,7 @@ TEST_F(ThumbsCliTest, CacheGivesTheSameSheetAndTellsWhatItDid)
 
     const CliResult stats = runCli({"cache", "stats"});
     ASSERT_EQ(stats.status, 0) << stats.err;
+    EXPECT_EQ(stats.err, "");
     EXPECT_EQ(fields(stats.out)["folder"], folder);
     EXPECT_EQ(fields(stats.out)["entries"], "3");
     EXPECT_NE(fields(stats.out)["size"].find("(limit 512 MiB)"), std::string::npos);

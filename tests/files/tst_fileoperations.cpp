@@ -25,6 +25,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace std::literals;
@@ -53,14 +54,17 @@ struct Case
     bool ok;
     const char *changes; // "x>y" moved, "x+y" copied (a folder: all in it), "-x" gone
     const char *error; // text in the reports, "" none; "$ro" stands for the read-only reason
-    // "flush" fails; "list P" fails listing P; "appear P=TAG" writes the fixture's file TAG at P on
-    // the first progress step; "immutable P" (chattr +i) for the request; "SIGTERM N" / "SIGINT N":
-    // the request runs in a child process that gets the signal on progress step N; "SIGKILL N":
-    // likewise killed, then what it left is checked (every folder it made already has its final
-    // bits, every file is finished or an unfinished ".part" copy) and the request runs again, to
-    // which the other columns apply; "bind P Q" mounts P on Q for the request (root); "stale P":
-    // the folder P holds a copy a killed run left, one a running request holds, and a user's file
-    // named alike.
+    // "exdev" first: a move's renames fail with EXDEV, as across file systems; "replace P=TAG" /
+    // "rewrite P": once a first megabyte of P is copied (or at progress step N after "P=TAG"),
+    // the fixture's file TAG is renamed over P / a byte of P is changed in place; "linked P Q":
+    // afterwards P and Q are one file; "flush" fails; "list P" fails listing P; "appear P=TAG"
+    // writes the fixture's file TAG at P on the first progress step; "immutable P" (chattr +i) for
+    // the request; "SIGTERM N" / "SIGINT N": the request runs in a child process that gets the
+    // signal on progress step N; "SIGKILL N": likewise killed, then what it left is checked (every
+    // folder it made already has its final bits, every file is finished or an unfinished ".part"
+    // copy) and the request runs again, to which the other columns apply; "bind P Q" mounts P on Q
+    // for the request (root); "stale P": the folder P holds a copy a killed run left, one a running
+    // request holds, and a user's file named alike.
     const char *fault = "";
 };
 
@@ -124,6 +128,18 @@ const Case kCases[] = {
     {"copy removes only a copy a killed run left", Op::Copy, "disk/src/A.JPG", "disk/dst", "", "", 0, true, "disk/src/A.JPG+disk/dst/A.JPG -disk/dst/.morvane-killed00.part", "", "stale disk/dst"},
     {"move a folder across stopped by SIGINT", Op::Move, "disk/src/dir/sub", "tmp", "", "", 0, false, "", "", "SIGINT 2"},
     {"copy a folder killed inside a file, copied again", Op::Copy, "disk/src/dir", "disk/dst/dir", "a", "", 0, true, "disk/src/dir+disk/dst/dir/dir disk/src/dir/c+trash/c disk/src/dir/ln+trash/ln", "", "SIGKILL 7"},
+    {"move across (seam)", Op::Move, "disk/src/A.JPG disk/src/dir/sub", "disk/dst", "", "", 0, true, "disk/src/A.JPG>disk/dst/A.JPG disk/src/dir/sub>disk/dst/sub", "", "exdev"},
+    {"move across a sparse file (seam)", Op::Move, "disk/src/sparse", "disk/dst", "", "", 0, true, "disk/src/sparse>disk/dst/sparse", "", "exdev"},
+    {"move across odd and long names (seam)", Op::Move, "disk/src/caf\xe9.jpg disk/src/$long", "disk/dst", "", "", 0, true, "disk/src/caf\xe9.jpg>disk/dst/caf\xe9.jpg disk/src/$long>disk/dst/$long", "", "exdev"},
+    {"move a folder across stopped by SIGINT (seam)", Op::Move, "disk/src/dir/sub", "disk/dst", "", "", 0, false, "", "", "exdev SIGINT 2"},
+    {"move across, the source replaced while copied", Op::Move, "disk/src/m", "disk/dst", "", "", 0, false, "", "変更されました", "exdev replace disk/src/m=b2"},
+    {"move across, the source rewritten in place while copied", Op::Move, "disk/src/m", "disk/dst", "", "", 0, false, "", "変更されました", "exdev rewrite disk/src/m"},
+    {"copy of a file rewritten while copied is reported", Op::Copy, "disk/src/m", "disk/dst", "", "", 0, false, "", "変更されました", "rewrite disk/src/m"},
+    {"copy keeps set-id bits, attributes and hard links", Op::Copy, "disk/src/B.JPG disk/src/g disk/src/hard", "disk/dst", "", "", 0, true, "disk/src/B.JPG+disk/dst/B.JPG disk/src/g+disk/dst/g disk/src/hard+disk/dst/hard", "", "linked disk/dst/B.JPG disk/dst/hard"},
+    {"move across keeps hard links (seam)", Op::Move, "disk/src/B.JPG disk/src/hard", "disk/dst", "", "", 0, true, "disk/src/B.JPG>disk/dst/B.JPG disk/src/hard>disk/dst/hard", "", "exdev linked disk/dst/B.JPG disk/dst/hard"},
+    {"move across killed inside a folder, moved again", Op::Move, "disk/src/dir", "disk/dst/dir", "", "", 0, true, "disk/src/dir>disk/dst/dir/dir", "", "exdev SIGKILL 7"},
+    {"move across killed with a file in both places, moved again", Op::Move, "disk/src/dir", "disk/dst/dir", "", "", 0, true, "disk/src/dir>disk/dst/dir/dir", "", "exdev SIGKILL 3 placed"},
+    {"move across, the source replaced once copied", Op::Move, "disk/src/m", "disk/dst", "", "", 0, false, "", "変更されたため", "exdev replace disk/src/m=b2 3"},
 };
 
 // The fixture's files: area path, content tag, size, permission bits, whether all but its first
@@ -137,6 +153,7 @@ const Original kOriginals[] = {
     {"disk/dst/dir/t", "t2", 60, 0644}, {"tmp/t", "t", 500, 0640}, {"ro/r", "r", 600, 0644},
     {"ro/rd/q", "q", 900, 0644}, {"disk/src/sparse", "s", 3 << 20, 0644, true},
     {"disk/src/caf\xe9.jpg", "e", 700, 0644}, {"disk/src/$long", "L", 800, 0600},
+    {"disk/src/g", "g", 900, 02755},
 };
 // clang-format on
 
@@ -160,6 +177,23 @@ QByteArrayList words(const char *text)
     return out;
 }
 
+// The user.* extended attributes of `path` as " [name=value ...]", "" when it has none.
+QByteArray attributes(const QByteArray &path)
+{
+    char names[1024];
+    const ssize_t n = ::llistxattr(path.constData(), names, sizeof names);
+    QByteArrayList out;
+    for (const QByteArray &name : QByteArray(names, std::max<ssize_t>(n, 0)).split('\0')) {
+        char value[256];
+        const ssize_t v = name.startsWith("user.")
+            ? ::lgetxattr(path.constData(), name.constData(), value, sizeof value)
+            : -1;
+        if (v >= 0)
+            out << name + '=' + QByteArray(value, v);
+    }
+    return out.isEmpty() ? QByteArray() : " [" + out.join(' ') + ']';
+}
+
 // "area path=content tag" lines, so that a difference is printed in full.
 QStringList lines(const QMap<QByteArray, QByteArray> &state)
 {
@@ -167,6 +201,15 @@ QStringList lines(const QMap<QByteArray, QByteArray> &state)
     for (auto it = state.cbegin(); it != state.cend(); ++it)
         out << QString::fromUtf8(it.key() + '=' + it.value());
     return out;
+}
+
+// The case's fault without its leading "exdev".
+QByteArrayList faultOf(const Case &c)
+{
+    QByteArrayList fault = words(c.fault);
+    if (fault.value(0) == "exdev")
+        fault.removeFirst();
+    return fault;
 }
 
 bool mentionsTmpfs(const Case &c)
@@ -295,6 +338,10 @@ bool TestFileOperations::populate()
     // Hard links (other names of b.jpg); links to a file and a folder, a fifo; on the tmpfs a
     // file where its trash folder would go, so that files there have no usable trash; the
     // read-only folder holds a trash folder of its own, as a camera card used before does.
+    // Extended attributes where the file system keeps them (tags and a comment, as file managers
+    // write them).
+    for (const char *p : {"disk/src/A.JPG", "disk/src/dir", "disk/src/g"})
+        (void)::lsetxattr(real(p).constData(), "user.xdg.comment", "c", 1, 0);
     const QByteArray b = real("disk/src/b.jpg");
     return ::link(b.constData(), real("disk/src/hard").constData()) == 0
         && ::link(b.constData(), real("disk/src/B.JPG").constData()) == 0
@@ -344,7 +391,8 @@ void TestFileOperations::walk(
         if (::lstat(path.constData(), &st) != 0)
             continue;
         if (S_ISDIR(st.st_mode)) {
-            state.insert(where, "folder " + QByteArray::number(st.st_mode & 07777, 8));
+            state.insert(
+                where, "folder " + QByteArray::number(st.st_mode & 07777, 8) + attributes(path));
             walk(path, where, state, bad);
             continue;
         }
@@ -361,14 +409,14 @@ void TestFileOperations::walk(
         QFile file(QFile::decodeName(path));
         const QByteArray content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         const Original *o = m_byContent.value(content);
-        QByteArray value = o != nullptr ? QByteArray(o->tag) : QByteArray("?");
+        QByteArray value = (o != nullptr ? QByteArray(o->tag) : QByteArray("?")) + attributes(path);
         if (st.st_uid != ::geteuid())
             value += '@' + QByteArray::number(st.st_uid);
         state.insert(where, value);
         if (o == nullptr)
             continue;
-        if ((st.st_mode & 0777) != o->mode)
-            bad << QStringLiteral("%1: mode %2").arg(QString(where)).arg(st.st_mode & 0777, 0, 8);
+        if ((st.st_mode & 07777) != o->mode)
+            bad << QStringLiteral("%1: mode %2").arg(QString(where)).arg(st.st_mode & 07777, 0, 8);
         const timespec when = m_modified.value(o->tag);
         if (st.st_mtim.tv_sec != when.tv_sec || st.st_mtim.tv_nsec != when.tv_nsec)
             bad << QStringLiteral("%1: modification time changed").arg(QString(where));
@@ -409,6 +457,10 @@ TestFileOperations::State TestFileOperations::apply(State state, const char *cha
                 continue;
             if (moved)
                 state.remove(from);
+            // A folder that was there takes the entries in and stays as it was.
+            const QByteArray to = ends[1] + from.mid(ends[0].size());
+            if (it.value().startsWith("folder ") && before.value(to).startsWith("folder "))
+                continue;
             // A copy belongs to whoever made it; a move keeps the owner.
             const qsizetype owner = it.value().indexOf('@');
             state.insert(ends[1] + from.mid(ends[0].size()),
@@ -428,8 +480,31 @@ void TestFileOperations::faults_data()
 // Runs the case's request on its sources, with the seams its fault asks for.
 RequestResult TestFileOperations::run(const Case &c, morvane::files::Prompter &prompter)
 {
-    const QByteArrayList fault = words(c.fault);
+    const QByteArrayList fault = faultOf(c);
     FileSystemSeams seams;
+    if (words(c.fault).value(0) == "exdev")
+        seams.renameError = [](const QByteArray &, const QByteArray &) {
+            return EXDEV;
+        };
+    if (fault.value(0) == "replace" || fault.value(0) == "rewrite") {
+        const QByteArrayList at = fault.value(1).split('=');
+        seams.copied = [this, at, how = fault.value(0), done = !fault.value(2).isEmpty()](
+                           const QByteArray &source, qint64 bytes) mutable {
+            if (done || source != real(at[0]) || bytes < (1 << 20))
+                return;
+            done = true;
+            if (how == "rewrite") { // as dd conv=notrunc: same size, one byte changed
+                const int fd = ::open(source.constData(), O_WRONLY);
+                QVERIFY(fd >= 0 && ::pwrite(fd, "#", 1, 10) == 1 && ::close(fd) == 0);
+                return;
+            }
+            const auto o = std::find_if(std::begin(kOriginals), std::end(kOriginals), [&](auto &x) {
+                return at.value(1) == x.tag;
+            });
+            QVERIFY(place(*o, at[0] + ".new")
+                && ::rename(real(at[0] + ".new").constData(), source.constData()) == 0);
+        };
+    }
     if (fault.value(0) == "flush")
         seams.flushError = [] {
             return EIO;
@@ -463,7 +538,7 @@ void TestFileOperations::faults()
     const Case &c = kCases[row];
     if (mentionsTmpfs(c) && !m_mounted)
         QSKIP("needs a tmpfs mounted by the test, which needs root");
-    const QByteArrayList fault = words(c.fault);
+    const QByteArrayList fault = faultOf(c);
     QVERIFY(populate());
     QStringList bad;
     State expected = snapshot(bad);
@@ -479,6 +554,20 @@ void TestFileOperations::faults()
     for (const char a : std::string_view(c.confirms))
         prompter.confirmAnswers << (a == 'y');
     prompter.cancelAtStep = c.cancelAt;
+    if (fault.value(0) == "replace") {
+        const QByteArrayList at = fault.value(1).split('=');
+        expected.insert(at[0], at[1]);
+        const auto o = std::find_if(std::begin(kOriginals), std::end(kOriginals), [&](auto &x) {
+            return at.value(1) == x.tag;
+        });
+        prompter.onStep = [this, o, at, step = fault.value(2).toInt()](int now) {
+            if (now == step) // after the copy, before the source is removed
+                QVERIFY(place(*o, at[0] + ".new")
+                    && ::rename(real(at[0] + ".new").constData(), real(at[0]).constData()) == 0);
+        };
+    }
+    if (fault.value(0) == "rewrite")
+        expected.insert(fault.value(1), "?");
     if (fault.value(0) == "appear") {
         const QByteArrayList at = fault.value(1).split('=');
         const auto o = std::find_if(std::begin(kOriginals), std::end(kOriginals), [&](auto &x) {
@@ -569,7 +658,8 @@ void TestFileOperations::faults()
         }
         for (const QString &u : std::as_const(unfinished))
             QVERIFY2(u.contains(QStringLiteral(".part: ")), qPrintable(u));
-        QVERIFY2(parts > 0, "the run was not killed inside a file");
+        // Or, "placed", between a copy's naming and the removal of its source.
+        QVERIFY2(parts > 0 || fault.value(2) == "placed", "the run was not killed inside a file");
     }
     if (signal == 0 || killed)
         r = run(c, prompter);
@@ -598,6 +688,16 @@ void TestFileOperations::faults()
     const State after = snapshot(bad);
     QVERIFY2(bad.isEmpty(), qPrintable(bad.join(u'\n')));
     QCOMPARE(lines(after).join(u' '), lines(apply(expected, c.changes)).join(u' '));
+    if (fault.value(0) == "linked") {
+        struct stat a
+        {
+        };
+        struct stat b
+        {
+        };
+        QVERIFY(::lstat(real(fault.value(1)).constData(), &a) == 0
+            && ::lstat(real(fault.value(2)).constData(), &b) == 0 && a.st_ino == b.st_ino);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFileOperations)

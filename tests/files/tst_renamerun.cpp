@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,6 +32,55 @@ Renames parseRenames(const char *text)
     return out;
 }
 
+// Runs `run` on `folder` in a child process stopped before its rename `stopAt`: killed there
+// (SIGKILL), or with `pause` held there while `meanwhile` runs in this process. True when the
+// run finished.
+bool runInChild(const QByteArray &folder,
+    const QByteArray &state,
+    const Renames &run,
+    std::size_t stopAt,
+    bool pause = false,
+    const std::function<void()> &meanwhile = {})
+{
+    int ready[2];
+    int go[2];
+    if (::pipe(ready) != 0 || ::pipe(go) != 0)
+        return false;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        FakePrompter prompter;
+        files::UndoJournal journal(state);
+        (void)files::renameRun(prompter, journal, folder, run, "rename", [&](std::size_t k) {
+            if (k != stopAt)
+                return;
+            if (!pause)
+                ::kill(::getpid(), SIGKILL);
+            char c = 0;
+            (void)!::write(ready[1], &c, 1);
+            (void)!::read(go[0], &c, 1);
+        });
+        ::_exit(0);
+    }
+    char c = 0;
+    if (pause && ::read(ready[0], &c, 1) == 1 && meanwhile)
+        meanwhile();
+    (void)!::write(go[1], &c, 1);
+    for (const int fd : {ready[0], ready[1], go[0], go[1]})
+        ::close(fd);
+    int status = 0;
+    return ::waitpid(child, &status, 0) == child && WIFEXITED(status);
+}
+
+// The folder as "name=content" items joined by "|", sorted by name.
+QByteArray listing(const QByteArray &folder)
+{
+    QByteArrayList items;
+    const QMap<QByteArray, QByteArray> contents = folderContents(folder);
+    for (auto it = contents.begin(); it != contents.end(); ++it)
+        items << it.key() + '=' + it.value();
+    return items.join('|');
+}
+
 } // namespace
 
 class TestRenameRun : public QObject
@@ -41,6 +91,8 @@ private slots:
     void killedAtEveryStep_data();
     void killedAtEveryStep();
     void refusedItemLeavesTheRestGoing();
+    void recoveryNeverHidesAFile_data();
+    void recoveryNeverHidesAFile();
 };
 
 void TestRenameRun::killedAtEveryStep_data()
@@ -67,22 +119,7 @@ void TestRenameRun::killedAtEveryStep()
         QVERIFY(makeFolder(folder));
         for (const QByteArray &name : files.split(' '))
             QVERIFY(writeFile(inFolder(folder, name), "content of " + name));
-        const pid_t child = ::fork();
-        if (child == 0) {
-            FakePrompter prompter;
-            files::UndoJournal journal(state);
-            (void)files::renameRun(
-                prompter, journal, folder, run, "rename", [killAt](std::size_t k) {
-                    if (k == killAt)
-                        ::kill(::getpid(), SIGKILL);
-                });
-            ::_exit(0);
-        }
-        int status = 0;
-        QCOMPARE(::waitpid(child, &status, 0), child);
-        finished = WIFEXITED(status);
-        QVERIFY(finished || WTERMSIG(status) == SIGKILL);
-
+        finished = runInChild(folder, state, run, killAt);
         // Every other time as a user would: morvane-cli undo --recover.
         FakePrompter prompter;
         files::UndoJournal journal(state);
@@ -113,6 +150,16 @@ void TestRenameRun::killedAtEveryStep()
             for (const auto &[from, to] : run)
                 QCOMPARE(after.value(to), "content of " + from);
         }
+        // Every file that has its new name, by the run or by recovery, can be undone.
+        QByteArrayList journaled;
+        for (const files::journal::Entry &e : journal.entries()) {
+            for (const files::journal::Item &item : e.items)
+                journaled << QByteArray::fromStdString(item.to);
+        }
+        for (const auto &[from, to] : run) {
+            if (after.value(to) == "content of " + from)
+                QVERIFY2(journaled.contains(inFolder(folder, to)), qPrintable("step " + to));
+        }
     }
 }
 
@@ -139,6 +186,89 @@ void TestRenameRun::refusedItemLeavesTheRestGoing()
     const std::vector<files::journal::Entry> entries = journal.entries();
     QCOMPARE(entries.size(), std::size_t {1});
     QCOMPARE(entries.front().items.size(), std::size_t {2});
+}
+
+void TestRenameRun::recoveryNeverHidesAFile_data()
+{
+    QTest::addColumn<QByteArray>("renames"); // on the files named on the left, "content of NAME"
+    QTest::addColumn<int>("stopAt"); // the rename the run is killed before; -1: not killed
+    QTest::addColumn<QByteArray>("meanwhile"); // what happens before recovery
+    QTest::addColumn<QByteArray>("after"); // the folder after recovery
+    QTest::addColumn<QByteArray>("said"); // part of the messages, or empty for none
+    QTest::newRow("a new file took the name given up")
+        << QByteArray("A>B B>A") << 1 << QByteArray("new A")
+        << QByteArray("A=someone else's|A (復元)=content of A|B=content of B")
+        << QByteArray("(復元)");
+    QTest::newRow("the folder was moved away: the record stays")
+        << QByteArray("A>B B>A") << 1 << QByteArray("move")
+        << QByteArray("A=content of B|B=content of A") << QByteArray("見つからない");
+    QTest::newRow("a chain killed midway is finished and journaled")
+        << QByteArray("g1>g2 g2>g3") << 1 << QByteArray()
+        << QByteArray("g2=content of g1|g3=content of g2") << QByteArray();
+    QTest::newRow("no record can be written: a cycle is not begun")
+        << QByteArray("A>B B>A") << -1 << QByteArray("runs file")
+        << QByteArray("A=content of A|B=content of B") << QByteArray("中断に備えた記録");
+    QTest::newRow("a hard-link pair swapped keeps both names")
+        << QByteArray("A>B B>A") << 1 << QByteArray("linked")
+        << QByteArray("A=content of A|B=content of A") << QByteArray();
+    QTest::newRow("a live run is left to itself")
+        << QByteArray("A>B B>A") << 1 << QByteArray("live")
+        << QByteArray("A=content of B|B=content of A") << QByteArray();
+}
+
+void TestRenameRun::recoveryNeverHidesAFile()
+{
+    QFETCH(QByteArray, renames);
+    QFETCH(int, stopAt);
+    QFETCH(QByteArray, meanwhile);
+    QFETCH(QByteArray, after);
+    QFETCH(QByteArray, said);
+    QTemporaryDir dir;
+    const QByteArray folder = inFolder(nativeOf(dir), "f");
+    const QByteArray moved = inFolder(nativeOf(dir), "g");
+    const QByteArray state = inFolder(nativeOf(dir), "xdg/morvane");
+    QVERIFY(makeFolder(folder) && makeFolder(inFolder(nativeOf(dir), "xdg")) && makeFolder(state));
+    const Renames run = parseRenames(renames.constData());
+    for (const auto &[from, to] : run)
+        QVERIFY(writeFile(inFolder(folder, from), "content of " + from));
+    if (meanwhile == "linked")
+        QVERIFY(QFile::remove(QFile::decodeName(inFolder(folder, "B")))
+            && ::link(inFolder(folder, "A").constData(), inFolder(folder, "B").constData()) == 0);
+    if (meanwhile == "runs file")
+        QVERIFY(writeFile(inFolder(state, "runs"), "not a folder"));
+    FakePrompter prompter;
+    files::UndoJournal journal(state);
+    if (meanwhile == "live") {
+        // Recovery while the run is alive finds nothing to do; the run goes on undisturbed.
+        QVERIFY(runInChild(folder, state, run, std::size_t(stopAt), true, [&] {
+            QCOMPARE(files::recoverRuns(prompter, journal).runs, 0);
+        }));
+    } else if (stopAt < 0) {
+        (void)files::renameRun(prompter, journal, folder, run);
+    } else {
+        QVERIFY(!runInChild(folder, state, run, std::size_t(stopAt)));
+    }
+    if (meanwhile == "new A")
+        QVERIFY(writeFile(inFolder(folder, "A"), "someone else's"));
+    if (meanwhile == "move") {
+        QVERIFY(::rename(folder.constData(), moved.constData()) == 0);
+        QCOMPARE(files::recoverRuns(prompter, journal).kept, 1);
+        QVERIFY(::rename(moved.constData(), folder.constData()) == 0);
+    }
+    QCOMPARE(files::recoverRuns(prompter, journal).kept, 0);
+    QCOMPARE(listing(folder), after);
+    QVERIFY(journal.intents().empty());
+    QVERIFY2(said.isEmpty() == prompter.errors.isEmpty(), qPrintable(prompter.errors.join('\n')));
+    QVERIFY(prompter.errors.join('\n').contains(QString::fromUtf8(said)));
+    // Whatever has its new name is journaled once, and undo can take it back.
+    std::size_t items = 0;
+    for (const files::journal::Entry &e : journal.entries())
+        items += e.items.size();
+    std::size_t renamed = 0;
+    for (const auto &[from, to] : run)
+        renamed += after.split('|').contains(to + "=content of " + from) ? 1 : 0;
+    if (meanwhile != "linked") // one file under two names: each counts as renamed
+        QCOMPARE(items, renamed);
 }
 
 QTEST_GUILESS_MAIN(TestRenameRun)

@@ -203,6 +203,16 @@ void TestTrash::trash()
     const QByteArray info = readAll(trashFolder + "/info/" + name + ".trashinfo");
     const QByteArray path = c.infoPath == "$abs" ? item.toPercentEncoding("/!*'()") : c.infoPath;
     QVERIFY2(info.startsWith("[Trash Info]\nPath=" + path + "\nDeletionDate="), info.constData());
+    // After ten taken names the next is random, not the eleventh in sequence.
+    QVERIFY2(!r.trashedAs.endsWith("/a.11.jpg"), r.trashedAs.constData());
+    // No info file is left for a name whose move into files/ failed: only the prepared ones and
+    // the item's own.
+    for (const QString &left :
+        QDir(QFile::decodeName(trashFolder + "/info")).entryList(QDir::Files)) {
+        QVERIFY2(left == QFile::decodeName(name) + ".trashinfo"
+                || QByteArray(c.prepare).contains("/info/" + QFile::encodeName(left)),
+            qPrintable(left));
+    }
 }
 
 // What gio lists and restores is the reference, names that are not UTF-8 included. gio (2.74)

@@ -8,10 +8,16 @@
 #include "support/fakeprompter.h"
 #include "support/tempfolder.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace morvane;
 using namespace morvane::test;
@@ -26,6 +32,9 @@ private slots:
     void undoesEachKind_data();
     void undoesEachKind();
     void journalKeepsTheLastHundredAndSkipsATornTail();
+    void journalLeavesOtherFilesAlone_data();
+    void journalLeavesOtherFilesAlone();
+    void journalRecordsWhatUndoNeeds();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -73,6 +82,8 @@ void TestUndo::undoesEachKind_data()
     QTest::newRow("renamed file changed since: refused")
         << QByteArray("rename a z") << QByteArray("change f/z") << QByteArray("変更")
         << QByteArrayList {"a", "z"};
+    QTest::newRow("copy edited since, its time put back: kept") << QByteArray(
+        "copy") << QByteArray("touch g/a") << QByteArray("変更") << QByteArrayList {"a"};
     QTest::newRow("new folder no longer empty: kept")
         << QByteArray("newfolder") << QByteArray("new f/n/x") << QByteArray("空ではない")
         << QByteArrayList {"n"};
@@ -117,6 +128,15 @@ void TestUndo::undoesEachKind()
         QVERIFY(writeFile(path, "someone else's"));
     else if (what[0] == "change")
         QVERIFY(writeFile(path, "changed since"));
+    struct stat st
+    {
+    };
+    if (what[0] == "touch") { // same size, the old modification time given back
+        QVERIFY(::stat(path.constData(), &st) == 0);
+        QVERIFY(writeFile(path, "CONTENT a"));
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        QVERIFY(::utimensat(AT_FDCWD, path.constData(), times, 0) == 0);
+    }
 
     // A journal object of its own: as after a restart of the program.
     files::UndoJournal journal(files::UndoJournal::defaultFolder());
@@ -135,7 +155,17 @@ void TestUndo::undoesEachKind()
     QCOMPARE(after, expected);
     if (words[0] == "copy" || words[0] == "move")
         QCOMPARE(folderContents(m_g).size(), changed.size());
-    QVERIFY(journal.entries().empty());
+    if (words[0] == "trash")
+        QCOMPARE(QDir(QFile::decodeName(nativeOf(*m_dir) + "/data/Trash/info")).count(),
+            2 + changed.size()); // "." and ".." and the .trashinfo of each file left there
+    // The refused items stay as the newest entry: once the name is free again, a retry works.
+    QCOMPARE(journal.entries().size(), changed.isEmpty() ? 0u : 1u);
+    if (what[0] == "new") {
+        QVERIFY(QFile::remove(QFile::decodeName(path)));
+        QVERIFY(files::undoLast(prompter, journal).refused.isEmpty());
+        QCOMPARE(folderContents(m_f), before);
+        QVERIFY(journal.entries().empty());
+    }
 }
 
 void TestUndo::journalKeepsTheLastHundredAndSkipsATornTail()
@@ -154,11 +184,79 @@ void TestUndo::journalKeepsTheLastHundredAndSkipsATornTail()
     file.close();
     QCOMPARE(journal.entries().size(), files::UndoJournal::kMaxEntries);
     QVERIFY(journal.takeLast().has_value());
+    // Torn again below the bound: the append itself must cut the half line.
+    QVERIFY(file.open(QIODevice::Append));
+    file.write(journal::encodeEntry({999, "copy", {}}).substr(0, 20).c_str());
+    file.close();
     QVERIFY(journal.append({1000, "trash", {}}));
     entries = files::UndoJournal(folder).entries();
     QCOMPARE(entries.size(), files::UndoJournal::kMaxEntries);
     QCOMPARE(entries.back().time, 1000);
     QCOMPARE(entries[entries.size() - 2].time, 103);
+    // A rewrite whose flush fails leaves the journal as it was.
+    journal.setFlushError([] {
+        return EIO;
+    });
+    QVERIFY(!journal.takeLast().has_value());
+    QCOMPARE(files::UndoJournal(folder).entries(), entries);
+}
+
+void TestUndo::journalLeavesOtherFilesAlone_data()
+{
+    QTest::addColumn<QByteArray>("what"); // what stands at state/morvane/<where>
+    QTest::addColumn<QByteArray>("where");
+    QTest::newRow("journal links to a user's file") << QByteArray("link") << QByteArray("journal");
+    QTest::newRow("journal is a user's file") << QByteArray("file") << QByteArray("journal");
+    QTest::newRow("journal is a pipe") << QByteArray("fifo") << QByteArray("journal");
+    QTest::newRow("run record links to a user's file")
+        << QByteArray("link") << QByteArray("runs/1a2b");
+    QTest::newRow("run record is a user's file") << QByteArray("file") << QByteArray("runs/1a2b");
+}
+
+void TestUndo::journalLeavesOtherFilesAlone()
+{
+    QFETCH(QByteArray, what);
+    QFETCH(QByteArray, where);
+    const QByteArray state = nativeOf(*m_dir) + "/state/morvane";
+    const QByteArray notes = nativeOf(*m_dir) + "/notes.txt";
+    const QByteArray text = "first line\nlast line without its break";
+    QVERIFY(writeFile(notes, text));
+    QVERIFY(QDir().mkpath(QFile::decodeName(state + "/runs")));
+    const QByteArray path = state + '/' + where;
+    if (what == "link")
+        QVERIFY(::symlink(notes.constData(), path.constData()) == 0);
+    else if (what == "file")
+        QVERIFY(writeFile(path, text));
+    else
+        QVERIFY(::mkfifo(path.constData(), 0600) == 0);
+    // The operation is done; undo is said to be unavailable, once.
+    FakePrompter prompter;
+    QVERIFY(files::journaledRename(prompter, inFolder(m_f, "a"), "z").ok);
+    QCOMPARE(prompter.errors.size(), where == "journal" ? 1 : 0);
+    files::UndoJournal journal(state);
+    QCOMPARE(journal.intents().size(), 0u);
+    QCOMPARE(files::undoLast(prompter, journal).found, where != "journal");
+    QVERIFY(QFileInfo(QFile::decodeName(path)).isSymLink() == (what == "link"));
+    QFile file(QFile::decodeName(notes));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), text);
+}
+
+void TestUndo::journalRecordsWhatUndoNeeds()
+{
+    // The modification time to the nanosecond: a file rewritten within the same second differs.
+    const QByteArray a = inFolder(m_f, "a");
+    const timespec times[2] = {{1700000000, 123456789}, {1700000000, 123456789}};
+    QVERIFY(::utimensat(AT_FDCWD, a.constData(), times, AT_SYMLINK_NOFOLLOW) == 0);
+    QCOMPARE(files::stampOf(a).mtimeNs, 1700000000123456789LL);
+    // A folder copied into one that was there before is merged: its undo would take the older
+    // content along, so it is not journaled.
+    QVERIFY(makeFolder(inFolder(m_f, "sub")) && makeFolder(inFolder(m_g, "sub")));
+    QVERIFY(writeFile(inFolder(m_g, "sub/old"), "older content"));
+    FakePrompter prompter;
+    QVERIFY(
+        files::journaledCopy(prompter, "copy", {inFolder(m_f, "sub")}, {inFolder(m_g, "sub")}).ok);
+    QVERIFY(files::UndoJournal(files::UndoJournal::defaultFolder()).entries().empty());
 }
 
 QTEST_GUILESS_MAIN(TestUndo)
