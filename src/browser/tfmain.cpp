@@ -76,6 +76,7 @@ TfMain::TfMain(QString settingsPath, const QString &treeRoot, QWidget *parent)
     buildPopupMenu();
     connectHandlers();
     connectFileOperations();
+    connectKeys();
     setMinimumSize(360, 240);
     move(193, 114);
     resize(632, 426 + menuBarHeight());
@@ -245,6 +246,7 @@ void TfMain::readSettings()
     m_cache = std::make_unique<browser::ThumbCache>(
         browser::ThumbCache::defaultFolder(), browser::ThumbCache::limitIn(s));
     m_list->setSpillFolder(m_cache->folder());
+    readSortSettings(s);
 }
 
 bool TfMain::writeSettings(QString *errorMessage) const
@@ -262,6 +264,7 @@ bool TfMain::writeSettings(QString *errorMessage) const
     s.writeString(kSection, QStringLiteral("TN1"), N16->text());
     s.writeString(kSection, QStringLiteral("TN2"), N17->text());
     s.writeString(kSection, QStringLiteral("TN3"), N18->text());
+    writeSortSettings(s);
     return s.save(errorMessage);
 }
 

@@ -6,6 +6,7 @@
 #include "tools/commandsplit.h"
 #include "tools/toollauncher.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -138,6 +139,11 @@ void TfOp::buildControls()
     }
     Button4 = new QPushButton(QStringLiteral("閉じる"), this);
     Button4->setGeometry(416, 176, 75, 25);
+    StartInLastFolder = new QCheckBox(QStringLiteral("前回のフォルダーで開始する"), this);
+    // Under the second tool's block, where the third block leaves the right half free.
+    StartInLastFolder->move(264, 128);
+    StartInLastFolder->adjustSize();
+    StartInLastFolder->setChecked(true);
 
     QWidget *order[] = {Edit1,
         Edit2,
@@ -151,7 +157,8 @@ void TfOp::buildControls()
         Button1,
         Button2,
         Button3,
-        Button4};
+        Button4,
+        StartInLastFolder};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -178,6 +185,8 @@ void TfOp::FormCreate()
         title->setText(s.readString(kSection, QLatin1String(k.titleKey), title->text()));
         command->setText(s.readString(kSection, QLatin1String(k.commandKey), command->text()));
     }
+    StartInLastFolder->setChecked(
+        s.readBool(kSection, QStringLiteral("StartInLastFolder"), StartInLastFolder->isChecked()));
 }
 
 void TfOp::FormClose()
@@ -187,6 +196,11 @@ void TfOp::FormClose()
         s.writeString(kSection, QLatin1String(k.titleKey), (this->*k.title)->text());
         s.writeString(kSection, QLatin1String(k.commandKey), (this->*k.command)->text());
     }
+    // The start option is written once it is off or the file holds it, so a file that never
+    // turned it off keeps the section's design keys alone.
+    const QString startKey = QStringLiteral("StartInLastFolder");
+    if (!StartInLastFolder->isChecked() || !s.readString(kSection, startKey, QString()).isEmpty())
+        s.writeBool(kSection, startKey, StartInLastFolder->isChecked());
     // A failed save is reported and the dialog still closes; its edits keep the texts for this
     // run. A text the file cannot hold keeps its old value there, and the user is told which.
     QStringList problems;
@@ -211,6 +225,11 @@ bool TfOp::launchTool(int tool, const QByteArray &nativePath)
     if (tool < 1 || tool > 3)
         return false;
     return tools::launchTool((this->*kBlocks[tool - 1].command)->text(), nativePath);
+}
+
+bool TfOp::startsInLastFolder() const
+{
+    return StartInLastFolder->isChecked();
 }
 
 void TfOp::pickProgram(QLineEdit *command)

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+class QCheckBox;
 class QCloseEvent;
 class QFileDialog;
 class QLabel;
@@ -31,6 +32,7 @@ public:
     // False (nothing started) for another tool number, an empty command, a program not found or
     // not startable.
     [[nodiscard]] bool launchTool(int tool, const QByteArray &nativePath) override;
+    [[nodiscard]] bool startsInLastFolder() const;
 
     // Controls. Tool 1: Label1, Edit1 (title), Edit2 (command), Button1; tool 2: Label2, Edit4,
     // Edit5, Button3; tool 3: Label3, Edit7, Edit8, Button2. The current-directory rows (Label10
@@ -43,6 +45,9 @@ public:
     QLineEdit *Edit4 = nullptr, *Edit5 = nullptr, *Edit6 = nullptr;
     QLineEdit *Edit7 = nullptr, *Edit8 = nullptr, *Edit9 = nullptr;
     QPushButton *Button1 = nullptr, *Button2 = nullptr, *Button3 = nullptr, *Button4 = nullptr;
+    // Below the tool blocks: whether the program starts in the folder it showed when it last
+    // closed (key "StartInLastFolder", default on).
+    QCheckBox *StartInLastFolder = nullptr;
     // The file dialog the three "..." buttons share, made when one is first pressed; it lists
     // folders and the files that have the executable bit.
     QFileDialog *OpenDialog1 = nullptr;

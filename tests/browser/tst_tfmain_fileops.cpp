@@ -174,17 +174,25 @@ void TestTfMainFileOps::deleteSelected_data()
     QTest::addColumn<QStringList>("left");
     QTest::addColumn<QStringList>("trashed");
     QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<bool>("deleteKey"); // the Delete key in the list instead of the command
     QTest::newRow("three of five go to the trash and leave the list")
         << QStringList {"a.txt", "b.txt", "d.txt"} << QByteArray() << QStringList {"B.txt", "c.jpg"}
-        << QStringList {"a.txt", "b.txt", "d.txt"} << QStringList {};
+        << QStringList {"a.txt", "b.txt", "d.txt"} << QStringList {} << false;
     QTest::newRow("a file gone meanwhile stays listed, the others leave")
         << QStringList {"a.txt", "b.txt"} << QByteArray("a.txt")
         << QStringList {"a.txt", "B.txt", "c.jpg", "d.txt"} << QStringList {"b.txt"}
-        << QStringList {};
+        << QStringList {} << false;
     QTest::newRow("nothing selected")
         << QStringList {} << QByteArray()
         << QStringList {"a.txt", "B.txt", "b.txt", "c.jpg", "d.txt"} << QStringList {}
-        << QStringList {"ファイルが選択されていません。"};
+        << QStringList {"ファイルが選択されていません。"} << false;
+    QTest::newRow("the Delete key")
+        << QStringList {"c.jpg"} << QByteArray() << QStringList {"a.txt", "B.txt", "b.txt", "d.txt"}
+        << QStringList {"c.jpg"} << QStringList {} << true;
+    QTest::newRow("the Delete key with nothing selected")
+        << QStringList {} << QByteArray()
+        << QStringList {"a.txt", "B.txt", "b.txt", "c.jpg", "d.txt"} << QStringList {}
+        << QStringList {"ファイルが選択されていません。"} << true;
 }
 
 void TestTfMainFileOps::deleteSelected()
@@ -194,6 +202,7 @@ void TestTfMainFileOps::deleteSelected()
     QFETCH(QStringList, left);
     QFETCH(QStringList, trashed);
     QFETCH(QStringList, boxes);
+    QFETCH(bool, deleteKey);
     FakePrompter *prompter = nullptr;
     const auto w = openWithPrompter(prompter);
     QVERIFY(w);
@@ -204,7 +213,10 @@ void TestTfMainFileOps::deleteSelected()
     const ModalCatcher catcher;
     RecordingViewer viewer;
     fView = &viewer;
-    w->actDel->trigger();
+    if (deleteKey)
+        QTest::keyClick(w->ListView1, Qt::Key_Delete);
+    else
+        w->actDel->trigger();
     fView = nullptr;
     QList<QByteArray> told; // the viewer's picture list leaves out exactly the trashed files
     for (const QString &name : trashed)
