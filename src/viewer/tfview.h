@@ -188,6 +188,9 @@ private:
     // the picture after the current one.
     void startLoaderRun();
     void LoadNext();
+    // Handles the events the loader posts to itself (a loader run's start, pictures to free once
+    // a frame is drawn); false for any other event.
+    bool takeLoaderEvent(QEvent *event);
     void picturePrepared(const QByteArray &path, const LoadedPicture &picture);
     void report(const QString &text);
     // Replaces the prepared picture; the old one is freed at once, off the UI thread.
