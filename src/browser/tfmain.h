@@ -327,6 +327,8 @@ private:
     [[nodiscard]] bool isListDrag(const QMimeData *mime) const;
     // Whether `mime` is a drop of local files from outside this window's list.
     [[nodiscard]] bool acceptsShellDrop(const QMimeData *mime) const;
+    // Makes `dialog` a dialog of this window, in front of it, centred over it and on its screen.
+    void placeDialog(QWidget *dialog) const;
     // Starts registered tool `tool` on the first selected file, in list order.
     void startTool(int tool);
     // Hands `url` to the desktop; a desktop that cannot start any handler is reported.
