@@ -126,18 +126,8 @@ void FileListModel::lookUpTaken(ListEntry &e) const
     e.takenKnown = true;
 }
 
-void FileListModel::setSortOrder(const browser::SortOrder &order)
+void FileListModel::sortRows(std::vector<std::unique_ptr<ListEntry>> &rows) const
 {
-    m_sortOrder = order;
-    for (const std::unique_ptr<ListEntry> &e : m_rows)
-        lookUpTaken(*e);
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList before = persistentIndexList();
-    std::vector<const ListEntry *> held;
-    held.reserve(static_cast<std::size_t>(before.size()));
-    for (const QModelIndex &i : before)
-        held.push_back(m_rows[static_cast<std::size_t>(i.row())].get());
-
     // The names in UTF-8 once per item, not once per comparison.
     struct Keyed
     {
@@ -145,8 +135,8 @@ void FileListModel::setSortOrder(const browser::SortOrder &order)
         QByteArray name;
     };
     std::vector<Keyed> keyed;
-    keyed.reserve(m_rows.size());
-    for (std::unique_ptr<ListEntry> &e : m_rows) {
+    keyed.reserve(rows.size());
+    for (std::unique_ptr<ListEntry> &e : rows) {
         QByteArray name = e->caption.toUtf8();
         keyed.push_back({std::move(e), std::move(name)});
     }
@@ -160,11 +150,26 @@ void FileListModel::setSortOrder(const browser::SortOrder &order)
                    m_sortOrder, factsOf(*a.entry, a.name), factsOf(*b.entry, b.name), text)
             < 0;
     });
+    for (std::size_t r = 0; r < keyed.size(); ++r)
+        rows[r] = std::move(keyed[r].entry);
+}
+
+void FileListModel::setSortOrder(const browser::SortOrder &order)
+{
+    m_sortOrder = order;
+    for (const std::unique_ptr<ListEntry> &e : m_rows)
+        lookUpTaken(*e);
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<const ListEntry *> held;
+    held.reserve(static_cast<std::size_t>(before.size()));
+    for (const QModelIndex &i : before)
+        held.push_back(m_rows[static_cast<std::size_t>(i.row())].get());
+
+    sortRows(m_rows);
     std::unordered_map<const ListEntry *, int> rowOf;
-    for (std::size_t r = 0; r < keyed.size(); ++r) {
-        rowOf.emplace(keyed[r].entry.get(), static_cast<int>(r));
-        m_rows[r] = std::move(keyed[r].entry);
-    }
+    for (std::size_t r = 0; r < m_rows.size(); ++r)
+        rowOf.emplace(m_rows[r].get(), static_cast<int>(r));
     QModelIndexList after;
     after.reserve(before.size());
     for (const ListEntry *e : held)
@@ -204,6 +209,61 @@ void FileListModel::clear()
     m_rows.clear();
     m_spill.reset(); // the file goes with the last item that refers to it
     endResetModel();
+}
+
+void FileListModel::resetSorted(std::vector<ListEntry> entries)
+{
+    std::vector<std::unique_ptr<ListEntry>> rows;
+    rows.reserve(entries.size());
+    for (ListEntry &e : entries)
+        rows.push_back(std::make_unique<ListEntry>(std::move(e)));
+    for (const std::unique_ptr<ListEntry> &e : rows)
+        lookUpTaken(*e);
+    sortRows(rows);
+    beginResetModel();
+    m_boxes.clear();
+    m_rows = std::move(rows);
+    m_spill.reset();
+    endResetModel();
+}
+
+bool FileListModel::fillEntry(int row, ThumbForm thumb, QStringList record, bool notify)
+{
+    if (row < 0 || row >= count())
+        return false;
+    ListEntry &e = *m_rows[static_cast<std::size_t>(row)];
+    if (thumb.isLarge()) {
+        if (m_spill == nullptr && !m_spillFolder.isEmpty())
+            m_spill = std::make_shared<ThumbSpill>(m_spillFolder);
+        thumb = thumb.stored(m_spill);
+    }
+    e.thumb = std::move(thumb);
+    e.record = std::move(record);
+    m_boxes.remove(&e);
+    if (notify) {
+        const QModelIndex changed = index(row);
+        emit dataChanged(changed, changed, {Qt::DecorationRole, RecordRole, KindRole});
+    }
+    return true;
+}
+
+void FileListModel::notifyAll()
+{
+    if (m_rows.empty())
+        return;
+    m_boxes.clear();
+    emit dataChanged(index(0), index(count() - 1), {Qt::DecorationRole, RecordRole, KindRole});
+}
+
+int FileListModel::findLiveId(quint64 id, int hint) const
+{
+    if (hint >= 0 && hint < count() && m_rows[static_cast<std::size_t>(hint)]->liveId == id)
+        return hint;
+    for (std::size_t row = 0; row < m_rows.size(); ++row) {
+        if (m_rows[row]->liveId == id)
+            return static_cast<int>(row);
+    }
+    return -1;
 }
 
 bool FileListModel::removeEntry(int row)

@@ -61,6 +61,19 @@ public:
     void setSortOrder(const browser::SortOrder &order);
     using TakenLookup = std::function<std::optional<std::int64_t>(const ListEntry &)>;
     void setTakenLookup(TakenLookup lookUpTaken) { m_lookUpTaken = std::move(lookUpTaken); }
+    // Replaces every item with `entries`, in one reset: in the sort order, entries that compare
+    // equal in the order given (as inserting them one by one with insertSorted would).
+    void resetSorted(std::vector<ListEntry> entries);
+
+    // Gives the item at `row` its box and record once they are known (the live build's fill),
+    // in place. With `notify` the view repaints the item; without, it is left to a later
+    // notifyAll(). False when `row` is out of range.
+    bool fillEntry(int row, ThumbForm thumb, QStringList record, bool notify);
+    // Tells the view that every item's box and record may have changed.
+    void notifyAll();
+
+    // List index of the item with live id `id` (not 0), or -1. `hint` is looked at first.
+    [[nodiscard]] int findLiveId(quint64 id, int hint = -1) const;
 
     // The large boxes of items inserted from now on go to an unnamed file in `folder` (native
     // path), out of memory; they stay in memory, compressed, when no file can be made or written
@@ -96,6 +109,8 @@ private:
     // Whether the items are in the caption order alone, where captions find their rows by search.
     [[nodiscard]] bool byCaption() const noexcept { return m_sortOrder == browser::SortOrder {}; }
     void lookUpTaken(ListEntry &e) const;
+    // Sorts `rows` in the sort order, stably.
+    void sortRows(std::vector<std::unique_ptr<ListEntry>> &rows) const;
 
     // Items by list index. Pointers keep an insert in the middle to moving 8 bytes per later row.
     std::vector<std::unique_ptr<ListEntry>> m_rows;

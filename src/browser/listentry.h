@@ -37,6 +37,9 @@ struct ListEntry
     std::int64_t sizeBytes = 0;
     std::optional<std::int64_t> taken;
     bool takenKnown = false;
+    // The live build's handle on the item while its box is being filled (unique per item); 0
+    // when no build fills it.
+    quint64 liveId = 0;
 
     // The kind flag: "0" a picture, "1" any other file.
     [[nodiscard]] bool isPicture() const { return record.value(KindFlag) == u"0"; }

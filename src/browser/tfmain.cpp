@@ -7,6 +7,7 @@
 #include "browser/listbuilder.h"
 #include "browser/tfmain_delegate.h"
 #include "browser/tfmain_grid.h"
+#include "browser/tfmain_live.h"
 #include "browser/tfmain_waitcursor.h"
 #include "browser/thumbcache.h"
 #include "files/fileoperations.h"
@@ -77,6 +78,7 @@ TfMain::TfMain(QString settingsPath, const QString &treeRoot, QWidget *parent)
     connectHandlers();
     connectFileOperations();
     connectKeys();
+    connectLiveBuild();
     setMinimumSize(360, 240);
     move(193, 114);
     resize(632, 426 + menuBarHeight());
@@ -279,6 +281,7 @@ void TfMain::closeEvent(QCloseEvent *event)
 {
     // A failed save is reported and the window still closes: the user asked to leave, and
     // keeping the window open would not make the file writable.
+    cancelFill();
     FormClose();
     event->accept();
     if (m_endHandler)

@@ -5,6 +5,7 @@
 #include "browser/sortorder.h"
 #include "files/fileoperations.h"
 #include "frame/windowrefs.h"
+#include "imaging/imagedecode.h"
 #include "platform/desktop.h"
 
 #include <QAction>
@@ -48,8 +49,11 @@ namespace files {
 
 namespace browser {
     class ListBuilder;
+    class LiveDecoder;
     class ThumbCache;
 } // namespace browser
+
+struct LiveFill;
 
 class FileListModel;
 class ListItemDelegate;
@@ -122,6 +126,21 @@ public:
     // Adds one built item to the list at its sorted place and returns its list index. The list
     // builder calls it once per file, in enumeration order.
     int addListEntry(ListEntry entry);
+
+    // The live build (on by default): ThumbnailList lists every file at once with a placeholder
+    // box, writes the census and returns; the boxes are filled from decoding threads while the
+    // window stays live, the items on screen first. Off: the blocking build, all boxes drawn
+    // before ThumbnailList returns.
+    void setLiveBuild(bool on) { m_liveBuild = on; }
+    // True while a live build fills boxes.
+    [[nodiscard]] bool isFilling() const noexcept;
+    // Stops the live build that fills boxes (Esc in the list, another folder, 更新): the items
+    // stay, boxes not decoded keep their placeholder. Nothing when none runs.
+    void cancelFill();
+    // How the list decodes pictures (both builds); tests slow or gate it. Before a build only.
+    void setPictureDecoder(const std::function<imaging::DecodeResult(
+            const QByteArray &, imaging::PictureFormat, int, const imaging::MemoryGate &)>
+            &decoder);
 
     // `ExifList`: resets the information grid to 6 rows and appends the Exif rows of the file at
     // `nativePath` (the file system's bytes; `path` is the same path as the user reads it, for
@@ -307,6 +326,15 @@ private:
     void applyBoxSize();
     // Connects the selection handling to the list's selection and to the emptying of the list.
     void connectSelection();
+    // The live build (tfmain_live.cpp): its start from ThumbnailList, the boxes handed over from
+    // the decoding threads, the items on screen sent first, its end; the census rewritten from
+    // the list when items leave or arrive outside a build.
+    void connectLiveBuild();
+    void startLiveBuild();
+    void takeLiveBoxes();
+    void prioritiseVisible();
+    void endFill();
+    void censusFollowsList();
     // Selects exactly the items `pick` accepts, in one change of the selection, and gives the
     // list the focus.
     void selectOnly(const std::function<bool(const ListEntry &)> &pick);
@@ -355,6 +383,8 @@ private:
     // read); the refresh command builds without reading it.
     std::unique_ptr<browser::ThumbCache> m_cache;
     bool m_refreshing = false;
+    bool m_liveBuild = true;
+    std::unique_ptr<LiveFill> m_fill; // the live build's state; after m_cache, so gone before it
     std::unique_ptr<platform::Desktop> m_desktop;
     std::unique_ptr<files::Prompter> m_prompter;
     std::unique_ptr<files::JournaledFolderCommands> m_treeCommands; // the folder tree's commands

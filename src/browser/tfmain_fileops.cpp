@@ -9,6 +9,7 @@
 #include "browser/tfmain_delegate.h"
 #include "files/dialogprompter.h"
 #include "files/fileoperations.h"
+#include "files/journaledops.h"
 #include "files/undo.h"
 #include "files/undojournal.h"
 #include "frame/errorreport.h"

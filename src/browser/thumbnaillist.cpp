@@ -6,6 +6,7 @@
 #include "browser/listbuilder.h"
 #include "browser/tfmain.h"
 #include "browser/tfmain_delegate.h"
+#include "browser/tfmain_live.h"
 #include "browser/tfmain_waitcursor.h"
 #include "frame/usererror.h"
 
@@ -67,8 +68,9 @@ void TfMain::ThumbnailList()
 {
     // A rebuild asked for while items are being added (from a handler the list's signals run)
     // must not empty the list under the running build.
-    if (m_builder->isBuilding())
+    if (m_builder->isBuilding() || m_fill->settingUp)
         throw UserError(QStringLiteral("ファイル一覧の作成中は、次の作成を始められません。"));
+    cancelFill();
     m_list->clear();
     for (QAction *a : SizeItems) {
         if (a->isChecked())
@@ -78,6 +80,10 @@ void TfMain::ThumbnailList()
     for (QAction *a : QualityItems) {
         if (a->isChecked())
             JpegScale = a->data().toInt();
+    }
+    if (m_liveBuild) {
+        startLiveBuild();
+        return;
     }
 
     browser::ListBuildResult result;

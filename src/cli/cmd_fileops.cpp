@@ -5,8 +5,8 @@
 #include "cli/consoleprompter.h"
 #include "cli/nativepath.h"
 #include "files/fileoperations.h"
+#include "files/journaledops.h"
 #include "files/stopsignals.h"
-#include "files/undojournal.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+// The file operations: copy, move, delete (to the trash) and rename over native paths, one
+// request per call, asking and reporting through a Prompter; each returns what became of every
+// item. journaledops.h records them for "元に戻す".
+
 #include "files/fileoprules.h"
 
 #include <QByteArray>

@@ -2,7 +2,7 @@
 #include "files/foldercommands.h"
 
 #include "files/dialogprompter.h"
-#include "files/undojournal.h"
+#include "files/journaledops.h"
 
 namespace morvane::files {
 

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "files/fileoperations.h"
+// The undo journal: records entries (what a finished request changed) and reads them back, and
+// keeps the intent records of rename runs under way. It knows nothing of the file operations;
+// journaledops.h records them, undo.h reverses them.
+
 #include "files/journalformat.h"
 
 #include <QByteArray>
-#include <QList>
 #include <QString>
 
 #include <optional>
@@ -55,25 +57,5 @@ private:
 
 // The facts of the entry at `path` (lstat); inode 0 when nothing is there.
 [[nodiscard]] journal::Stamp stampOf(const QByteArray &path);
-
-// The file operations' requests, each journaled as one entry of `action` ("copy", "move", "drop",
-// "trash", "rename") once it is finished: the items that were done, with the facts of their new
-// place. An item that went into a folder that was there before (a merge) is left out: undoing it
-// would take the folder's older content along. Nothing is written when no item was done; a
-// journal that cannot be written is reported through `prompter`, the files stay as the request
-// left them.
-[[nodiscard]] RequestResult journaledCopy(Prompter &prompter,
-    const char *action,
-    const QList<QByteArray> &sources,
-    const QList<QByteArray> &targets);
-[[nodiscard]] RequestResult journaledMove(Prompter &prompter,
-    const char *action,
-    const QList<QByteArray> &sources,
-    const QList<QByteArray> &targets);
-[[nodiscard]] RequestResult journaledRemove(Prompter &prompter, const QList<QByteArray> &paths);
-[[nodiscard]] RequestResult journaledRename(
-    Prompter &prompter, const QByteArray &path, const QByteArray &newName);
-// Journals the empty folder `path` the user has just made.
-void journalNewFolder(Prompter &prompter, const QByteArray &path);
 
 } // namespace morvane::files

@@ -4,7 +4,7 @@
 #include "files/dialogprompter.h"
 #include "files/fileoperations.h"
 #include "files/foldercommands.h"
-#include "files/undojournal.h"
+#include "files/journaledops.h"
 #include "frame/windowrefs.h"
 #include "organise/comboboxhistory.h"
 #include "platform/folderscan.h"

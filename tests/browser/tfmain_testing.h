@@ -4,6 +4,7 @@
 // list items.
 #pragma once
 
+#include "browser/census.h"
 #include "browser/filelistmodel.h"
 #include "browser/tfmain.h"
 #include "browser/tfmain_grid.h"
@@ -60,6 +61,25 @@ inline QList<QByteArray> nativeNames(const QStringList &names)
     return out;
 }
 
+// The census the window's list calls for: its item count and the sum of their sizes.
+inline QString listCensus(const FileListModel &m)
+{
+    std::int64_t bytes = 0;
+    for (int r = 0; r < m.count(); ++r)
+        bytes += m.entry(r).record.value(SizeField).toLongLong();
+    return QString::fromStdString(browser::censusText(m.count(), bytes));
+}
+
+// Waits until the window's live build has filled every box; false after 20 s.
+[[nodiscard]] inline bool waitFilled(const TfMain &w)
+{
+    return QTest::qWaitFor(
+        [&] {
+            return !w.isFilling();
+        },
+        20000);
+}
+
 // The base of the main window test classes: a temporary folder holding the tree's desktop
 // folder "desk" and, beside it, the settings file; made afresh for every test.
 class DeskTest : public QObject
@@ -86,14 +106,16 @@ protected:
 
     // A main window on `folder`, shown and exposed when `show`; `prepare` runs on it before the
     // folder is chosen. Null when the folder cannot be chosen or the window is not exposed.
+    // With `waitBoxes` it returns once every box is filled, else while the live build runs.
     [[nodiscard]] std::unique_ptr<TfMain> openOn(const QByteArray &folder,
         bool show = true,
-        const std::function<void(TfMain &)> &prepare = {}) const
+        const std::function<void(TfMain &)> &prepare = {},
+        bool waitBoxes = true) const
     {
         auto w = std::make_unique<TfMain>(m_settings, QFile::decodeName(m_desk));
         if (prepare)
             prepare(*w);
-        if (!w->ShellTreeView1->selectPath(folder))
+        if (!w->ShellTreeView1->selectPath(folder) || (waitBoxes && !waitFilled(*w)))
             return nullptr;
         if (show) {
             w->show();

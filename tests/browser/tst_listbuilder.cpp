@@ -3,6 +3,7 @@
 // with their type icon, files that cannot be read, what the enumeration lists, the byte sum and
 // date text, and the decoding pool giving exactly the single-thread list.
 #include "browser/listbuilder.h"
+#include "browser/livedecoder.h"
 #include "browser/thumbcache.h"
 #include "browser/typeboxes.h"
 #include "platform/fileicons.h"
@@ -17,6 +18,8 @@
 #include <QThread>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <ctime>
 #include <fcntl.h>
 #include <memory>
@@ -183,6 +186,50 @@ struct ShortOfMemory
         return result;
     }
 };
+
+// The boxes the main window's live decoder gives for the pictures of `dir` on two threads, in
+// the order they came, up to the first that ends the build.
+std::vector<morvane::browser::LiveBox> liveDecode(
+    const QString &dir, const ListBuilder::PictureDecoder &decoder)
+{
+    using morvane::browser::LiveBox;
+    std::mutex mutex;
+    std::condition_variable woken;
+    bool wake = false;
+    morvane::browser::LiveDecoder live(decoder, 2, [&] {
+        const std::lock_guard lock(mutex);
+        wake = true;
+        woken.notify_all();
+    });
+    std::vector<morvane::browser::LiveJob> jobs;
+    for (const auto &e : morvane::platform::scanFolder(QFile::encodeName(dir))) {
+        const auto format = morvane::imaging::pictureFormatForName(e.nativeName);
+        if (format != morvane::imaging::PictureFormat::None)
+            jobs.push_back(
+                {jobs.size() + 1, e.nativeName, format, {e.size, e.mtimeNs, e.ctimeNs, e.inode}});
+    }
+    const std::size_t count = jobs.size();
+    morvane::browser::LiveDecoder::Options options;
+    options.folder = QFile::encodeName(dir);
+    live.start(options, std::move(jobs));
+    std::vector<LiveBox> boxes;
+    while (boxes.size() < count) {
+        std::unique_lock lock(mutex);
+        if (!woken.wait_for(lock, std::chrono::seconds(30), [&] {
+                return wake;
+            }))
+            break;
+        wake = false;
+        lock.unlock();
+        for (LiveBox &box : live.takeBoxes()) {
+            boxes.push_back(std::move(box));
+            if (boxes.back().outcome == LiveBox::Outcome::NoMemory
+                || boxes.back().outcome == LiveBox::Outcome::Failed)
+                return boxes;
+        }
+    }
+    return boxes;
+}
 
 } // namespace
 
@@ -701,6 +748,25 @@ void TestListBuilder::decodeFailuresGiveTheSingleThreadList()
         if (QTest::currentTestFailed())
             return;
     }
+    // The main window's live build: the same second try alone, the same end.
+    ShortOfMemory memory;
+    memory.how = ShortOfMemory::How(how);
+    memory.always = always;
+    const auto boxes = liveDecode(dir.path(), [&memory](auto &&...args) {
+        return memory.decode(args...);
+    });
+    QCOMPARE(memory.crowded.load(), 0);
+    using Outcome = morvane::browser::LiveBox::Outcome;
+    const Outcome last = boxes.empty() ? Outcome::Other : boxes.back().outcome;
+    if (always) {
+        QCOMPARE(last, how == ShortOfMemory::ThrowsOther ? Outcome::Failed : Outcome::NoMemory);
+        QVERIFY(boxes.back().nativeName.startsWith("big"));
+    } else {
+        QCOMPARE(boxes.size(), std::size_t(24));
+        for (const auto &box : boxes)
+            QCOMPARE(box.outcome, Outcome::Picture);
+    }
+
     if (always) {
         QVERIFY(!single.result.completed);
         QCOMPARE(single.items.size(), std::size_t(firstBig - order.begin()));

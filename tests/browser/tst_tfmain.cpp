@@ -688,6 +688,7 @@ void TestTfMain::upDateTogglesWithoutRebuild()
     for (int i = 0; i < 5; ++i)
         QVERIFY(writeFile(inFolder(f, QByteArray::number(i) + ".txt"), "1"));
     auto w = makeMain();
+    w->setLiveBuild(false); // the blocking build's freeze and wait cursor
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     QVERIFY(w->ShellTreeView1->selectPath(f));

@@ -4,8 +4,9 @@
 // cursors. Questions are answered by a FakePrompter; the trash is the test's own
 // (XDG_DATA_HOME points into the temporary folder).
 #include "browser/filelistmodel.h"
+#include "browser/selectionpanel.h"
 #include "browser/tfmain.h"
-#include "files/undojournal.h"
+#include "files/journaledops.h"
 #include "platform/foldertree.h"
 #include "platform/foldertreemodel.h"
 #include "support/fakeprompter.h"
@@ -164,6 +165,9 @@ void TestTfMainFileOps::removeSelectedItems()
     QCOMPARE(w->SelectedNames, nativeNames(selected));
     w->RemoveSelectedItems();
     QCOMPARE(sorted(captions(*w->listModel())), sorted(left));
+    QCOMPARE(w->censusText(), listCensus(*w->listModel()));
+    QVERIFY(w->panelText(0).startsWith(w->censusText()));
+    QCOMPARE(w->panelText(1), QString::fromStdString(browser::selectionText(0, 0)));
     QVERIFY(w->SelectedNames.isEmpty());
 }
 
@@ -224,6 +228,8 @@ void TestTfMainFileOps::deleteSelected()
     QCOMPARE(viewer.removed, told);
     QCOMPARE(catcher.texts(), boxes);
     QCOMPARE(sorted(captions(*w->listModel())), sorted(left));
+    QCOMPARE(w->censusText(), listCensus(*w->listModel())); // at once, without 更新
+    QVERIFY(w->panelText(0).startsWith(w->censusText()));
     QStringList stillSelected; // what the delete did not take stays selected
     for (const QString &name : selected) {
         if (!trashed.contains(name))
@@ -326,6 +332,8 @@ void TestTfMainFileOps::dropOnTree()
     QVERIFY(!w->ShellTreeView1->dropTarget().isValid());
 
     QCOMPARE(sorted(captions(*w->listModel())), sorted(left));
+    QCOMPARE(w->censusText(), listCensus(*w->listModel()));
+    QVERIFY(w->panelText(0).startsWith(w->censusText()));
     QCOMPARE(!prompter->errors.isEmpty(), reported);
     QCOMPARE(moved.count(), 1);
     QCOMPARE(moved.at(0).at(0).toByteArray(), target);
@@ -374,6 +382,7 @@ void TestTfMainFileOps::dropFromOutside()
         QCOMPARE(existsNative(inFolder(outside, name)), !folderChosen);
         QCOMPARE(w->listModel()->findNative(name) >= 0, folderChosen);
     }
+    QCOMPARE(w->censusText(), listCensus(*w->listModel()));
     QVERIFY(prompter->errors.isEmpty());
 }
 
@@ -463,6 +472,7 @@ void TestTfMainFileOps::renameInPlace()
     const int now = w->listModel()->findNative(file);
     QCOMPARE(w->listModel()->entry(now).record, record);
     QCOMPARE(w->SelectedNames, QList<QByteArray> {file});
+    QCOMPARE(w->censusText(), listCensus(*w->listModel()));
 }
 
 QTEST_MAIN(TestTfMainFileOps)

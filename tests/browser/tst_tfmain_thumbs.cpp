@@ -3,6 +3,7 @@
 // of each item, rebuilds from the Size and Quality menus, "UpDate" off giving the same list, and a
 // build that ends early.
 #include "browser/filelistmodel.h"
+#include "browser/listbuilder.h"
 #include "browser/tfmain.h"
 #include "browser/thumbcache.h"
 #include "frame/usererror.h"
@@ -11,16 +12,24 @@
 #include "tfmain_testing.h"
 
 #include <QApplication>
+#include <QItemSelectionModel>
 #include <QListView>
 #include <QLocale>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
+#include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <stdexcept>
 #include <sys/stat.h>
 
 using namespace morvane;
@@ -51,6 +60,74 @@ bool sameImage(const QImage &a, const QImage &b)
         == 0;
 }
 
+// Holds every picture decode of a window's list until open(), so a test acts while the live
+// build runs; records the names in the order the decodes were asked for.
+class DecodeGate
+{
+public:
+    [[nodiscard]] browser::ListBuilder::PictureDecoder decoder()
+    {
+        return [this](const QByteArray &path,
+                   imaging::PictureFormat format,
+                   int scale,
+                   const imaging::MemoryGate &memory) {
+            {
+                std::unique_lock lock(m_mutex);
+                m_asked << path.mid(path.lastIndexOf('/') + 1);
+                m_changed.wait(lock, [this] {
+                    return m_open;
+                });
+            }
+            return imaging::decodePictureFile(path, format, scale, memory);
+        };
+    }
+    void open()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+    [[nodiscard]] QList<QByteArray> asked()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_asked;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_open = false;
+    QList<QByteArray> m_asked;
+};
+
+// Opens the gate when it goes, before the window (made before it) waits for its decodes.
+struct GateOpener
+{
+    std::shared_ptr<DecodeGate> gate;
+    ~GateOpener() { gate->open(); }
+};
+
+// Pictures "<prefix>000.jpg" ... of `count`, the n-th `base + n` pixels wide (so a box's width
+// tells whose picture it holds), written last first so the folder's order is not the list's.
+// Returns their names in list order.
+QStringList writeNumbered(const QByteArray &folder, const char *prefix, int count, int base)
+{
+    QStringList names;
+    for (int i = count - 1; i >= 0; --i) {
+        const QByteArray name = prefix + QByteArray::number(i).rightJustified(3, '0') + ".jpg";
+        if (!writeJpeg(inFolder(folder, name), base + i, 30))
+            return {};
+        names.prepend(QString::fromLatin1(name));
+    }
+    return names;
+}
+
+// The number in a name written by writeNumbered ("p012.jpg", "z05.jpg": 12, 5).
+int numberIn(const QString &caption)
+{
+    return caption.mid(1, caption.indexOf(u'.') - 1).toInt();
+}
+
 } // namespace
 
 class TestTfMainThumbs : public test::DeskTest
@@ -73,6 +150,12 @@ private slots:
     void frozenBuildGivesTheSameList();
     void buildEndingEarlyKeepsTheCensus();
     void nestedRebuildLeavesTheListAlone();
+    void liveBuildActsOnTheItemUnderThePointer();
+    void liveBuildDecodesTheScreenFirst();
+    void liveBuildStops_data();
+    void liveBuildStops();
+    void liveBuildFollowsCommands();
+    void liveBuildEndsOnABrokenDecoder();
 
 private:
     QByteArray m_photos;
@@ -128,6 +211,7 @@ void TestTfMainThumbs::picturesAndOtherFiles()
     auto w = openOn(m_photos, false);
     QVERIFY(w);
     w->SizeItems[static_cast<std::size_t>(sizeItem)]->trigger();
+    QVERIFY(waitFilled(*w));
     QCOMPARE(w->boxSize(), box);
     const FileListModel &m = *w->listModel();
     QCOMPARE(m.count(), 6);
@@ -228,6 +312,7 @@ void TestTfMainThumbs::checkedSizeItemRebuildsFromDisk()
     QSignalSpy built(w.get(), &TfMain::listBuilt);
     QVERIFY(w->SizeItems[1]->isChecked());
     w->SizeItems[1]->trigger();
+    QVERIFY(waitFilled(*w));
     QCOMPARE(built.count(), 1);
     const FileListModel &m = *w->listModel();
     QCOMPARE(m.count(), 3);
@@ -264,8 +349,10 @@ void TestTfMainThumbs::refreshDecodesPastTheCache()
     };
     QCOMPARE(shown().blue(), 220);
     w->actRenew->trigger();
+    QVERIFY(waitFilled(*w));
     QCOMPARE(shown().red(), 220);
     w->SizeItems[1]->trigger(); // from the rewritten entry
+    QVERIFY(waitFilled(*w));
     QCOMPARE(shown().red(), 220);
 }
 
@@ -292,6 +379,7 @@ void TestTfMainThumbs::qualityRebuildsAtTheNewScale()
     w->QualityItems[item == 0 ? 3 : 0]->trigger();
     QSignalSpy built(w.get(), &TfMain::listBuilt);
     w->QualityItems[static_cast<std::size_t>(item)]->trigger();
+    QVERIFY(waitFilled(*w));
     QCOMPARE(built.count(), 1);
     QCOMPARE(w->jpegScale(), item);
     const ListEntry *e = entryOf(*w->listModel(), "wide.jpg");
@@ -337,6 +425,7 @@ void TestTfMainThumbs::frozenBuildGivesTheSameList()
     w->UpDate1->trigger();
     QVERIFY(!w->UpDate1->isChecked());
     w->actRenew->trigger();
+    QVERIFY(waitFilled(*w));
     QVERIFY(w->ListView1->updatesEnabled());
     const FileListModel &m = *w->listModel();
     QCOMPARE(static_cast<std::size_t>(m.count()), repainted.size());
@@ -371,6 +460,7 @@ void TestTfMainThumbs::buildEndingEarlyKeepsTheCensus()
     });
     closer.start(10);
     w->SizeItems[0]->trigger();
+    QVERIFY(waitFilled(*w));
     closer.stop();
     // The report appends "." to a text whose last character sorts above it.
     QCOMPARE(shown, QStringLiteral("サムネイルの大きさ 5000 は扱えません。."));
@@ -389,7 +479,10 @@ void TestTfMainThumbs::nestedRebuildLeavesTheListAlone()
 {
     for (const char *n : {"a.txt", "b.txt", "c.jpg"})
         QVERIFY(test::writeFile(inFolder(m_photos, n), "x"));
-    auto w = openOn(m_photos, false);
+    // The blocking build (the live one lists every item in one insert).
+    auto w = openOn(m_photos, false, [](TfMain &main) {
+        main.setLiveBuild(false);
+    });
     QVERIFY(w);
     // A handler run by the list's own signals asks for a rebuild while items are added.
     int refused = 0;
@@ -403,11 +496,219 @@ void TestTfMainThumbs::nestedRebuildLeavesTheListAlone()
         rowsSeen = w->listModel()->count();
     });
     w->actRenew->trigger();
+    QVERIFY(waitFilled(*w));
     disconnect(conn);
     QCOMPARE(refused, 3);
     QCOMPARE(rowsSeen, 3);
     QCOMPARE(w->listModel()->count(), 3);
     QCOMPARE(w->panelText(0).left(9), QStringLiteral(" 全 3 file"));
+}
+
+void TestTfMainThumbs::liveBuildActsOnTheItemUnderThePointer()
+{
+    const QStringList names = writeNumbered(m_photos, "p", 210, 40);
+    QCOMPARE(names.size(), 210);
+    const auto gate = std::make_shared<DecodeGate>();
+    auto w = openOn(
+        m_photos,
+        true,
+        [&](TfMain &m) {
+            m.setPictureDecoder(gate->decoder());
+        },
+        false);
+    const GateOpener opener {gate};
+    QVERIFY(w);
+    const FileListModel &m = *w->listModel();
+    // Before any picture is decoded: every item in its final place, the census of this folder,
+    // the busy cursor and the progress.
+    QVERIFY(w->isFilling());
+    QCOMPARE(captions(m), names);
+    QCOMPARE(w->censusText(), listCensus(m));
+    QVERIFY(w->panelText(0).startsWith(QStringLiteral(" 全 210 file")));
+    QCOMPARE(w->cursor().shape(), Qt::BusyCursor);
+    const auto *progress = w->StatusBar1->findChild<QProgressBar *>();
+    QVERIFY(progress != nullptr && progress->isVisible());
+    QCOMPARE(progress->text(), QStringLiteral("読み込み中 0 / 210"));
+
+    QSignalSpy built(w.get(), &TfMain::listBuilt);
+    clickItem(*w, 6);
+    QCOMPARE(w->SelectedNames, QList<QByteArray> {"p006.jpg"});
+    QVERIFY(w->panelText(0).endsWith(QStringLiteral(" 7 file目")));
+    gate->open();
+    QVERIFY(waitFilled(*w));
+    QCOMPARE(built.count(), 1);
+    // The click still names the 7th file, and each box holds its own file's picture.
+    QCOMPARE(w->SelectedNames, QList<QByteArray> {"p006.jpg"});
+    QCOMPARE(w->ListView1->selectionModel()->selectedIndexes(), {m.index(6)});
+    QCOMPARE(captions(m), names);
+    for (int r = 0; r < m.count(); ++r) {
+        QCOMPARE(m.entry(r).record.value(KindFlag), QStringLiteral("0"));
+        QCOMPARE(m.entry(r).record.value(WidthField), QString::number(40 + r));
+    }
+    QCOMPARE(w->panelText(2), QStringLiteral(" 46 x 30 Pixel")); // the 7th, known now
+    QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
+    QVERIFY(!progress->isVisible());
+}
+
+void TestTfMainThumbs::liveBuildDecodesTheScreenFirst()
+{
+    const QStringList names = writeNumbered(m_photos, "p", 240, 40);
+    const auto gate = std::make_shared<DecodeGate>();
+    auto w = openOn(
+        m_photos,
+        true,
+        [&](TfMain &m) {
+            m.setPictureDecoder(gate->decoder());
+        },
+        false);
+    const GateOpener opener {gate};
+    QVERIFY(w);
+    // Every decoding thread holds one of the first items; then the user goes to the end.
+    const int threads = QThread::idealThreadCount();
+    QTRY_COMPARE(gate->asked().size(), threads);
+    w->ListView1->scrollToBottom();
+    const QModelIndex last = w->listModel()->index(239);
+    QVERIFY(w->ListView1->viewport()->rect().intersects(w->ListView1->visualRect(last)));
+    gate->open();
+    QVERIFY(waitFilled(*w));
+    // The next decode is of an item on screen now.
+    const QByteArray next = gate->asked().value(threads);
+    const int row = w->listModel()->findNative(next);
+    QVERIFY2(w->ListView1->viewport()->rect().intersects(
+                 w->ListView1->visualRect(w->listModel()->index(row))),
+        next.constData());
+}
+
+void TestTfMainThumbs::liveBuildStops_data()
+{
+    QTest::addColumn<int>("how"); // 0: another folder chosen; 1: Esc in the list; 2: closed
+    QTest::newRow("another folder chosen mid-build") << 0;
+    QTest::newRow("Esc in the list") << 1;
+    QTest::newRow("window closed") << 2;
+}
+
+void TestTfMainThumbs::liveBuildStops()
+{
+    QFETCH(int, how);
+    QVERIFY(!writeNumbered(m_photos, "a", 30, 40).isEmpty());
+    const QByteArray other = inFolder(m_desk, "other");
+    QVERIFY(makeFolder(other));
+    const QStringList names = writeNumbered(other, "b", 20, 100);
+    QVERIFY(test::writeFile(inFolder(other, "notes.txt"), "n"));
+    const auto gate = std::make_shared<DecodeGate>();
+    auto w = openOn(
+        m_photos,
+        true,
+        [&](TfMain &m) {
+            m.setPictureDecoder(gate->decoder());
+        },
+        false);
+    const GateOpener opener {gate};
+    QVERIFY(w);
+    QSignalSpy built(w.get(), &TfMain::listBuilt);
+    const FileListModel &m = *w->listModel();
+    if (how != 0) {
+        if (how == 1)
+            QTest::keyClick(w->ListView1, Qt::Key_Escape);
+        else
+            w->close();
+        QVERIFY(!w->isFilling());
+        QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
+        QCOMPARE(m.count(), 30);
+        QCOMPARE(m.entry(29).record.value(WidthField), QString()); // never decoded
+        return;
+    }
+    QVERIFY(w->ShellTreeView1->selectPath(other));
+    // The new folder's items and census at once; the old build's boxes never arrive.
+    QCOMPARE(w->FolderNative, other);
+    QCOMPARE(captions(m), names + QStringList {"notes.txt"});
+    QCOMPARE(w->censusText(), listCensus(m));
+    QVERIFY(w->panelText(0).startsWith(QStringLiteral(" 全 21 file")));
+    gate->open();
+    QVERIFY(waitFilled(*w));
+    QCOMPARE(built.count(), 1);
+    QCOMPARE(captions(m), names + QStringList {"notes.txt"});
+    for (int r = 0; r < 20; ++r)
+        QCOMPARE(m.entry(r).record.value(WidthField), QString::number(100 + r));
+}
+
+void TestTfMainThumbs::liveBuildFollowsCommands()
+{
+    QVERIFY(!writeNumbered(m_photos, "p", 20, 40).isEmpty());
+    const auto gate = std::make_shared<DecodeGate>();
+    auto w = openOn(
+        m_photos,
+        true,
+        [&](TfMain &m) {
+            m.setPictureDecoder(gate->decoder());
+        },
+        false);
+    const GateOpener opener {gate};
+    QVERIFY(w);
+    const FileListModel &m = *w->listModel();
+    // While nothing is decoded: one file renamed, one deleted, as the dialogs do it.
+    QCOMPARE(::rename(inFolder(m_photos, "p005.jpg").constData(),
+                 inFolder(m_photos, "z05.jpg").constData()),
+        0);
+    QVERIFY(w->RenameListItem("p005.jpg", "z05.jpg"));
+    QCOMPARE(::unlink(inFolder(m_photos, "p003.jpg").constData()), 0);
+    QVERIFY(w->selectFile("p003.jpg"));
+    w->RemoveSelectedItems();
+    QCOMPARE(w->censusText(), listCensus(m));
+    QVERIFY(w->panelText(0).startsWith(QStringLiteral(" 全 19 file")));
+    gate->open();
+    QVERIFY(waitFilled(*w));
+    QCOMPARE(m.count(), 19);
+    QCOMPARE(m.entry(18).caption, QStringLiteral("z05.jpg"));
+    QCOMPARE(m.findCaption(QStringLiteral("p003.jpg")), -1);
+    for (int r = 0; r < m.count(); ++r) {
+        const ListEntry &e = m.entry(r);
+        QVERIFY2(e.isPicture(), qPrintable(e.caption));
+        QVERIFY2(e.record.value(WidthField) == QString::number(40 + numberIn(e.caption)),
+            qPrintable(e.caption));
+    }
+}
+
+void TestTfMainThumbs::liveBuildEndsOnABrokenDecoder()
+{
+    const QStringList names = writeNumbered(m_photos, "p", 6, 40);
+    QVERIFY(!names.isEmpty());
+    // The decoder breaks on one file, beside others and alone.
+    const auto decoder = [](const QByteArray &path,
+                             imaging::PictureFormat format,
+                             int scale,
+                             const imaging::MemoryGate &memory) {
+        if (path.endsWith("p004.jpg"))
+            throw std::runtime_error("decoder broke");
+        return imaging::decodePictureFile(path, format, scale, memory);
+    };
+    QString shown;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    closer.start(10);
+    auto w = openOn(
+        m_photos,
+        true,
+        [&](TfMain &m) {
+            m.setPictureDecoder(decoder);
+        },
+        false);
+    QVERIFY(w);
+    QTRY_VERIFY(!shown.isEmpty());
+    closer.stop();
+    QCOMPARE(shown,
+        QStringLiteral("「p004.jpg」を読み込めないため、ファイル一覧の作成を中断しました。."));
+    // The build stopped; every item stays, with the census of the folder.
+    QVERIFY(!w->isFilling());
+    QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(captions(*w->listModel()), names);
+    QCOMPARE(w->censusText(), listCensus(*w->listModel()));
+    QCOMPARE(w->listModel()->entry(4).record.value(WidthField), QString());
 }
 
 QTEST_MAIN(TestTfMainThumbs)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The undo journal on disk and undo of each kind of action, on real folders: the folder before
 // the action and after its undo are compared byte for byte.
+#include "files/journaledops.h"
 #include "files/renamerun.h"
 #include "files/undo.h"
 #include "files/undojournal.h"

@@ -162,6 +162,8 @@ void TestTfMoco::transfer()
     QCOMPARE(m_messages, messages);
     QCOMPARE(QDir(QFile::decodeName(dest)).entryList(QDir::Files), inDest);
     QCOMPARE(test::captions(*m_main->listModel()), captions);
+    QCOMPARE(m_main->censusText(), listCensus(*m_main->listModel())); // without 更新
+    QVERIFY(m_main->panelText(0).startsWith(m_main->censusText()));
     QCOMPARE(m_moco->isVisible(), !closed);
     QCOMPARE(history(), QStringList {destination});
     QCOMPARE(m_moco->destinationPath(), destination);
