@@ -61,7 +61,8 @@ int main(int argc, char **argv)
         morvane::files::UndoJournal journal(morvane::files::UndoJournal::defaultFolder());
         (void)morvane::files::recoverRuns(prompter, journal);
     }
-    const QString problem = windows.openStartPath(line.path);
+    // A folder or file on the command line wins over the folder of the last run.
+    const QString problem = windows.openStart(line.path);
     if (!problem.isEmpty()) {
         // Shown from the running event loop, over the main window as it started.
         QMetaObject::invokeMethod(

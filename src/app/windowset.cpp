@@ -155,4 +155,17 @@ QString WindowSet::openStartPath(const QByteArray &path)
     return {};
 }
 
+QString WindowSet::openStart(const QByteArray &path)
+{
+    if (!path.isEmpty())
+        return openStartPath(path);
+    const QByteArray folder = m_main->lastFolder();
+    struct stat st = {};
+    if (!m_op->startsInLastFolder() || !folder.startsWith('/')
+        || ::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return {};
+    (void)openStartPath(folder);
+    return {};
+}
+
 } // namespace morvane

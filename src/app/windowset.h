@@ -43,6 +43,12 @@ public:
     // folder tree does not show its folder (a hidden folder); an empty text otherwise.
     [[nodiscard]] QString openStartPath(const QByteArray &path);
 
+    // The start: openStartPath(path) for a path given on the command line; with none, the
+    // folder the main window showed when the program last closed, when the options dialog's
+    // start option is on and that folder is still there (a folder that is gone or the tree
+    // cannot show leaves the main window as it started, without a message).
+    [[nodiscard]] QString openStart(const QByteArray &path);
+
     [[nodiscard]] TfMain *main() const noexcept { return m_main.get(); }
     [[nodiscard]] TfView *view() const noexcept { return m_view.get(); }
     [[nodiscard]] TfMoco *moco() const noexcept { return m_moco.get(); }

@@ -4,6 +4,7 @@
 #include "browser/thumbspill.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace morvane {
 
@@ -11,6 +12,19 @@ namespace {
 
     // Boxes kept drawn: 32 MiB, some eighty boxes of 320 pixels, several screens' worth.
     constexpr qsizetype kDrawnBoxesKiB = 32 * 1024;
+
+    browser::SortFacts factsOf(const ListEntry &e, const QByteArray &utf8Name)
+    {
+        return {std::string_view(utf8Name.constData(), static_cast<std::size_t>(utf8Name.size())),
+            e.modifiedNs,
+            e.taken,
+            e.sizeBytes};
+    }
+
+    QString fromView(std::string_view text)
+    {
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
 
 } // namespace
 
@@ -78,15 +92,90 @@ QImage FileListModel::box(int row) const
     return drawn;
 }
 
-int FileListModel::upperBound(const QString &caption) const
+int FileListModel::compare(
+    const ListEntry &a, const QString &captionA, const ListEntry &b, const QString &captionB) const
+{
+    if (byCaption())
+        return m_order.compare(captionA, captionB);
+    const QByteArray nameA = captionA.toUtf8();
+    const QByteArray nameB = captionB.toUtf8();
+    return browser::compareItems(m_sortOrder,
+        factsOf(a, nameA),
+        factsOf(b, nameB),
+        [this](std::string_view x, std::string_view y) {
+            return m_order.compare(fromView(x), fromView(y));
+        });
+}
+
+int FileListModel::upperBound(const ListEntry &e, const QString &caption) const
 {
     const auto it = std::upper_bound(m_rows.begin(),
         m_rows.end(),
-        caption,
-        [this](const QString &c, const std::unique_ptr<ListEntry> &e) {
-            return m_order.compare(c, e->caption) < 0;
+        &e,
+        [this, &caption](const ListEntry *x, const std::unique_ptr<ListEntry> &y) {
+            return compare(*x, caption, *y, y->caption) < 0;
         });
     return static_cast<int>(it - m_rows.begin());
+}
+
+void FileListModel::lookUpTaken(ListEntry &e) const
+{
+    if (e.takenKnown || m_sortOrder.key != browser::SortKey::Taken)
+        return;
+    e.taken = m_lookUpTaken ? m_lookUpTaken(e) : std::nullopt;
+    e.takenKnown = true;
+}
+
+void FileListModel::sortRows(std::vector<std::unique_ptr<ListEntry>> &rows) const
+{
+    // The names in UTF-8 once per item, not once per comparison.
+    struct Keyed
+    {
+        std::unique_ptr<ListEntry> entry;
+        QByteArray name;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(rows.size());
+    for (std::unique_ptr<ListEntry> &e : rows) {
+        QByteArray name = e->caption.toUtf8();
+        keyed.push_back({std::move(e), std::move(name)});
+    }
+    const browser::TextCompare text = [this](std::string_view x, std::string_view y) {
+        return m_order.compare(fromView(x), fromView(y));
+    };
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const Keyed &a, const Keyed &b) {
+        if (byCaption())
+            return m_order.compare(a.entry->caption, b.entry->caption) < 0;
+        return browser::compareItems(
+                   m_sortOrder, factsOf(*a.entry, a.name), factsOf(*b.entry, b.name), text)
+            < 0;
+    });
+    for (std::size_t r = 0; r < keyed.size(); ++r)
+        rows[r] = std::move(keyed[r].entry);
+}
+
+void FileListModel::setSortOrder(const browser::SortOrder &order)
+{
+    m_sortOrder = order;
+    for (const std::unique_ptr<ListEntry> &e : m_rows)
+        lookUpTaken(*e);
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<const ListEntry *> held;
+    held.reserve(static_cast<std::size_t>(before.size()));
+    for (const QModelIndex &i : before)
+        held.push_back(m_rows[static_cast<std::size_t>(i.row())].get());
+
+    sortRows(m_rows);
+    std::unordered_map<const ListEntry *, int> rowOf;
+    for (std::size_t r = 0; r < m_rows.size(); ++r)
+        rowOf.emplace(m_rows[r].get(), static_cast<int>(r));
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const ListEntry *e : held)
+        after << index(rowOf.at(e));
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void FileListModel::setSpillFolder(const QByteArray &folder)
@@ -102,7 +191,8 @@ int FileListModel::insertSorted(ListEntry entry)
             m_spill = std::make_shared<ThumbSpill>(m_spillFolder);
         entry.thumb = entry.thumb.stored(m_spill);
     }
-    const int row = upperBound(entry.caption);
+    lookUpTaken(entry);
+    const int row = upperBound(entry, entry.caption);
     auto item = std::make_unique<ListEntry>(std::move(entry));
     beginInsertRows({}, row, row);
     m_rows.insert(m_rows.begin() + row, std::move(item));
@@ -127,9 +217,9 @@ void FileListModel::resetSorted(std::vector<ListEntry> entries)
     rows.reserve(entries.size());
     for (ListEntry &e : entries)
         rows.push_back(std::make_unique<ListEntry>(std::move(e)));
-    std::stable_sort(rows.begin(), rows.end(), [this](const auto &a, const auto &b) {
-        return m_order.compare(a->caption, b->caption) < 0;
-    });
+    for (const std::unique_ptr<ListEntry> &e : rows)
+        lookUpTaken(*e);
+    sortRows(rows);
     beginResetModel();
     m_boxes.clear();
     m_rows = std::move(rows);
@@ -195,7 +285,7 @@ int FileListModel::setCaption(int row, const QString &caption, const QByteArray 
     // out, so equal neighbours never make it jump past itself.
     std::unique_ptr<ListEntry> item = std::move(m_rows[static_cast<std::size_t>(row)]);
     m_rows.erase(m_rows.begin() + row);
-    const int target = upperBound(caption);
+    const int target = upperBound(*item, caption);
     m_rows.insert(m_rows.begin() + row, std::move(item));
 
     ListEntry &e = *m_rows[static_cast<std::size_t>(row)];
@@ -217,9 +307,17 @@ int FileListModel::setCaption(int row, const QString &caption, const QByteArray 
 
 int FileListModel::findCaption(const QString &caption) const
 {
+    if (!byCaption()) {
+        // Sorted by other facts, the caption does not tell the row.
+        for (std::size_t r = 0; r < m_rows.size(); ++r) {
+            if (m_rows[r]->caption == caption)
+                return static_cast<int>(r);
+        }
+        return -1;
+    }
     // Items that compare equal to the collator sit next to each other; look back from the upper
     // bound over that run for the exact caption.
-    int row = upperBound(caption) - 1;
+    int row = upperBound(ListEntry {}, caption) - 1;
     while (row >= 0) {
         const QString &c = m_rows[static_cast<std::size_t>(row)]->caption;
         if (c == caption)

@@ -2,22 +2,25 @@
 #pragma once
 
 #include "browser/listentry.h"
+#include "browser/sortorder.h"
 #include "platform/captionorder.h"
 
 #include <QAbstractListModel>
 #include <QCache>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace morvane {
 
-// The items of the file list (`ListView1`), kept sorted by caption in the file list's order
-// (platform::CaptionOrder) at every moment: an insert finds its row by binary search, so it costs
-// O(log n) caption comparisons and never re-sorts. Rows are list indexes. Items hold their boxes
-// in compact form; a box is drawn when the view asks for it and kept in a small cache of the
-// boxes drawn last (about what a few screens show), so a list's memory grows with its items'
-// compact forms, not with its boxes. UI thread only.
+// The items of the file list (`ListView1`), kept sorted at every moment: by caption in the file
+// list's order (platform::CaptionOrder) unless another sort order is chosen (setSortOrder). An
+// insert finds its row by binary search, so it costs O(log n) comparisons and never re-sorts. Rows
+// are list indexes. Items hold their boxes in compact form; a box is drawn when the view asks for
+// it and kept in a small cache of the boxes drawn last (about what a few screens show), so a list's
+// memory grows with its items' compact forms, not with its boxes. UI thread only.
 class FileListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -50,8 +53,16 @@ public:
     // Removes every item.
     void clear();
 
-    // Replaces every item with `entries`, in one reset: sorted by caption, entries of equal
-    // captions in the order given (as inserting them one by one with insertSorted would).
+    // The order the items are kept in (by name ascending unless set). Setting another re-sorts
+    // the items in place, keeping their boxes, with the view's selection and current item
+    // following their items. Sorting by the date taken first looks up the date of each item
+    // that has not been looked up, with `lookUpTaken`.
+    [[nodiscard]] const browser::SortOrder &sortOrder() const noexcept { return m_sortOrder; }
+    void setSortOrder(const browser::SortOrder &order);
+    using TakenLookup = std::function<std::optional<std::int64_t>(const ListEntry &)>;
+    void setTakenLookup(TakenLookup lookUpTaken) { m_lookUpTaken = std::move(lookUpTaken); }
+    // Replaces every item with `entries`, in one reset: in the sort order, entries that compare
+    // equal in the order given (as inserting them one by one with insertSorted would).
     void resetSorted(std::vector<ListEntry> entries);
 
     // Gives the item at `row` its box and record once they are known (the live build's fill),
@@ -88,12 +99,24 @@ public:
     [[nodiscard]] int findNative(const QByteArray &nativeName) const;
 
 private:
-    // Index of the first item whose caption sorts after `caption`.
-    [[nodiscard]] int upperBound(const QString &caption) const;
+    // Index of the first item that sorts after `e` (compared by `caption` in place of its own).
+    [[nodiscard]] int upperBound(const ListEntry &e, const QString &caption) const;
+    // The order of two items under the sort order: negative when `a` comes first.
+    [[nodiscard]] int compare(const ListEntry &a,
+        const QString &captionA,
+        const ListEntry &b,
+        const QString &captionB) const;
+    // Whether the items are in the caption order alone, where captions find their rows by search.
+    [[nodiscard]] bool byCaption() const noexcept { return m_sortOrder == browser::SortOrder {}; }
+    void lookUpTaken(ListEntry &e) const;
+    // Sorts `rows` in the sort order, stably.
+    void sortRows(std::vector<std::unique_ptr<ListEntry>> &rows) const;
 
     // Items by list index. Pointers keep an insert in the middle to moving 8 bytes per later row.
     std::vector<std::unique_ptr<ListEntry>> m_rows;
     platform::CaptionOrder m_order;
+    browser::SortOrder m_sortOrder;
+    TakenLookup m_lookUpTaken;
     QByteArray m_spillFolder;
     std::shared_ptr<ThumbSpill> m_spill; // made at the first insert after a clear
     // Boxes drawn last, by item, cost in KiB.

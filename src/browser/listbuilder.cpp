@@ -544,6 +544,8 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
         ListEntry item;
         item.caption = entry.name;
         item.nativeName = entry.nativeName;
+        item.modifiedNs = entry.mtimeNs;
+        item.sizeBytes = entry.size;
         const QString dateTime = QString::fromStdString(dateTimeText(
             entry.year, entry.month, entry.day, entry.hour, entry.minute, entry.second));
         if (picture.outcome == Outcome::Picture) {

@@ -7,6 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+#include <optional>
+
 namespace morvane {
 
 // Indexes of the five sub-items of a list item (`FileRecord`).
@@ -28,6 +31,12 @@ struct ListEntry
     QByteArray nativeName;
     ThumbForm thumb;
     QStringList record;
+    // What the sort orders other than by name compare: the last-write time, the size, and the
+    // Exif date taken, looked up only when the list is first sorted by it (takenKnown).
+    std::int64_t modifiedNs = 0;
+    std::int64_t sizeBytes = 0;
+    std::optional<std::int64_t> taken;
+    bool takenKnown = false;
     // The live build's handle on the item while its box is being filled (unique per item); 0
     // when no build fills it.
     quint64 liveId = 0;

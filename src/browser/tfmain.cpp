@@ -78,6 +78,7 @@ TfMain::TfMain(QString settingsPath, const QString &treeRoot, QWidget *parent)
     buildPopupMenu();
     connectHandlers();
     connectFileOperations();
+    connectKeys();
     connectLiveBuild();
     setMinimumSize(360, 240);
     move(193, 114);
@@ -256,6 +257,7 @@ void TfMain::readSettings()
     if (!m_cache->refusal().isEmpty())
         std::fprintf(stderr, "morvane: %s\n", m_cache->refusal().toUtf8().constData());
     m_list->setSpillFolder(m_cache->folder());
+    readSortSettings(s);
 }
 
 bool TfMain::writeSettings(QString *errorMessage) const
@@ -273,6 +275,7 @@ bool TfMain::writeSettings(QString *errorMessage) const
     s.writeString(kSection, QStringLiteral("TN1"), N16->text());
     s.writeString(kSection, QStringLiteral("TN2"), N17->text());
     s.writeString(kSection, QStringLiteral("TN3"), N18->text());
+    writeSortSettings(s);
     return s.save(errorMessage);
 }
 

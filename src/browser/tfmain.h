@@ -2,6 +2,7 @@
 #pragma once
 
 #include "browser/listentry.h"
+#include "browser/sortorder.h"
 #include "files/fileoperations.h"
 #include "frame/windowrefs.h"
 #include "imaging/imagedecode.h"
@@ -18,8 +19,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QDrag;
+class QKeyEvent;
 class QDragMoveEvent;
 class QDropEvent;
 class QLabel;
@@ -54,6 +57,7 @@ struct LiveFill;
 
 class FileListModel;
 class ListItemDelegate;
+class SettingsStore;
 class StringGrid;
 
 // The main window `fMain`: folder tree and information grid on the left, the path field and the
@@ -113,6 +117,10 @@ public:
     // makes it the current item and scrolls it into view. False, and the selection unchanged,
     // when the list holds no such file.
     bool selectFile(const QByteArray &nativeName);
+
+    // The folder shown when the program last closed (key "LastFolder" of section "Start", as
+    // read at start; native bytes), empty when none was stored.
+    [[nodiscard]] const QByteArray &lastFolder() const noexcept { return m_lastFolder; }
 
     // The list model behind ListView1.
     [[nodiscard]] FileListModel *listModel() const noexcept { return m_list; }
@@ -213,6 +221,15 @@ public:
     // order; each item's data() is its Tag.
     std::array<QAction *, 7> SizeItems {};
     std::array<QAction *, 4> QualityItems {};
+    // The "並べ替え" items: the six orders, in menu order (data() is the browser::SortKey), and
+    // the two directions.
+    std::array<QAction *, 6> SortKeyItems {};
+    QAction *SortAscending = nullptr;
+    QAction *SortDescending = nullptr;
+
+    // The Exif date taken (DateTimeOriginal) of the file at `nativePath`, as
+    // browser::takenSeconds gives it; nothing for a file without a readable one.
+    [[nodiscard]] static std::optional<std::int64_t> dateTaken(const QByteArray &nativePath);
 
     // Handlers.
     void ShellTreeView1Change();
@@ -263,6 +280,18 @@ public:
     // under their own names, whatever the outcome the list is rebuilt. With no folder chosen
     // nothing is moved.
     void dropFiles(const QList<QUrl> &urls);
+    // Keys pressed in the list: Enter opens the selection (actOpen), Delete is actDel,
+    // Backspace and Alt+Up go to the parent folder. True when the key was taken.
+    bool ListView1KeyDown(QKeyEvent *key);
+    // Ctrl+L: the path field takes a typed or pasted folder; Enter goes there (a folder that
+    // does not exist or the tree cannot show is reported), Esc gives the field back read-only
+    // with the current folder, as does leaving it.
+    void editPath();
+    bool Edit2KeyDown(QKeyEvent *key);
+    // Selects the folder `folder` (native path) in the tree, which lists it; false when it is no
+    // folder or the tree cannot show it.
+    bool goToFolder(const QByteArray &folder);
+    void goToParentFolder();
 
 signals:
     // A build of the list ended (after the census was written).
@@ -285,7 +314,17 @@ private:
     void buildMenus();
     void buildToolBar();
     void buildPopupMenu();
+    // The "並べ替え" submenu at the end of `view`, and its handling.
+    void buildSortMenu(QMenu *view);
+    [[nodiscard]] browser::SortOrder checkedSortOrder() const;
+    // Re-sorts the list in the checked order (nothing when it is in that order already).
+    void applySortOrder();
+    // The sort keys of section "Option" and the last folder of section "Start".
+    void readSortSettings(const SettingsStore &s);
+    void writeSortSettings(SettingsStore &s) const;
     void connectHandlers();
+    void connectKeys();
+    void endPathEdit();
     void FormCreate();
     void FormClose();
     // The "Main" section's keys, read into and written from the window.
@@ -326,18 +365,23 @@ private:
     [[nodiscard]] bool isListDrag(const QMimeData *mime) const;
     // Whether `mime` is a drop of local files from outside this window's list.
     [[nodiscard]] bool acceptsShellDrop(const QMimeData *mime) const;
+    // Makes `dialog` a dialog of this window, in front of it, centred over it and on its screen.
+    void placeDialog(QWidget *dialog) const;
     // Starts registered tool `tool` on the first selected file, in list order.
     void startTool(int tool);
     // Hands `url` to the desktop; a desktop that cannot start any handler is reported.
     void openOnDesktop(const QUrl &url, const QString &shownPath);
 
     QString m_settingsPath;
+    QByteArray m_lastFolder;
     FileListModel *m_list = nullptr;
     ListItemDelegate *m_delegate = nullptr;
     std::array<QLabel *, 4> m_panels {};
     QActionGroup *m_sizeGroup = nullptr;
     QStyle *m_toolStyle = nullptr; // the tool buttons' style, owned by ToolBar1
     QActionGroup *m_qualityGroup = nullptr;
+    QActionGroup *m_sortKeyGroup = nullptr;
+    QActionGroup *m_sortDirectionGroup = nullptr;
     std::function<void()> m_endHandler;
 
     // Private state of the list build.

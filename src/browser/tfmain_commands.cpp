@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QScreen>
+#include <QWindow>
 
 namespace morvane {
 
@@ -100,7 +102,32 @@ void TfMain::actReNameExecute()
 
 void TfMain::actOpExecute()
 {
+    if (fOp != nullptr && !fOp->isVisible())
+        placeDialog(fOp);
     showWindow(fOp);
+}
+
+void TfMain::placeDialog(QWidget *dialog) const
+{
+    // The dialog belongs to this window (the window manager keeps it in front of it), without
+    // being its child: the window set owns both.
+    dialog->winId();
+    if (QWindow *handle = dialog->windowHandle())
+        handle->setTransientParent(windowHandle());
+    const QRect frame = frameGeometry();
+    const QSize margins = dialog->frameGeometry().size() - dialog->size();
+    QRect placed(QPoint(), dialog->size() + margins);
+    placed.moveCenter(frame.center());
+    // On the screen the window is on, wholly when it fits, else its top-left corner.
+    const QScreen *onScreen = screen();
+    if (onScreen != nullptr) {
+        const QRect area = onScreen->availableGeometry();
+        placed.moveLeft(
+            std::max(area.left(), std::min(placed.left(), area.right() - placed.width() + 1)));
+        placed.moveTop(
+            std::max(area.top(), std::min(placed.top(), area.bottom() - placed.height() + 1)));
+    }
+    dialog->move(placed.topLeft());
 }
 
 void TfMain::actExpExecute()

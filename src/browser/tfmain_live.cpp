@@ -60,6 +60,8 @@ namespace {
         ListEntry item;
         item.caption = f.name;
         item.nativeName = f.nativeName;
+        item.modifiedNs = f.mtimeNs;
+        item.sizeBytes = f.size;
         const QString dateTime = QString::fromStdString(
             browser::dateTimeText(f.year, f.month, f.day, f.hour, f.minute, f.second));
         item.record = QStringList {

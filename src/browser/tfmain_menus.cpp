@@ -161,6 +161,7 @@ void TfMain::buildMenus()
     for (QAction *a : QualityItems)
         quality->addAction(a);
     view->addAction(UpDate1);
+    buildSortMenu(view);
 
     QMenu *tool = bar->addMenu(QStringLiteral("ツール(&T)"));
     tool->addAction(actExp);

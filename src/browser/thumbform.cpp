@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -230,6 +231,18 @@ QImage ThumbForm::box() const
     QImage box = whiteBox(m_boxSize);
     if (src.isNull() || box.isNull())
         return {};
+    if (!m_drawn.isEmpty() && (m_drawn.width() > src.width() || m_drawn.height() > src.height())) {
+        // Enlarged: interpolated, so a small decode (a photo at 1/8 in a large box) shows no
+        // blocks of repeated pixels. The rectangle and the white around it stay the fit's.
+        const QImage smooth = src.scaled(m_drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                  .convertToFormat(QImage::Format_RGB32);
+        if (smooth.isNull())
+            return {};
+        const auto rowBytes = static_cast<std::size_t>(smooth.width()) * 4;
+        for (int y = 0; y < smooth.height(); ++y)
+            std::memcpy(box.scanLine(y), smooth.constScanLine(y), rowBytes);
+        return box;
+    }
     stretchOpaque(src, box, m_drawn.width(), m_drawn.height());
     return box;
 }

@@ -20,12 +20,13 @@ namespace browser {
 // The compact form of a list item's box: the pixels at the size they are held before the box
 // stretches them, and the top-left rectangle of the white box they are stretched into. A picture
 // that the box enlarges is held as decoded (a 320 x 240 JPEG at 1/8 is 40 x 30 pixels, whatever
-// the box); one that the box shrinks is held as fitted. Every box is drawn from this form by the
-// same nearest-neighbour stretch, so the pixels are those of a box drawn straight from the
-// decoded picture. A form is made with its pixels as they are; stored() moves large ones out of
-// memory. An other file's form holds only its name until its type's box is drawn (fromType).
-// Copies share their data. Any thread (but box() and packed() of an other file's form on the UI
-// thread); a form is not changed after it is made.
+// the box); one that the box shrinks is held as fitted. Every box is drawn from this form: a
+// shrink by the same nearest-neighbour stretch, so the pixels are those of a box drawn straight
+// from the decoded picture, an enlargement by interpolation, so it shows no repeated pixels. A form
+// is made with its pixels as they are; stored() moves large ones out of memory. An other file's
+// form holds only its name until its type's box is drawn (fromType). Copies share their data. Any
+// thread (but box() and packed() of an other file's form on the UI thread); a form is not changed
+// after it is made.
 class ThumbForm
 {
 public:

@@ -145,6 +145,11 @@ void TfOp::buildControls()
     AutoRotateBox->move(264, 128);
     AutoRotateBox->adjustSize();
     AutoRotateBox->setChecked(true);
+    StartInLastFolder = new QCheckBox(QStringLiteral("前回のフォルダーで開始する"), this);
+    // Below the orientation box, where the third block leaves the right half free.
+    StartInLastFolder->move(264, 152);
+    StartInLastFolder->adjustSize();
+    StartInLastFolder->setChecked(true);
 
     QWidget *order[] = {Edit1,
         Edit2,
@@ -159,7 +164,8 @@ void TfOp::buildControls()
         Button2,
         Button3,
         Button4,
-        AutoRotateBox};
+        AutoRotateBox,
+        StartInLastFolder};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -186,6 +192,8 @@ void TfOp::FormCreate()
         title->setText(s.readString(kSection, QLatin1String(k.titleKey), title->text()));
         command->setText(s.readString(kSection, QLatin1String(k.commandKey), command->text()));
     }
+    StartInLastFolder->setChecked(
+        s.readBool(kSection, QStringLiteral("StartInLastFolder"), StartInLastFolder->isChecked()));
     // Read before the signal is connected: reading the setting rebuilds nothing.
     AutoRotateBox->setChecked(s.readBool(kSection, QStringLiteral("AutoRotate"), true));
     connect(AutoRotateBox, &QCheckBox::toggled, this, &TfOp::autoRotateChanged);
@@ -208,6 +216,11 @@ void TfOp::FormClose()
     const QString autoRotateKey = QStringLiteral("AutoRotate");
     if (!AutoRotateBox->isChecked() || !s.readString(kSection, autoRotateKey, {}).isEmpty())
         s.writeBool(kSection, autoRotateKey, AutoRotateBox->isChecked());
+    // The start option is written once it is off or the file holds it, so a file that never
+    // turned it off keeps the section's design keys alone.
+    const QString startKey = QStringLiteral("StartInLastFolder");
+    if (!StartInLastFolder->isChecked() || !s.readString(kSection, startKey, QString()).isEmpty())
+        s.writeBool(kSection, startKey, StartInLastFolder->isChecked());
     // A failed save is reported and the dialog still closes; its edits keep the texts for this
     // run. A text the file cannot hold keeps its old value there, and the user is told which.
     QStringList problems;
@@ -234,6 +247,11 @@ QString TfOp::launchTool(int tool, const QByteArray &nativePath)
     QString why;
     (void)tools::launchTool((this->*kBlocks[tool - 1].command)->text(), nativePath, &why);
     return why;
+}
+
+bool TfOp::startsInLastFolder() const
+{
+    return StartInLastFolder->isChecked();
 }
 
 void TfOp::pickProgram(QLineEdit *command)

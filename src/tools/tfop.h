@@ -34,6 +34,7 @@ public:
     // startable); empty when the tool started.
     [[nodiscard]] QString launchTool(int tool, const QByteArray &nativePath) override;
     [[nodiscard]] bool autoRotate() const override;
+    [[nodiscard]] bool startsInLastFolder() const;
 
     // Controls. Tool 1: Label1, Edit1 (title), Edit2 (command), Button1; tool 2: Label2, Edit4,
     // Edit5, Button3; tool 3: Label3, Edit7, Edit8, Button2. The current-directory rows (Label10
@@ -47,6 +48,9 @@ public:
     QLineEdit *Edit7 = nullptr, *Edit8 = nullptr, *Edit9 = nullptr;
     QPushButton *Button1 = nullptr, *Button2 = nullptr, *Button3 = nullptr, *Button4 = nullptr;
     QCheckBox *AutoRotateBox = nullptr; // "Exif の向きに合わせて回転する", below the tools
+    // Below the tool blocks: whether the program starts in the folder it showed when it last
+    // closed (key "StartInLastFolder", default on).
+    QCheckBox *StartInLastFolder = nullptr;
     // The file dialog the three "..." buttons share, made when one is first pressed; it lists
     // folders and the files that have the executable bit.
     QFileDialog *OpenDialog1 = nullptr;

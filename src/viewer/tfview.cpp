@@ -184,6 +184,7 @@ void TfView::buildMenu()
     N11 = PopupMenu1->addMenu(QStringLiteral("表示サイズ"));
     radioGroup(N11, kSizeItems, SizeItems, &TfView::N15Click);
     SizeItems[kSizeDefault]->setChecked(true);
+    buildZoomMenu();
 }
 
 // ---- creation and closing -------------------------------------------------------------------
@@ -317,6 +318,7 @@ std::optional<int> TfView::DisplayMode() const
 
 void TfView::LayoutPicture()
 {
+    m_zoom = 0;
     const QList<QByteArray> *list = pictureList();
     const QByteArray path = recordPath(PictureIndex);
     if (path.isNull())

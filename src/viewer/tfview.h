@@ -150,6 +150,17 @@ private:
     void FormClose();
     void takeRequestSoon();
     void FormKeyDown(QKeyEvent *event);
+    // Zoom and full screen (tfview_zoom.cpp). The zoom keys and Ctrl with the wheel: true when
+    // taken. The zoom lasts until the picture is laid out again (a step, a mode, a resize).
+    void buildZoomMenu();
+    bool zoomKey(QKeyEvent *event);
+    bool zoomWheel(QWheelEvent *event);
+    [[nodiscard]] QPoint zoomAnchor() const;
+    [[nodiscard]] QRect drawnRect() const;
+    void zoomBy(int steps, QPoint anchor);
+    void resetZoom();
+    void toggleFullScreen();
+    void escape();
     void FormMouseWheelDown();
     void FormMouseWheelUp();
     void Image1MouseDown(Qt::MouseButtons buttons, int X, int Y);
@@ -207,6 +218,8 @@ private:
     QImage m_spare; // the picture a step let go of, whose memory the next decode may take
     QByteArray m_finerFailed; // the shown file, when decoding it again has failed
     int m_wheelDelta = 0; // wheel movement not yet making a 120-unit event
+    int m_zoomWheel = 0; // the same with Ctrl held, for the zoom
+    double m_zoom = 0; // the zoomed scale, 0 while the display mode lays the picture out
     bool m_reporting = false; // a load error is on screen: timer ticks wait
     bool m_activationBlocked = false; // set after a failed activation until the next deactivation
     std::function<void()> m_beep;

@@ -110,6 +110,8 @@ void TfView::Image1MouseUp()
 
 void TfView::wheelEvent(QWheelEvent *event)
 {
+    if (zoomWheel(event))
+        return;
     // Every 120 units of rotation make one event, however finely the device reports it.
     m_wheelDelta += event->angleDelta().y();
     while (m_wheelDelta <= -kWheelNotch) {
@@ -153,6 +155,10 @@ void TfView::keyPressEvent(QKeyEvent *event)
 
 void TfView::FormKeyDown(QKeyEvent *event)
 {
+    if (zoomKey(event)) {
+        event->accept();
+        return;
+    }
     const bool keypad = event->modifiers().testFlag(Qt::KeypadModifier);
     int key = event->key();
     // With Shift held a digit key reports its shifted symbol; the key itself is what counts.

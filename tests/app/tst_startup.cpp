@@ -10,9 +10,11 @@
 #include "platform/foldertree.h"
 #include "support/imagefixtures.h"
 #include "support/tempfolder.h"
+#include "tools/tfop.h"
 
 #include <QAbstractButton>
 #include <QAbstractFileIconProvider>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -26,6 +28,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <unistd.h>
 
 using namespace morvane;
 using morvane::test::inFolder;
@@ -41,6 +44,8 @@ private slots:
     void commandLine();
     void startPath_data();
     void startPath();
+    void lastFolder_data();
+    void lastFolder();
     void qtTextsAreJapanese_data();
     void qtTextsAreJapanese();
 
@@ -182,6 +187,49 @@ void TestStartup::startPath()
             files.insert(e.path().filename().native());
     }
     QCOMPARE(listed, files);
+}
+
+void TestStartup::lastFolder_data()
+{
+    QTest::addColumn<bool>("optionOn"); // the options dialog's start option, set in the first run
+    QTest::addColumn<QByteArray>("argument"); // relative to the top folder, empty for none
+    QTest::addColumn<bool>("gone"); // the last folder removed between the runs
+    QTest::addColumn<QByteArray>("folder"); // the second run's folder, empty for the top
+    QTest::newRow("the last folder") << true << QByteArray() << false << QByteArray("A/last");
+    QTest::newRow("an argument wins") << true << QByteArray("A/B") << false << QByteArray("A/B");
+    QTest::newRow("option off") << false << QByteArray() << false << QByteArray();
+    QTest::newRow("gone: the usual start") << true << QByteArray() << true << QByteArray();
+}
+
+void TestStartup::lastFolder()
+{
+    QFETCH(bool, optionOn);
+    QFETCH(QByteArray, argument);
+    QFETCH(bool, gone);
+    QFETCH(QByteArray, folder);
+    const QTemporaryDir scratch;
+    const QString ini = scratch.filePath(QStringLiteral("morvane.ini"));
+    const QByteArray last = inFolder(m_root, "A/last");
+    QVERIFY(test::makeFolder(last));
+    {
+        WindowSet first(ini, QFile::decodeName(m_root));
+        first.show();
+        QVERIFY(first.openStart(last).isEmpty());
+        first.options()->StartInLastFolder->setChecked(optionOn);
+        first.options()->close();
+        first.main()->close();
+    }
+    if (gone)
+        QVERIFY(::rmdir(last.constData()) == 0);
+    WindowSet second(ini, QFile::decodeName(m_root));
+    second.show();
+    QVERIFY(second.options()->StartInLastFolder->isChecked() == optionOn);
+    const QString said =
+        second.openStart(argument.isEmpty() ? argument : inFolder(m_root, argument));
+    QCOMPARE(said, QString());
+    QCOMPARE(second.main()->FolderNative, folder.isEmpty() ? m_root : inFolder(m_root, folder));
+    if (!gone)
+        QVERIFY(::rmdir(last.constData()) == 0);
 }
 
 void TestStartup::qtTextsAreJapanese_data()

@@ -27,6 +27,7 @@
 #include <sys/stat.h>
 
 int runFileListModelTests(int argc, char **argv);
+int runSortTests(int argc, char **argv);
 
 using namespace morvane;
 using namespace morvane::test;
@@ -227,7 +228,9 @@ void TestTfMain::menus_data()
                                  QStringLiteral("-"),
                                  QStringLiteral(">サイズ"),
                                  QStringLiteral(">クオリティ"),
-                                 QStringLiteral("UpDate")};
+                                 QStringLiteral("UpDate"),
+                                 QStringLiteral("-"),
+                                 QStringLiteral(">並べ替え")};
     QTest::newRow("tool") << QStringLiteral("ツール(&T)")
                           << QStringList {QStringLiteral("エクスプローラーを開く"),
                                  QStringLiteral("-"),
@@ -244,6 +247,16 @@ void TestTfMain::menus_data()
                           << QStringList {"32", "48", "64", "96", "128", "256", "320"};
     QTest::newRow("quality") << QStringLiteral("クオリティ")
                              << QStringList {"Full", "Half", "Quarter", "Eighth"};
+    QTest::newRow("sort") << QStringLiteral("並べ替え")
+                          << QStringList {QStringLiteral("名前"),
+                                 QStringLiteral("名前 (数字順)"),
+                                 QStringLiteral("更新日時"),
+                                 QStringLiteral("撮影日時"),
+                                 QStringLiteral("サイズ"),
+                                 QStringLiteral("種類"),
+                                 QStringLiteral("-"),
+                                 QStringLiteral("昇順"),
+                                 QStringLiteral("降順")};
 }
 
 void TestTfMain::menus()
@@ -262,7 +275,7 @@ void TestTfMain::menus()
             QStringLiteral("ヘルプ(&H)")}));
     const QMenu *menu = subMenu(w->menuBar(), title);
     if (menu == nullptr) {
-        // The two submenus of "表示(&V)".
+        // The submenus of "表示(&V)".
         for (const QAction *a : subMenu(w->menuBar(), QStringLiteral("表示(&V)"))->actions()) {
             if (a->menu() != nullptr && a->text() == title)
                 menu = a->menu();
@@ -727,6 +740,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     int status = runFileListModelTests(argc, argv);
+    status |= runSortTests(argc, argv);
     TestTfMain t;
     status |= QTest::qExec(&t, argc, argv);
     return status;

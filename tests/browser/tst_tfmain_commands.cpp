@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QListView>
 #include <QLocale>
 #include <QMenu>
@@ -76,6 +77,10 @@ private slots:
     void open_data();
     void open();
     void openWithNothingSelectedDoesNothing();
+    void parentFolderKeys_data();
+    void parentFolderKeys();
+    void typedPath_data();
+    void typedPath();
     void doubleClick_data();
     void doubleClick();
     void otherFileWithANameThatIsNotUtf8();
@@ -195,12 +200,15 @@ void TestTfMainCommands::open_data()
     QTest::addColumn<QList<int>>("rows");
     QTest::addColumn<QString>("viewerFile"); // empty: the viewer is not shown
     QTest::addColumn<QString>("desktopFile"); // empty: nothing goes to the desktop
+    QTest::addColumn<bool>("enterKey"); // opened by Enter in the list instead of the command
     QTest::newRow("a picture and two other files: the picture, first in list order")
-        << QList<int> {4, 1, 2} << "b.jpg" << QString();
+        << QList<int> {4, 1, 2} << "b.jpg" << QString() << false;
     QTest::newRow("an other file before a picture: the other file")
-        << QList<int> {3, 0} << QString() << "a.txt";
-    QTest::newRow("the last picture alone") << QList<int> {5} << "f.jpg" << QString();
-    QTest::newRow("a bitmap") << QList<int> {3, 6} << "d.bmp" << QString();
+        << QList<int> {3, 0} << QString() << "a.txt" << false;
+    QTest::newRow("the last picture alone") << QList<int> {5} << "f.jpg" << QString() << false;
+    QTest::newRow("a bitmap") << QList<int> {3, 6} << "d.bmp" << QString() << false;
+    QTest::newRow("Enter on a picture") << QList<int> {5} << "f.jpg" << QString() << true;
+    QTest::newRow("Enter on an other file") << QList<int> {2} << QString() << "c.txt" << true;
 }
 
 void TestTfMainCommands::open()
@@ -208,6 +216,7 @@ void TestTfMainCommands::open()
     QFETCH(QList<int>, rows);
     QFETCH(QString, viewerFile);
     QFETCH(QString, desktopFile);
+    QFETCH(bool, enterKey);
     const QByteArray viewerPath =
         viewerFile.isEmpty() ? QByteArray() : inFolder(m_mixed, viewerFile.toUtf8());
     if (!desktopFile.isEmpty())
@@ -219,7 +228,10 @@ void TestTfMainCommands::open()
     const QList<QByteArray> earlier {"earlier"};
     w->PictureList = earlier;
     select(*w, rows);
-    w->actOpen->trigger();
+    if (enterKey)
+        QTest::keyClick(w->ListView1, Qt::Key_Return);
+    else
+        w->actOpen->trigger();
     if (viewerPath.isEmpty()) {
         QVERIFY(!m_viewer->isVisible());
         QCOMPARE(w->PictureList, earlier);
@@ -249,6 +261,74 @@ void TestTfMainCommands::openWithNothingSelectedDoesNothing()
     QVERIFY(!w->OpenRequested);
     QCOMPARE(w->PictureList, QList<QByteArray> {});
     QCOMPARE(m_desktop->urls, QList<QUrl> {});
+}
+
+void TestTfMainCommands::parentFolderKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("Backspace") << int(Qt::Key_Backspace) << int(Qt::NoModifier);
+    QTest::newRow("Alt+Up") << int(Qt::Key_Up) << int(Qt::AltModifier);
+}
+
+void TestTfMainCommands::parentFolderKeys()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    auto w = openOn(m_mixed);
+    QVERIFY(w);
+    QTest::keyClick(w->ListView1, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(w->FolderNative, m_desk);
+    QCOMPARE(w->Edit2->text(), QFile::decodeName(m_desk));
+    QCOMPARE(captions(*w->listModel()), QStringList {});
+}
+
+void TestTfMainCommands::typedPath_data()
+{
+    QTest::addColumn<QString>("typed"); // "<mixed>" and "<desk>" stand for the folders
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("folder"); // the folder shown afterwards
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("Enter goes to the typed folder")
+        << "<mixed>/" << int(Qt::Key_Return) << "<mixed>" << QStringList {};
+    QTest::newRow("a relative path from the folder shown")
+        << "mixed/../mixed" << int(Qt::Key_Return) << "<mixed>" << QStringList {};
+    QTest::newRow("Esc gives the field back")
+        << "<mixed>" << int(Qt::Key_Escape) << "<desk>" << QStringList {};
+    QTest::newRow("a folder that is not there")
+        << "<desk>/gone" << int(Qt::Key_Return) << "<desk>"
+        << QStringList {QStringLiteral("フォルダー「<desk>/gone」を開けません.")};
+}
+
+void TestTfMainCommands::typedPath()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, key);
+    QFETCH(QString, folder);
+    QFETCH(QStringList, messages);
+    const auto expand = [this](QString text) {
+        return text.replace(QStringLiteral("<mixed>"), QFile::decodeName(m_mixed))
+            .replace(QStringLiteral("<desk>"), QFile::decodeName(m_desk));
+    };
+    auto w = openOn(m_desk);
+    QVERIFY(w);
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QVERIFY(w->Edit2->isReadOnly());
+    QTest::keyClick(w->ListView1, Qt::Key_L, Qt::ControlModifier);
+    QVERIFY(!w->Edit2->isReadOnly());
+    QVERIFY(w->Edit2->hasFocus());
+    QTest::keyClick(w->Edit2, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(w->Edit2, expand(typed));
+    const ModalCatcher catcher;
+    QTest::keyClick(w->Edit2, Qt::Key(key));
+    QVERIFY(w->Edit2->isReadOnly());
+    QCOMPARE(w->FolderPath, expand(folder));
+    QCOMPARE(w->Edit2->text(), expand(folder));
+    QStringList expected;
+    for (const QString &m : messages)
+        expected << expand(m);
+    QCOMPARE(catcher.texts(), expected);
 }
 
 void TestTfMainCommands::doubleClick_data()

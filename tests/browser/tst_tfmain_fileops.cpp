@@ -184,21 +184,32 @@ void TestTfMainFileOps::deleteSelected_data()
     // The status bar after the delete and after the undo, and the undo item's caption between.
     QTest::addColumn<QStringList>("statuses");
     QTest::addColumn<QString>("undoCaption");
+    QTest::addColumn<bool>("deleteKey"); // the Delete key in the list instead of the command
     QTest::newRow("three of five go to the trash and leave the list")
         << QStringList {"a.txt", "b.txt", "d.txt"} << QByteArray() << QStringList {"B.txt", "c.jpg"}
         << QStringList {"a.txt", "b.txt", "d.txt"} << QStringList {}
         << QStringList {"3 個のファイルをごみ箱に移動しました", "元に戻しました: 削除 (3 個)"}
-        << "元に戻す: 削除 (3 個)(&U)";
+        << "元に戻す: 削除 (3 個)(&U)" << false;
     QTest::newRow("a file gone meanwhile stays listed, the others leave")
         << QStringList {"a.txt", "b.txt"} << QByteArray("a.txt")
         << QStringList {"a.txt", "B.txt", "c.jpg", "d.txt"} << QStringList {"b.txt"}
         << QStringList {}
         << QStringList {"1 個のファイルをごみ箱に移動しました", "元に戻しました: 削除 (1 個)"}
-        << "元に戻す: 削除 (1 個)(&U)";
+        << "元に戻す: 削除 (1 個)(&U)" << false;
     QTest::newRow("nothing selected")
         << QStringList {} << QByteArray()
         << QStringList {"a.txt", "B.txt", "b.txt", "c.jpg", "d.txt"} << QStringList {}
-        << QStringList {"ファイルが選択されていません。"} << QStringList {"", ""} << "元に戻す(&U)";
+        << QStringList {"ファイルが選択されていません。"} << QStringList {"", ""} << "元に戻す(&U)" << false;
+    QTest::newRow("the Delete key")
+        << QStringList {"c.jpg"} << QByteArray() << QStringList {"a.txt", "B.txt", "b.txt", "d.txt"}
+        << QStringList {"c.jpg"} << QStringList {}
+        << QStringList {"1 個のファイルをごみ箱に移動しました", "元に戻しました: 削除 (1 個)"}
+        << "元に戻す: 削除 (1 個)(&U)" << true;
+    QTest::newRow("the Delete key with nothing selected")
+        << QStringList {} << QByteArray()
+        << QStringList {"a.txt", "B.txt", "b.txt", "c.jpg", "d.txt"} << QStringList {}
+        << QStringList {"ファイルが選択されていません。"} << QStringList {"", ""} << "元に戻す(&U)"
+        << true;
 }
 
 void TestTfMainFileOps::deleteSelected()
@@ -210,6 +221,7 @@ void TestTfMainFileOps::deleteSelected()
     QFETCH(QStringList, boxes);
     QFETCH(QStringList, statuses);
     QFETCH(QString, undoCaption);
+    QFETCH(bool, deleteKey);
     FakePrompter *prompter = nullptr;
     const auto w = openWithPrompter(prompter);
     QVERIFY(w);
@@ -220,7 +232,10 @@ void TestTfMainFileOps::deleteSelected()
     const ModalCatcher catcher;
     RecordingViewer viewer;
     fView = &viewer;
-    w->actDel->trigger();
+    if (deleteKey)
+        QTest::keyClick(w->ListView1, Qt::Key_Delete);
+    else
+        w->actDel->trigger();
     fView = nullptr;
     QList<QByteArray> told; // the viewer's picture list leaves out exactly the trashed files
     for (const QString &name : trashed)

@@ -142,6 +142,8 @@ private slots:
     void picturesAndOtherFiles_data();
     void picturesAndOtherFiles();
     void checkedSizeItemRebuildsFromDisk();
+    void enlargedPictureIsSmooth_data();
+    void enlargedPictureIsSmooth();
     void refreshDecodesPastTheCache();
     void qualityRebuildsAtTheNewScale_data();
     void qualityRebuildsAtTheNewScale();
@@ -261,6 +263,40 @@ void TestTfMainThumbs::picturesAndOtherFiles()
                                        .arg((bytes % 1000000) / 10000, 2, 10, QLatin1Char('0'));
     QCOMPARE(w->censusText(), expectedCensus);
     QCOMPARE(w->panelText(0), expectedCensus + QStringLiteral("0 file目"));
+}
+
+void TestTfMainThumbs::enlargedPictureIsSmooth_data()
+{
+    QTest::addColumn<int>("sizeItem");
+    QTest::addColumn<QSize>("drawn");
+    // A textured 1000 x 750 JPEG at Eighth decodes to 125 x 94. Box 256: 125000 div 256 = 488,
+    // 94000 div 488 = 192; box 64: 125000 div 64 = 1953, 94000 div 1953 = 48.
+    QTest::newRow("box 256: enlarged about twice") << 5 << QSize(256, 192);
+    QTest::newRow("box 64: shrunk, sampled as before") << 2 << QSize(64, 48);
+}
+
+void TestTfMainThumbs::enlargedPictureIsSmooth()
+{
+    QFETCH(int, sizeItem);
+    QFETCH(QSize, drawn);
+    QVERIFY(test::writeFile(inFolder(m_photos, "big.jpg"),
+        testsupport::jpegBytes({.width = 1000, .height = 750, .textured = true})));
+    auto w = openOn(m_photos, false);
+    QVERIFY(w);
+    w->SizeItems[static_cast<std::size_t>(sizeItem)]->trigger();
+    const QImage box = w->listModel()->box(0);
+    const Coverage c = coverage(box, QRect(QPoint(0, 0), drawn));
+    QCOMPARE(c.outsideColoured, 0);
+    QCOMPARE(c.insideWhite, 0);
+    // Repeating each decoded pixel about twice makes every other neighbour an equal pair; the
+    // interpolated box (and a shrunk one, whose neighbours come from pixels apart) has few.
+    int equal = 0;
+    int pairs = 0;
+    for (int y = 0; y < drawn.height(); ++y) {
+        for (int x = 1; x < drawn.width(); ++x, ++pairs)
+            equal += box.pixel(x, y) == box.pixel(x - 1, y) ? 1 : 0;
+    }
+    QVERIFY2(equal * 10 < pairs, qPrintable(QStringLiteral("%1 of %2").arg(equal).arg(pairs)));
 }
 
 void TestTfMainThumbs::checkedSizeItemRebuildsFromDisk()

@@ -18,10 +18,12 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <QWindow>
 
 using namespace morvane;
 using namespace morvane::test;
@@ -69,6 +71,8 @@ private slots:
     void toolReceivesExactlyTheFirstSelectedFile_data();
     void toolReceivesExactlyTheFirstSelectedFile();
     void launchTellsWhetherTheToolStarted();
+    void dialogOfTheMainWindow_data();
+    void dialogOfTheMainWindow();
     void closingSavesAndOnlyTheButtonSetsCaptions_data();
     void closingSavesAndOnlyTheButtonSetsCaptions();
     void pickedProgramFillsItsCommand_data();
@@ -163,6 +167,37 @@ void TestTfOp::launchTellsWhetherTheToolStarted()
         QCOMPARE(op.launchTool(1, "/file"), expand(QString::fromUtf8(why)));
     }
     QTRY_COMPARE(readAll(expand("{out}")).split('\0').value(1), QByteArray("/file"));
+}
+
+void TestTfOp::dialogOfTheMainWindow_data()
+{
+    QTest::addColumn<QPoint>("mainAt");
+    QTest::addColumn<bool>("centred"); // else pushed onto the screen
+    QTest::newRow("over the window") << QPoint(50, 40) << true;
+    QTest::newRow("window half off the screen's left") << QPoint(-500, 100) << false;
+    QTest::newRow("window below the screen's bottom") << QPoint(100, 900) << false;
+}
+
+void TestTfOp::dialogOfTheMainWindow()
+{
+    QFETCH(QPoint, mainAt);
+    QFETCH(bool, centred);
+    WindowSet set(m_settings, QFile::decodeName(m_desk));
+    TfMain &w = *set.main();
+    w.move(mainAt);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.actOp->trigger();
+    TfOp &op = *set.options();
+    QVERIFY(QTest::qWaitForWindowExposed(&op));
+    QCOMPARE(op.windowHandle()->transientParent(), w.windowHandle());
+    const QRect screen = w.screen()->availableGeometry();
+    QVERIFY2(screen.contains(op.frameGeometry()),
+        qPrintable(QStringLiteral("%1,%2").arg(op.x()).arg(op.y())));
+    // The offscreen screen is 800 x 600: the window fits there only in the first row.
+    if (centred)
+        QVERIFY((op.frameGeometry().center() - w.frameGeometry().center()).manhattanLength() <= 2);
+    op.close();
 }
 
 void TestTfOp::closingSavesAndOnlyTheButtonSetsCaptions_data()

@@ -83,6 +83,7 @@ private slots:
     void middleClickSwitchesTheWheel();
     void keys_data();
     void keys();
+    void zoomAndFullScreen();
     void intervalItems_data();
     void intervalItems();
     void fastStepsPrepareTheRightPicture();
@@ -534,6 +535,54 @@ void TestTfView::keys()
     QCOMPARE(m_view->N6->isChecked(), info);
     QCOMPARE(m_view->Label1->isHidden(), !info);
     QCOMPARE(m_view->Timer1->isActive(), running);
+}
+
+void TestTfView::zoomAndFullScreen()
+{
+    start({{200, 100}}, 0); // as is: the box at (216, 173) in the 632 x 446 client area
+    const QRect laid = m_view->Image1->geometry();
+    QCOMPARE(laid.size(), QSize(200, 100));
+    const auto size = [this] {
+        return m_view->Image1->size();
+    };
+    key(Qt::Key_Plus);
+    QCOMPARE(size(), QSize(300, 150));
+    key(Qt::Key_Minus);
+    key(Qt::Key_Minus);
+    QCOMPARE(size(), QSize(133, 67));
+    key(Qt::Key_0);
+    QCOMPARE(m_view->Image1->geometry(), laid);
+    // Ctrl with the wheel over the picture's point (150, 25): that point stays under the pointer.
+    const QPoint at =
+        m_view->Image1->parentWidget()->mapTo(m_view.get(), laid.topLeft()) + QPoint(150, 25);
+    QWheelEvent e(at,
+        m_view->mapToGlobal(at),
+        {},
+        {0, 240},
+        Qt::NoButton,
+        Qt::ControlModifier,
+        Qt::NoScrollPhase,
+        false);
+    QApplication::sendEvent(m_view.get(), &e);
+    QCOMPARE(size(), QSize(400, 200)); // two notches: 1.5, then 2
+    const QPoint topLeft =
+        m_view->Image1->parentWidget()->mapTo(m_view.get(), m_view->Image1->pos());
+    QCOMPARE(at - topLeft, QPoint(300, 50));
+    QCOMPARE(m_view->PictureIndex, 0); // the wheel with Ctrl does not step
+    // F11 fills the screen, Esc leaves it, a second Esc closes the viewer.
+    key(Qt::Key_F11);
+    QTRY_VERIFY(m_view->isFullScreen());
+    key(Qt::Key_Escape);
+    QTRY_VERIFY(!m_view->isFullScreen());
+    QVERIFY(m_view->isVisible());
+    key(Qt::Key_Escape);
+    QVERIFY(!m_view->isVisible());
+    // The popup lists the keys.
+    QStringList listed;
+    for (const QAction *a : m_view->PopupMenu1->actions())
+        listed << a->text().section(u'\t', 1);
+    for (const char *k : {"+", "-", "0", "F11", "Esc"})
+        QVERIFY2(listed.contains(QLatin1String(k)), k);
 }
 
 void TestTfView::intervalItems_data()

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewer/viewlayout.h"
+#include "viewer/viewzoom.h"
 
 #include <QSize>
 
@@ -437,4 +438,39 @@ TEST(ViewLayoutTest, ExtremeValuesSaturateInsteadOfOverflowing)
     const BoxRect r = drawingRect(big, 1, big, big, true, true);
     EXPECT_EQ(r.width, big);
     EXPECT_EQ(r.height, 1);
+}
+
+TEST(ViewLayoutTest, ZoomStepsAndAnchor)
+{
+    struct Case
+    {
+        double scale;
+        int steps;
+        double maxScale;
+        double expected;
+    };
+    const Case cases[] = {
+        {1.0, 1, 100, 1.5},
+        {1.0, -1, 100, 2.0 / 3},
+        {1.0, 2, 100, 2.0},
+        {0.94, 1, 100, 1.0}, // a fit scale between steps goes to the next one
+        {0.94, -1, 100, 2.0 / 3},
+        {16.0, 1, 100, 16.0},
+        {1.0 / 16, -1, 100, 1.0 / 16},
+        {3.0, 1, 3.5, 3.5}, // capped for a large picture
+        {1.0, -1, 0.01, 1.0 / 16}, // never below the smallest step
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.scale * 1000 + c.steps);
+        EXPECT_NEAR(morvane::viewer::zoomStep(c.scale, c.steps, c.maxScale), c.expected, 1e-9);
+    }
+    // 6000 x 4000 within 64 million pixels: sqrt(64e6 / 24e6).
+    EXPECT_NEAR(morvane::viewer::maxZoomScale(6000, 4000, 64e6), 1.63299, 1e-4);
+    // The picture point under (110, 60) of a 200 x 100 picture drawn at (10, 10) at 1:1 is
+    // (100, 50); at 2 it stays under the pointer.
+    const BoxRect r = morvane::viewer::zoomAround({10, 10, 200, 100}, 1.0, 2.0, 110, 60, 200, 100);
+    EXPECT_EQ(r.left, -90);
+    EXPECT_EQ(r.top, -40);
+    EXPECT_EQ(r.width, 400);
+    EXPECT_EQ(r.height, 200);
 }
