@@ -50,11 +50,9 @@ WindowSet::WindowSet(const QString &settingsPath, const QString &treeRoot)
     fRene = m_rene.get();
     m_op = std::make_unique<TfOp>(settingsPath);
     fOp = m_op.get();
-    // The viewer turns pictures as the option says; switching it rebuilds the list, whose boxes
-    // and sizes are turned alike.
-    setPicturesUpright(m_op->autoRotate());
-    connect(m_op.get(), &TfOp::autoRotateChanged, m_main.get(), [main = m_main.get()](bool on) {
-        setPicturesUpright(on);
+    // The viewer asks the option at each load; switching it rebuilds the list, whose boxes and
+    // sizes are turned alike.
+    connect(m_op.get(), &TfOp::autoRotateChanged, m_main.get(), [main = m_main.get()](bool) {
         if (!main->FolderNative.isEmpty()) {
             reportErrors([main] {
                 main->ThumbnailList();

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include <atomic>
 #include <cerrno>
 #include <new>
 #include <sys/stat.h>
@@ -14,8 +13,6 @@
 
 namespace morvane {
 namespace {
-
-    std::atomic<bool> g_upright {true};
 
     QString shownPath(const QByteArray &nativePath)
     {
@@ -64,16 +61,6 @@ void releaseInBackground(QImage image)
     });
 }
 
-void setPicturesUpright(bool upright)
-{
-    g_upright.store(upright, std::memory_order_relaxed);
-}
-
-bool picturesUpright()
-{
-    return g_upright.load(std::memory_order_relaxed);
-}
-
 bool coversDrawing(const QImage &image, QSize fullSize, QSize drawnSize)
 {
     if (image.isNull())
@@ -84,7 +71,8 @@ bool coversDrawing(const QImage &image, QSize fullSize, QSize drawnSize)
         && image.height() >= drawnSize.height();
 }
 
-LoadedPicture loadPictureFile(const QByteArray &nativePath, QSize scaledSize, QImage reuse)
+LoadedPicture loadPictureFile(
+    const QByteArray &nativePath, QSize scaledSize, QImage reuse, bool upright)
 {
     LoadedPicture result;
     try {
@@ -98,7 +86,7 @@ LoadedPicture loadPictureFile(const QByteArray &nativePath, QSize scaledSize, QI
         imaging::DecodeResult decoded = imaging::decodePictureToShow(nativePath,
             format,
             imaging::JpegShowOptions {scaledSize, std::move(reuse), {}},
-            picturesUpright());
+            upright);
         if (decoded.status == imaging::DecodeStatus::NoMemory)
             throw std::bad_alloc();
         if (decoded.status != imaging::DecodeStatus::Decoded || decoded.picture.image.isNull()
@@ -198,11 +186,12 @@ void PicturePreparer::start(const QByteArray &path, QSize scaledSize, QImage spa
     m_future = QtConcurrent::run(&m_pool,
         [this,
             decoder = m_decoder,
+            upright = m_upright,
             path,
             scaledSize,
             generation,
             spare = std::move(spare)]() mutable -> LoadedPicture {
-            LoadedPicture picture = decoder(path, scaledSize, std::move(spare));
+            LoadedPicture picture = decoder(path, scaledSize, std::move(spare), upright);
             QMetaObject::invokeMethod(
                 this,
                 [this, generation, picture]() mutable {

@@ -32,24 +32,18 @@ struct LoadedPicture
 // picture, or at least as large. False for a null image.
 [[nodiscard]] bool coversDrawing(const QImage &image, QSize fullSize, QSize drawnSize);
 
-// Whether loadPictureFile() turns pictures upright by their Exif Orientation (the option
-// "AutoRotate"; on until set). Set on the UI thread when the option is read or switched; each
-// load takes the value once, at its start. Any thread.
-void setPicturesUpright(bool upright);
-[[nodiscard]] bool picturesUpright();
-
 // Reads and decodes the picture file at `nativePath` (the bytes of its name, which need not be
-// UTF-8) for drawing at `scaledSize` (device pixels; invalid: at its natural size), upright when
-// picturesUpright(): libjpeg-turbo for JPEG, decoded at the smallest DCT scale that covers
-// `scaledSize`, and likewise a RAW file's embedded preview; the other formats at full size (see
-// imaging::decodePictureToShow); chosen by the name's extension. `fullSize` is the size of the
-// picture drawn (for a RAW file, its preview's). When `scaledSize` is valid and differs from
-// the decoded size, `scaled` is also made. `reuse`, a picture no longer needed, lends its memory
-// to a JPEG decode of its very size (see imaging::JpegShowOptions). A missing, unreadable or
-// corrupt file, or memory running out, gives a null image and a message; nothing throws. Any
-// thread.
+// UTF-8) for drawing at `scaledSize` (device pixels; invalid: at its natural size), upright by
+// its Exif Orientation when `upright` (the option "AutoRotate"): libjpeg-turbo for JPEG, decoded at
+// the smallest DCT scale that covers `scaledSize`, and likewise a RAW file's embedded preview; the
+// other formats at full size (see imaging::decodePictureToShow); chosen by the name's extension.
+// `fullSize` is the size of the picture drawn (for a RAW file, its preview's). When `scaledSize` is
+// valid and differs from the decoded size, `scaled` is also made. `reuse`, a picture no longer
+// needed, lends its memory to a JPEG decode of its very size (see imaging::JpegShowOptions). A
+// missing, unreadable or corrupt file, or memory running out, gives a null image and a message;
+// nothing throws. Any thread.
 [[nodiscard]] LoadedPicture loadPictureFile(
-    const QByteArray &nativePath, QSize scaledSize = {}, QImage reuse = {});
+    const QByteArray &nativePath, QSize scaledSize = {}, QImage reuse = {}, bool upright = true);
 
 // The picture smoothly scaled to `size` (pixels): every source pixel is averaged into the result.
 // A null image when either is empty. Any thread.
@@ -71,7 +65,7 @@ class PicturePreparer : public QObject
     Q_OBJECT
 
 public:
-    using Decoder = std::function<LoadedPicture(const QByteArray &, QSize, QImage)>;
+    using Decoder = std::function<LoadedPicture(const QByteArray &, QSize, QImage, bool upright)>;
 
     explicit PicturePreparer(QObject *parent = nullptr, Decoder decoder = loadPictureFile);
     // Waits for the decode in flight, whose result is dropped.
@@ -81,6 +75,8 @@ public:
     // memory of `spare` where the sizes allow. An empty path withdraws the waiting request. A
     // spare that no decode takes is freed on the worker.
     void request(const QByteArray &path, QSize scaledSize, QImage spare = {});
+    // Whether the decodes requested from now on turn pictures upright by their Exif Orientation.
+    void setUpright(bool upright) { m_upright = upright; }
 
     // True while `path` is decoding on the worker.
     [[nodiscard]] bool isDecoding(const QByteArray &path) const;
@@ -102,6 +98,7 @@ private:
     void decodeEnded(quint64 generation, LoadedPicture picture);
 
     Decoder m_decoder;
+    bool m_upright = true;
     QThreadPool m_pool;
     QFuture<LoadedPicture> m_future; // the decode in flight, or the last one
     quint64 m_generation = 0; // numbers each decode, so a taken result is not delivered again

@@ -144,6 +144,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    // Whether pictures are loaded upright by their Exif Orientation (the option "AutoRotate").
+    [[nodiscard]] bool picturesUpright() const;
     void buildControls();
     void buildMenu();
     void FormCreate();

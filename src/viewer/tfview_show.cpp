@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The viewer's pictures: opening the requested one, stepping through the picture list, the
 // slideshow, and the hand-off with the worker that prepares the next picture.
+#include "frame/windowrefs.h"
 #include "platform/folderscan.h"
 #include "viewer/picturebox.h"
 #include "viewer/tfview.h"
@@ -64,8 +65,8 @@ void TfView::FormActivate()
     LayoutPicture();
     // The list is new: a prepared picture may stand for a file that has changed since.
     setImage2({});
-    const LoadedPicture picture =
-        loadPictureFile(OpenPath, drawingSizeFor(PictureIndex), std::exchange(m_spare, {}));
+    const LoadedPicture picture = loadPictureFile(
+        OpenPath, drawingSizeFor(PictureIndex), std::exchange(m_spare, {}), picturesUpright());
     if (!picture.ok()) {
         // The index and layout already belong to the new record; the box keeps its picture, the
         // texts stay, no loader run starts and the request stays for the next activation.
@@ -125,7 +126,8 @@ void TfView::decodeFinerIfNeeded()
     const bool slow = qint64(natural.width()) * natural.height() > kQuickDecodePixels;
     if (slow)
         QApplication::setOverrideCursor(Qt::WaitCursor);
-    const LoadedPicture picture = loadPictureFile(path, drawn, std::exchange(m_spare, {}));
+    const LoadedPicture picture =
+        loadPictureFile(path, drawn, std::exchange(m_spare, {}), picturesUpright());
     if (slow)
         QApplication::restoreOverrideCursor();
     if (!picture.ok()) {
@@ -200,7 +202,7 @@ void TfView::NextPicture()
         // after letting go of a prepared picture no step will use.
         if (m_image2.path != recordPath(PictureIndex + viewer::kRecordStrings))
             setImage2({});
-        picture = loadPictureFile(path, drawn, std::exchange(m_spare, {}));
+        picture = loadPictureFile(path, drawn, std::exchange(m_spare, {}), picturesUpright());
         prepared = false;
         if (!picture.ok()) {
             report(picture.error);
@@ -229,8 +231,8 @@ void TfView::PreviousPicture()
     // A prepared picture that no step can use any more goes before the new one is decoded.
     if (m_image2.path != recordPath(PictureIndex + viewer::kRecordStrings))
         setImage2({});
-    const LoadedPicture picture =
-        loadPictureFile(path, drawingSizeFor(PictureIndex), std::exchange(m_spare, {}));
+    const LoadedPicture picture = loadPictureFile(
+        path, drawingSizeFor(PictureIndex), std::exchange(m_spare, {}), picturesUpright());
     if (!picture.ok()) {
         report(picture.error);
         return;
@@ -337,6 +339,7 @@ void TfView::LoadNext()
     }
     // A prepared picture of another file is of no use: it goes before the next decode is made.
     setImage2({});
+    m_preparer.setUpright(picturesUpright());
     m_preparer.request(next, drawn, std::exchange(m_spare, {}));
 }
 
@@ -348,6 +351,7 @@ void TfView::picturePrepared(const QByteArray &path, const LoadedPicture &pictur
     const QSize drawn = drawingSizeFor(PictureIndex + viewer::kRecordStrings);
     if (!coversDrawing(picture.image, picture.fullSize, drawn)) {
         // Decoded for a smaller drawing size: the window has grown or the mode changed since.
+        m_preparer.setUpright(picturesUpright());
         m_preparer.request(path, drawn);
         return;
     }
@@ -411,6 +415,11 @@ void TfView::Timer1Timer()
 void TfView::N1Click()
 {
     PreviousPicture();
+}
+
+bool TfView::picturesUpright() const
+{
+    return fOp == nullptr || fOp->autoRotate();
 }
 
 } // namespace morvane

@@ -363,7 +363,6 @@ void TestFormats::listAndViewer()
         for (const QString &n : names)
             QCOMPARE(facts.value(n), QStringLiteral("64x48"));
     }
-    morvane::setPicturesUpright(true);
     const morvane::LoadedPicture shown = morvane::loadPictureFile(
         QFile::encodeName(folder.filePath(QStringLiteral("p.jpg"))), QSize(24, 32));
     QCOMPARE(shown.fullSize, QSize(48, 64));
@@ -538,9 +537,8 @@ void TestFormats::raw()
     QVERIFY2(mean >= 0 && mean <= 4,
         qPrintable(QStringLiteral("mean %1, largest %2").arg(mean).arg(most)));
     // The viewer draws the preview at its own size.
-    morvane::setPicturesUpright(upright);
-    QCOMPARE(morvane::loadPictureFile(QFile::encodeName(file(name))).fullSize, drawn);
-    morvane::setPicturesUpright(true);
+    QCOMPARE(
+        morvane::loadPictureFile(QFile::encodeName(file(name)), {}, {}, upright).fullSize, drawn);
 }
 
 QTEST_MAIN(TestFormats)

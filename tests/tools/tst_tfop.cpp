@@ -281,7 +281,7 @@ void TestTfOp::autoRotateBoxReadsSwitchesAndSaves()
         op.AutoRotateBox->click();
     QCOMPARE(switched.count(), toggle ? 1 : 0);
     QCOMPARE(op.autoRotate(), checked != toggle);
-    QCOMPARE(morvane::picturesUpright(), checked != toggle);
+    QCOMPARE(morvane::fOp->autoRotate(), checked != toggle); // what the viewer asks at each load
     QVERIFY(op.close());
     const QByteArray written = readAll(m_settings);
     QCOMPARE(written.contains("AutoRotate="), !saved.isEmpty());

@@ -26,7 +26,7 @@ struct HeldDecoder
 
     PicturePreparer::Decoder decoder()
     {
-        return [this](const QByteArray &path, QSize, QImage) {
+        return [this](const QByteArray &path, QSize, QImage, bool) {
             {
                 QMutexLocker lock(&mutex);
                 asked << path;
