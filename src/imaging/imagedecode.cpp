@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/imagedecode.h"
 
+#include "exif/exifcontainers.h"
 #include "imaging/formatdecoders.h"
 #include "imaging/orientation.h"
 
@@ -194,12 +195,6 @@ namespace {
         }
     }
 
-    std::span<const unsigned char> spanOf(const QByteArray &bytes)
-    {
-        return {reinterpret_cast<const unsigned char *>(bytes.constData()),
-            static_cast<std::size_t>(bytes.size())};
-    }
-
     // The decoded picture turned as `orientation` says, with its full size turned alike.
     DecodeResult turned(DecodeResult decoded, int orientation)
     {
@@ -266,13 +261,13 @@ int exifOrientation(PictureFormat format, const QByteArray &bytes)
 {
     switch (format) {
     case PictureFormat::Jpeg:
-        return jpegOrientation(spanOf(bytes));
     case PictureFormat::Png:
-        return pngOrientation(spanOf(bytes));
     case PictureFormat::WebP:
-        return webpOrientation(spanOf(bytes));
     case PictureFormat::Tiff:
-        return tiffOrientation(spanOf(bytes));
+        return exif::orientation(
+            std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                static_cast<std::size_t>(bytes.size())))
+            .value_or(0);
     default:
         return 0;
     }

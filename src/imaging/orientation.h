@@ -1,12 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Where a picture file keeps its Exif Orientation (tag 0x0112 of the first image directory):
-// small readers of the containers that carry an Exif (TIFF) block, bounds-checked on every read,
-// for hostile bytes.
-
-#include <cstddef>
-#include <span>
+// The Exif Orientation values and their arithmetic. The value of a file is read by the Exif
+// reader (exif::orientation), whatever its container.
 
 namespace morvane::imaging {
 
@@ -21,21 +17,5 @@ inline constexpr int kOrientationUpright = 1;
 {
     return orientation >= 5 && orientation <= 8;
 }
-
-// The Orientation of a TIFF block ("II*\0" or "MM\0*" header, then its directories), as the
-// first directory gives it; 0 when it has none, when the value is outside 1..8 or the block is
-// malformed. Total.
-[[nodiscard]] int tiffOrientation(std::span<const unsigned char> tiff) noexcept;
-
-// The Orientation of the Exif block of a JPEG file's leading segments (an APP1 "Exif\0\0"
-// segment before the first scan, wherever it stands among the others); 0 when there is none.
-[[nodiscard]] int jpegOrientation(std::span<const unsigned char> file) noexcept;
-
-// The Orientation of a PNG file's "eXIf" chunk; 0 when there is none.
-[[nodiscard]] int pngOrientation(std::span<const unsigned char> file) noexcept;
-
-// The Orientation of a WebP file's "EXIF" chunk (with or without an "Exif\0\0" prefix); 0 when
-// there is none.
-[[nodiscard]] int webpOrientation(std::span<const unsigned char> file) noexcept;
 
 } // namespace morvane::imaging
