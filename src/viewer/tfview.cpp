@@ -253,6 +253,8 @@ void TfView::closeEvent(QCloseEvent *event)
     // Closing only hides the viewer; the picture, its place and a running slideshow stay. A
     // failed save is reported and the window still closes.
     FormClose();
+    // A hidden viewer plays nothing; showing it again plays the picture from its start.
+    m_animation.stop();
     event->accept();
 }
 
@@ -287,6 +289,8 @@ bool TfView::event(QEvent *event)
 void TfView::showEvent(QShowEvent *event)
 {
     ViewerBase::showEvent(event);
+    if (!m_animation.isPlaying() && !Image1->picturePath().isEmpty())
+        m_animation.start(Image1->picturePath(), Image1->naturalSize());
     takeRequestSoon();
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "frame/windowrefs.h"
+#include "viewer/pictureanimation.h"
 #include "viewer/pictureloader.h"
 
 #include <QAction>
@@ -125,6 +126,9 @@ public:
     // The worker that prepares the next picture (tests wait for it to fall idle).
     [[nodiscard]] PicturePreparer &preparer() noexcept { return m_preparer; }
 
+    // What plays the shown picture when it is an animated GIF or WebP (tests drive its frames).
+    [[nodiscard]] PictureAnimation &animation() noexcept { return m_animation; }
+
     // What sounds the beep at the ends of the list and what shows a load error; the defaults are
     // the system beep and the general error report. Tests record them instead.
     void setBeeper(std::function<void()> beep) { m_beep = std::move(beep); }
@@ -184,6 +188,9 @@ private:
     // picture after the new current one, else lends its memory to the next decode (a quick step,
     // `afterFrame`) or frees it at once (a load has just made room for itself).
     void showPicture(const QByteArray &path, const LoadedPicture &picture, bool afterFrame = false);
+    // Draws the next frame of the animation playing in the picture box, scaled to the drawing
+    // size as a still picture is.
+    void showFrame(const QImage &frame);
     // After a change of display mode or window size: decodes the shown picture again, at once,
     // when it lacks the detail of its new drawing size (wait cursor for a large one); a prepared
     // picture that lacks it is prepared anew on the worker.
@@ -215,6 +222,10 @@ private:
     QWidget *m_client = nullptr;
     QCursor m_navigationCursor;
     PicturePreparer m_preparer;
+    PictureAnimation m_animation {[this](const QImage &frame) {
+                                      showFrame(frame);
+                                  },
+        this};
     Prepared m_image2;
     QList<QImage> m_leftOver; // pictures to free once the current frame is drawn
     QImage m_spare; // the picture a step let go of, whose memory the next decode may take

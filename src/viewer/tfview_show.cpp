@@ -88,6 +88,8 @@ void TfView::showPicture(const QByteArray &path, const LoadedPicture &picture, b
         Image1->picturePath(), Image1->picture(), Image1->scaledPicture(), Image1->naturalSize()};
     Image1->setPicture(path, picture);
     m_finerFailed.clear();
+    // The picture before stops playing; an animated one starts.
+    m_animation.start(path, picture.fullSize);
     // After a backward step the picture just left is the next forward step's picture: keep it
     // instead of reading it again.
     if (!left.path.isEmpty() && left.path == recordPath(PictureIndex + viewer::kRecordStrings)
@@ -104,6 +106,19 @@ void TfView::showPicture(const QByteArray &path, const LoadedPicture &picture, b
     // in); the spare it replaces, never taken, goes after the frame.
     letGo(std::exchange(m_spare, std::move(left.image)));
     letGo(std::move(left.scaled));
+}
+
+void TfView::showFrame(const QImage &frame)
+{
+    if (Image1->picturePath() != m_animation.path()) {
+        m_animation.stop();
+        return;
+    }
+    const QSize drawn = drawingSizeFor(PictureIndex);
+    LoadedPicture picture {frame, {}, frame.size(), QString()};
+    if (drawn.isValid() && drawn != frame.size())
+        picture.scaled = smoothScaled(frame, drawn);
+    Image1->setPicture(m_animation.path(), picture);
 }
 
 void TfView::decodeFinerIfNeeded()
@@ -291,6 +306,8 @@ void TfView::pictureRenamed(const QByteArray &oldPath, const QByteArray &newPath
             {Image1->picture(), Image1->scaledPicture(), Image1->naturalSize(), QString()});
     if (m_image2.path == oldPath)
         m_image2.path = newPath;
+    if (m_animation.path() == oldPath)
+        m_animation.renamed(newPath);
     if (OpenPath == oldPath)
         OpenPath = newPath;
     ShowInfo();

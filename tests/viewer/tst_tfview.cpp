@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -97,6 +98,8 @@ private slots:
     void viewSectionRoundTrip();
     void radioGroupsFromTheFile_data();
     void radioGroupsFromTheFile();
+    void animationPlays_data();
+    void animationPlays();
 
 private:
     // Writes one JPEG per size (colour colourOf(i)) under `names` (default p00.jpg, ...) and
@@ -861,6 +864,78 @@ void TestTfView::radioGroupsFromTheFile()
         QCOMPARE(m_view->TimeItems[i]->isChecked(), int(i) == time);
     QCOMPARE(m_view->DisplayMode(), mode);
     QCOMPARE(m_view->Timer1->interval(), interval);
+}
+
+void TestTfView::animationPlays_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<int>("frames"); // one-colour frames, colourOf(0), colourOf(1), ...
+    QTest::addColumn<int>("centis"); // each frame's delay as the file says it
+    QTest::addColumn<int>("keep"); // bytes of the file kept (-1: all)
+    QTest::addColumn<int>("delay"); // the delay played (ms); 0: not played; -1: either
+    QTest::newRow("gif, 100 ms") << QByteArray("a.gif") << 3 << 10 << -1 << 100;
+    QTest::newRow("gif, 50 ms") << QByteArray("a.GIF") << 3 << 5 << -1 << 50;
+    QTest::newRow("gif, 0 ms is 100 ms") << QByteArray("a.gif") << 3 << 0 << -1 << 100;
+    QTest::newRow("gif, 10 ms is 100 ms") << QByteArray("a.gif") << 3 << 1 << -1 << 100;
+    QTest::newRow("webp") << QByteArray("a.webp") << 3 << 10 << -1 << 100;
+    QTest::newRow("still gif") << QByteArray("a.gif") << 1 << 10 << -1 << 0;
+    // The whole file is 213 bytes.
+    QTest::newRow("cut in frame 1") << QByteArray("a.gif") << 3 << 10 << 60 << -1;
+    QTest::newRow("cut in frame 2") << QByteArray("a.gif") << 3 << 10 << 150 << -1;
+    QTest::newRow("cut in frame 3") << QByteArray("a.gif") << 3 << 10 << 200 << -1;
+}
+
+void TestTfView::animationPlays()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(int, frames);
+    QFETCH(int, centis);
+    QFETCH(int, keep);
+    QFETCH(int, delay);
+    start(Sizes(2, Sized {40, 30}), -1, {name, "b.jpg"});
+    QStringList args {"-delay", QString::number(centis), "-loop", "0", "-size", "40x30"};
+    for (int i = 0; i < frames; ++i)
+        args << "xc:" + colourOf(i).name();
+    const QString file = QFile::decodeName(path(0));
+    args << file;
+    QCOMPARE(QProcess::execute(QStringLiteral("convert"), args), 0);
+    if (keep >= 0)
+        QVERIFY(QFile::resize(file, keep));
+    open(0);
+    const auto frameIs = [this](int i) {
+        const QImage p = m_view->Image1->grab().toImage();
+        return m_view->Image1->picturePath() == path(0)
+            && near(p.pixel(p.width() / 2, p.height() / 2), colourOf(i));
+    };
+    PictureAnimation &animation = m_view->animation();
+    if (delay == -1) {
+        // What of its first frame decodes, or a load error; what of it decodes plays, without a
+        // crash.
+        QVERIFY(m_view->Image1->picturePath() == path(0) || !m_reports.isEmpty());
+        for (int i = 0; i < 7; ++i)
+            animation.advance();
+        QVERIFY(m_reports.isEmpty() ? !m_view->Image1->picture().isNull() : !animation.isPlaying());
+        return;
+    }
+    QVERIFY(m_reports.isEmpty());
+    QVERIFY(frameIs(0));
+    QCOMPARE(animation.isPlaying(), delay > 0);
+    if (delay == 0)
+        return;
+    QCOMPARE(animation.nextDelay(), delay);
+    QTRY_VERIFY(frameIs(1)); // the frame timer's own tick
+    animation.advance();
+    QVERIFY(frameIs(2));
+    animation.advance();
+    QVERIFY(frameIs(0)); // from the start again
+    QVERIFY(animation.isPlaying());
+    key(Qt::Key_Right); // stepping away stops it
+    QVERIFY(shows(1));
+    QVERIFY(!animation.isPlaying());
+    key(Qt::Key_Left);
+    QVERIFY(animation.isPlaying());
+    m_view->Timer1Timer(); // so does a slideshow step
+    QVERIFY(!animation.isPlaying());
 }
 
 QTEST_MAIN(TestTfView)
