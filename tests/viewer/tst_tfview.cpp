@@ -873,16 +873,18 @@ void TestTfView::animationPlays_data()
     QTest::addColumn<int>("centis"); // each frame's delay as the file says it
     QTest::addColumn<int>("keep"); // bytes of the file kept (-1: all)
     QTest::addColumn<int>("delay"); // the delay played (ms); 0: not played; -1: either
-    QTest::newRow("gif, 100 ms") << QByteArray("a.gif") << 3 << 10 << -1 << 100;
-    QTest::newRow("gif, 50 ms") << QByteArray("a.GIF") << 3 << 5 << -1 << 50;
-    QTest::newRow("gif, 0 ms is 100 ms") << QByteArray("a.gif") << 3 << 0 << -1 << 100;
-    QTest::newRow("gif, 10 ms is 100 ms") << QByteArray("a.gif") << 3 << 1 << -1 << 100;
-    QTest::newRow("webp") << QByteArray("a.webp") << 3 << 10 << -1 << 100;
-    QTest::newRow("still gif") << QByteArray("a.gif") << 1 << 10 << -1 << 0;
+    QTest::addColumn<int>("mode"); // the display-mode item chosen first (-1: none)
+    QTest::newRow("gif, 100 ms") << QByteArray("a.gif") << 3 << 10 << -1 << 100 << -1;
+    QTest::newRow("gif, 50 ms") << QByteArray("a.GIF") << 3 << 5 << -1 << 50 << -1;
+    QTest::newRow("gif, 0 ms is 100 ms") << QByteArray("a.gif") << 3 << 0 << -1 << 100 << -1;
+    QTest::newRow("gif, 10 ms is 100 ms") << QByteArray("a.gif") << 3 << 1 << -1 << 100 << -1;
+    QTest::newRow("webp") << QByteArray("a.webp") << 3 << 10 << -1 << 100 << -1;
+    QTest::newRow("gif, fit: frames scaled") << QByteArray("a.gif") << 3 << 10 << -1 << 100 << 1;
+    QTest::newRow("still gif") << QByteArray("a.gif") << 1 << 10 << -1 << 0 << -1;
     // The whole file is 213 bytes.
-    QTest::newRow("cut in frame 1") << QByteArray("a.gif") << 3 << 10 << 60 << -1;
-    QTest::newRow("cut in frame 2") << QByteArray("a.gif") << 3 << 10 << 150 << -1;
-    QTest::newRow("cut in frame 3") << QByteArray("a.gif") << 3 << 10 << 200 << -1;
+    QTest::newRow("cut in frame 1") << QByteArray("a.gif") << 3 << 10 << 60 << -1 << -1;
+    QTest::newRow("cut in frame 2") << QByteArray("a.gif") << 3 << 10 << 150 << -1 << -1;
+    QTest::newRow("cut in frame 3") << QByteArray("a.gif") << 3 << 10 << 200 << -1 << -1;
 }
 
 void TestTfView::animationPlays()
@@ -892,6 +894,7 @@ void TestTfView::animationPlays()
     QFETCH(int, centis);
     QFETCH(int, keep);
     QFETCH(int, delay);
+    QFETCH(int, mode);
     start(Sizes(2, Sized {40, 30}), -1, {name, "b.jpg"});
     QStringList args {"-delay", QString::number(centis), "-loop", "0", "-size", "40x30"};
     for (int i = 0; i < frames; ++i)
@@ -901,6 +904,8 @@ void TestTfView::animationPlays()
     QCOMPARE(QProcess::execute(QStringLiteral("convert"), args), 0);
     if (keep >= 0)
         QVERIFY(QFile::resize(file, keep));
+    if (mode >= 0)
+        m_view->SizeItems[static_cast<std::size_t>(mode)]->trigger();
     open(0);
     const auto frameIs = [this](int i) {
         const QImage p = m_view->Image1->grab().toImage();
@@ -925,6 +930,11 @@ void TestTfView::animationPlays()
     QCOMPARE(animation.nextDelay(), delay);
     QTRY_VERIFY(frameIs(1)); // the frame timer's own tick
     animation.advance();
+    // Each frame is drawn as the still picture is: scaled once to its drawing size, when it has
+    // one, before any painting.
+    const QImage scaled = m_view->Image1->scaledPicture();
+    QCOMPARE(scaled.isNull() ? QSize(40, 30) : scaled.size(), m_view->Image1->drawnRect().size());
+    QVERIFY(scaled.isNull() || near(scaled.pixel(scaled.width() / 2, 3), colourOf(2)));
     QVERIFY(frameIs(2));
     animation.advance();
     QVERIFY(frameIs(0)); // from the start again
