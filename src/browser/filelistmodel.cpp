@@ -86,10 +86,19 @@ QImage FileListModel::box(int row) const
         return *drawn;
     QImage drawn = e->thumb.box();
     if (!drawn.isNull()) {
+        drawn.setDevicePixelRatio(m_boxPixelRatio);
         const auto kib = std::max<qsizetype>(drawn.sizeInBytes() / 1024, 1);
         m_boxes.insert(e, new QImage(drawn), kib);
     }
     return drawn;
+}
+
+void FileListModel::setBoxPixelRatio(qreal ratio)
+{
+    if (ratio == m_boxPixelRatio || !(ratio > 0.0))
+        return;
+    m_boxPixelRatio = ratio;
+    m_boxes.clear();
 }
 
 int FileListModel::compare(

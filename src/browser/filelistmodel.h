@@ -91,8 +91,10 @@ public:
     [[nodiscard]] int findCaption(const QString &caption) const;
 
     // The box of the item at `row` (what Qt::DecorationRole gives): boxSize x boxSize,
-    // Format_RGB32; null when `row` is out of range or memory runs out.
+    // Format_RGB32; null when `row` is out of range or memory runs out. Its device pixel ratio is
+    // the one set here: boxes built in device pixels are then drawn in the logical box.
     [[nodiscard]] QImage box(int row) const;
+    void setBoxPixelRatio(qreal ratio);
 
     // List index of the first item whose native name equals `nativeName` byte for byte, or -1.
     // Linear in the list: native names are not in caption order.
@@ -121,6 +123,7 @@ private:
     std::shared_ptr<ThumbSpill> m_spill; // made at the first insert after a clear
     // Boxes drawn last, by item, cost in KiB.
     mutable QCache<const ListEntry *, QImage> m_boxes;
+    qreal m_boxPixelRatio = 1.0;
 };
 
 } // namespace morvane

@@ -409,7 +409,7 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
     ListBuildResult &result,
     bool &inCallback)
 {
-    const int boxSize = options.boxSize;
+    const int boxSize = deviceBoxSize(options.boxSize, options.devicePixelRatio);
     int threads = options.threads > 0 ? options.threads : QThread::idealThreadCount();
     threads = std::max(threads, 1);
 
@@ -430,7 +430,8 @@ void ListBuilder::buildItems(const QByteArray &folderNative,
         options.readCache};
 
     // Other files of one type share one box, drawn when the list first shows one of them.
-    const auto typeBoxes = std::make_shared<TypeBoxes>(m_icons, boxSize);
+    const auto typeBoxes = std::make_shared<TypeBoxes>(
+        m_icons, boxSize, deviceBoxSize(platform::FileIcons::kIconSize, options.devicePixelRatio));
     QStringList otherNames;
 
     // Decoding ahead: only when more than one thread is asked for and there is a picture to

@@ -21,6 +21,10 @@ struct ListBuildOptions
 {
     int boxSize =
         48; // `BoxSize`: side of the square box in pixels, 1..1024 (the menu offers 32..320)
+    // The device pixel ratio of the window the list is shown in (the UI thread reads it and
+    // passes it here): pictures are decoded and fitted into a box of deviceBoxSize(boxSize,
+    // ratio) device pixels, which the list draws in the logical box. At 1 nothing changes.
+    double devicePixelRatio = 1.0;
     int jpegScale = 3; // `JpegScale`: JPEG pictures decode at 1/2^jpegScale (0..3; clamped)
     // `AutoRotate`: pictures turned upright as their Exif Orientation says
     bool autoRotate = true;

@@ -62,7 +62,7 @@ public:
     struct Options
     {
         QByteArray folder; // native path; never empty
-        int boxSize = 48;
+        int boxSize = 48; // in device pixels (the list's box times its pixel ratio)
         int jpegScale = 3;
         bool autoRotate = true; // pictures turned upright as their Exif Orientation says
         ThumbCache *cache = nullptr; // must outlive this object

@@ -331,6 +331,9 @@ private:
     void readSettings();
     [[nodiscard]] bool writeSettings(QString *errorMessage) const;
     // Applies the list view's icon and grid sizes for BoxSize.
+    // The device pixel ratio of the list view when its boxes were last sized (applyBoxSize):
+    // builds decode and fit in device pixels with it, read here on the UI thread only.
+    qreal m_listPixelRatio = 1.0;
     void applyBoxSize();
     // Connects the selection handling to the list's selection and to the emptying of the list.
     void connectSelection();

@@ -12,6 +12,7 @@
 #include "browser/selectionpanel.h"
 #include "browser/tfmain.h"
 #include "browser/thumbcache.h"
+#include "browser/thumbfit.h"
 #include "browser/typeboxes.h"
 #include "frame/errorreport.h"
 #include "frame/usererror.h"
@@ -146,8 +147,12 @@ void TfMain::startLiveBuild()
         throw UserError(QStringLiteral("サムネイルの大きさ %1 は扱えません。").arg(BoxSize));
     LiveFill &f = *m_fill;
     const std::vector<platform::FolderEntry> files = platform::scanFolder(FolderNative);
-    const ThumbForm placeholder = ThumbForm::fromBox(placeholderBox(BoxSize));
-    f.typeBoxes = std::make_shared<browser::TypeBoxes>(f.icons, BoxSize);
+    // Boxes in device pixels, drawn in the logical box of BoxSize.
+    const int deviceBox = browser::deviceBoxSize(BoxSize, m_listPixelRatio);
+    const ThumbForm placeholder = ThumbForm::fromBox(placeholderBox(deviceBox));
+    f.typeBoxes = std::make_shared<browser::TypeBoxes>(f.icons,
+        deviceBox,
+        browser::deviceBoxSize(platform::FileIcons::kIconSize, m_listPixelRatio));
     f.otherNames.clear();
     f.firstId = f.lastId;
     std::vector<ListEntry> items;
@@ -205,7 +210,7 @@ void TfMain::startLiveBuild()
     f.progress->show();
     browser::LiveDecoder::Options options;
     options.folder = FolderNative.isEmpty() ? QByteArray("/") : FolderNative;
-    options.boxSize = BoxSize;
+    options.boxSize = deviceBox;
     options.jpegScale = std::clamp(JpegScale, 0, 3);
     options.cache = m_cache.get();
     options.autoRotate = fOp == nullptr || fOp->autoRotate();

@@ -2,6 +2,7 @@
 #include "browser/thumbfit.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace morvane::browser {
 namespace {
@@ -34,6 +35,14 @@ std::optional<DrawnSize> fitToBox(std::int64_t width, std::int64_t height, std::
     if (width < height)
         return DrawnSize {scaledSide(width, height, boxSize), boxSize};
     return DrawnSize {boxSize, scaledSide(height, width, boxSize)};
+}
+
+int deviceBoxSize(int boxSize, double ratio)
+{
+    if (!std::isfinite(ratio) || ratio <= 0.0 || ratio == 1.0)
+        return boxSize;
+    const double side = std::round(static_cast<double>(boxSize) * ratio);
+    return static_cast<int>(std::clamp(side, 1.0, 8192.0));
 }
 
 } // namespace morvane::browser

@@ -22,4 +22,9 @@ struct DrawnSize
 [[nodiscard]] std::optional<DrawnSize> fitToBox(
     std::int64_t width, std::int64_t height, std::int64_t boxSize);
 
+// The side in device pixels of a box of `boxSize` logical pixels on a screen of device pixel
+// ratio `ratio` (rounded; at least 1). A ratio that is not a positive finite number counts as 1,
+// so the box keeps its logical size.
+[[nodiscard]] int deviceBoxSize(int boxSize, double ratio);
+
 } // namespace morvane::browser

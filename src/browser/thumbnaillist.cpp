@@ -8,6 +8,7 @@
 #include "browser/tfmain_delegate.h"
 #include "browser/tfmain_live.h"
 #include "browser/tfmain_waitcursor.h"
+#include "browser/thumbfit.h"
 #include "frame/usererror.h"
 
 #include <QElapsedTimer>
@@ -57,6 +58,12 @@ void TfMain::applyBoxSize()
     const QSize cell(qMax(BoxSize + 28, 76), BoxSize + 2 * line + 10);
     m_delegate->setItemSize(cell - QSize(4, 4));
     ListView1->setGridSize(cell);
+    // Boxes are built in device pixels and drawn in the logical box (crisp at a scale of 2).
+    m_listPixelRatio = ListView1->devicePixelRatioF();
+    if (BoxSize > 0) {
+        m_list->setBoxPixelRatio(
+            static_cast<qreal>(browser::deviceBoxSize(BoxSize, m_listPixelRatio)) / BoxSize);
+    }
 }
 
 int TfMain::addListEntry(ListEntry entry)
@@ -93,6 +100,7 @@ void TfMain::ThumbnailList()
         const Freeze freeze(ListView1, !repaintEach);
         browser::ListBuildOptions options;
         options.boxSize = BoxSize;
+        options.devicePixelRatio = m_listPixelRatio;
         options.jpegScale = JpegScale;
         options.autoRotate = fOp == nullptr || fOp->autoRotate();
         options.cache = m_cache.get();

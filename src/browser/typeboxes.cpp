@@ -9,9 +9,10 @@
 
 namespace morvane::browser {
 
-TypeBoxes::TypeBoxes(std::shared_ptr<platform::FileIcons> icons, int boxSize)
+TypeBoxes::TypeBoxes(std::shared_ptr<platform::FileIcons> icons, int boxSize, int iconSide)
     : m_icons(std::move(icons))
     , m_boxSize(boxSize)
+    , m_iconSide(iconSide)
 {}
 
 TypeBoxes::~TypeBoxes() = default;
@@ -59,8 +60,14 @@ QImage TypeBoxes::box(const QString &fileName)
     box.fill(0xFFFFFFFFu);
     {
         QPainter painter(&box);
-        const int at = m_boxSize / 2 - platform::FileIcons::kIconSize / 2;
-        painter.drawImage(at, at, m_icons->iconForMimeType(mime));
+        const QImage icon = m_icons->iconForMimeType(mime);
+        const int at = m_boxSize / 2 - m_iconSide / 2;
+        if (m_iconSide == icon.width()) {
+            painter.drawImage(at, at, icon);
+        } else {
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawImage(QRect(at, at, m_iconSide, m_iconSide), icon);
+        }
     }
     m_byMimeType.insert(mime, box);
     return box;

@@ -22,11 +22,13 @@ namespace morvane::browser {
 // compiles some of its glob patterns on every lookup), so a build records only the name, and the
 // types are looked up on a thread of their own once the list stands (lookUpAhead) or, for a box
 // shown before that, when it is drawn. One box per type, shared by every file of that type.
-// box() on the UI thread (icons are rendered through QIcon).
+// At a device pixel ratio above 1 the box is in device pixels and the icon is drawn at `iconSide`
+// (32 times the ratio), so it keeps its logical size. box() on the UI thread (icons are rendered
+// through QIcon).
 class TypeBoxes
 {
 public:
-    TypeBoxes(std::shared_ptr<platform::FileIcons> icons, int boxSize);
+    TypeBoxes(std::shared_ptr<platform::FileIcons> icons, int boxSize, int iconSide = 32);
     ~TypeBoxes(); // stops the lookups ahead and waits for them
     TypeBoxes(const TypeBoxes &) = delete;
     TypeBoxes &operator=(const TypeBoxes &) = delete;
@@ -46,6 +48,7 @@ private:
 
     std::shared_ptr<platform::FileIcons> m_icons;
     int m_boxSize;
+    int m_iconSide;
     QHash<QString, QImage> m_byMimeType; // UI thread
     std::mutex m_mutex; // guards m_mimeByName
     QHash<QString, QString> m_mimeByName;

@@ -32,7 +32,7 @@ void PictureBox::setBounds(const QRect &bounds)
 {
     QRect r = bounds;
     if (m_autoSize && !m_image.isNull())
-        r.setSize(m_natural);
+        r.setSize(logicalNatural());
     setGeometry(r);
 }
 
@@ -43,7 +43,7 @@ void PictureBox::setPicture(const QByteArray &path, const LoadedPicture &picture
     m_natural = picture.fullSize.isValid() ? picture.fullSize : m_image.size();
     m_scaled = picture.scaled;
     if (m_autoSize && !m_image.isNull())
-        resize(m_natural);
+        resize(logicalNatural());
     update();
 }
 
@@ -51,9 +51,17 @@ QRect PictureBox::drawnRect() const
 {
     if (m_image.isNull())
         return {};
+    const QSize natural = logicalNatural();
     const viewer::BoxRect r = viewer::drawingRect(
-        m_natural.width(), m_natural.height(), width(), height(), m_stretch, m_center);
+        natural.width(), natural.height(), width(), height(), m_stretch, m_center);
     return {r.left, r.top, r.width, r.height};
+}
+
+QSize PictureBox::logicalNatural() const
+{
+    const qreal dpr = devicePixelRatioF();
+    return {
+        viewer::logicalSide(m_natural.width(), dpr), viewer::logicalSide(m_natural.height(), dpr)};
 }
 
 void PictureBox::paintEvent(QPaintEvent *event)
@@ -69,6 +77,17 @@ void PictureBox::paintEvent(QPaintEvent *event)
     if (dest.size() == m_image.size() && dpr == 1.0) {
         // 1:1: only the exposed part is copied, whatever the picture's size.
         p.drawImage(exposed, m_image, exposed.translated(-dest.topLeft()));
+        return;
+    }
+    if (dest.size() == logicalNatural() && m_image.size() == m_natural) {
+        // 1:1 on a high-density screen: one picture pixel per device pixel, drawn unscaled
+        // (a side of odd pixels takes half a logical pixel more than its rounded box).
+        const QPointF origin = QPointF(dest.topLeft()) * dpr;
+        const QRectF source =
+            QRectF(QPointF(exposed.topLeft()) * dpr - origin, QSizeF(exposed.size()) * dpr)
+                .intersected(QRectF(m_image.rect()));
+        p.scale(1.0 / dpr, 1.0 / dpr);
+        p.drawImage(source.translated(origin), m_image, source);
         return;
     }
     const QSize pixels(static_cast<int>(std::lround(dest.width() * dpr)),

@@ -29,7 +29,7 @@ public:
     [[nodiscard]] bool isAutoSized() const noexcept { return m_autoSize; }
 
     // Places the box. With auto-size on and a picture held, the size given is replaced by the
-    // picture's natural size.
+    // picture's natural size (in logical pixels: its pixels divided by the device pixel ratio).
     void setBounds(const QRect &bounds);
 
     // Holds `picture.image`, the picture of the file `path` (native bytes) as decoded, which may
@@ -51,6 +51,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The natural size in logical pixels: one picture pixel per device pixel at 1:1.
+    [[nodiscard]] QSize logicalNatural() const;
+
     QByteArray m_path;
     QImage m_image;
     QSize m_natural; // the picture's own size, which m_image may be a reduced copy of

@@ -337,8 +337,15 @@ void TfView::LayoutPicture()
     previous.stretch = Image1->isStretched();
     previous.autoSize = Image1->isAutoSized();
     previous.bounds = {BoxLeft, BoxTop, BoxWidth, BoxHeight};
-    const viewer::PictureBox laid =
-        viewer::LayoutPicture(mode, PicWidth, PicHeight, width(), height(), previous);
+    // The 1:1 modes show one picture pixel per device pixel: the layout goes by the picture's
+    // size in logical pixels.
+    const qreal dpr = devicePixelRatioF();
+    const viewer::PictureBox laid = viewer::LayoutPicture(mode,
+        viewer::logicalSide(PicWidth, dpr),
+        viewer::logicalSide(PicHeight, dpr),
+        width(),
+        height(),
+        previous);
     BoxLeft = laid.bounds.left;
     BoxTop = laid.bounds.top;
     BoxWidth = laid.bounds.width;
@@ -352,8 +359,11 @@ QSize TfView::drawingSizeFor(std::int32_t index) const
     const QList<QByteArray> *list = pictureList();
     if (recordPath(index).isNull())
         return {};
-    const std::int32_t w = viewer::recordDimension(view(list->at(index + 3)));
-    const std::int32_t h = viewer::recordDimension(view(list->at(index + 4)));
+    const qreal dpr = devicePixelRatioF();
+    const std::int32_t w =
+        viewer::logicalSide(viewer::recordDimension(view(list->at(index + 3))), dpr);
+    const std::int32_t h =
+        viewer::logicalSide(viewer::recordDimension(view(list->at(index + 4))), dpr);
     const std::optional<int> tag = DisplayMode();
     if (!tag)
         return {};
@@ -365,7 +375,6 @@ QSize TfView::drawingSizeFor(std::int32_t index) const
     const viewer::BoxRect drawn = viewer::drawingRect(w, h, bw, bh, box.stretch, box.center);
     if (drawn.width == w && drawn.height == h)
         return {};
-    const qreal dpr = devicePixelRatioF();
     return {static_cast<int>(std::lround(drawn.width * dpr)),
         static_cast<int>(std::lround(drawn.height * dpr))};
 }

@@ -107,8 +107,9 @@ QRect TfView::drawnRect() const
 {
     // Where the picture is drawn in the window: the box's drawing rule inside its geometry.
     const QRect box(Image1->parentWidget()->mapTo(this, Image1->pos()), Image1->size());
-    const viewer::BoxRect in = viewer::drawingRect(PicWidth,
-        PicHeight,
+    const qreal dpr = devicePixelRatioF();
+    const viewer::BoxRect in = viewer::drawingRect(viewer::logicalSide(PicWidth, dpr),
+        viewer::logicalSide(PicHeight, dpr),
         box.width(),
         box.height(),
         Image1->isStretched(),

@@ -2,6 +2,7 @@
 #include "viewer/viewlayout.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace morvane::viewer {
@@ -89,6 +90,14 @@ PictureBox LayoutPicture(std::optional<DisplayMode> mode,
     box.bounds.left = saturate(centred(cw, box.bounds.width));
     box.bounds.top = saturate(centred(ch, box.bounds.height));
     return box;
+}
+
+std::int32_t logicalSide(std::int32_t side, double ratio) noexcept
+{
+    if (side <= 0 || !std::isfinite(ratio) || ratio <= 0.0 || ratio == 1.0)
+        return side;
+    const double logical = std::round(static_cast<double>(side) / ratio);
+    return static_cast<std::int32_t>(std::clamp(logical, 1.0, 2147483647.0));
 }
 
 BoxRect drawingRect(

@@ -60,6 +60,12 @@ struct PictureBox
 [[nodiscard]] BoxRect drawingRect(
     std::int32_t w, std::int32_t h, std::int32_t cw, std::int32_t ch, bool stretch, bool center);
 
+// A picture's side of `side` pixels in logical pixels on a screen of `ratio` device pixels per
+// logical pixel, so that the 1:1 modes show one picture pixel per device pixel: divided by the
+// ratio and rounded, at least 1 for a positive side. A ratio that is not a positive finite number
+// counts as 1 (the side unchanged).
+[[nodiscard]] std::int32_t logicalSide(std::int32_t side, double ratio) noexcept;
+
 // The file name part of a record's full path: everything after the last "/".
 [[nodiscard]] std::string_view fileNamePart(std::string_view path) noexcept;
 

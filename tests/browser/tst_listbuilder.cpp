@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <ctime>
 #include <fcntl.h>
@@ -57,7 +58,8 @@ Built buildFolder(const QString &folder,
     ListBuilder::PictureDecoder decoder = {},
     std::int64_t budget = ListBuildOptions().decodeMemoryBudget,
     ThumbCache *cache = nullptr,
-    bool readCache = true)
+    bool readCache = true,
+    double ratio = 1.0)
 {
     ListBuilder builder(std::move(decoder));
     Built built;
@@ -68,6 +70,7 @@ Built buildFolder(const QString &folder,
     options.decodeMemoryBudget = budget;
     options.cache = cache;
     options.readCache = readCache;
+    options.devicePixelRatio = ratio;
     built.result = builder.build(QFile::encodeName(folder), options, [&built](ListEntry &&e) {
         built.items.push_back(std::move(e));
     });
@@ -253,6 +256,8 @@ private slots:
     void cacheNoticesChanges_data();
     void cacheNoticesChanges();
     void cacheKeepsTheRecentEntriesWithinItsLimit();
+    void deviceBoxesKeyTheCache_data();
+    void deviceBoxesKeyTheCache();
     void decodeFailuresGiveTheSingleThreadList_data();
     void decodeFailuresGiveTheSingleThreadList();
     void decodesAheadStayWithinTheBudget();
@@ -696,6 +701,53 @@ void TestListBuilder::cacheNoticesChanges()
             buildFolder(dir.path(), 48, 3, 1, counting, 224 << 20, &cache).result.cacheReads, 1);
         QCOMPARE(counting.decodes->load(), 0);
     }
+}
+
+void TestListBuilder::deviceBoxesKeyTheCache_data()
+{
+    QTest::addColumn<double>("ratio");
+    QTest::addColumn<int>("deviceBox"); // of the logical box 100
+    QTest::addColumn<QSize>("drawn"); // 300 x 200 fitted into it
+    QTest::newRow("ratio 1: the logical box") << 1.0 << 100 << QSize(100, 66);
+    QTest::newRow("ratio 1.5") << 1.5 << 150 << QSize(150, 100);
+    QTest::newRow("ratio 2") << 2.0 << 200 << QSize(200, 133);
+    QTest::newRow("ratio not a number: logical") << std::nan("") << 100 << QSize(100, 66);
+}
+
+// At a device pixel ratio the picture is fitted into the box in device pixels, and the cache
+// keeps it under that size: a build at another ratio does not take it.
+void TestListBuilder::deviceBoxesKeyTheCache()
+{
+    QFETCH(double, ratio);
+    QFETCH(int, deviceBox);
+    QFETCH(QSize, drawn);
+    QTemporaryDir dir;
+    QTemporaryDir cacheRoot;
+    QVERIFY(dir.isValid() && cacheRoot.isValid());
+    const QString picture = dir.filePath(QStringLiteral("a.bmp"));
+    QVERIFY(morvane::testsupport::writeFile(
+        picture, morvane::testsupport::bmpBytes(300, 200, 200, 0, 0)));
+    ThumbCache cache(QFile::encodeName(cacheRoot.filePath("thumbs")), std::int64_t(1) << 20);
+    const Built built = buildFolder(dir.path(), 100, 3, 1, {}, 224 << 20, &cache, true, ratio);
+    QVERIFY(built.result.completed);
+    QCOMPARE(built.result.cacheWrites, 1);
+    const QImage box = built.items.front().thumb.box();
+    QCOMPARE(box.size(), QSize(deviceBox, deviceBox));
+    const Coverage c = coverage(box, QRect(QPoint(0, 0), drawn));
+    QCOMPARE(c.insideWhite, 0);
+    QCOMPARE(c.outsideColoured, 0);
+
+    const morvane::platform::FolderEntry file =
+        morvane::platform::scanFolder(QFile::encodeName(dir.path())).front();
+    const morvane::browser::FileStamp stamp {file.size, file.mtimeNs, file.ctimeNs, file.inode};
+    const std::string path = QFile::encodeName(picture).toStdString();
+    QVERIFY(cache.read({path, deviceBox, 3, true}, stamp).has_value());
+    QCOMPARE(cache.read({path, 100, 3, true}, stamp).has_value(), deviceBox == 100);
+    // The other scale's build decodes afresh.
+    const Built other =
+        buildFolder(dir.path(), 100, 3, 1, {}, 224 << 20, &cache, true, ratio == 2.0 ? 1.0 : 2.0);
+    QCOMPARE(other.result.cacheReads, 0);
+    QCOMPARE(other.result.cacheWrites, 1);
 }
 
 void TestListBuilder::cacheKeepsTheRecentEntriesWithinItsLimit()

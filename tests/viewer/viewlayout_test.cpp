@@ -4,6 +4,7 @@
 
 #include <QSize>
 
+#include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <optional>
@@ -473,4 +474,29 @@ TEST(ViewLayoutTest, ZoomStepsAndAnchor)
     EXPECT_EQ(r.top, -40);
     EXPECT_EQ(r.width, 400);
     EXPECT_EQ(r.height, 200);
+}
+
+TEST(ViewLayoutTest, LogicalSideOfAPictureAtADevicePixelRatio)
+{
+    struct Case
+    {
+        std::int32_t side;
+        double ratio;
+        std::int32_t want;
+    };
+    const Case cases[] = {
+        {300, 2.0, 150},
+        {301, 2.0, 151}, // rounded
+        {1, 2.0, 1}, // never 0 for a picture
+        {0, 2.0, 0},
+        {300, 1.5, 200},
+        {300, 1.0, 300},
+        {300, std::nan(""), 300},
+        {300, 0.0, 300},
+        {2147483647, 0.5, 2147483647}, // saturates
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.side << " at " << c.ratio);
+        EXPECT_EQ(morvane::viewer::logicalSide(c.side, c.ratio), c.want);
+    }
 }
