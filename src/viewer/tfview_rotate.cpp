@@ -47,7 +47,8 @@ bool TfView::rotateKey(QKeyEvent *event)
 void TfView::rotateShown(bool clockwise)
 {
     const QByteArray path = recordPath(PictureIndex);
-    if (path.isEmpty() || !m_rotate)
+    // A picture whose orientation cannot be written is left alone, as its disabled items say.
+    if (path.isEmpty() || !m_rotate || !m_canRotate || !m_canRotate(path))
         return;
     m_rotate(path, clockwise);
 }

@@ -612,6 +612,12 @@ void TestTfView::rotateItemsAndKeys()
     const QList<std::pair<QByteArray, bool>> expected {
         {path(0), true}, {path(0), false}, {path(0), false}};
     QCOMPARE(asked, expected);
+    key(Qt::Key_Right); // a picture whose orientation cannot be written: R does nothing
+    key(Qt::Key_R);
+    QCOMPARE(asked, expected);
+    key(Qt::Key_Left);
+    settle();
+    QVERIFY(shows(0));
     QCOMPARE(m_view->PopupMenu1->actions().constLast(), m_view->RotateLeft);
     QCOMPARE(m_view->RotateRight->text().section(u'\t', 1), QStringLiteral("R"));
     // The file turned behind the list: its record's sides swap and the box follows at once.
