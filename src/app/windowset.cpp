@@ -3,6 +3,7 @@
 
 #include "app/aboutbox.h"
 #include "browser/filelistmodel.h"
+#include "browser/quarterturn.h"
 #include "browser/tfmain.h"
 #include "frame/errorreport.h"
 #include "frame/usererror.h"
@@ -37,6 +38,15 @@ WindowSet::WindowSet(const QString &settingsPath, const QString &treeRoot)
     fMain = m_main.get();
     m_view = std::make_unique<TfView>(settingsPath);
     fView = m_view.get();
+    // The viewer's rotate items turn the shown file through the main window's command, which
+    // journals it and rebuilds the list.
+    m_view->setRotator(
+        [](const QByteArray &path) {
+            return browser::quarterTurn(path, true).has_value();
+        },
+        [main = m_main.get()](const QByteArray &path, bool clockwise) {
+            (void)main->rotatePictures({path}, clockwise);
+        });
     m_moco = std::make_unique<TfMoco>(treeRoot);
     fMoco = m_moco.get();
     // A folder that files were dragged onto joins the copy/move dialog's destination history.

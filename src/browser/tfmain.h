@@ -107,6 +107,13 @@ public:
     // closes the item is enabled again with its plain caption, so that Ctrl+Z always reaches the
     // journal (which another window or the CLI may have written meanwhile).
     void updateUndoAction();
+    // Turns the pictures of `paths` (native full paths) a quarter by rewriting their Exif
+    // Orientation in place, as one journal entry ("回転"); files whose orientation cannot be
+    // written so are left alone. The list is rebuilt (the thumbnail cache sees new files) and
+    // the viewer reloads a picture it shows. Returns how many were turned.
+    int rotatePictures(const QList<QByteArray> &paths, bool clockwise);
+    // Enables the rotate items when a selected file's orientation can be written.
+    void updateRotateActions();
 
     // Height of the menu bar inside the window (0 when the platform shows it elsewhere), and
     // the height of the client area below it.
@@ -217,6 +224,8 @@ public:
     QAction *N21 = nullptr;
     QAction *Help2 = nullptr;
     QAction *About1 = nullptr;
+    QAction *RotateRight = nullptr; // "右に回転", at the end of the popup menu
+    QAction *RotateLeft = nullptr; // "左に回転"
     // The "サイズ" items "32" to "320" and the "クオリティ" items "Full" to "Eighth", in menu
     // order; each item's data() is its Tag.
     std::array<QAction *, 7> SizeItems {};

@@ -184,7 +184,15 @@ void TfMain::updateUndoAction()
 void TfMain::actUndoExecute()
 {
     files::UndoJournal journal(files::UndoJournal::defaultFolder());
+    const std::optional<files::journal::Entry> last = journal.last();
     const files::UndoReport report = files::undoLast(prompter(), journal);
+    // A turned picture the viewer holds turns back there too.
+    if (report.undone > 0 && last && fView != nullptr) {
+        for (const files::journal::Item &item : last->items) {
+            if (item.op == files::journal::Op::Patch)
+                fView->pictureTurned(QByteArray::fromStdString(item.to));
+        }
+    }
     // Files or folders came back or left: the tree and the list show what is there now. The
     // tree's reload selects the folder again (or its nearest ancestor still there), which
     // lists it.

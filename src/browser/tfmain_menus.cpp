@@ -4,6 +4,7 @@
 #include "browser/tfmain.h"
 #include "browser/toolbarimages.h"
 #include "frame/errorreport.h"
+#include "platform/folderscan.h"
 #include "platform/foldertree.h"
 
 #include <QApplication>
@@ -97,6 +98,8 @@ void TfMain::buildActions()
     N21 = item(QStringLiteral("登録３"));
     Help2 = item(QStringLiteral("ヘルプ"));
     About1 = item(QStringLiteral("バージョン情報"));
+    RotateRight = item(QStringLiteral("右に回転"));
+    RotateLeft = item(QStringLiteral("左に回転"));
 
     m_sizeGroup = new QActionGroup(this);
     m_sizeGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
@@ -211,6 +214,12 @@ void TfMain::buildPopupMenu()
     PopupMenu1->addAction(N19);
     PopupMenu1->addAction(N20);
     PopupMenu1->addAction(N21);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(RotateRight);
+    PopupMenu1->addAction(RotateLeft);
+    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
+        updateRotateActions();
+    });
 }
 
 void TfMain::connectHandlers()
@@ -246,6 +255,16 @@ void TfMain::connectHandlers()
     wire(N21, &TfMain::N21Click);
     wire(Help2, &TfMain::Help2Click);
     wire(About1, &TfMain::About1Click);
+    for (const bool clockwise : {true, false}) {
+        connect(clockwise ? RotateRight : RotateLeft, &QAction::triggered, this, [this, clockwise] {
+            reportErrors([&] {
+                QList<QByteArray> paths;
+                for (const QByteArray &name : SelectedNames)
+                    paths << platform::joinNative(FolderNative, name);
+                rotatePictures(paths, clockwise);
+            });
+        });
+    }
     // "フォルダの新規作成(&M)..." is the copy and move command under another caption.
     connect(NewFolder1, &QAction::triggered, actHMF, &QAction::trigger);
     connect(actHMF, &QAction::enabledChanged, NewFolder1, &QAction::setEnabled);

@@ -104,4 +104,25 @@ private:
 [[nodiscard]] std::optional<int> orientation(ByteSource &file);
 [[nodiscard]] std::optional<int> orientation(std::span<const std::uint8_t> file);
 
+// Where a JPEG keeps its Orientation value, so that it can be rewritten in place.
+struct OrientationSlot
+{
+    std::uint64_t pos = 0; // the value's first byte in the file
+    int width = 2; // 2 bytes (SHORT) or 4 (LONG)
+    bool bigEndian = false; // the Exif block's byte order
+    int value = 1; // 1 to 8
+
+    friend bool operator==(const OrientationSlot &, const OrientationSlot &) = default;
+};
+
+// The Orientation entry of a file that starts as a JPEG (FF D8), found as orientation() finds
+// it. Nothing for another container, a JPEG without an Exif block, a block without the entry or
+// with a value outside 1 to 8. Any thread.
+[[nodiscard]] std::optional<OrientationSlot> jpegOrientationSlot(ByteSource &file);
+[[nodiscard]] std::optional<OrientationSlot> jpegOrientationSlot(
+    std::span<const std::uint8_t> file);
+
+// The slot.width bytes that store `value` at `slot`, in its byte order.
+[[nodiscard]] std::vector<std::uint8_t> slotBytes(const OrientationSlot &slot, int value);
+
 } // namespace morvane::exif

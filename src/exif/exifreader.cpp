@@ -265,8 +265,9 @@ namespace {
             return walk(m_tiffBase + ifd0 + 2);
         }
 
-        // The Orientation entry of the first directory, its entry count bounding the search.
-        std::optional<int> orientation(Origin origin)
+        // The Orientation entry of the first directory, its entry count bounding the search:
+        // where its value lies, or nothing for a value outside 1 to 8.
+        std::optional<OrientationSlot> orientationSlot(Origin origin)
         {
             bool found = true;
             if (!m_image.reserve(kReadBlockBytes) || locate(origin, found) || !found)
@@ -277,7 +278,8 @@ namespace {
             std::uint16_t count = 0;
             if (!m_image.fixed(m_tiffBase, pair))
                 return std::nullopt;
-            m_image.setBigEndian(pair == Pair {'M', 'M'});
+            const bool bigEndian = pair == Pair {'M', 'M'};
+            m_image.setBigEndian(bigEndian);
             if (!m_image.u32(m_tiffBase + 4, ifd0) || !m_image.u16(m_tiffBase + ifd0, count))
                 return std::nullopt;
             for (std::uint64_t i = 0; i < count; ++i) {
@@ -296,7 +298,8 @@ namespace {
                 if (type != kLongType)
                     value = v16;
                 if (value >= 1 && value <= 8)
-                    return static_cast<int>(value);
+                    return OrientationSlot {
+                        entry + 8, type == kLongType ? 4 : 2, bigEndian, static_cast<int>(value)};
                 return std::nullopt;
             }
             return std::nullopt;
@@ -629,9 +632,10 @@ std::optional<ExifError> walkExif(ByteSource &file, ExifEntrySink &sink, std::si
     return error;
 }
 
-std::optional<int> orientation(ByteSource &file)
-{
-    // The sink is never asked for anything: the search only reads the first directory.
+namespace {
+
+    // The sink of the Orientation searches, never asked for anything: they only read the first
+    // directory.
     class NoSink final : public ExifEntrySink
     {
     public:
@@ -644,11 +648,18 @@ std::optional<int> orientation(ByteSource &file)
         {
             return std::nullopt;
         }
-    } sink;
+    };
+
+} // namespace
+
+std::optional<int> orientation(ByteSource &file)
+{
+    NoSink sink;
     std::optional<int> result;
     bool absent = false;
     (void)withExifSource(file, absent, [&](ByteSource &source, Origin origin) {
-        result = Walker(source, sink).orientation(origin);
+        if (auto slot = Walker(source, sink).orientationSlot(origin))
+            result = slot->value;
         return std::optional<ExifError> {};
     });
     return result;
@@ -658,6 +669,40 @@ std::optional<int> orientation(std::span<const std::uint8_t> file)
 {
     MemorySource source(file);
     return orientation(source);
+}
+
+std::optional<OrientationSlot> jpegOrientationSlot(ByteSource &file)
+{
+    // Only a file that is a JPEG from its first byte: the slot's position is then the file's.
+    std::array<std::uint8_t, 2> soi {};
+    if (file.size() < soi.size() || file.read(0, soi) != soi.size() || soi[0] != 0xFF
+        || soi[1] != 0xD8 || containerOf(file) != Container::Other)
+        return std::nullopt;
+    // The walk takes an APP1 right after the start-of-image marker as Exif unchecked; a rewrite
+    // must not trust an XMP segment's bytes as directory entries.
+    std::array<std::uint8_t, 8> app1 {};
+    if (file.size() >= 2 + app1.size() && file.read(2, app1) == app1.size() && app1[0] == 0xFF
+        && app1[1] == 0xE1 && std::memcmp(app1.data() + 4, "Exif", 4) != 0)
+        return std::nullopt;
+    NoSink sink;
+    return Walker(file, sink).orientationSlot(Origin::Jpeg);
+}
+
+std::optional<OrientationSlot> jpegOrientationSlot(std::span<const std::uint8_t> file)
+{
+    MemorySource source(file);
+    return jpegOrientationSlot(source);
+}
+
+std::vector<std::uint8_t> slotBytes(const OrientationSlot &slot, int value)
+{
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(slot.width), 0);
+    const auto v = static_cast<std::uint32_t>(value);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const std::size_t shift = slot.bigEndian ? out.size() - 1 - i : i;
+        out[i] = static_cast<std::uint8_t>(v >> (8 * shift));
+    }
+    return out;
 }
 
 std::optional<ExifError> walkExif(std::span<const std::uint8_t> file, ExifEntrySink &sink)

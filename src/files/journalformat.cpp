@@ -158,7 +158,7 @@ std::optional<Entry> decodeEntry(std::string_view line)
     for (std::size_t i = 0; i < count && f.ok(); ++i) {
         Item item;
         const std::string_view op = f.next();
-        if (op != "M" && op != "C" && op != "T" && op != "D")
+        if (op != "M" && op != "C" && op != "T" && op != "D" && op != "P")
             return std::nullopt;
         item.op = static_cast<Op>(op.front());
         item.from = f.text();
@@ -172,6 +172,39 @@ std::optional<Entry> decodeEntry(std::string_view line)
     if (!f.ok() || !f.atEnd())
         return std::nullopt;
     return entry;
+}
+
+std::string encodePatch(const Patch &patch)
+{
+    std::string out = std::to_string(patch.pos);
+    for (const std::string *side : {&patch.before, &patch.after}) {
+        out += ' ';
+        for (const char c : *side)
+            out += hex(static_cast<unsigned char>(c)).substr(14);
+    }
+    return out;
+}
+
+std::optional<Patch> decodePatch(std::string_view text)
+{
+    Fields f(text);
+    Patch patch;
+    patch.pos = f.number<std::uint64_t>();
+    for (std::string *side : {&patch.before, &patch.after}) {
+        const std::string_view digits = f.next();
+        if (digits.size() % 2 != 0)
+            return std::nullopt;
+        for (std::size_t i = 0; i < digits.size(); i += 2) {
+            const int hi = hexDigit(digits[i]);
+            const int lo = hexDigit(digits[i + 1]);
+            if (hi < 0 || lo < 0)
+                return std::nullopt;
+            *side += static_cast<char>(hi * 16 + lo);
+        }
+    }
+    if (!f.ok() || !f.atEnd() || patch.before.size() != patch.after.size())
+        return std::nullopt;
+    return patch;
 }
 
 bool startsAsEntry(std::string_view text)

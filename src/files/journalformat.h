@@ -20,7 +20,22 @@ enum class Op : char {
     Copy = 'C', // `from` was copied to `to`
     Trash = 'T', // `from` went to the trash, where it is `to` (in a trash's files/ folder)
     NewFolder = 'D', // the empty folder `to` was made
+    Patch = 'P', // bytes of the file `to` were rewritten in place, as `via` tells (encodePatch)
 };
+
+// A few bytes of a file rewritten in place: at `pos`, `before` became `after` (same length).
+struct Patch
+{
+    std::uint64_t pos = 0;
+    std::string before;
+    std::string after;
+    friend bool operator==(const Patch &, const Patch &) = default;
+};
+
+// The patch as the text of an item's `via` field ("POS BEFOREHEX AFTERHEX"), and back; nothing
+// for a damaged text or sides of different lengths.
+[[nodiscard]] std::string encodePatch(const Patch &patch);
+[[nodiscard]] std::optional<Patch> decodePatch(std::string_view text);
 
 // The facts of an entry at its new place right after the action; undo refuses an item whose
 // facts have changed since.

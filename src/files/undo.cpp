@@ -2,6 +2,7 @@
 #include "files/undo.h"
 
 #include "files/fileoprules.h"
+#include "files/filepatch.h"
 #include "files/renamerun.h"
 #include "files/undojournal.h"
 #include "platform/folderscan.h"
@@ -163,6 +164,26 @@ namespace {
         }
     }
 
+    // Puts the bytes a patch replaced back, the same way they were written.
+    void undoPatch(Collector &collector, const journal::Item &item, int &undone)
+    {
+        const std::optional<journal::Patch> patch = journal::decodePatch(item.via);
+        QString error;
+        if (!patch) {
+            collector.reportError(
+                QStringLiteral("「%1」の記録が壊れているため、元に戻しませんでした。")
+                    .arg(shown(item.to)));
+        } else if (patchFile(native(item.to),
+                       patch->pos,
+                       QByteArray::fromStdString(patch->after),
+                       QByteArray::fromStdString(patch->before),
+                       &error)) {
+            ++undone;
+        } else {
+            collector.reportError(error);
+        }
+    }
+
 } // namespace
 
 QString UndoReport::text() const
@@ -189,7 +210,7 @@ QString actionLabel(const std::string &action)
     // clang-format off
     static const std::map<std::string, const char *> kLabels = {
         {"rename", "名前の変更"}, {"move", "移動"}, {"copy", "コピー"}, {"trash", "削除"},
-        {"drop", "ドロップでの移動"}, {"newfolder", "フォルダの新規作成"},
+        {"drop", "ドロップでの移動"}, {"newfolder", "フォルダの新規作成"}, {"rotate", "回転"},
     };
     // clang-format on
     const auto it = kLabels.find(action);
@@ -253,6 +274,9 @@ namespace {
                 break;
             case journal::Op::NewFolder:
                 removeNewFolder(collector, item, undone);
+                break;
+            case journal::Op::Patch:
+                undoPatch(collector, item, undone);
                 break;
             }
             done[i] = undone > 0;

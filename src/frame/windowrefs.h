@@ -66,6 +66,9 @@ public:
     // A path the list does not hold changes nothing.
     virtual void pictureRenamed(const QByteArray &oldPath, const QByteArray &newPath) = 0;
     virtual void pictureRemoved(const QByteArray &path) = 0;
+    // The program turned the picture of the file `path` a quarter (its Exif Orientation was
+    // rewritten in place): its record's sides swap and a viewer showing it loads it again.
+    virtual void pictureTurned(const QByteArray &path) { (void)path; }
 };
 
 // What the main window needs of the options dialog, which holds the registered tools' commands

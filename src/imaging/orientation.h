@@ -18,4 +18,15 @@ inline constexpr int kOrientationUpright = 1;
     return orientation >= 5 && orientation <= 8;
 }
 
+// The orientation that shows the picture of `orientation` (1..8) turned a quarter clockwise, or
+// anticlockwise, mirrored values staying mirrored: turning after a mirror left-right (2) gives the
+// mirror along the other diagonal (7). A value outside 1..8 is taken as 1.
+[[nodiscard]] constexpr int turnedQuarter(int orientation, bool clockwise) noexcept
+{
+    constexpr int kClockwise[9] = {6, 6, 7, 8, 5, 2, 3, 4, 1};
+    constexpr int kAnticlockwise[9] = {8, 8, 5, 6, 7, 4, 1, 2, 3};
+    const int o = orientation >= 1 && orientation <= 8 ? orientation : kOrientationUpright;
+    return clockwise ? kClockwise[o] : kAnticlockwise[o];
+}
+
 } // namespace morvane::imaging

@@ -185,6 +185,7 @@ void TfView::buildMenu()
     radioGroup(N11, kSizeItems, SizeItems, &TfView::N15Click);
     SizeItems[kSizeDefault]->setChecked(true);
     buildZoomMenu();
+    buildRotateMenu();
 }
 
 // ---- creation and closing -------------------------------------------------------------------

@@ -116,6 +116,15 @@ public:
     // has gone: a step back onto it later leaves it out.
     void pictureRenamed(const QByteArray &oldPath, const QByteArray &newPath) override;
     void pictureRemoved(const QByteArray &path) override;
+    void pictureTurned(const QByteArray &path) override;
+
+    // The rotate items "右に回転" (R) and "左に回転" (Shift+R) at the end of the popup menu: they
+    // ask `rotate` to turn the shown picture's file, enabled when `canRotate` says its
+    // orientation can be written. Without them (the default) the items stay disabled.
+    void setRotator(std::function<bool(const QByteArray &)> canRotate,
+        std::function<void(const QByteArray &, bool)> rotate);
+    QAction *RotateRight = nullptr;
+    QAction *RotateLeft = nullptr;
 
     // The Tag of the checked display-mode item, or nullopt when none is checked.
     [[nodiscard]] std::optional<int> DisplayMode() const;
@@ -159,6 +168,9 @@ private:
     // Zoom and full screen (tfview_zoom.cpp). The zoom keys and Ctrl with the wheel: true when
     // taken. The zoom lasts until the picture is laid out again (a step, a mode, a resize).
     void buildZoomMenu();
+    void buildRotateMenu();
+    bool rotateKey(QKeyEvent *event);
+    void rotateShown(bool clockwise);
     bool zoomKey(QKeyEvent *event);
     bool zoomWheel(QWheelEvent *event);
     [[nodiscard]] QPoint zoomAnchor() const;
@@ -237,6 +249,8 @@ private:
     bool m_activationBlocked = false; // set after a failed activation until the next deactivation
     std::function<void()> m_beep;
     std::function<void(const QString &)> m_report;
+    std::function<bool(const QByteArray &)> m_canRotate;
+    std::function<void(const QByteArray &, bool)> m_rotate;
 };
 
 } // namespace morvane

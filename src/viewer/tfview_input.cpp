@@ -155,7 +155,7 @@ void TfView::keyPressEvent(QKeyEvent *event)
 
 void TfView::FormKeyDown(QKeyEvent *event)
 {
-    if (zoomKey(event)) {
+    if (zoomKey(event) || rotateKey(event)) {
         event->accept();
         return;
     }

@@ -342,7 +342,11 @@ void TestTfMain::toolBarAndPopupMenu()
             QStringLiteral("-"),
             QStringLiteral("登録１"),
             QStringLiteral("登録２"),
-            QStringLiteral("登録３")}));
+            QStringLiteral("登録３"),
+            // added after the specified items, past a separator
+            QStringLiteral("-"),
+            QStringLiteral("右に回転"),
+            QStringLiteral("左に回転")}));
     QCOMPARE(w->ListView1->contextMenuPolicy(), Qt::CustomContextMenu);
 }
 

@@ -6,6 +6,7 @@
 #include "browser/filelistmodel.h"
 #include "browser/selectionpanel.h"
 #include "browser/tfmain.h"
+#include "exif/exifcontainers.h"
 #include "files/journaledops.h"
 #include "platform/foldertree.h"
 #include "platform/foldertreemodel.h"
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QLocale>
+#include <QMenu>
 #include <QMimeData>
 #include <QPointer>
 #include <QSignalSpy>
@@ -88,6 +90,8 @@ private slots:
     void renameInPlace_data();
     void renameInPlace();
     void undoUpdatesTheTree();
+    void rotateThenUndo_data();
+    void rotateThenUndo();
     void renameInPlaceKeepsUntouchedBytes_data();
     void renameInPlaceKeepsUntouchedBytes();
 
@@ -199,7 +203,8 @@ void TestTfMainFileOps::deleteSelected_data()
     QTest::newRow("nothing selected")
         << QStringList {} << QByteArray()
         << QStringList {"a.txt", "B.txt", "b.txt", "c.jpg", "d.txt"} << QStringList {}
-        << QStringList {"ファイルが選択されていません。"} << QStringList {"", ""} << "元に戻す(&U)" << false;
+        << QStringList {"ファイルが選択されていません。"} << QStringList {"", ""} << "元に戻す(&U)"
+        << false;
     QTest::newRow("the Delete key")
         << QStringList {"c.jpg"} << QByteArray() << QStringList {"a.txt", "B.txt", "b.txt", "d.txt"}
         << QStringList {"c.jpg"} << QStringList {}
@@ -568,6 +573,78 @@ void TestTfMainFileOps::undoUpdatesTheTree()
     QVERIFY(!tree->indexForPath(made).isValid());
     QCOMPARE(w->FolderNative, m_photos);
     QCOMPARE(w->listModel()->count(), 5);
+}
+
+void TestTfMainFileOps::rotateThenUndo_data()
+{
+    QTest::addColumn<QString>("name"); // turned.jpg holds an Exif Orientation of 1
+    QTest::addColumn<bool>("clockwise");
+    QTest::addColumn<bool>("bigEndian");
+    QTest::newRow("right, little-endian Exif") << "turned.jpg" << true << false;
+    QTest::newRow("left, big-endian Exif") << "turned.jpg" << false << true;
+    QTest::newRow("JPEG without Exif: disabled") << "c.jpg" << true << false;
+    QTest::newRow("not a picture: disabled") << "a.txt" << true << false;
+}
+
+void TestTfMainFileOps::rotateThenUndo()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, clockwise);
+    QFETCH(bool, bigEndian);
+    testsupport::TiffBuilder b(
+        bigEndian ? testsupport::ByteOrder::Big : testsupport::ByteOrder::Little);
+    b.ascii(0, exif::tag::Make, "Canon");
+    b.shortValue(0, 0x0112, 1);
+    const QByteArray path = inFolder(m_photos, QFile::encodeName(name));
+    QVERIFY(writeDated(inFolder(m_photos, "turned.jpg"), cameraJpeg(32, 24, b.build().bytes)));
+    FakePrompter *prompter = nullptr;
+    const auto w = openWithPrompter(prompter);
+    QVERIFY(w);
+    selectNames(*w, {name});
+    w->updateRotateActions();
+    const bool rotatable = name == QStringLiteral("turned.jpg");
+    QCOMPARE(w->RotateRight->isEnabled(), rotatable);
+    QCOMPARE(w->RotateLeft->isEnabled(), rotatable);
+    QCOMPARE(w->PopupMenu1->actions().constLast(), w->RotateLeft);
+    if (!rotatable)
+        return;
+
+    const auto readFile = [](const QByteArray &p) {
+        QFile f(QFile::decodeName(p));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray before = readFile(path);
+    struct stat old
+    {
+    };
+    QVERIFY(::stat(path.constData(), &old) == 0);
+    auto sides = [&w, &name] {
+        const ListEntry &e = w->listModel()->entry(w->listModel()->findCaption(name));
+        return e.record.value(WidthField) + u'x' + e.record.value(HeightField);
+    };
+    QCOMPARE(sides(), QStringLiteral("32x24"));
+    (clockwise ? w->RotateRight : w->RotateLeft)->trigger();
+    QVERIFY2(prompter->errors.isEmpty(), qPrintable(prompter->errors.join('\n')));
+    QVERIFY(waitFilled(*w));
+    // The list shows it turned at once: its sides swap; the file keeps its time.
+    QCOMPARE(sides(), QStringLiteral("24x32"));
+    const QByteArray after = readFile(path);
+    const auto bytes = [](const QByteArray &a) {
+        return std::span(reinterpret_cast<const std::uint8_t *>(a.constData()), a.size());
+    };
+    QCOMPARE(exif::orientation(bytes(after)), std::optional<int>(clockwise ? 6 : 8));
+    QCOMPARE(after.size(), before.size());
+    struct stat now
+    {
+    };
+    QVERIFY(::stat(path.constData(), &now) == 0);
+    QCOMPARE(now.st_mtim.tv_sec, old.st_mtim.tv_sec);
+
+    w->actUndo->trigger();
+    QVERIFY2(prompter->errors.isEmpty(), qPrintable(prompter->errors.join('\n')));
+    QVERIFY(waitFilled(*w));
+    QCOMPARE(readFile(path), before);
+    QCOMPARE(sides(), QStringLiteral("32x24"));
 }
 
 #include "tst_tfmain_fileops.moc"

@@ -347,8 +347,37 @@ TEST(ExifContainersTest, OrientationComesFromTheFirstDirectoryOnly)
             EXPECT_EQ(morvane::exif::orientation(tiff), c.orientation);
             EXPECT_EQ(
                 morvane::exif::orientation(morvane::testsupport::exifJpeg(tiff)), c.orientation);
+            // A JPEG's slot holds the value, right after SOI or after a JFIF APP0, and a value
+            // written there is read back; a TIFF file has no JPEG slot.
+            EXPECT_EQ(morvane::exif::jpegOrientationSlot(tiff), std::nullopt);
+            for (Bytes jpeg :
+                {morvane::testsupport::exifJpeg(tiff), morvane::testsupport::jfifJpeg(tiff)}) {
+                const auto slot = morvane::exif::jpegOrientationSlot(jpeg);
+                ASSERT_EQ(slot.has_value(), c.orientation.has_value());
+                if (!slot)
+                    continue;
+                EXPECT_EQ(slot->value, c.orientation);
+                EXPECT_EQ(slot->bigEndian, order == ByteOrder::Big);
+                const int next = *c.orientation % 8 + 1;
+                const std::vector<std::uint8_t> value = morvane::exif::slotBytes(*slot, next);
+                ASSERT_EQ(value.size(), static_cast<std::size_t>(slot->width));
+                const Bytes before = jpeg;
+                std::copy(value.begin(), value.end(), jpeg.begin() + std::ptrdiff_t(slot->pos));
+                EXPECT_EQ(morvane::exif::orientation(jpeg), next);
+                std::size_t changed = 0;
+                for (std::size_t i = 0; i < jpeg.size(); ++i)
+                    changed += jpeg[i] != before[i] ? 1 : 0;
+                EXPECT_EQ(changed, 1U);
+            }
         }
     }
+    // No Exif at all, and an APP1 right after SOI that is not Exif (XMP), have no slot.
+    EXPECT_EQ(morvane::exif::jpegOrientationSlot(morvane::testsupport::jfifJpeg()), std::nullopt);
+    TiffBuilder b(ByteOrder::Little);
+    b.shortValue(0, 0x0112, 6);
+    Bytes xmp = morvane::testsupport::exifJpeg(b.build().bytes);
+    std::copy_n("http", 4, xmp.begin() + 6);
+    EXPECT_EQ(morvane::exif::jpegOrientationSlot(xmp), std::nullopt);
 }
 
 // ---- files written by Debian's tools ----

@@ -34,7 +34,7 @@ TEST(JournalFormatTest, EveryNameSurvivesTheLine)
         EXPECT_EQ(*back, sample(n, n + "2"));
     }
     Entry all {5, "drop", {}};
-    for (const Op op : {Op::Move, Op::Copy, Op::Trash, Op::NewFolder})
+    for (const Op op : {Op::Move, Op::Copy, Op::Trash, Op::NewFolder, Op::Patch})
         all.items.push_back({op, "/a", "/b", "/c", {-1, 2, 3}});
     const std::string line = encodeEntry(all);
     EXPECT_EQ(parseJournal(line).entries, std::vector<Entry> {all});
@@ -71,6 +71,33 @@ TEST(JournalFormatTest, ADamagedLineIsSkippedAloneAndATornTailIgnored)
         EXPECT_EQ(p.entries.size(), c.entries);
         EXPECT_EQ(p.damaged, c.damaged);
         EXPECT_EQ(p.goodEnd, c.goodEnd);
+    }
+}
+
+TEST(JournalFormatTest, APatchSurvivesItsTextAndADamagedOneIsRefused)
+{
+    struct Case
+    {
+        const char *name;
+        std::string text;
+        std::optional<Patch> patch;
+    };
+    const Case cases[] = {
+        {"two bytes",
+            encodePatch({1234, "\x00\x06"s, "\x00\x03"s}),
+            Patch {1234, "\x00\x06"s, "\x00\x03"s}},
+        {"high bytes", encodePatch({0, "\xff\x80", "\x7f\x01"}), Patch {0, "\xff\x80", "\x7f\x01"}},
+        {"written form", "30 0006 0008", Patch {30, "\x00\x06"s, "\x00\x08"s}},
+        {"sides of different lengths", "30 0006 08", std::nullopt},
+        {"odd digits", "30 006 008", std::nullopt},
+        {"not hex", "30 00g6 0008", std::nullopt},
+        {"no position", "x 0006 0008", std::nullopt},
+        {"a field missing", "30 0006", std::nullopt},
+        {"a field too many", "30 0006 0008 00", std::nullopt},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(decodePatch(c.text), c.patch);
     }
 }
 

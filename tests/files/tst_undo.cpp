@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The undo journal on disk and undo of each kind of action, on real folders: the folder before
 // the action and after its undo are compared byte for byte.
+#include "files/filepatch.h"
 #include "files/journaledops.h"
 #include "files/renamerun.h"
 #include "files/undo.h"
@@ -73,6 +74,11 @@ void TestUndo::undoesEachKind_data()
         << QByteArray("trash") << QByteArray() << QByteArray() << QByteArrayList();
     QTest::newRow("new empty folder removed")
         << QByteArray("newfolder") << QByteArray() << QByteArray() << QByteArrayList();
+    QTest::newRow("bytes rewritten in place put back")
+        << QByteArray("patch") << QByteArray() << QByteArray() << QByteArrayList();
+    QTest::newRow("rewritten file changed since: refused")
+        << QByteArray("patch") << QByteArray("change f/a") << QByteArray("変更")
+        << QByteArrayList {"a"};
     QTest::newRow("old name taken since: refused, the rest goes on")
         << QByteArray("move") << QByteArray("new f/a") << QByteArray("別のファイル")
         << QByteArrayList {"a"};
@@ -118,6 +124,25 @@ void TestUndo::undoesEachKind()
         QVERIFY(makeFolder(inFolder(m_f, "n")));
         files::journalNewFolder(prompter, inFolder(m_f, "n"));
         result.ok = true;
+    } else if (words[0] == "patch") {
+        // The rewrite keeps the file's mode and times; only its inode and bytes change.
+        struct stat old
+        {
+        };
+        struct stat now
+        {
+        };
+        QVERIFY(::chmod(all[0].constData(), 0640) == 0 && ::stat(all[0].constData(), &old) == 0);
+        QCOMPARE(files::journaledPatches(prompter, "rotate", {{all[0], 1, "XX", "YY"}}), 0);
+        QCOMPARE(prompter.errors.size(), 1);
+        prompter.errors.clear();
+        result.ok = files::journaledPatches(prompter, "rotate", {{all[0], 1, "on", "ON"}}) == 1;
+        QVERIFY(::stat(all[0].constData(), &now) == 0);
+        QCOMPARE(now.st_mode, old.st_mode);
+        QCOMPARE(now.st_mtim.tv_nsec, old.st_mtim.tv_nsec);
+        QCOMPARE(now.st_mtim.tv_sec, old.st_mtim.tv_sec);
+        QVERIFY(now.st_ino != old.st_ino);
+        QCOMPARE(folderContents(m_f).size(), before.size()); // no temporary file left
     }
     QVERIFY2(result.ok && prompter.errors.isEmpty(), qPrintable(prompter.errors.join('\n')));
     QVERIFY(folderContents(m_f) != before || words[0] == "copy");

@@ -85,6 +85,7 @@ private slots:
     void keys_data();
     void keys();
     void zoomAndFullScreen();
+    void rotateItemsAndKeys();
     void intervalItems_data();
     void intervalItems();
     void fastStepsPrepareTheRightPicture();
@@ -586,6 +587,48 @@ void TestTfView::zoomAndFullScreen()
         listed << a->text().section(u'\t', 1);
     for (const char *k : {"+", "-", "0", "F11", "Esc"})
         QVERIFY2(listed.contains(QLatin1String(k)), k);
+}
+
+void TestTfView::rotateItemsAndKeys()
+{
+    start({{200, 100}, {30, 40}}, 0); // as is: the box takes the picture's size
+    const auto popupShown = [this] {
+        emit m_view->PopupMenu1->aboutToShow();
+    };
+    // Without a rotator the items stay disabled and R does nothing.
+    popupShown();
+    QVERIFY(!m_view->RotateRight->isEnabled() && !m_view->RotateLeft->isEnabled());
+    key(Qt::Key_R);
+    QList<std::pair<QByteArray, bool>> asked;
+    m_view->setRotator(
+        [this](const QByteArray &p) {
+            return p == path(0);
+        },
+        [&asked](const QByteArray &p, bool clockwise) {
+            asked.append({p, clockwise});
+        });
+    popupShown();
+    QVERIFY(m_view->RotateRight->isEnabled() && m_view->RotateLeft->isEnabled());
+    key(Qt::Key_R);
+    QTest::keyClick(m_view.get(), Qt::Key_R, Qt::ShiftModifier);
+    m_view->RotateLeft->trigger();
+    const QList<std::pair<QByteArray, bool>> expected {
+        {path(0), true}, {path(0), false}, {path(0), false}};
+    QCOMPARE(asked, expected);
+    key(Qt::Key_Right); // a picture whose orientation cannot be written: R does nothing
+    key(Qt::Key_R);
+    QCOMPARE(asked, expected);
+    key(Qt::Key_Left);
+    settle();
+    QVERIFY(shows(0));
+    QCOMPARE(m_view->PopupMenu1->actions().constLast(), m_view->RotateLeft);
+    QCOMPARE(m_view->RotateRight->text().section(u'\t', 1), QStringLiteral("R"));
+    // The file turned behind the list: its record's sides swap and the box follows at once.
+    QVERIFY(test::writeFile(path(0), testsupport::jpegBytes({.width = 100, .height = 200})));
+    m_view->pictureTurned(path(0));
+    QCOMPARE(m_main->PictureList.at(3), QByteArray("100"));
+    QCOMPARE(m_view->Image1->size(), QSize(100, 200));
+    QVERIFY(m_reports.isEmpty());
 }
 
 void TestTfView::intervalItems_data()

@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "files/filepatch.h"
+
+#include "files/fileoprules.h"
+#include "files/undojournal.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace morvane::files {
+
+namespace {
+
+    QString failure(const QByteArray &path, int error)
+    {
+        return QStringLiteral("「%1」を書き換えられませんでした。\n%2")
+            .arg(QFile::decodeName(path), QString::fromStdString(reasonText(error)));
+    }
+
+    // The whole of the open file `fd` of `size` bytes, or false.
+    bool readAll(int fd, qint64 size, QByteArray &out)
+    {
+        out.resize(size);
+        qint64 done = 0;
+        while (done < size) {
+            const ssize_t n = ::pread(fd, out.data() + done, std::size_t(size - done), done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            done += n;
+        }
+        return true;
+    }
+
+    bool writeAll(int fd, const QByteArray &bytes)
+    {
+        qint64 done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n =
+                ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            done += n;
+        }
+        return true;
+    }
+
+    // Writes `bytes` as a new file beside `path` with the facts of `st`, then renames it over
+    // `path`; errno tells a failure, after which the temporary file is gone.
+    bool replaceWith(const QByteArray &path, const struct stat &st, const QByteArray &bytes)
+    {
+        const std::string whole = path.toStdString();
+        const std::string folder(parentOf(whole));
+        QByteArray temp = QByteArray::fromStdString(
+            joinPath(folder, "." + std::string(lastComponent(whole)) + ".XXXXXX"));
+        const int fd = ::mkstemp(temp.data());
+        if (fd < 0)
+            return false;
+        // The owner is kept where the user may set it; the mode after it, as chown may clear
+        // the set-id bits.
+        (void)::fchown(fd, st.st_uid, st.st_gid);
+        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        bool ok = ::fchmod(fd, st.st_mode & 07777) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0
+            && ::futimens(fd, times) == 0;
+        int saved = errno;
+        if (::close(fd) != 0 && ok) {
+            ok = false;
+            saved = errno;
+        }
+        if (ok && ::rename(temp.constData(), path.constData()) == 0) {
+            // The rename itself reaches the disk with its folder.
+            const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (dir >= 0) {
+                (void)::fsync(dir);
+                ::close(dir);
+            }
+            return true;
+        }
+        saved = ok ? errno : saved;
+        ::unlink(temp.constData());
+        errno = saved;
+        return false;
+    }
+
+} // namespace
+
+bool patchFile(const QByteArray &path,
+    std::uint64_t pos,
+    const QByteArray &before,
+    const QByteArray &after,
+    QString *error)
+{
+    Q_ASSERT(before.size() == after.size());
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    struct stat st
+    {
+    };
+    QByteArray bytes;
+    const bool read =
+        fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && readAll(fd, st.st_size, bytes);
+    const int readError = fd < 0 || S_ISREG(st.st_mode) ? errno : EINVAL;
+    if (fd >= 0)
+        ::close(fd);
+    if (!read) {
+        if (error != nullptr)
+            *error = failure(path, readError);
+        return false;
+    }
+    const auto at = static_cast<qsizetype>(pos);
+    if (pos > std::uint64_t(bytes.size()) || bytes.size() - at < before.size()
+        || bytes.mid(at, before.size()) != before) {
+        if (error != nullptr)
+            *error = QStringLiteral("「%1」は予期した内容ではないため、書き換えませんでした。")
+                         .arg(QFile::decodeName(path));
+        return false;
+    }
+    bytes.replace(at, after.size(), after);
+    if (!replaceWith(path, st, bytes)) {
+        if (error != nullptr)
+            *error = failure(path, errno);
+        return false;
+    }
+    return true;
+}
+
+int journaledPatches(Prompter &prompter, const char *action, const QList<PatchRequest> &requests)
+{
+    journal::Entry entry {static_cast<std::int64_t>(std::time(nullptr)), action, {}};
+    QString error;
+    for (const PatchRequest &r : requests) {
+        if (!patchFile(r.path, r.pos, r.before, r.after, &error)) {
+            prompter.reportError(error);
+            continue;
+        }
+        entry.items.push_back({journal::Op::Patch,
+            {},
+            r.path.toStdString(),
+            journal::encodePatch({r.pos, r.before.toStdString(), r.after.toStdString()}),
+            stampOf(r.path)});
+    }
+    if (!entry.items.empty() && !UndoJournal(UndoJournal::defaultFolder()).append(entry, &error))
+        prompter.reportError(error);
+    return static_cast<int>(entry.items.size());
+}
+
+} // namespace morvane::files
