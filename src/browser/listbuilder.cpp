@@ -41,16 +41,17 @@ namespace {
 
     // What became of one picture candidate. NoMemory and Failed from a decoding thread are
     // tried once more on the calling thread, alone.
-    enum class Outcome { Picture, Other, NoMemory, Failed };
+    using Outcome = DrawnBox::Outcome;
 
-    struct PictureBox
+    struct PictureBox : DrawnBox
     {
-        Outcome outcome = Outcome::Other;
-        ThumbForm form;
-        int fullWidth = 0;
-        int fullHeight = 0;
         bool fromCache = false; // read from the thumbnail cache
         bool toCache = false; // written to it
+
+        PictureBox() = default;
+        PictureBox(DrawnBox drawn)
+            : DrawnBox(std::move(drawn))
+        {}
     };
 
     PictureBox failedBox(Outcome outcome) noexcept
@@ -58,33 +59,6 @@ namespace {
         PictureBox box;
         box.outcome = outcome;
         return box;
-    }
-
-    // The compact form of a decoded picture's box. Any thread: touches no shared state.
-    PictureBox drawPictureBox(
-        const imaging::DecodeResult &decoded, imaging::PictureFormat format, int boxSize)
-    {
-        PictureBox result;
-        if (decoded.status == imaging::DecodeStatus::NoMemory) {
-            result.outcome = Outcome::NoMemory;
-            return result;
-        }
-        if (decoded.status != imaging::DecodeStatus::Decoded)
-            return result; // unknown, unreadable, too large or undecodable: an other file
-        const QImage &image = decoded.picture.image;
-        if (!fitToBox(image.width(), image.height(), boxSize))
-            return result; // a side of zero pixels: nothing to show, an other file
-        std::optional<ThumbForm> form =
-            ThumbForm::fromPicture(image, format == imaging::PictureFormat::Icon, boxSize);
-        if (!form) {
-            result.outcome = Outcome::NoMemory;
-            return result;
-        }
-        result.form = std::move(*form);
-        result.outcome = Outcome::Picture;
-        result.fullWidth = decoded.picture.fullWidth;
-        result.fullHeight = decoded.picture.fullHeight;
-        return result;
     }
 
     // What decoding one entry needs; owned by the build, which outlives its decoding threads.
@@ -347,6 +321,33 @@ namespace {
     };
 
 } // namespace
+
+// The compact form of a decoded picture's box. Any thread: touches no shared state.
+DrawnBox drawPictureBox(
+    const imaging::DecodeResult &decoded, imaging::PictureFormat format, int boxSize)
+{
+    DrawnBox result;
+    if (decoded.status == imaging::DecodeStatus::NoMemory) {
+        result.outcome = Outcome::NoMemory;
+        return result;
+    }
+    if (decoded.status != imaging::DecodeStatus::Decoded)
+        return result; // unknown, unreadable, too large or undecodable: an other file
+    const QImage &image = decoded.picture.image;
+    if (!fitToBox(image.width(), image.height(), boxSize))
+        return result; // a side of zero pixels: nothing to show, an other file
+    std::optional<ThumbForm> form =
+        ThumbForm::fromPicture(image, format == imaging::PictureFormat::Icon, boxSize);
+    if (!form) {
+        result.outcome = Outcome::NoMemory;
+        return result;
+    }
+    result.form = std::move(*form);
+    result.outcome = Outcome::Picture;
+    result.fullWidth = decoded.picture.fullWidth;
+    result.fullHeight = decoded.picture.fullHeight;
+    return result;
+}
 
 ListBuilder::ListBuilder(PictureDecoder decoder)
     : m_icons(std::make_shared<platform::FileIcons>())

@@ -14,6 +14,22 @@
 
 namespace morvane::browser {
 
+// The box of one decoded picture candidate as the list draws it. Picture: `form` holds the box
+// and the full size is the picture's; Other: not a picture (not decoded, or a side of zero
+// pixels); NoMemory: memory ran out; Failed: the decoder threw something else (set by callers).
+struct DrawnBox
+{
+    enum class Outcome { Picture, Other, NoMemory, Failed };
+    Outcome outcome = Outcome::Other;
+    ThumbForm form;
+    int fullWidth = 0;
+    int fullHeight = 0;
+};
+
+// Draws `decoded` (a picture of `format`) into a box of `boxSize` pixels. Any thread.
+[[nodiscard]] DrawnBox drawPictureBox(
+    const imaging::DecodeResult &decoded, imaging::PictureFormat format, int boxSize);
+
 class ThumbCache;
 
 // What one list build is asked to do.

@@ -87,33 +87,6 @@ struct LiveDecoder::State
 
 namespace {
 
-    // The box of a decoded picture, as the list builder draws it. Any thread.
-    LiveBox drawBox(
-        const imaging::DecodeResult &decoded, imaging::PictureFormat format, int boxSize)
-    {
-        LiveBox box;
-        if (decoded.status == imaging::DecodeStatus::NoMemory) {
-            box.outcome = Outcome::NoMemory;
-            return box;
-        }
-        if (decoded.status != imaging::DecodeStatus::Decoded)
-            return box; // unknown, unreadable, too large or undecodable: an other file
-        const QImage &image = decoded.picture.image;
-        if (!fitToBox(image.width(), image.height(), boxSize))
-            return box;
-        std::optional<ThumbForm> form =
-            ThumbForm::fromPicture(image, format == imaging::PictureFormat::Icon, boxSize);
-        if (!form) {
-            box.outcome = Outcome::NoMemory;
-            return box;
-        }
-        box.form = std::move(*form);
-        box.outcome = Outcome::Picture;
-        box.fullWidth = decoded.picture.fullWidth;
-        box.fullHeight = decoded.picture.fullHeight;
-        return box;
-    }
-
     // The memory gate of a decode of build `generation`: lets it through when its bytes fit
     // beside the running decodes, or when none runs; refuses once the build is gone.
     bool admit(LiveDecoder::State &s, std::uint64_t generation, std::int64_t bytes, bool &held)
@@ -165,7 +138,7 @@ namespace {
             }
             const imaging::ThumbRequest request {o.jpegScale, o.boxSize, o.autoRotate};
             LiveBox box =
-                drawBox(s.decoder(path, job.format, request, gate), job.format, o.boxSize);
+                drawPictureBox(s.decoder(path, job.format, request, gate), job.format, o.boxSize);
             if (o.cache != nullptr && box.outcome == Outcome::Picture) {
                 box.toCache = o.cache->write(
                     key, job.stamp, CachedPicture {box.form, box.fullWidth, box.fullHeight});

@@ -30,16 +30,16 @@ struct LiveJob
 
 // What became of one candidate. NoMemory: memory ran out even for this decode alone; Failed:
 // the decoder threw something else, alone too. Both end the build.
-struct LiveBox
+struct LiveBox : DrawnBox
 {
-    enum class Outcome { Picture, Other, NoMemory, Failed };
     std::uint64_t id = 0;
     QByteArray nativeName; // the name it was decoded under
-    Outcome outcome = Outcome::Other;
-    ThumbForm form;
-    int fullWidth = 0;
-    int fullHeight = 0;
     bool toCache = false; // written to the thumbnail cache
+
+    LiveBox() = default;
+    LiveBox(DrawnBox drawn)
+        : DrawnBox(std::move(drawn))
+    {}
 };
 
 // The decoding threads of the main window's live list build: they decode the candidates of one
