@@ -134,6 +134,19 @@ class TestTfMainThumbs : public test::DeskTest
 {
     Q_OBJECT
 
+private:
+    // The photo folder opened with its decodes held at `gate`, without waiting for the build.
+    std::unique_ptr<TfMain> openGated(const std::shared_ptr<DecodeGate> &gate)
+    {
+        return openOn(
+            m_photos,
+            true,
+            [&](TfMain &m) {
+                m.setPictureDecoder(gate->decoder());
+            },
+            false);
+    }
+
 private slots:
     void initTestCase();
     void init();
@@ -510,13 +523,7 @@ void TestTfMainThumbs::liveBuildActsOnTheItemUnderThePointer()
     const QStringList names = writeNumbered(m_photos, "p", 210, 40);
     QCOMPARE(names.size(), 210);
     const auto gate = std::make_shared<DecodeGate>();
-    auto w = openOn(
-        m_photos,
-        true,
-        [&](TfMain &m) {
-            m.setPictureDecoder(gate->decoder());
-        },
-        false);
+    auto w = openGated(gate);
     const GateOpener opener {gate};
     QVERIFY(w);
     const FileListModel &m = *w->listModel();
@@ -555,13 +562,7 @@ void TestTfMainThumbs::liveBuildDecodesTheScreenFirst()
 {
     const QStringList names = writeNumbered(m_photos, "p", 240, 40);
     const auto gate = std::make_shared<DecodeGate>();
-    auto w = openOn(
-        m_photos,
-        true,
-        [&](TfMain &m) {
-            m.setPictureDecoder(gate->decoder());
-        },
-        false);
+    auto w = openGated(gate);
     const GateOpener opener {gate};
     QVERIFY(w);
     // Every decoding thread holds one of the first items; then the user goes to the end.
@@ -597,13 +598,7 @@ void TestTfMainThumbs::liveBuildStops()
     const QStringList names = writeNumbered(other, "b", 20, 100);
     QVERIFY(test::writeFile(inFolder(other, "notes.txt"), "n"));
     const auto gate = std::make_shared<DecodeGate>();
-    auto w = openOn(
-        m_photos,
-        true,
-        [&](TfMain &m) {
-            m.setPictureDecoder(gate->decoder());
-        },
-        false);
+    auto w = openGated(gate);
     const GateOpener opener {gate};
     QVERIFY(w);
     QSignalSpy built(w.get(), &TfMain::listBuilt);
@@ -637,13 +632,7 @@ void TestTfMainThumbs::liveBuildFollowsCommands()
 {
     QVERIFY(!writeNumbered(m_photos, "p", 20, 40).isEmpty());
     const auto gate = std::make_shared<DecodeGate>();
-    auto w = openOn(
-        m_photos,
-        true,
-        [&](TfMain &m) {
-            m.setPictureDecoder(gate->decoder());
-        },
-        false);
+    auto w = openGated(gate);
     const GateOpener opener {gate};
     QVERIFY(w);
     const FileListModel &m = *w->listModel();
