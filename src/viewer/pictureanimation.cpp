@@ -38,7 +38,9 @@ bool PictureAnimation::start(const QByteArray &nativePath, QSize shownSize)
     if (format != imaging::PictureFormat::Gif && format != imaging::PictureFormat::WebP)
         return false;
     m_path = nativePath;
-    if (!reopen(shownSize)) {
+    // A still picture is not played. Counting the frames parses the whole file, so it is done
+    // once here, not each time the animation starts over.
+    if (!reopen(shownSize) || m_reader->imageCount() == 1) {
         stop();
         return false;
     }
@@ -72,9 +74,8 @@ bool PictureAnimation::reopen(QSize shownSize)
     m_reader = std::make_unique<QImageReader>(m_file.get());
     m_framesSinceOpen = 0;
     const QSize size = m_reader->size();
-    // A still picture, or one no picture may be as large as, is not played.
-    return m_reader->supportsAnimation() && m_reader->imageCount() != 1 && size.isValid()
-        && !size.isEmpty() && size == shownSize
+    // A picture that cannot animate, or one no picture may be as large as, is not played.
+    return m_reader->supportsAnimation() && size.isValid() && !size.isEmpty() && size == shownSize
         && qint64(size.width()) * size.height() <= imaging::kMaxPicturePixels;
 }
 
