@@ -2,6 +2,7 @@
 #include "files/renamerun.h"
 
 #include "files/fileoprules.h"
+#include "files/moverecord.h"
 #include "files/runplan.h"
 #include "files/undojournal.h"
 
@@ -10,7 +11,6 @@
 #include <cerrno>
 #include <ctime>
 #include <dirent.h>
-#include <random>
 #include <set>
 #include <sys/stat.h>
 
@@ -42,14 +42,6 @@ namespace {
     std::uint64_t inodeOf(const QByteArray &path)
     {
         return stampOf(path).inode;
-    }
-
-    QByteArray newTag()
-    {
-        std::random_device seed;
-        std::mt19937_64 random(seed());
-        return QByteArray::number(static_cast<qulonglong>(random()), 16)
-            + QByteArray::number(static_cast<qulonglong>(::getpid()));
     }
 
     journal::Entry now(const char *action)
@@ -185,7 +177,7 @@ std::vector<bool> renameRun(Prompter &prompter,
     const char *action,
     const RunStepHook &hook)
 {
-    const std::string tag = newTag().toStdString();
+    const std::string tag = UndoJournal::newTag().toStdString();
     std::vector<RunItem> items;
     std::vector<std::uint64_t> inodes;
     for (const auto &[from, to] : renames) {
@@ -248,8 +240,10 @@ Recovery recoverRuns(Prompter &prompter, UndoJournal &journal)
     for (const auto &[tag, record] : journal.intents()) {
         ++recovery.runs;
         journal::Entry renamed = now("rename");
-        // A record cut short was being written: no rename of its run had begun.
-        const bool settled = !record || settle(prompter, operations, *record, renamed);
+        // A record cut short was being written: no rename or move of its run had begun.
+        const bool settled = !record
+            || (isMoveRecord(*record) ? settleMove(prompter, journal, *record, recovery)
+                                      : settle(prompter, operations, *record, renamed));
         journalRenames(prompter, journal, std::move(renamed));
         if (settled) {
             journal.removeIntent(tag);

@@ -3,6 +3,7 @@
 
 #include "files/fileoprules.h"
 #include "files/filepatch.h"
+#include "files/moverecord.h"
 #include "files/renamerun.h"
 #include "files/undojournal.h"
 #include "platform/folderscan.h"
@@ -52,6 +53,15 @@ namespace {
         }
         bool confirm(const QString &question) override { return m_user.confirm(question); }
         void reportError(const QString &message) override { m_messages << message; }
+        void progressStarted(const QString &title, qint64 total) override
+        {
+            m_user.progressStarted(title, total);
+        }
+        bool progressed(qint64 done, const QByteArray &current) override
+        {
+            return m_user.progressed(done, current);
+        }
+        void progressFinished() override { m_user.progressFinished(); }
 
         static QString takenText(const std::string &path)
         {
@@ -223,8 +233,12 @@ namespace {
     std::vector<bool> undoItems(Collector &collector,
         UndoJournal &journal,
         const journal::Entry &entry,
-        QStringList &refused)
+        QStringList &refused,
+        const FileSystemSeams &seams)
     {
+        // Moves back to another folder are recorded before they begin: one cut short by a kill
+        // is finished by the next undo or by recovery.
+        MoveIntent intent(collector, journal);
         const std::size_t n = entry.items.size();
         std::vector<bool> done(n, false);
         // Renames within one folder go back as one run, so that a swap or a chain can be
@@ -250,10 +264,13 @@ namespace {
                     runItems[folder].push_back(i);
                 } else if (exists(item.from)) {
                     refused << Collector::takenText(item.from);
-                } else if (FileOperations(collector)
-                               .move({native(item.to)}, {native(item.from)})
-                               .ok) {
-                    undone = 1;
+                } else {
+                    intent.beginUndo(entry.action, item);
+                    undone = FileOperations(collector, seams)
+                                 .move({native(item.to)}, {native(item.from)})
+                                 .ok
+                        ? 1
+                        : 0;
                 }
                 break;
             case journal::Op::Copy:
@@ -287,14 +304,24 @@ namespace {
             for (std::size_t k = 0; k < back.size(); ++k)
                 done[runItems[folder][k]] = back[k];
         }
+        intent.end();
         return done;
     }
 
 } // namespace
 
-UndoReport undoLast(Prompter &prompter, UndoJournal &journal)
+UndoReport undoLast(Prompter &prompter, UndoJournal &journal, const FileSystemSeams &seams)
 {
     UndoReport report;
+    // An undo that a kill cut short is finished first, and is this undo; a killed move or
+    // rename run is finished and journaled, and is then the newest entry.
+    const Recovery recovered = recoverRuns(prompter, journal);
+    if (recovered.undone > 0) {
+        report.found = true;
+        report.action = actionLabel(recovered.undoneAction);
+        report.undone = recovered.undone;
+        return report;
+    }
     QString error;
     const std::optional<journal::Entry> entry = journal.last(&error);
     if (!entry) {
@@ -311,7 +338,7 @@ UndoReport undoLast(Prompter &prompter, UndoJournal &journal)
         return report;
     }
     Collector collector(prompter, report.refused);
-    const std::vector<bool> done = undoItems(collector, journal, *entry, report.refused);
+    const std::vector<bool> done = undoItems(collector, journal, *entry, report.refused, seams);
     // What was refused stays as the newest entry, so that the undo can be tried again.
     journal::Entry left = *entry;
     left.items.clear();

@@ -35,9 +35,11 @@ struct UndoReport
 // other items go on. The
 // items undone leave the entry afterwards; the refused ones stay in it as the newest entry, so
 // that the undo can be tried again once what blocks it is gone. Nothing is undone while the
-// journal cannot be written. Only
-// `prompter`'s confirm is asked (for a copy that has no trash to go to). UI thread for a dialog
-// prompter.
-[[nodiscard]] UndoReport undoLast(Prompter &prompter, UndoJournal &journal);
+// journal cannot be written. A move back to another folder is recorded before it begins; an
+// undo cut short by a kill is finished by the next undoLast, which then does nothing else
+// (recoverRuns runs first). Only `prompter`'s confirm is asked (for a copy that has no trash to
+// go to). UI thread for a dialog prompter. `seams` for tests.
+[[nodiscard]] UndoReport undoLast(
+    Prompter &prompter, UndoJournal &journal, const FileSystemSeams &seams = {});
 
 } // namespace morvane::files
