@@ -229,6 +229,23 @@ QString actionLabel(const std::string &action)
 
 namespace {
 
+    // Why undo leaves `item` as it is, known without acting on it: its file changed or is gone,
+    // or its old place (in another folder) is taken. A new folder is only ever removed empty
+    // (rmdir), whatever happened in it meanwhile; rmdir says whether it is.
+    std::optional<QString> blockerOf(const journal::Item &item)
+    {
+        if (item.op != journal::Op::NewFolder && stampOf(native(item.to)) != item.stamp) {
+            return QStringLiteral(
+                "「%1」は記録の後で変更されたか、見つからないため、元に戻しませんでした。")
+                .arg(shown(item.to));
+        }
+        const bool elsewhere = item.op == journal::Op::Trash
+            || (item.op == journal::Op::Move && parentOf(item.to) != parentOf(item.from));
+        if (elsewhere && exists(item.from))
+            return Collector::takenText(item.from);
+        return std::nullopt;
+    }
+
     // Undoes the items of `entry`, newest first; true for each item that was undone.
     std::vector<bool> undoItems(Collector &collector,
         UndoJournal &journal,
@@ -247,11 +264,8 @@ namespace {
         std::map<std::string, std::vector<std::size_t>> runItems;
         for (std::size_t i = n; i-- > 0;) {
             const journal::Item &item = entry.items[i];
-            // A new folder is only ever removed empty (rmdir), whatever happened in it meanwhile.
-            if (item.op != journal::Op::NewFolder && stampOf(native(item.to)) != item.stamp) {
-                refused << QStringLiteral(
-                    "「%1」は記録の後で変更されたか、見つからないため、元に戻しませんでした。")
-                               .arg(shown(item.to));
+            if (const std::optional<QString> why = blockerOf(item)) {
+                refused << *why;
                 continue;
             }
             const std::string folder(parentOf(item.to));
@@ -262,8 +276,6 @@ namespace {
                     runs[folder].emplace_back(native(std::string(lastComponent(item.to))),
                         native(std::string(lastComponent(item.from))));
                     runItems[folder].push_back(i);
-                } else if (exists(item.from)) {
-                    refused << Collector::takenText(item.from);
                 } else {
                     intent.beginUndo(entry.action, item);
                     undone = FileOperations(collector, seams)
@@ -284,10 +296,7 @@ namespace {
                 }
                 break;
             case journal::Op::Trash:
-                if (exists(item.from))
-                    refused << Collector::takenText(item.from);
-                else
-                    restoreFromTrash(collector, item, undone);
+                restoreFromTrash(collector, item, undone);
                 break;
             case journal::Op::NewFolder:
                 removeNewFolder(collector, item, undone);
@@ -353,6 +362,16 @@ UndoReport undoLast(Prompter &prompter, UndoJournal &journal, const FileSystemSe
             &error))
         report.refused << error;
     return report;
+}
+
+QStringList undoBlockers(const journal::Entry &entry)
+{
+    QStringList out;
+    for (auto item = entry.items.rbegin(); item != entry.items.rend(); ++item) {
+        if (const std::optional<QString> why = blockerOf(*item))
+            out << *why;
+    }
+    return out;
 }
 
 } // namespace morvane::files

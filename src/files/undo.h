@@ -4,6 +4,7 @@
 // Undo of the newest journal entry and the recovery of rename runs a kill interrupted.
 
 #include "files/fileoperations.h"
+#include "files/journalformat.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,11 @@ struct UndoReport
     // The report for the user: what was undone and each item that was not.
     [[nodiscard]] QString text() const;
 };
+
+// Why undoLast would leave items of `entry` as they are, in its words, newest item first: a file
+// changed or gone since, an old place taken. Empty when nothing is known to block it (a copy's
+// bytes are compared only by undoLast). Reads file facts only; any thread.
+[[nodiscard]] QStringList undoBlockers(const journal::Entry &entry);
 
 // The Japanese name of a journaled action ("rename" → "名前の変更").
 [[nodiscard]] QString actionLabel(const std::string &action);
