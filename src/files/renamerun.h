@@ -50,9 +50,11 @@ struct Recovery
 // Brings every run whose intent record is in `journal`'s folder and whose process is gone to an
 // end (a move's or an undo's record: see settleMove): each file of it gets its new name where that
 // is free, else its old name, else a visible name derived from it ("f3 (復元).jpg", said through
-// `prompter`), never keeping a temporary name; the renames that took place are journaled. A record
-// whose folder is gone, or one of whose files cannot leave its temporary name, is kept and
-// reported. Failures go to `prompter`.
+// `prompter`), never keeping a temporary name; the renames that took place are journaled. A
+// folder renamed or moved since is found again by its device and inode below its old parent
+// folder (or that folder's nearest existing ancestor), a few levels deep, and the run finished
+// there (said). A record whose folder is not found, or one of whose files cannot leave its
+// temporary name, is kept and reported. Failures go to `prompter`.
 [[nodiscard]] Recovery recoverRuns(Prompter &prompter, UndoJournal &journal);
 
 } // namespace morvane::files
