@@ -118,11 +118,13 @@ void MoveIntent::begin(const std::string &action,
     std::vector<bool> &merged)
 {
     for (const auto &[tag, record] : m_journal.intents()) {
+        if (!record || !isMoveRecord(*record) || isUndoRecord(*record)) {
+            m_journal.releaseIntent(tag); // left to recovery
+            continue;
+        }
         bool taken = false;
         bool all = true;
-        for (const journal::Item &item : record &&isMoveRecord(*record) && !isUndoRecord(*record)
-                ? record->items
-                : std::vector<journal::Item>()) {
+        for (const journal::Item &item : record->items) {
             bool found = false;
             for (qsizetype k = 0; k < sources.size() && k < targets.size(); ++k) {
                 if (sources[k].toStdString() == item.from && targets[k].toStdString() == item.to) {
