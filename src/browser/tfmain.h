@@ -105,7 +105,8 @@ public:
     // Names the newest undo journal entry in actUndo's caption ("元に戻す: 移動 (12 個)(&U)"), or
     // disables it with its plain caption when there is none. Done as the 編集 menu opens; as it
     // closes the item is enabled again with its plain caption, so that Ctrl+Z always reaches the
-    // journal (which another window or the CLI may have written meanwhile).
+    // journal (which another window or the CLI may have written meanwhile). Its status tip and
+    // tooltip name the items that block the entry and why (files::undoBlockers), else are empty.
     void updateUndoAction();
     // Turns the pictures of `paths` (native full paths) a quarter by rewriting their Exif
     // Orientation in place, as one journal entry ("回転"); files whose orientation cannot be

@@ -166,6 +166,16 @@ void TfMain::updateUndoAction()
     const files::UndoJournal journal(files::UndoJournal::defaultFolder());
     const std::vector<files::journal::Entry> entries = journal.entries();
     actUndo->setEnabled(!entries.empty());
+    // What blocks the newest entry (an item refused before stays in it), in the status bar as the
+    // pointer rests on the item and in its tooltip; the caption keeps its place and form.
+    const QStringList blockers =
+        entries.empty() ? QStringList() : files::undoBlockers(entries.back());
+    const QString tip = blockers.isEmpty()
+        ? QString()
+        : QStringLiteral("元に戻せない項目があります（%1 個）: ").arg(blockers.size())
+            + blockers.join(u' ');
+    actUndo->setStatusTip(tip);
+    actUndo->setToolTip(tip);
     if (entries.empty()) {
         actUndo->setText(QStringLiteral("元に戻す(&U)"));
         return;

@@ -77,6 +77,10 @@ ItemStatus Request::intoFolder(
             finishFolder(target, s, failed);
         return failed;
     }
+    // Unfinished copies a killed run left in a folder it made go, also where the entries now
+    // arrive by rename (a killed move across file systems, finished within one).
+    if (!created)
+        sweepStaleCopies(target);
     ItemStatus status = ItemStatus::Done;
     if (!advance(1, source))
         status = ItemStatus::NotReached;

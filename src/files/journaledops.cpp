@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/journaledops.h"
 
+#include "files/moverecord.h"
 #include "files/undojournal.h"
 
 #include <ctime>
@@ -10,12 +11,17 @@ namespace morvane::files {
 
 namespace {
 
-    void appendEntry(Prompter &prompter, const journal::Entry &entry)
+    void appendEntry(Prompter &prompter, UndoJournal &undoJournal, const journal::Entry &entry)
     {
         QString error;
-        if (!entry.items.empty()
-            && !UndoJournal(UndoJournal::defaultFolder()).append(entry, &error))
+        if (!entry.items.empty() && !undoJournal.append(entry, &error))
             prompter.reportError(error);
+    }
+
+    void appendEntry(Prompter &prompter, const journal::Entry &entry)
+    {
+        UndoJournal undoJournal(UndoJournal::defaultFolder());
+        appendEntry(prompter, undoJournal, entry);
     }
 
     journal::Entry now(const char *action)
@@ -35,12 +41,19 @@ namespace {
         const char *action,
         journal::Op op,
         const QList<QByteArray> &sources,
-        const QList<QByteArray> &targets)
+        const QList<QByteArray> &targets,
+        const FileSystemSeams &seams)
     {
         std::vector<bool> merged;
         for (const QByteArray &t : targets)
             merged.push_back(isFolder(t));
-        FileOperations operations(prompter);
+        // Recorded before the first item leaves, so that a move cut short by a kill is finished
+        // and journaled by recovery (or by this same move run again).
+        UndoJournal undoJournal(UndoJournal::defaultFolder());
+        MoveIntent intent(prompter, undoJournal);
+        if (op == journal::Op::Move)
+            intent.begin(action, sources, targets, merged);
+        FileOperations operations(prompter, seams);
         const RequestResult result = op == journal::Op::Copy ? operations.copy(sources, targets)
                                                              : operations.move(sources, targets);
         journal::Entry entry = now(action);
@@ -64,7 +77,8 @@ namespace {
                     stampOf(targets[k])});
             }
         }
-        appendEntry(prompter, entry);
+        appendEntry(prompter, undoJournal, entry);
+        intent.end();
         return result;
     }
 
@@ -73,17 +87,19 @@ namespace {
 RequestResult journaledCopy(Prompter &prompter,
     const char *action,
     const QList<QByteArray> &sources,
-    const QList<QByteArray> &targets)
+    const QList<QByteArray> &targets,
+    const FileSystemSeams &seams)
 {
-    return journaledTransfer(prompter, action, journal::Op::Copy, sources, targets);
+    return journaledTransfer(prompter, action, journal::Op::Copy, sources, targets, seams);
 }
 
 RequestResult journaledMove(Prompter &prompter,
     const char *action,
     const QList<QByteArray> &sources,
-    const QList<QByteArray> &targets)
+    const QList<QByteArray> &targets,
+    const FileSystemSeams &seams)
 {
-    return journaledTransfer(prompter, action, journal::Op::Move, sources, targets);
+    return journaledTransfer(prompter, action, journal::Op::Move, sources, targets, seams);
 }
 
 RequestResult journaledRemove(Prompter &prompter, const QList<QByteArray> &paths)

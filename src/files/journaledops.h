@@ -16,15 +16,18 @@ namespace morvane::files {
 // place. An item that went into a folder that was there before (a merge) is left out: undoing it
 // would take the folder's older content along. Nothing is written when no item was done; a
 // journal that cannot be written is reported through `prompter`, the files stay as the request
-// left them.
+// left them. A move writes its intent record first (moverecord.h): cut short by a kill, it is
+// finished and journaled by recovery or by the same move run again. `seams` for tests.
 [[nodiscard]] RequestResult journaledCopy(Prompter &prompter,
     const char *action,
     const QList<QByteArray> &sources,
-    const QList<QByteArray> &targets);
+    const QList<QByteArray> &targets,
+    const FileSystemSeams &seams = {});
 [[nodiscard]] RequestResult journaledMove(Prompter &prompter,
     const char *action,
     const QList<QByteArray> &sources,
-    const QList<QByteArray> &targets);
+    const QList<QByteArray> &targets,
+    const FileSystemSeams &seams = {});
 [[nodiscard]] RequestResult journaledRemove(Prompter &prompter, const QList<QByteArray> &paths);
 [[nodiscard]] RequestResult journaledRename(
     Prompter &prompter, const QByteArray &path, const QByteArray &newName);

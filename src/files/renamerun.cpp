@@ -2,6 +2,7 @@
 #include "files/renamerun.h"
 
 #include "files/fileoprules.h"
+#include "files/moverecord.h"
 #include "files/runplan.h"
 #include "files/undojournal.h"
 
@@ -10,7 +11,6 @@
 #include <cerrno>
 #include <ctime>
 #include <dirent.h>
-#include <random>
 #include <set>
 #include <sys/stat.h>
 
@@ -42,14 +42,6 @@ namespace {
     std::uint64_t inodeOf(const QByteArray &path)
     {
         return stampOf(path).inode;
-    }
-
-    QByteArray newTag()
-    {
-        std::random_device seed;
-        std::mt19937_64 random(seed());
-        return QByteArray::number(static_cast<qulonglong>(random()), 16)
-            + QByteArray::number(static_cast<qulonglong>(::getpid()));
     }
 
     journal::Entry now(const char *action)
@@ -128,6 +120,106 @@ namespace {
         return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
     }
 
+    // A run's record knows its folder by device and inode (in each item's stamp: size and
+    // mtimeNs, which a run's record has no other use for); 0 in records written before.
+    struct FolderId
+    {
+        std::uint64_t dev = 0;
+        std::uint64_t ino = 0;
+    };
+
+    FolderId folderId(const journal::Item &item)
+    {
+        return {static_cast<std::uint64_t>(item.stamp.size),
+            static_cast<std::uint64_t>(item.stamp.mtimeNs)};
+    }
+
+    bool isFolderWithId(const QByteArray &path, const FolderId &id)
+    {
+        struct stat st
+        {
+        };
+        return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode)
+            && static_cast<std::uint64_t>(st.st_dev) == id.dev
+            && static_cast<std::uint64_t>(st.st_ino) == id.ino;
+    }
+
+    // Where the folder `id` that stood at `old` is now, when it was renamed or moved nearby:
+    // looked for below the old parent folder or, when that is gone too, its nearest existing
+    // ancestor, at most three levels deep, on the folder's own device, links never followed, and
+    // never more than a few thousand folders. Empty when it is not found.
+    QByteArray findMovedFolder(const QByteArray &old, const FolderId &id)
+    {
+        constexpr int kDepth = 3;
+        constexpr int kMaxFolders = 4096;
+        std::string root(parentOf(old.toStdString()));
+        while (!isFolder(QByteArray::fromStdString(root)) && root != parentOf(root))
+            root = std::string(parentOf(root));
+        std::vector<std::pair<std::string, int>> pending {{root, 0}};
+        for (int visited = 0; !pending.empty() && visited < kMaxFolders; ++visited) {
+            const auto [folder, depth] = pending.front();
+            pending.erase(pending.begin());
+            DIR *dir = ::opendir(folder.c_str());
+            if (dir == nullptr)
+                continue;
+            while (const dirent *e = ::readdir(dir)) {
+                const std::string_view name(e->d_name);
+                if (name == "." || name == "..")
+                    continue;
+                const std::string path = joinPath(folder, name);
+                struct stat st
+                {
+                };
+                if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)
+                    || static_cast<std::uint64_t>(st.st_dev) != id.dev)
+                    continue;
+                if (static_cast<std::uint64_t>(st.st_ino) == id.ino) {
+                    ::closedir(dir);
+                    return QByteArray::fromStdString(path);
+                }
+                if (depth + 1 < kDepth)
+                    pending.emplace_back(path, depth + 1);
+            }
+            ::closedir(dir);
+        }
+        return {};
+    }
+
+    // `path` (a name in the run's folder) in the folder `now`.
+    std::string rebased(const std::string &path, const QByteArray &now)
+    {
+        return path.empty() ? path : joinPath(now.toStdString(), lastComponent(path));
+    }
+
+    // The folder of the run `record` as it is now: where it stands, or where it was moved
+    // (said, and the record's paths follow it); empty after saying that it cannot be found.
+    QByteArray runFolder(Prompter &prompter, journal::Entry &record)
+    {
+        const QByteArray folder =
+            QByteArray::fromStdString(std::string(parentOf(record.items[0].to)));
+        const FolderId id = folderId(record.items[0]);
+        if (id.ino == 0 ? isFolder(folder) : isFolderWithId(folder, id))
+            return folder;
+        const QByteArray moved = id.ino == 0 ? QByteArray() : findMovedFolder(folder, id);
+        if (moved.isEmpty()) {
+            prompter.reportError(QStringLiteral(
+                "フォルダー「%1」が見つからないため、中断した名前の変更を終えられません"
+                "でした。記録は残し、次の機会にもう一度試します。")
+                                     .arg(QFile::decodeName(folder)));
+            return {};
+        }
+        prompter.reportError(
+            QStringLiteral("フォルダー「%1」は「%2」に移動していたため、そこで中断した名前の変更を"
+                           "終えます。")
+                .arg(QFile::decodeName(folder), QFile::decodeName(moved)));
+        for (journal::Item &item : record.items) {
+            item.from = rebased(item.from, moved);
+            item.to = rebased(item.to, moved);
+            item.via = rebased(item.via, moved);
+        }
+        return moved;
+    }
+
     // Brings the files of an intent record to their new names, or back to their old ones. Each
     // file is found by its inode under its old, temporary or new name; the rest of the run is
     // planned again from there with the same temporary names, so that a second interruption
@@ -136,20 +228,14 @@ namespace {
     // temporary name (its folder is gone, or no name could be given back).
     bool settle(Prompter &prompter,
         FileOperations &operations,
-        const journal::Entry &record,
+        journal::Entry record,
         journal::Entry &renamed)
     {
         if (record.items.empty())
             return true;
-        const QByteArray folder =
-            QByteArray::fromStdString(std::string(parentOf(record.items[0].to)));
-        if (!isFolder(folder)) {
-            prompter.reportError(QStringLiteral(
-                "フォルダー「%1」が見つからないため、中断した名前の変更を終えられません"
-                "でした。記録は残し、次の機会にもう一度試します。")
-                                     .arg(QFile::decodeName(folder)));
+        const QByteArray folder = runFolder(prompter, record);
+        if (folder.isEmpty())
             return false;
-        }
         std::vector<RunItem> items;
         std::vector<const journal::Item *> found;
         for (const journal::Item &item : record.items) {
@@ -185,7 +271,7 @@ std::vector<bool> renameRun(Prompter &prompter,
     const char *action,
     const RunStepHook &hook)
 {
-    const std::string tag = newTag().toStdString();
+    const std::string tag = UndoJournal::newTag().toStdString();
     std::vector<RunItem> items;
     std::vector<std::uint64_t> inodes;
     for (const auto &[from, to] : renames) {
@@ -197,13 +283,19 @@ std::vector<bool> renameRun(Prompter &prompter,
     // One rename is whole or not at all; a chain or a cycle cut short is finished by recovery.
     const bool needsRecord = plan.steps.size() > 1;
     journal::Entry record = now("run");
+    struct stat where
+    {
+    };
+    (void)::stat(folder.constData(), &where); // found again by these if it is moved
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (plan.verdicts[i] == RunVerdict::Renamed) {
             record.items.push_back({journal::Op::Move,
                 at(folder, items[i].from).toStdString(),
                 at(folder, items[i].to).toStdString(),
                 at(folder, items[i].via).toStdString(),
-                {0, 0, inodes[i]}});
+                {static_cast<std::int64_t>(where.st_dev),
+                    static_cast<std::int64_t>(where.st_ino),
+                    inodes[i]}});
         }
     }
     std::vector<bool> result(items.size(), false);
@@ -248,8 +340,10 @@ Recovery recoverRuns(Prompter &prompter, UndoJournal &journal)
     for (const auto &[tag, record] : journal.intents()) {
         ++recovery.runs;
         journal::Entry renamed = now("rename");
-        // A record cut short was being written: no rename of its run had begun.
-        const bool settled = !record || settle(prompter, operations, *record, renamed);
+        // A record cut short was being written: no rename or move of its run had begun.
+        const bool settled = !record
+            || (isMoveRecord(*record) ? settleMove(prompter, journal, *record, recovery)
+                                      : settle(prompter, operations, *record, renamed));
         journalRenames(prompter, journal, std::move(renamed));
         if (settled) {
             journal.removeIntent(tag);

@@ -11,6 +11,7 @@
 #include <QList>
 
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -40,14 +41,20 @@ using RunStepHook = std::function<void(std::size_t)>;
 struct Recovery
 {
     int runs = 0; // records found
-    int kept = 0; // records kept because a file of theirs may still have a temporary name
+    int kept = 0; // records kept because a file of theirs may still have a temporary name, or
+                  // a folder of a move stays split
+    int undone = 0; // items of an interrupted undo that reached their old place
+    std::string undoneAction; // that undo's journaled action ("move")
 };
 
 // Brings every run whose intent record is in `journal`'s folder and whose process is gone to an
-// end: each file of it gets its new name where that is free, else its old name, else a visible
-// name derived from it ("f3 (復元).jpg", said through `prompter`), never keeping a temporary
-// name; the renames that took place are journaled. A record whose folder is gone, or one of
-// whose files cannot leave its temporary name, is kept and reported. Failures go to `prompter`.
+// end (a move's or an undo's record: see settleMove): each file of it gets its new name where that
+// is free, else its old name, else a visible name derived from it ("f3 (復元).jpg", said through
+// `prompter`), never keeping a temporary name; the renames that took place are journaled. A
+// folder renamed or moved since is found again by its device and inode below its old parent
+// folder (or that folder's nearest existing ancestor), a few levels deep, and the run finished
+// there (said). A record whose folder is not found, or one of whose files cannot leave its
+// temporary name, is kept and reported. Failures go to `prompter`.
 [[nodiscard]] Recovery recoverRuns(Prompter &prompter, UndoJournal &journal);
 
 } // namespace morvane::files

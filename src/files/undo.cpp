@@ -3,6 +3,7 @@
 
 #include "files/fileoprules.h"
 #include "files/filepatch.h"
+#include "files/moverecord.h"
 #include "files/renamerun.h"
 #include "files/undojournal.h"
 #include "platform/folderscan.h"
@@ -52,6 +53,15 @@ namespace {
         }
         bool confirm(const QString &question) override { return m_user.confirm(question); }
         void reportError(const QString &message) override { m_messages << message; }
+        void progressStarted(const QString &title, qint64 total) override
+        {
+            m_user.progressStarted(title, total);
+        }
+        bool progressed(qint64 done, const QByteArray &current) override
+        {
+            return m_user.progressed(done, current);
+        }
+        void progressFinished() override { m_user.progressFinished(); }
 
         static QString takenText(const std::string &path)
         {
@@ -219,12 +229,33 @@ QString actionLabel(const std::string &action)
 
 namespace {
 
+    // Why undo leaves `item` as it is, known without acting on it: its file changed or is gone,
+    // or its old place (in another folder) is taken. A new folder is only ever removed empty
+    // (rmdir), whatever happened in it meanwhile; rmdir says whether it is.
+    std::optional<QString> blockerOf(const journal::Item &item)
+    {
+        if (item.op != journal::Op::NewFolder && stampOf(native(item.to)) != item.stamp) {
+            return QStringLiteral(
+                "「%1」は記録の後で変更されたか、見つからないため、元に戻しませんでした。")
+                .arg(shown(item.to));
+        }
+        const bool elsewhere = item.op == journal::Op::Trash
+            || (item.op == journal::Op::Move && parentOf(item.to) != parentOf(item.from));
+        if (elsewhere && exists(item.from))
+            return Collector::takenText(item.from);
+        return std::nullopt;
+    }
+
     // Undoes the items of `entry`, newest first; true for each item that was undone.
     std::vector<bool> undoItems(Collector &collector,
         UndoJournal &journal,
         const journal::Entry &entry,
-        QStringList &refused)
+        QStringList &refused,
+        const FileSystemSeams &seams)
     {
+        // Moves back to another folder are recorded before they begin: one cut short by a kill
+        // is finished by the next undo or by recovery.
+        MoveIntent intent(collector, journal);
         const std::size_t n = entry.items.size();
         std::vector<bool> done(n, false);
         // Renames within one folder go back as one run, so that a swap or a chain can be
@@ -233,11 +264,8 @@ namespace {
         std::map<std::string, std::vector<std::size_t>> runItems;
         for (std::size_t i = n; i-- > 0;) {
             const journal::Item &item = entry.items[i];
-            // A new folder is only ever removed empty (rmdir), whatever happened in it meanwhile.
-            if (item.op != journal::Op::NewFolder && stampOf(native(item.to)) != item.stamp) {
-                refused << QStringLiteral(
-                    "「%1」は記録の後で変更されたか、見つからないため、元に戻しませんでした。")
-                               .arg(shown(item.to));
+            if (const std::optional<QString> why = blockerOf(item)) {
+                refused << *why;
                 continue;
             }
             const std::string folder(parentOf(item.to));
@@ -248,12 +276,13 @@ namespace {
                     runs[folder].emplace_back(native(std::string(lastComponent(item.to))),
                         native(std::string(lastComponent(item.from))));
                     runItems[folder].push_back(i);
-                } else if (exists(item.from)) {
-                    refused << Collector::takenText(item.from);
-                } else if (FileOperations(collector)
-                               .move({native(item.to)}, {native(item.from)})
-                               .ok) {
-                    undone = 1;
+                } else {
+                    intent.beginUndo(entry.action, item);
+                    undone = FileOperations(collector, seams)
+                                 .move({native(item.to)}, {native(item.from)})
+                                 .ok
+                        ? 1
+                        : 0;
                 }
                 break;
             case journal::Op::Copy:
@@ -267,10 +296,7 @@ namespace {
                 }
                 break;
             case journal::Op::Trash:
-                if (exists(item.from))
-                    refused << Collector::takenText(item.from);
-                else
-                    restoreFromTrash(collector, item, undone);
+                restoreFromTrash(collector, item, undone);
                 break;
             case journal::Op::NewFolder:
                 removeNewFolder(collector, item, undone);
@@ -287,14 +313,24 @@ namespace {
             for (std::size_t k = 0; k < back.size(); ++k)
                 done[runItems[folder][k]] = back[k];
         }
+        intent.end();
         return done;
     }
 
 } // namespace
 
-UndoReport undoLast(Prompter &prompter, UndoJournal &journal)
+UndoReport undoLast(Prompter &prompter, UndoJournal &journal, const FileSystemSeams &seams)
 {
     UndoReport report;
+    // An undo that a kill cut short is finished first, and is this undo; a killed move or
+    // rename run is finished and journaled, and is then the newest entry.
+    const Recovery recovered = recoverRuns(prompter, journal);
+    if (recovered.undone > 0) {
+        report.found = true;
+        report.action = actionLabel(recovered.undoneAction);
+        report.undone = recovered.undone;
+        return report;
+    }
     QString error;
     const std::optional<journal::Entry> entry = journal.last(&error);
     if (!entry) {
@@ -311,7 +347,7 @@ UndoReport undoLast(Prompter &prompter, UndoJournal &journal)
         return report;
     }
     Collector collector(prompter, report.refused);
-    const std::vector<bool> done = undoItems(collector, journal, *entry, report.refused);
+    const std::vector<bool> done = undoItems(collector, journal, *entry, report.refused, seams);
     // What was refused stays as the newest entry, so that the undo can be tried again.
     journal::Entry left = *entry;
     left.items.clear();
@@ -326,6 +362,16 @@ UndoReport undoLast(Prompter &prompter, UndoJournal &journal)
             &error))
         report.refused << error;
     return report;
+}
+
+QStringList undoBlockers(const journal::Entry &entry)
+{
+    QStringList out;
+    for (auto item = entry.items.rbegin(); item != entry.items.rend(); ++item) {
+        if (const std::optional<QString> why = blockerOf(*item))
+            out << *why;
+    }
+    return out;
 }
 
 } // namespace morvane::files

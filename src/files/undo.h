@@ -4,6 +4,7 @@
 // Undo of the newest journal entry and the recovery of rename runs a kill interrupted.
 
 #include "files/fileoperations.h"
+#include "files/journalformat.h"
 
 #include <QString>
 #include <QStringList>
@@ -24,6 +25,11 @@ struct UndoReport
     [[nodiscard]] QString text() const;
 };
 
+// Why undoLast would leave items of `entry` as they are, in its words, newest item first: a file
+// changed or gone since, an old place taken. Empty when nothing is known to block it (a copy's
+// bytes are compared only by undoLast). Reads file facts only; any thread.
+[[nodiscard]] QStringList undoBlockers(const journal::Entry &entry);
+
 // The Japanese name of a journaled action ("rename" → "名前の変更").
 [[nodiscard]] QString actionLabel(const std::string &action);
 
@@ -35,9 +41,11 @@ struct UndoReport
 // other items go on. The
 // items undone leave the entry afterwards; the refused ones stay in it as the newest entry, so
 // that the undo can be tried again once what blocks it is gone. Nothing is undone while the
-// journal cannot be written. Only
-// `prompter`'s confirm is asked (for a copy that has no trash to go to). UI thread for a dialog
-// prompter.
-[[nodiscard]] UndoReport undoLast(Prompter &prompter, UndoJournal &journal);
+// journal cannot be written. A move back to another folder is recorded before it begins; an
+// undo cut short by a kill is finished by the next undoLast, which then does nothing else
+// (recoverRuns runs first). Only `prompter`'s confirm is asked (for a copy that has no trash to
+// go to). UI thread for a dialog prompter. `seams` for tests.
+[[nodiscard]] UndoReport undoLast(
+    Prompter &prompter, UndoJournal &journal, const FileSystemSeams &seams = {});
 
 } // namespace morvane::files

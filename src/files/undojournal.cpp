@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -305,6 +306,14 @@ std::optional<journal::Entry> UndoJournal::takeLast(QString *error)
     if (entry && !replace(*entry, std::nullopt, error))
         return std::nullopt;
     return entry;
+}
+
+QByteArray UndoJournal::newTag()
+{
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    return QByteArray::number(static_cast<qulonglong>(random()), 16)
+        + QByteArray::number(static_cast<qulonglong>(::getpid()));
 }
 
 bool UndoJournal::writeIntent(const QByteArray &tag, const journal::Entry &record, QString *error)

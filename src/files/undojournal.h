@@ -57,6 +57,8 @@ public:
     // removed (then `error` says why).
     [[nodiscard]] std::optional<journal::Entry> takeLast(QString *error = nullptr);
 
+    // A new name for an intent record: letters and digits, unlike any other's.
+    [[nodiscard]] static QByteArray newTag();
     // The intent record of the rename run `tag`, flushed to disk before the run's first rename
     // and locked (flock) by this object until removeIntent, so that recovery in another process
     // leaves a live run alone.

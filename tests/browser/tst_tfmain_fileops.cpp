@@ -90,6 +90,8 @@ private slots:
     void renameInPlace_data();
     void renameInPlace();
     void undoUpdatesTheTree();
+    void undoSaysWhatBlocksIt_data();
+    void undoSaysWhatBlocksIt();
     void rotateThenUndo_data();
     void rotateThenUndo();
     void renameInPlaceKeepsUntouchedBytes_data();
@@ -573,6 +575,48 @@ void TestTfMainFileOps::undoUpdatesTheTree()
     QVERIFY(!tree->indexForPath(made).isValid());
     QCOMPARE(w->FolderNative, m_photos);
     QCOMPARE(w->listModel()->count(), 5);
+}
+
+void TestTfMainFileOps::undoSaysWhatBlocksIt_data()
+{
+    QTest::addColumn<QByteArray>("taken"); // written at a trashed file's name before the undo
+    QTest::addColumn<QString>("tip"); // part of the undo item's status tip; empty: none
+    QTest::newRow("a trashed file's name taken since")
+        << QByteArray("a.txt") << QStringLiteral("a.txt」には別のファイルがあるため");
+    QTest::newRow("nothing blocks it") << QByteArray() << QString();
+}
+
+void TestTfMainFileOps::undoSaysWhatBlocksIt()
+{
+    QFETCH(QByteArray, taken);
+    QFETCH(QString, tip);
+    FakePrompter *prompter = nullptr;
+    const auto w = openWithPrompter(prompter);
+    QVERIFY(w);
+    const QMap<QByteArray, QByteArray> before = folderContents(m_photos);
+    selectNames(*w, {"a.txt", "b.txt"});
+    w->actDel->trigger();
+    if (!taken.isEmpty())
+        QVERIFY(writeFile(inFolder(m_photos, taken), "someone else's"));
+    for (const char *caption : {"元に戻す: 削除 (2 個)(&U)", "元に戻す: 削除 (1 個)(&U)"}) {
+        // The caption keeps its form; the status tip and tooltip name what blocks the entry.
+        w->updateUndoAction();
+        QCOMPARE(w->actUndo->text(), QString::fromUtf8(caption));
+        QVERIFY2(tip.isEmpty() ? w->actUndo->statusTip().isEmpty()
+                               : w->actUndo->statusTip().contains(tip),
+            qPrintable(w->actUndo->statusTip()));
+        QVERIFY(tip.isEmpty() || w->actUndo->toolTip() == w->actUndo->statusTip());
+        w->actUndo->trigger(); // what it can undo it does; the message names the rest
+        QCOMPARE(prompter->errors.size(), tip.isEmpty() ? 0 : 1);
+        if (tip.isEmpty())
+            break;
+        QVERIFY(prompter->errors.takeFirst().contains(tip));
+    }
+    if (!taken.isEmpty()) { // once the name is free, the same undo brings the file back
+        QVERIFY(::unlink(inFolder(m_photos, taken).constData()) == 0);
+        w->actUndo->trigger();
+    }
+    QCOMPARE(folderContents(m_photos), before);
 }
 
 void TestTfMainFileOps::rotateThenUndo_data()

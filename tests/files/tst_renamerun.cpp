@@ -199,9 +199,15 @@ void TestRenameRun::recoveryNeverHidesAFile_data()
         << QByteArray("A>B B>A") << 1 << QByteArray("new A")
         << QByteArray("A=someone else's|A (復元)=content of A|B=content of B")
         << QByteArray("(復元)");
-    QTest::newRow("the folder was moved away: the record stays")
+    QTest::newRow("the folder was moved out of reach: the record stays")
         << QByteArray("A>B B>A") << 1 << QByteArray("move")
         << QByteArray("A=content of B|B=content of A") << QByteArray("見つからない");
+    QTest::newRow("the folder was renamed: found by its inode, finished there")
+        << QByteArray("A>B B>A") << 1 << QByteArray("renamed")
+        << QByteArray("A=content of B|B=content of A") << QByteArray("g」に移動していた");
+    QTest::newRow("the folder was moved two levels down: found there")
+        << QByteArray("A>B B>A") << 1 << QByteArray("renamed deeper")
+        << QByteArray("A=content of B|B=content of A") << QByteArray("移動していた");
     QTest::newRow("a chain killed midway is finished and journaled")
         << QByteArray("g1>g2 g2>g3") << 1 << QByteArray()
         << QByteArray("g2=content of g1|g3=content of g2") << QByteArray();
@@ -225,7 +231,10 @@ void TestRenameRun::recoveryNeverHidesAFile()
     QFETCH(QByteArray, said);
     QTemporaryDir dir;
     const QByteArray folder = inFolder(nativeOf(dir), "f");
-    const QByteArray moved = inFolder(nativeOf(dir), "g");
+    QTemporaryDir away; // outside the folders searched for a moved folder
+    const QByteArray moved = meanwhile == "move" ? inFolder(nativeOf(away), "g")
+        : meanwhile == "renamed deeper"          ? inFolder(nativeOf(dir), "h/i/g")
+                                                 : inFolder(nativeOf(dir), "g");
     const QByteArray state = inFolder(nativeOf(dir), "xdg/morvane");
     QVERIFY(makeFolder(folder) && makeFolder(inFolder(nativeOf(dir), "xdg")) && makeFolder(state));
     const Renames run = parseRenames(renames.constData());
@@ -250,13 +259,20 @@ void TestRenameRun::recoveryNeverHidesAFile()
     }
     if (meanwhile == "new A")
         QVERIFY(writeFile(inFolder(folder, "A"), "someone else's"));
-    if (meanwhile == "move") {
+    if (meanwhile.startsWith("renamed deeper"))
+        QVERIFY(
+            makeFolder(inFolder(nativeOf(dir), "h")) && makeFolder(inFolder(nativeOf(dir), "h/i")));
+    if (meanwhile == "move" || meanwhile.startsWith("renamed")) {
         QVERIFY(::rename(folder.constData(), moved.constData()) == 0);
+        QVERIFY(makeFolder(folder)); // another folder takes the old name
+    }
+    if (meanwhile == "move") {
         QCOMPARE(files::recoverRuns(prompter, journal).kept, 1);
-        QVERIFY(::rename(moved.constData(), folder.constData()) == 0);
+        QVERIFY(::rmdir(folder.constData()) == 0
+            && ::rename(moved.constData(), folder.constData()) == 0);
     }
     QCOMPARE(files::recoverRuns(prompter, journal).kept, 0);
-    QCOMPARE(listing(folder), after);
+    QCOMPARE(listing(meanwhile.startsWith("renamed") ? moved : folder), after);
     QVERIFY(journal.intents().empty());
     QVERIFY2(said.isEmpty() == prompter.errors.isEmpty(), qPrintable(prompter.errors.join('\n')));
     QVERIFY(prompter.errors.join('\n').contains(QString::fromUtf8(said)));

@@ -14,15 +14,49 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace morvane;
 using namespace morvane::test;
 namespace journal = files::journal;
+
+namespace {
+
+// Every entry below `folder` by relative path, with its content ("<folder>" for a folder).
+QMap<QByteArray, QByteArray> tree(const QByteArray &folder, const QByteArray &prefix = {})
+{
+    QMap<QByteArray, QByteArray> out;
+    const QMap<QByteArray, QByteArray> here = folderContents(folder);
+    for (auto it = here.begin(); it != here.end(); ++it) {
+        out.insert(prefix + it.key(), it.value());
+        if (it.value() == "<folder>")
+            out.insert(tree(inFolder(folder, it.key()), prefix + it.key() + '/'));
+    }
+    return out;
+}
+
+// The file contents of `trees`, sorted: a file lost or in two places shows.
+QByteArrayList fileContents(const QList<QMap<QByteArray, QByteArray>> &trees)
+{
+    QByteArrayList out;
+    for (const auto &t : trees) {
+        for (const QByteArray &content : t) {
+            if (content != "<folder>")
+                out << content;
+        }
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+} // namespace
 
 class TestUndo : public QObject
 {
@@ -36,6 +70,8 @@ private slots:
     void journalLeavesOtherFilesAlone_data();
     void journalLeavesOtherFilesAlone();
     void journalRecordsWhatUndoNeeds();
+    void killedMoveIsFinishedAndUndone_data();
+    void killedMoveIsFinishedAndUndone();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -282,6 +318,87 @@ void TestUndo::journalRecordsWhatUndoNeeds()
     QVERIFY(
         files::journaledCopy(prompter, "copy", {inFolder(m_f, "sub")}, {inFolder(m_g, "sub")}).ok);
     QVERIFY(files::UndoJournal(files::UndoJournal::defaultFolder()).entries().empty());
+}
+
+void TestUndo::killedMoveIsFinishedAndUndone_data()
+{
+    QTest::addColumn<QByteArray>(
+        "killed"); // what is killed (SIGKILL), at each of its steps in turn
+    QTest::addColumn<QByteArray>("then"); // what the user does next
+    QTest::newRow("folder move across, recovered") << QByteArray("move") << QByteArray("recover");
+    QTest::newRow("folder move across, run again") << QByteArray("move") << QByteArray("rerun");
+    QTest::newRow("folder move across, undone") << QByteArray("move") << QByteArray("undo");
+    QTest::newRow("its undo, undone again") << QByteArray("undo") << QByteArray("undo");
+    QTest::newRow("its undo, recovered") << QByteArray("undo") << QByteArray("recover");
+}
+
+void TestUndo::killedMoveIsFinishedAndUndone()
+{
+    QFETCH(QByteArray, killed);
+    QFETCH(QByteArray, then);
+    files::FileSystemSeams across; // every rename fails as across file systems
+    across.renameError = [](const QByteArray &, const QByteArray &) {
+        return EXDEV;
+    };
+    const QByteArray from = inFolder(m_f, "d");
+    const QByteArray to = inFolder(m_g, "d");
+    const auto move = [&](files::Prompter &p) {
+        return files::journaledMove(p, "move", {from}, {to}, across);
+    };
+    bool finished = false;
+    int killAt = 1;
+    for (; !finished; ++killAt) {
+        QVERIFY2(killAt < 50, "never finished");
+        QVERIFY(removeContents(nativeOf(*m_dir)) && makeFolder(m_f) && makeFolder(m_g)
+            && makeFolder(from) && makeFolder(inFolder(from, "sub")));
+        for (const char *name : {"d/a", "d/b", "d/sub/c"})
+            QVERIFY(writeFile(inFolder(m_f, name), QByteArray(4000, *name) + name));
+        const QMap<QByteArray, QByteArray> before = tree(m_f);
+        FakePrompter prompter;
+        files::UndoJournal journal(files::UndoJournal::defaultFolder());
+        if (killed == "undo")
+            QVERIFY(move(prompter).ok);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            FakePrompter dying;
+            dying.onStep = [killAt](int step) {
+                if (step == killAt)
+                    ::raise(SIGKILL);
+            };
+            files::UndoJournal own(files::UndoJournal::defaultFolder());
+            if (killed == "move")
+                (void)move(dying);
+            else
+                (void)files::undoLast(dying, own, across);
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        finished = WIFEXITED(status);
+        if (then == "recover")
+            QCOMPARE(files::recoverRuns(prompter, journal).kept, 0);
+        else if (then == "rerun")
+            // Once the killed move had finished, its source is gone: said, and journaled all the
+            // same.
+            QVERIFY2(move(prompter).ok
+                    || (prompter.errors.size() == 1 && !QFile::exists(QFile::decodeName(from))),
+                qPrintable(prompter.errors.join('\n')));
+        else
+            (void)files::undoLast(prompter, journal);
+        QString step = QStringLiteral("killed at step %1").arg(killAt);
+        for (const auto &t : {tree(m_f), tree(m_g)})
+            step += u' ' + QString::fromUtf8(QByteArrayList(t.keys()).join(','));
+        QVERIFY2(prompter.errors.size() <= (then == "rerun" ? 1 : 0),
+            qPrintable(step + prompter.errors.join('\n')));
+        QVERIFY2(journal.intents().empty(), qPrintable(step));
+        QVERIFY2(fileContents({tree(m_f), tree(m_g)}) == fileContents({before}), qPrintable(step));
+        // What was moved is journaled: undo brings every file back.
+        for (int i = 0; i < 3 && !journal.entries().empty(); ++i)
+            (void)files::undoLast(prompter, journal);
+        QVERIFY2(tree(m_f) == before, qPrintable(step));
+        QVERIFY2(tree(m_g).isEmpty() && journal.entries().empty(), qPrintable(step));
+    }
+    QVERIFY(killAt > 4); // killed inside the folder more than once
 }
 
 QTEST_GUILESS_MAIN(TestUndo)
