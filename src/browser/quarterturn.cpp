@@ -31,12 +31,18 @@ std::optional<files::PatchRequest> quarterTurn(const QByteArray &path, bool cloc
                 textOf(exif::slotBytes(*slot, slot->value)),
                 textOf(exif::slotBytes(*slot, turned))}}};
     }
-    // Without the entry the picture is shown as it is stored (value 1): the entry is added.
-    std::vector<std::uint8_t> head(static_cast<std::size_t>(
-        std::min<std::uint64_t>(file.size(), exif::kOrientationHeadBytes)));
-    if (file.read(0, head) != head.size())
-        return std::nullopt;
-    const auto edits = exif::jpegOrientationInsert(head, imaging::turnedQuarter(1, clockwise));
+    // Without the entry the picture is shown as it is stored (value 1): the entry is added. The
+    // leading segments mostly end within the first 64 KiB; a large colour profile may need more.
+    std::optional<std::vector<exif::ByteEdit>> edits;
+    for (const std::uint64_t most :
+        {std::uint64_t {64} << 10, std::uint64_t {exif::kOrientationHeadBytes}}) {
+        std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min(file.size(), most)));
+        if (file.read(0, head) != head.size())
+            return std::nullopt;
+        edits = exif::jpegOrientationInsert(head, imaging::turnedQuarter(1, clockwise));
+        if (edits || head.size() == file.size())
+            break;
+    }
     if (!edits)
         return std::nullopt;
     files::PatchRequest request {path, {}};
