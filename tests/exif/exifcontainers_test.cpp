@@ -430,9 +430,11 @@ TEST(ExifContainersTest, AMissingOrientationIsInsertedWithoutMovingAnything)
                 return joined({app0, exif(tiff(o, 9)), table});
             },
             true},
-        {"odd TIFF block: the directory word-aligned",
+        {"odd TIFF block (a byte left after it): the directory word-aligned",
             [&](ByteOrder o) {
-                return joined({exif(tiff(o, 10)), table});
+                Bytes t = tiff(o, 10);
+                t.push_back(0);
+                return joined({exif(t), table});
             },
             true},
         {"segment grown to just under 65535 bytes",
@@ -500,6 +502,21 @@ TEST(ExifContainersTest, AMissingOrientationIsInsertedWithoutMovingAnything)
             if (!edits)
                 continue;
             const Bytes after = edited(file, *edits);
+            // A directory written anew starts on a word boundary of the TIFF block.
+            if (edits->size() == 3) {
+                const std::vector<std::uint8_t> &offset = (*edits)[1].after;
+                EXPECT_EQ((order == ByteOrder::Little ? offset[0] : offset[3]) % 2, 0);
+                // Its entries (after the pad byte and the count) in tag order.
+                const std::vector<std::uint8_t> &grown = (*edits)[2].after;
+                std::vector<int> tags;
+                for (std::size_t at = (grown.size() - 8) % 12 + 2; at + 12 <= grown.size() - 6;
+                     at += 12) {
+                    tags.push_back(order == ByteOrder::Little ? grown[at] | grown[at + 1] << 8
+                                                              : grown[at] << 8 | grown[at + 1]);
+                }
+                EXPECT_TRUE(std::is_sorted(tags.begin(), tags.end()));
+                EXPECT_TRUE(std::find(tags.begin(), tags.end(), 0x0112) != tags.end());
+            }
             EXPECT_EQ(morvane::exif::orientation(after), 6);
             EXPECT_EQ(morvane::exif::jpegOrientationSlot(after)->value, 6);
             // Once written, the entry is there: a second insertion is refused.
