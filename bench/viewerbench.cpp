@@ -15,12 +15,17 @@
 //   open_ratio=R step_p95_ms=X prepare_p95_ms=Y open_fit_ratio=F
 // R = median open / median decode, F = median open in mode 1 / median decode.
 // --shot OUT.png saves the window as mode 1 shows the folder's first picture.
+// --sweep [--chart WxH] instead writes a frequency sweep test chart (default 4000x3000) and prints
+// the fit mode's residual pattern on its fine half and the processor cost of the fit load against
+// the route before it (see viewersweep.cpp); no DIR then.
 //   viewer-bench DIR [--rounds N] [--size WxH] [--modes 0123] [--shot OUT.png]
+//   viewer-bench --sweep [--chart WxH] [--rounds N] [--size WxH]
 #include "frame/windowrefs.h"
 #include "imaging/imagedecode.h"
 #include "viewer/picturebox.h"
 #include "viewer/pictureloader.h"
 #include "viewer/tfview.h"
+#include "viewersweep.h"
 
 #include <QAction>
 #include <QApplication>
@@ -197,6 +202,8 @@ int main(int argc, char **argv)
     QSize client(632, 446);
     std::vector<int> modes {0, 1, 2, 3};
     QString shot;
+    bool sweep = false;
+    QSize chart(4000, 3000);
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc) {
             rounds = std::max(1, std::atoi(argv[++i]));
@@ -204,6 +211,12 @@ int main(int argc, char **argv)
             int w = 0, h = 0;
             if (std::sscanf(argv[++i], "%dx%d", &w, &h) == 2 && w > 0 && h > 0)
                 client = QSize(w, h);
+        } else if (std::strcmp(argv[i], "--sweep") == 0) {
+            sweep = true;
+        } else if (std::strcmp(argv[i], "--chart") == 0 && i + 1 < argc) {
+            int w = 0, h = 0;
+            if (std::sscanf(argv[++i], "%dx%d", &w, &h) == 2 && w > 0 && h > 0)
+                chart = QSize(w, h);
         } else if (std::strcmp(argv[i], "--shot") == 0 && i + 1 < argc) {
             shot = QString::fromLocal8Bit(argv[++i]);
         } else if (std::strcmp(argv[i], "--modes") == 0 && i + 1 < argc) {
@@ -216,9 +229,12 @@ int main(int argc, char **argv)
             dir = QString::fromLocal8Bit(argv[i]);
         }
     }
+    if (sweep)
+        return runSweep(client, chart, std::max(rounds, 5));
     if (dir.isEmpty()) {
         std::fputs(
-            "usage: viewer-bench DIR [--rounds N] [--size WxH] [--modes 0123] [--shot OUT.png]\n",
+            "usage: viewer-bench DIR [--rounds N] [--size WxH] [--modes 0123] [--shot OUT.png]\n"
+            "       viewer-bench --sweep [--chart WxH] [--rounds N] [--size WxH]\n",
             stderr);
         return 2;
     }

@@ -174,11 +174,21 @@ std::array<QIcon, 4> toolImages()
         return themed;
     // One image missing from the theme: all four are drawn here, so the bar keeps one look.
     std::array<QIcon, 4> drawn;
-    for (std::size_t i = 0; i < drawn.size(); ++i) {
-        for (const int size : {16, 32})
-            drawn[i].addPixmap(QPixmap::fromImage(drawnToolImage(static_cast<int>(i), size)));
-    }
+    for (std::size_t i = 0; i < drawn.size(); ++i)
+        drawn[i] = drawnToolIcon(static_cast<int>(i));
     return drawn;
+}
+
+QIcon drawnToolIcon(int index)
+{
+    if (index < RefreshImage || index > CopyMoveImage)
+        return {};
+    // One drawing per device size of a 16-pixel button at the usual screen scales, so no scale
+    // enlarges or shrinks an image.
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64})
+        icon.addPixmap(QPixmap::fromImage(drawnToolImage(index, size)));
+    return icon;
 }
 
 QIcon toolImage(int index)

@@ -26,7 +26,12 @@ enum ToolImageIndex {
 [[nodiscard]] QIcon toolImage(int index);
 
 // Tool image `index` drawn in code, `size` x `size` device pixels (the drawing is made for 16
-// and scales to 32), transparent around the drawing. Null for an index outside 0..3.
+// and scales to 32 and beyond), transparent around the drawing. Null for an index outside 0..3.
 [[nodiscard]] QImage drawnToolImage(int index, int size);
+
+// Tool image `index` as an icon drawn in code at 16, 24, 32, 48 and 64 device pixels, so a
+// 16-pixel button at a screen scale of 1, 1.5, 2, 3 or 4 shows a drawing of its very size. Null
+// for an index outside 0..3.
+[[nodiscard]] QIcon drawnToolIcon(int index);
 
 } // namespace morvane

@@ -60,14 +60,10 @@ QImage TypeBoxes::box(const QString &fileName)
     box.fill(0xFFFFFFFFu);
     {
         QPainter painter(&box);
-        const QImage icon = m_icons->iconForMimeType(mime);
+        // The theme's icon at the side it is drawn at, in device pixels: never scaled here.
+        const QImage icon = m_icons->iconForMimeType(mime, m_iconSide);
         const int at = m_boxSize / 2 - m_iconSide / 2;
-        if (m_iconSide == icon.width()) {
-            painter.drawImage(at, at, icon);
-        } else {
-            painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.drawImage(QRect(at, at, m_iconSide, m_iconSide), icon);
-        }
+        painter.drawImage(at, at, icon);
     }
     m_byMimeType.insert(mime, box);
     return box;

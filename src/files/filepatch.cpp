@@ -98,7 +98,11 @@ bool patchFile(const QByteArray &path,
     const QByteArray &after,
     QString *error)
 {
-    Q_ASSERT(before.size() == after.size());
+    return patchFile(path, {{pos, before.toStdString(), after.toStdString()}}, error);
+}
+
+bool patchFile(const QByteArray &path, const std::vector<journal::Patch> &patches, QString *error)
+{
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     struct stat st
     {
@@ -114,15 +118,22 @@ bool patchFile(const QByteArray &path,
             *error = failure(path, readError);
         return false;
     }
-    const auto at = static_cast<qsizetype>(pos);
-    if (pos > std::uint64_t(bytes.size()) || bytes.size() - at < before.size()
-        || bytes.mid(at, before.size()) != before) {
-        if (error != nullptr)
-            *error = QStringLiteral("「%1」は予期した内容ではないため、書き換えませんでした。")
-                         .arg(QFile::decodeName(path));
-        return false;
+    // All are checked before any is made; made from the last, the positions of the others hold.
+    std::uint64_t end = 0;
+    for (const journal::Patch &p : patches) {
+        const auto size = std::uint64_t(bytes.size());
+        if (p.pos < end || p.pos > size || size - p.pos < p.before.size()
+            || bytes.mid(qsizetype(p.pos), qsizetype(p.before.size())).toStdString() != p.before) {
+            if (error != nullptr)
+                *error = QStringLiteral("「%1」は予期した内容ではないため、書き換えませんでした。")
+                             .arg(QFile::decodeName(path));
+            return false;
+        }
+        end = p.pos + p.before.size();
     }
-    bytes.replace(at, after.size(), after);
+    for (auto p = patches.rbegin(); p != patches.rend(); ++p)
+        bytes.replace(
+            qsizetype(p->pos), qsizetype(p->before.size()), QByteArray::fromStdString(p->after));
     if (!replaceWith(path, st, bytes)) {
         if (error != nullptr)
             *error = failure(path, errno);
@@ -136,14 +147,14 @@ int journaledPatches(Prompter &prompter, const char *action, const QList<PatchRe
     journal::Entry entry {static_cast<std::int64_t>(std::time(nullptr)), action, {}};
     QString error;
     for (const PatchRequest &r : requests) {
-        if (!patchFile(r.path, r.pos, r.before, r.after, &error)) {
+        if (!patchFile(r.path, r.patches, &error)) {
             prompter.reportError(error);
             continue;
         }
         entry.items.push_back({journal::Op::Patch,
             {},
             r.path.toStdString(),
-            journal::encodePatch({r.pos, r.before.toStdString(), r.after.toStdString()}),
+            journal::encodePatches(r.patches),
             stampOf(r.path)});
     }
     if (!entry.items.empty() && !UndoJournal(UndoJournal::defaultFolder()).append(entry, &error))

@@ -5,6 +5,7 @@
 // that "元に戻す" reverses.
 
 #include "files/fileoperations.h"
+#include "files/journalformat.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,7 +14,7 @@
 
 namespace morvane::files {
 
-// Replaces the bytes `before` at `pos` of the regular file `path` with `after` (same length): the
+// Replaces the bytes `before` at `pos` of the regular file `path` with `after`: the
 // whole file is written anew under a temporary name in its folder, flushed to the disk, given
 // the old file's mode, owner (where allowed) and access and modification times, and renamed over
 // it, so that a crash or a full disk leaves either the old file or the new one. Refused when the
@@ -25,13 +26,16 @@ namespace morvane::files {
     const QByteArray &after,
     QString *error);
 
+// patchFile for several patches of the file at once, in one rewrite (see journal::Patch: ascending
+// and not overlapping, positions in the file as it is now); refused unless every `before` is there.
+[[nodiscard]] bool patchFile(
+    const QByteArray &path, const std::vector<journal::Patch> &patches, QString *error);
+
 // One rewrite of patchFile.
 struct PatchRequest
 {
     QByteArray path;
-    std::uint64_t pos = 0;
-    QByteArray before;
-    QByteArray after;
+    std::vector<journal::Patch> patches;
 };
 
 // patchFile for each request, those that succeeded journaled as one entry of `action` (for

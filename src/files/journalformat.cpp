@@ -185,26 +185,72 @@ std::string encodePatch(const Patch &patch)
     return out;
 }
 
+namespace {
+
+    // The position and two hex sides of one patch from `f`; nothing when damaged.
+    std::optional<Patch> readPatch(Fields &f)
+    {
+        Patch patch;
+        patch.pos = f.number<std::uint64_t>();
+        for (std::string *side : {&patch.before, &patch.after}) {
+            const std::string_view digits = f.next();
+            if (digits.size() % 2 != 0)
+                return std::nullopt;
+            for (std::size_t i = 0; i < digits.size(); i += 2) {
+                const int hi = hexDigit(digits[i]);
+                const int lo = hexDigit(digits[i + 1]);
+                if (hi < 0 || lo < 0)
+                    return std::nullopt;
+                *side += static_cast<char>(hi * 16 + lo);
+            }
+        }
+        if (!f.ok())
+            return std::nullopt;
+        return patch;
+    }
+
+} // namespace
+
 std::optional<Patch> decodePatch(std::string_view text)
 {
     Fields f(text);
-    Patch patch;
-    patch.pos = f.number<std::uint64_t>();
-    for (std::string *side : {&patch.before, &patch.after}) {
-        const std::string_view digits = f.next();
-        if (digits.size() % 2 != 0)
-            return std::nullopt;
-        for (std::size_t i = 0; i < digits.size(); i += 2) {
-            const int hi = hexDigit(digits[i]);
-            const int lo = hexDigit(digits[i + 1]);
-            if (hi < 0 || lo < 0)
-                return std::nullopt;
-            *side += static_cast<char>(hi * 16 + lo);
-        }
-    }
-    if (!f.ok() || !f.atEnd() || patch.before.size() != patch.after.size())
+    std::optional<Patch> patch = readPatch(f);
+    if (!patch || !f.atEnd() || patch->before.size() != patch->after.size())
         return std::nullopt;
     return patch;
+}
+
+std::string encodePatches(const std::vector<Patch> &patches)
+{
+    std::string out;
+    for (const Patch &p : patches)
+        out += (out.empty() ? "" : " ") + encodePatch(p);
+    return out;
+}
+
+std::optional<std::vector<Patch>> decodePatches(std::string_view text)
+{
+    Fields f(text);
+    std::vector<Patch> out;
+    do {
+        std::optional<Patch> patch = readPatch(f);
+        if (!patch || (!out.empty() && patch->pos < out.back().pos + out.back().before.size()))
+            return std::nullopt;
+        out.push_back(std::move(*patch));
+    } while (!f.atEnd());
+    return out;
+}
+
+std::vector<Patch> reversedPatches(const std::vector<Patch> &patches)
+{
+    std::vector<Patch> out;
+    std::int64_t growth = 0;
+    for (const Patch &p : patches) {
+        out.push_back({p.pos + static_cast<std::uint64_t>(growth), p.after, p.before});
+        growth +=
+            static_cast<std::int64_t>(p.after.size()) - static_cast<std::int64_t>(p.before.size());
+    }
+    return out;
 }
 
 bool startsAsEntry(std::string_view text)

@@ -37,6 +37,16 @@ struct Patch
 [[nodiscard]] std::string encodePatch(const Patch &patch);
 [[nodiscard]] std::optional<Patch> decodePatch(std::string_view text);
 
+// Several patches of one file rewritten at once, in ascending order of position and not
+// overlapping (positions in the file before the rewrite); a side may be longer than the other.
+// The text is the patches' texts joined by blanks, so the text of one patch of equal sides reads
+// as before; nothing for a damaged text, an empty side or patches out of order.
+[[nodiscard]] std::string encodePatches(const std::vector<Patch> &patches);
+[[nodiscard]] std::optional<std::vector<Patch>> decodePatches(std::string_view text);
+
+// The patches that undo `patches`: sides swapped, positions moved by the growth before them.
+[[nodiscard]] std::vector<Patch> reversedPatches(const std::vector<Patch> &patches);
+
 // The facts of an entry at its new place right after the action; undo refuses an item whose
 // facts have changed since.
 struct Stamp

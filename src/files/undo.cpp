@@ -177,17 +177,13 @@ namespace {
     // Puts the bytes a patch replaced back, the same way they were written.
     void undoPatch(Collector &collector, const journal::Item &item, int &undone)
     {
-        const std::optional<journal::Patch> patch = journal::decodePatch(item.via);
+        const std::optional<std::vector<journal::Patch>> patches = journal::decodePatches(item.via);
         QString error;
-        if (!patch) {
+        if (!patches) {
             collector.reportError(
                 QStringLiteral("「%1」の記録が壊れているため、元に戻しませんでした。")
                     .arg(shown(item.to)));
-        } else if (patchFile(native(item.to),
-                       patch->pos,
-                       QByteArray::fromStdString(patch->after),
-                       QByteArray::fromStdString(patch->before),
-                       &error)) {
+        } else if (patchFile(native(item.to), journal::reversedPatches(*patches), &error)) {
             ++undone;
         } else {
             collector.reportError(error);

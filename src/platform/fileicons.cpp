@@ -8,6 +8,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+#include <algorithm>
+
 namespace morvane::platform {
 namespace {
 
@@ -40,13 +42,14 @@ namespace {
     }
 
     // A plain sheet of paper with a folded corner: drawn when no theme offers any file icon.
-    QImage genericFileIcon()
+    QImage genericFileIcon(int side)
     {
-        const int s = FileIcons::kIconSize;
-        QImage image(s, s, QImage::Format_ARGB32_Premultiplied);
+        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
+        // Drawn on a grid of 32.
+        painter.scale(side / double(FileIcons::kIconSize), side / double(FileIcons::kIconSize));
         QPainterPath sheet;
         sheet.moveTo(6.5, 2.5);
         sheet.lineTo(19.5, 2.5);
@@ -66,16 +69,17 @@ namespace {
         return image;
     }
 
-    QImage render(const QIcon &icon)
+    // The theme's rendering for `s` x `s` device pixels: its image of that size, or its scalable
+    // one drawn at that size, where the theme has them.
+    QImage render(const QIcon &icon, int s)
     {
-        const int s = FileIcons::kIconSize;
         const QPixmap pixmap = icon.pixmap(QSize(s, s), 1.0);
         if (pixmap.isNull())
             return {};
         QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(1.0);
         if (image.size() != QSize(s, s)) {
-            // A theme with only smaller or larger sizes: the icon always fills 32 x 32.
+            // A theme with only smaller or larger sizes: the icon always fills the side.
             image = image.scaled(s, s, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         }
         return image;
@@ -99,9 +103,11 @@ QImage FileIcons::iconForFileName(const QString &fileName)
     return iconForMimeType(mimeTypeForFileName(fileName));
 }
 
-QImage FileIcons::iconForMimeType(const QString &mimeName)
+QImage FileIcons::iconForMimeType(const QString &mimeName, int side)
 {
-    const auto cached = m_byMimeType.constFind(mimeName);
+    side = std::clamp(side, 1, 1024);
+    const QString key = QString::number(side) + u' ' + mimeName;
+    const auto cached = m_byMimeType.constFind(key);
     if (cached != m_byMimeType.cend())
         return *cached;
 
@@ -116,13 +122,13 @@ QImage FileIcons::iconForMimeType(const QString &mimeName)
     for (const QString &name : names) {
         if (name.isEmpty() || !QIcon::hasThemeIcon(name))
             continue;
-        image = render(QIcon::fromTheme(name));
+        image = render(QIcon::fromTheme(name), side);
         if (!image.isNull())
             break;
     }
     if (image.isNull())
-        image = genericFileIcon();
-    m_byMimeType.insert(mimeName, image);
+        image = genericFileIcon(side);
+    m_byMimeType.insert(key, image);
     return image;
 }
 

@@ -32,12 +32,14 @@ public:
     // it only asks Qt's MIME database, which is thread-safe.
     [[nodiscard]] QString mimeTypeForFileName(const QString &fileName) const;
 
-    // The icon for a MIME type name as returned by mimeTypeForFileName().
-    [[nodiscard]] QImage iconForMimeType(const QString &mimeName);
+    // The icon for a MIME type name as returned by mimeTypeForFileName(), `side` x `side` device
+    // pixels (clamped to 1..1024): taken from the theme at that size (crisp on a screen of scale
+    // 2 at twice kIconSize) rather than scaled from kIconSize.
+    [[nodiscard]] QImage iconForMimeType(const QString &mimeName, int side = kIconSize);
 
 private:
     QMimeDatabase m_mimeDatabase;
-    QHash<QString, QImage> m_byMimeType;
+    QHash<QString, QImage> m_byMimeType; // by "SIDE MIMETYPE"
 };
 
 } // namespace morvane::platform

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 #include <sys/stat.h>
@@ -61,14 +62,24 @@ void releaseInBackground(QImage image)
     });
 }
 
+QSize decodeSizeFor(QSize scaledSize)
+{
+    if (!scaledSize.isValid() || scaledSize.isEmpty())
+        return {};
+    // Beyond what a picture can have: such a drawing size asks for the full decode anyway.
+    constexpr int kLargest = 1 << 20;
+    return {
+        std::min(scaledSize.width(), kLargest) * 2, std::min(scaledSize.height(), kLargest) * 2};
+}
+
 bool coversDrawing(const QImage &image, QSize fullSize, QSize drawnSize)
 {
     if (image.isNull())
         return false;
     if (image.size() == fullSize)
         return true;
-    return drawnSize.isValid() && image.width() >= drawnSize.width()
-        && image.height() >= drawnSize.height();
+    const QSize wanted = decodeSizeFor(drawnSize);
+    return wanted.isValid() && image.width() >= wanted.width() && image.height() >= wanted.height();
 }
 
 LoadedPicture loadPictureFile(
@@ -85,7 +96,7 @@ LoadedPicture loadPictureFile(
         }
         imaging::DecodeResult decoded = imaging::decodePictureToShow(nativePath,
             format,
-            imaging::JpegShowOptions {scaledSize, std::move(reuse), {}},
+            imaging::JpegShowOptions {decodeSizeFor(scaledSize), std::move(reuse), {}},
             upright);
         if (decoded.status == imaging::DecodeStatus::NoMemory)
             throw std::bad_alloc();

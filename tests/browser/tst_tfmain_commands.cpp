@@ -613,6 +613,18 @@ void TestTfMainCommands::toolImagesDraw()
     }
     QVERIFY(drawnToolImage(4, 16).isNull());
     QVERIFY(toolImage(-1).isNull());
+    // At each usual screen scale a 16-pixel button gets a drawing of its device size, not one
+    // resized to it.
+    for (const qreal ratio : {1.0, 1.5, 2.0, 3.0}) {
+        for (int i = 0; i < 4; ++i) {
+            const auto side = static_cast<int>(16 * ratio);
+            const QPixmap shown = drawnToolIcon(i).pixmap(QSize(16, 16), ratio);
+            QCOMPARE(shown.devicePixelRatio(), ratio);
+            QImage image = shown.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(1.0);
+            QCOMPARE(image, drawnToolImage(i, side));
+        }
+    }
 
     // What the buttons show.
     auto w = openOn(m_mixed, false);

@@ -3,6 +3,7 @@
 // starts): boxes decoded and drawn in device pixels, in the logical box of the chosen size.
 #include "tfmain_testing.h"
 
+#include <QIcon>
 #include <QImage>
 #include <QPainter>
 
@@ -121,6 +122,14 @@ void TestTfMainHiDpi::boxesInDevicePixels()
     }
     QVERIFY(QRect(96, 96, 64, 64).contains(icon));
     QVERIFY2(std::max(icon.width(), icon.height()) > 32, qPrintable(QString::number(icon.width())));
+    // Crisp: the theme's own rendering at 64 device pixels (text/plain has the generic text icon),
+    // not its 32-pixel one enlarged.
+    QImage crisp(64, 64, QImage::Format_RGB32);
+    crisp.fill(Qt::white);
+    QPainter(&crisp).drawPixmap(
+        0, 0, QIcon::fromTheme(QStringLiteral("text-x-generic")).pixmap(QSize(64, 64), 1.0));
+    const double iconDifference = meanDifference(other.copy(96, 96, 64, 64), crisp);
+    QVERIFY2(iconDifference < 0.5, qPrintable(QString::number(iconDifference)));
 
     // On screen: the picture fitted to 2 x 128 device pixels, as the picture resized to that.
     w->ListView1->clearSelection();

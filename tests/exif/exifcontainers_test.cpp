@@ -4,6 +4,7 @@
 #include "exif/containerfiles.h"
 #include "exif/exifcases.h"
 #include "exif/exifcontainers.h"
+#include "exif/orientationwrite.h"
 
 #include <filesystem>
 #include <fstream>
@@ -378,6 +379,157 @@ TEST(ExifContainersTest, OrientationComesFromTheFirstDirectoryOnly)
     Bytes xmp = morvane::testsupport::exifJpeg(b.build().bytes);
     std::copy_n("http", 4, xmp.begin() + 6);
     EXPECT_EQ(morvane::exif::jpegOrientationSlot(xmp), std::nullopt);
+}
+
+// The edits applied from the last to the first, as the file rewrite does.
+Bytes edited(Bytes file, const std::vector<morvane::exif::ByteEdit> &edits)
+{
+    for (auto e = edits.rbegin(); e != edits.rend(); ++e) {
+        const auto at = file.begin() + std::ptrdiff_t(e->pos);
+        EXPECT_TRUE(std::equal(e->before.begin(), e->before.end(), at));
+        file.erase(at, at + std::ptrdiff_t(e->before.size()));
+        file.insert(file.begin() + std::ptrdiff_t(e->pos), e->after.begin(), e->after.end());
+    }
+    return file;
+}
+
+TEST(ExifContainersTest, AMissingOrientationIsInsertedWithoutMovingAnything)
+{
+    const Bytes app0 = segment(0xE0, "JFIF\0\x01\x02"sv);
+    const Bytes xmp = segment(0xE1, "http://ns.adobe.com/xap/1.0/"sv);
+    const Bytes table = segment(0xDB, "table"sv);
+    struct Case
+    {
+        const char *name;
+        std::function<Bytes(ByteOrder)> file;
+        bool written;
+    };
+    // Make (before 0x0112 in tag order), Software (after it), a pointer to the Exif directory
+    // and an out-of-line value: all still read from their old offsets afterwards.
+    auto tiff = [](ByteOrder order, std::size_t padding) {
+        TiffBuilder b(order);
+        b.ascii(0, morvane::exif::tag::Make, "Canon");
+        if (padding > 0)
+            b.ascii(0, 0x0131, std::string(padding, 'x'));
+        const std::size_t d = b.addIfd();
+        b.pointer(0, 0x8769, d);
+        b.ascii(d, 0x9003, "2024:01:02 03:04:05");
+        return b.build().bytes;
+    };
+    auto exif = [](const Bytes &t) {
+        return segment(0xE1, "Exif\0\0"s + std::string(t.begin(), t.end()));
+    };
+    const Case cases[] = {
+        {"Exif right after SOI",
+            [&](ByteOrder o) {
+                return joined({exif(tiff(o, 0)), table});
+            },
+            true},
+        {"Exif after JFIF, entries on both sides",
+            [&](ByteOrder o) {
+                return joined({app0, exif(tiff(o, 9)), table});
+            },
+            true},
+        {"odd TIFF block (a byte left after it): the directory word-aligned",
+            [&](ByteOrder o) {
+                Bytes t = tiff(o, 10);
+                t.push_back(0);
+                return joined({exif(t), table});
+            },
+            true},
+        {"segment grown to just under 65535 bytes",
+            [&](ByteOrder o) {
+                return joined({exif(tiff(o, 65364)), table});
+            },
+            true},
+        {"segment near 65535 bytes: refused",
+            [&](ByteOrder o) {
+                return joined({exif(tiff(o, 65420)), table});
+            },
+            false},
+        {"Orientation already there: refused",
+            [&](ByteOrder o) {
+                TiffBuilder b(o);
+                b.shortValue(0, 0x0112, 9);
+                return joined({exif(b.build().bytes), table});
+            },
+            false},
+        {"directory beyond the block: refused",
+            [&](ByteOrder o) {
+                TiffBuilder b(o);
+                b.ascii(0, morvane::exif::tag::Make, "Canon");
+                b.setIfd0Offset(4000);
+                return joined({exif(b.build().bytes), table});
+            },
+            false},
+        {"no Exif, JFIF",
+            [&](ByteOrder) {
+                return joined({app0, table});
+            },
+            true},
+        {"no Exif, no APP0",
+            [&](ByteOrder) {
+                return joined({table});
+            },
+            true},
+        {"no Exif, an XMP APP1 first",
+            [&](ByteOrder) {
+                return joined({xmp, table});
+            },
+            true},
+        {"XMP first, Exif after it: refused",
+            [&](ByteOrder o) {
+                return joined({xmp, exif(tiff(o, 0)), table});
+            },
+            false},
+        {"leading segments longer than the file: refused",
+            [&](ByteOrder) {
+                return joined({{0xFF, 0xE2, 0x40, 0x00}});
+            },
+            false},
+        {"a TIFF file: refused",
+            [&](ByteOrder o) {
+                return tiff(o, 0);
+            },
+            false},
+    };
+    for (const ByteOrder order : {ByteOrder::Little, ByteOrder::Big}) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(c.name);
+            const Bytes file = c.file(order);
+            const auto edits = morvane::exif::jpegOrientationInsert(file, 6);
+            ASSERT_EQ(edits.has_value(), c.written);
+            if (!edits)
+                continue;
+            const Bytes after = edited(file, *edits);
+            // A directory written anew starts on a word boundary of the TIFF block.
+            if (edits->size() == 3) {
+                const std::vector<std::uint8_t> &offset = (*edits)[1].after;
+                EXPECT_EQ((order == ByteOrder::Little ? offset[0] : offset[3]) % 2, 0);
+                // Its entries (after the pad byte and the count) in tag order.
+                const std::vector<std::uint8_t> &grown = (*edits)[2].after;
+                std::vector<int> tags;
+                for (std::size_t at = (grown.size() - 8) % 12 + 2; at + 12 <= grown.size() - 6;
+                     at += 12) {
+                    tags.push_back(order == ByteOrder::Little ? grown[at] | grown[at + 1] << 8
+                                                              : grown[at] << 8 | grown[at + 1]);
+                }
+                EXPECT_TRUE(std::is_sorted(tags.begin(), tags.end()));
+                EXPECT_TRUE(std::find(tags.begin(), tags.end(), 0x0112) != tags.end());
+            }
+            EXPECT_EQ(morvane::exif::orientation(after), 6);
+            EXPECT_EQ(morvane::exif::jpegOrientationSlot(after)->value, 6);
+            // Once written, the entry is there: a second insertion is refused.
+            EXPECT_EQ(morvane::exif::jpegOrientationInsert(after, 3), std::nullopt);
+            // The entries there were are read as before; a file without Exif now has it.
+            const Rows rows = morvane::exif::summaryRows(file).rows;
+            const Rows rowsAfter = morvane::exif::summaryRows(after).rows;
+            if (rows == Rows {kNoExif})
+                EXPECT_NE(show(rowsAfter), show(rows));
+            else
+                EXPECT_EQ(show(rowsAfter), show(rows));
+        }
+    }
 }
 
 // ---- files written by Debian's tools ----

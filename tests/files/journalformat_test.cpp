@@ -101,4 +101,37 @@ TEST(JournalFormatTest, APatchSurvivesItsTextAndADamagedOneIsRefused)
     }
 }
 
+TEST(JournalFormatTest, PatchesOfOneFileSurviveTheirTextAndReverse)
+{
+    struct Case
+    {
+        const char *name;
+        std::string text;
+        std::optional<std::vector<Patch>> patches;
+        std::vector<Patch> reversed; // when read
+    };
+    const Case cases[] = {
+        {"one patch, as written before",
+            "30 0006 0008",
+            {{{30, "\x00\x06"s, "\x00\x08"s}}},
+            {{30, "\x00\x08"s, "\x00\x06"s}}},
+        {"growing ones move those after them",
+            encodePatches({{4, "ab", "AB"}, {10, "cd", "xcdy"}, {20, "ef", "e"}}),
+            {{{4, "ab", "AB"}, {10, "cd", "xcdy"}, {20, "ef", "e"}}},
+            {{4, "AB", "ab"}, {10, "xcdy", "cd"}, {22, "e", "ef"}}},
+        {"out of order", "10 00 01 4 00 01", std::nullopt, {}},
+        {"overlapping", "4 0000 0101 5 00 01", std::nullopt, {}},
+        {"an empty side", "4  01", std::nullopt, {}},
+        {"a patch cut short", "4 00 01 9 00", std::nullopt, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto read = decodePatches(c.text);
+        EXPECT_EQ(read, c.patches);
+        if (read) {
+            EXPECT_EQ(reversedPatches(*read), c.reversed);
+        }
+    }
+}
+
 } // namespace

@@ -112,6 +112,12 @@ void TestUndo::undoesEachKind_data()
         << QByteArray("newfolder") << QByteArray() << QByteArray() << QByteArrayList();
     QTest::newRow("bytes rewritten in place put back")
         << QByteArray("patch") << QByteArray() << QByteArray() << QByteArrayList();
+    // Several places at once, the file growing: an insertion as a rotate adds an Exif entry.
+    QTest::newRow("bytes inserted in several places taken out")
+        << QByteArray("patch grow") << QByteArray() << QByteArray() << QByteArrayList();
+    QTest::newRow("grown file changed since: refused")
+        << QByteArray("patch grow") << QByteArray("change f/a") << QByteArray("変更")
+        << QByteArrayList {"a"};
     QTest::newRow("rewritten file changed since: refused")
         << QByteArray("patch") << QByteArray("change f/a") << QByteArray("変更")
         << QByteArrayList {"a"};
@@ -169,10 +175,13 @@ void TestUndo::undoesEachKind()
         {
         };
         QVERIFY(::chmod(all[0].constData(), 0640) == 0 && ::stat(all[0].constData(), &old) == 0);
-        QCOMPARE(files::journaledPatches(prompter, "rotate", {{all[0], 1, "XX", "YY"}}), 0);
+        QCOMPARE(files::journaledPatches(prompter, "rotate", {{all[0], {{1, "XX", "YY"}}}}), 0);
         QCOMPARE(prompter.errors.size(), 1);
         prompter.errors.clear();
-        result.ok = files::journaledPatches(prompter, "rotate", {{all[0], 1, "on", "ON"}}) == 1;
+        std::vector<files::journal::Patch> patches {{1, "on", "ON"}};
+        if (words.value(1) == "grow")
+            patches = {{0, "c", "C"}, {1, "on", "ON++"}, {7, " a", "_A__"}};
+        result.ok = files::journaledPatches(prompter, "rotate", {{all[0], patches}}) == 1;
         QVERIFY(::stat(all[0].constData(), &now) == 0);
         QCOMPARE(now.st_mode, old.st_mode);
         QCOMPARE(now.st_mtim.tv_nsec, old.st_mtim.tv_nsec);

@@ -4,10 +4,12 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <jpeglib.h>
+#include <numbers>
 #include <vector>
 
 namespace morvane::testsupport {
@@ -57,6 +59,21 @@ namespace {
         }
     }
 
+    // The sweep chart's row: phase pi * sweepTo * x^2 / width gives the local frequency
+    // sweepTo * x / width.
+    void sweepRow(const JpegRecipe &recipe, int components, std::vector<unsigned char> &row)
+    {
+        const unsigned char base[3] = {recipe.c0, recipe.c1, recipe.c2};
+        for (int x = 0; x < recipe.width; ++x) {
+            const double phase = std::numbers::pi * recipe.sweepTo * double(x) * x / recipe.width;
+            for (int c = 0; c < components; ++c) {
+                const long v = std::lround(base[c] + 100 * std::cos(phase));
+                row[static_cast<std::size_t>(x * components + c)] =
+                    static_cast<unsigned char>(std::clamp(v, 0L, 255L));
+            }
+        }
+    }
+
     bool compress(const JpegRecipe &recipe, unsigned char **buffer, unsigned long *size)
     {
         jpeg_compress_struct cinfo {};
@@ -82,6 +99,8 @@ namespace {
                 p[3] = static_cast<unsigned char>(255 - recipe.c3);
             }
         }
+        if (recipe.sweepTo > 0 && components < 4)
+            sweepRow(recipe, components, row);
         if (setjmp(err.jump) != 0) {
             jpeg_destroy_compress(&cinfo);
             return false;
@@ -105,7 +124,7 @@ namespace {
         jpeg_start_compress(&cinfo, TRUE);
         JSAMPROW rows[1] = {row.data()};
         while (cinfo.next_scanline < cinfo.image_height) {
-            if (recipe.textured && components < 4)
+            if (recipe.textured && components < 4 && recipe.sweepTo <= 0)
                 texturedRow(recipe, static_cast<int>(cinfo.next_scanline), components, row);
             jpeg_write_scanlines(&cinfo, rows, 1);
         }
@@ -125,6 +144,26 @@ QByteArray jpegBytes(const JpegRecipe &recipe)
         out = QByteArray(reinterpret_cast<const char *>(buffer), static_cast<qsizetype>(size));
     std::free(buffer);
     return out;
+}
+
+double sweepFineHalfDeviation(const QImage &image)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    double sum = 0, squares = 0;
+    qint64 count = 0;
+    for (int y = 2; y < rgb.height() - 2; ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
+        for (int x = rgb.width() / 2 + 2; x < rgb.width() - 2; ++x) {
+            const double g = qGreen(line[x]);
+            sum += g;
+            squares += g * g;
+            ++count;
+        }
+    }
+    if (count == 0)
+        return 0;
+    const double mean = sum / double(count);
+    return std::sqrt(std::max(0.0, squares / double(count) - mean * mean));
 }
 
 QByteArray bmpBytes(int width, int height, quint8 r, quint8 g, quint8 b)

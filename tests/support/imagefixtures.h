@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <QtGlobal>
 
@@ -24,10 +25,18 @@ struct JpegRecipe
     // Rgb: the colour; Grey: the grey level (red channel); Cmyk/Ycck: ink amounts 0..255 as
     // (cyan, magenta, yellow, black), stored the Adobe way (inverted) with an Adobe marker.
     unsigned char c0 = 40, c1 = 60, c2 = 90, c3 = 0;
+    // Rgb and Grey, when above 0: a frequency sweep test chart instead, the same on every row: a
+    // sine of 100 levels around the colour whose local frequency rises linearly from 0 at the left
+    // edge to this many cycles per pixel at the right edge.
+    double sweepTo = 0;
 };
 
 // The compressed bytes (empty when libjpeg failed).
 [[nodiscard]] QByteArray jpegBytes(const JpegRecipe &recipe);
+
+// The standard deviation (levels, green channel) of `image` over the right half of a sweep chart
+// drawn into it, a margin of 2 pixels left out: 0 when that half is drawn flat.
+[[nodiscard]] double sweepFineHalfDeviation(const QImage &image);
 
 // A 24-bit uncompressed BMP of one colour, bottom-up rows.
 [[nodiscard]] QByteArray bmpBytes(int width, int height, quint8 r, quint8 g, quint8 b);

@@ -67,6 +67,8 @@ private slots:
     void loadsAndExplains();
     void decodesIntoASpareOfItsSize_data();
     void decodesIntoASpareOfItsSize();
+    void sweepChartsFineHalfIsAveragedOut_data();
+    void sweepChartsFineHalfIsAveragedOut();
     void oneDecodeAtATimeAndOneWaiting();
     void waitForTakesTheResultInFlight();
 };
@@ -86,14 +88,15 @@ void TestPictureLoader::loadsAndExplains_data()
     const QByteArray progressive = testsupport::jpegBytes({.width = 17, .height = 9, .progressive = true});
     QTest::newRow("JPEG at full size")       << QByteArray("a.jpg") << jpeg << none << full << full << QString();
     // Drawn smaller: libjpeg's sides are the full ones times M/8, rounded up; the smallest M
-    // whose result covers the drawing size is taken.
-    QTest::newRow("JPEG drawn at half: 4/8") << QByteArray("a.JPEG") << jpeg << QSize(15, 10) << QSize(15, 10) << full << QString();
-    QTest::newRow("JPEG drawn at 13x9: 4/8, 3/8 is 12x8") << QByteArray("a.jpg") << jpeg << QSize(13, 9) << QSize(15, 10) << full << QString();
-    QTest::newRow("JPEG drawn at 4x3: 1/8")  << QByteArray("a.jpg") << jpeg << QSize(4, 3) << QSize(4, 3) << full << QString();
-    QTest::newRow("JPEG drawn at 27x3: 7/8, 6/8 is 23 wide") << QByteArray("a.jpg") << jpeg << QSize(27, 3) << QSize(27, 18) << full << QString();
+    // whose result covers twice the drawing size is taken.
+    QTest::newRow("JPEG drawn at 7x5: 4/8 is twice") << QByteArray("a.JPEG") << jpeg << QSize(7, 5) << QSize(15, 10) << full << QString();
+    QTest::newRow("JPEG drawn at half: full") << QByteArray("a.JPEG") << jpeg << QSize(15, 10) << full << full << QString();
+    QTest::newRow("JPEG drawn at 13x9: 7/8, 6/8 is 23x15") << QByteArray("a.jpg") << jpeg << QSize(13, 9) << QSize(27, 18) << full << QString();
+    QTest::newRow("JPEG drawn at 4x3: 3/8, 2/8 is 8x5")  << QByteArray("a.jpg") << jpeg << QSize(4, 3) << QSize(12, 8) << full << QString();
+    QTest::newRow("JPEG drawn at 27x3: full") << QByteArray("a.jpg") << jpeg << QSize(27, 3) << full << full << QString();
     QTest::newRow("JPEG drawn larger: full") << QByteArray("a.jpg") << jpeg << QSize(60, 40) << full << full << QString();
     QTest::newRow("progressive JPEG")        << QByteArray("p.jpg") << progressive << none << QSize(17, 9) << QSize(17, 9) << QString();
-    QTest::newRow("progressive drawn at 5x3: 2/8") << QByteArray("p.jpg") << progressive << QSize(5, 3) << QSize(5, 3) << QSize(17, 9) << QString();
+    QTest::newRow("progressive drawn at 5x3: 5/8") << QByteArray("p.jpg") << progressive << QSize(5, 3) << QSize(11, 6) << QSize(17, 9) << QString();
     QTest::newRow("bitmap drawn smaller: full") << QByteArray("b.bmp") << testsupport::bmpBytes(7, 5, 1, 2, 3) << QSize(3, 2) << QSize(7, 5) << QSize(7, 5) << QString();
     QTest::newRow("icon")                    << QByteArray("i.ico") << testsupport::icoBytes(16, 1, 2, 3, 255) << none << QSize(16, 16) << QSize(16, 16) << QString();
     QTest::newRow("name not UTF-8")          << QByteArray("\xff\xfe.jpg") << jpeg << none << full << full << QString();
@@ -144,7 +147,7 @@ void TestPictureLoader::decodesIntoASpareOfItsSize_data()
     QTest::addColumn<bool>("reused");
     // clang-format off
     QTest::newRow("full size, only reference")   << QSize(30, 20) << QSize() << false << true;
-    QTest::newRow("reduced size, only reference") << QSize(15, 10) << QSize(15, 10) << false << true;
+    QTest::newRow("reduced size, only reference") << QSize(15, 10) << QSize(7, 5) << false << true;
     QTest::newRow("still shown elsewhere")       << QSize(30, 20) << QSize() << true << false;
     QTest::newRow("other size")                  << QSize(20, 30) << QSize() << false << false;
     // clang-format on
@@ -171,6 +174,40 @@ void TestPictureLoader::decodesIntoASpareOfItsSize()
     // A picture still in use is never written over.
     if (heldElsewhere)
         QCOMPARE(elsewhere.pixel(5, 5), QColor(Qt::blue).rgb());
+}
+
+void TestPictureLoader::sweepChartsFineHalfIsAveragedOut_data()
+{
+    // A sweep whose right half runs from 1 to 2 cycles per drawn pixel: finer than the screen
+    // shows, so drawn it should be flat grey. Decoded at the drawing size, the fine half keeps a
+    // pattern of about 11 levels (standard deviation); the sweep's sine has 100.
+    QTest::addColumn<QSize>("chart");
+    QTest::addColumn<double>("sweepTo"); // cycles per chart pixel at its right edge
+    QTest::addColumn<QSize>("drawn");
+    QTest::addColumn<double>("most"); // levels
+    QTest::newRow("1000x750 at 160x120") << QSize(1000, 750) << 0.32 << QSize(160, 120) << 6.0;
+    QTest::newRow("1200x900 at 200x150") << QSize(1200, 900) << 0.333 << QSize(200, 150) << 6.0;
+}
+
+void TestPictureLoader::sweepChartsFineHalfIsAveragedOut()
+{
+    QFETCH(QSize, chart);
+    QFETCH(double, sweepTo);
+    QFETCH(QSize, drawn);
+    QFETCH(double, most);
+    QTemporaryDir dir;
+    const QByteArray path = test::inFolder(test::nativeOf(dir), "sweep.jpg");
+    QVERIFY(test::writeFile(path,
+        testsupport::jpegBytes({.width = chart.width(),
+            .height = chart.height(),
+            .colour = testsupport::JpegColour::Grey,
+            .quality = 95,
+            .c0 = 128,
+            .sweepTo = sweepTo})));
+    const LoadedPicture p = loadPictureFile(path, drawn);
+    QCOMPARE(p.scaled.size(), drawn);
+    const double deviation = testsupport::sweepFineHalfDeviation(p.scaled);
+    QVERIFY2(deviation <= most, qPrintable(QString::number(deviation)));
 }
 
 void TestPictureLoader::oneDecodeAtATimeAndOneWaiting()
