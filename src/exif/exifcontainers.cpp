@@ -454,6 +454,8 @@ Container containerOf(ByteSource &file)
         if (starts(m))
             return Container::Tiff;
     }
+    if (starts("II+\0"sv) || starts("MM\0+"sv))
+        return Container::BigTiff;
     if (starts(std::string_view(reinterpret_cast<const char *>(kPngSignature.data()), 8)))
         return Container::Png;
     if (starts("RIFF"sv) && starts("WEBP"sv, 8))

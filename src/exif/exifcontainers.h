@@ -21,6 +21,7 @@ namespace morvane::exif {
 enum class Container {
     Other, // anything else, JPEG included: the walk searches a start-of-image marker
     Tiff, // "II*\0", "MM\0*", and the TIFF-based RAW magics "IIRO", "IIRS", "MMOR", "IIU\0"
+    BigTiff, // "II+\0", "MM\0+": TIFF with 8-byte offsets
     Png, // the PNG signature
     WebP, // "RIFF", a size, "WEBP"
     Heif, // an ISO BMFF file ("ftyp" at byte 4) that is not JPEG XL: HEIC, HEIF, AVIF
@@ -75,6 +76,11 @@ inline constexpr std::size_t kMaxExtents = 64;
 // JPEG XL container: the first top-level "Exif" box, past its 4-byte offset field and the offset
 // it gives. A Brotli-compressed box ("brob") is not read.
 [[nodiscard]] ExifBlock findJxlExif(ByteSource &file);
+// BigTIFF: the first directory, its Exif and GPS directories and the Exif directory's
+// interoperability directory, copied into a classic TIFF block (`decoded`) in the file's byte
+// order. 8-byte integers become 4-byte ones where they fit (an entry whose values do not fit, of
+// an unknown type or over 1 MiB is left out); the sub-directory pointers point at the copies.
+[[nodiscard]] ExifBlock findBigTiffExif(ByteSource &file);
 // RAF: the JPEG preview the header points at (its Exif is found there as in any JPEG).
 [[nodiscard]] ExifBlock findRafJpeg(ByteSource &file);
 

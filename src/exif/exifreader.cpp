@@ -589,6 +589,9 @@ namespace {
             return use(file, Origin::Jpeg);
         case Container::Tiff:
             return use(file, Origin::Tiff);
+        case Container::BigTiff:
+            block = findBigTiffExif(file);
+            break;
         case Container::Png:
             block = findPngExif(file);
             break;

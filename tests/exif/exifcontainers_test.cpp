@@ -39,6 +39,18 @@ Bytes withMagic(Bytes tiff, std::string_view magic)
     return tiff;
 }
 
+// `file` cut to `size` bytes, and with the byte at `at` replaced.
+Bytes withSize(Bytes file, std::size_t size)
+{
+    file.resize(size);
+    return file;
+}
+Bytes withByte(Bytes file, std::size_t at, std::uint8_t value)
+{
+    file[at] = value;
+    return file;
+}
+
 Bytes raf(const Bytes &jpeg)
 {
     Bytes head = bytesOf("FUJIFILMCCD-RAW 0201FF383501");
@@ -274,6 +286,22 @@ TEST(ExifContainersTest, EachContainerLeadsToTheOneWalk)
             {},
             6},
         {"bare JPEG XL codestream", {0xFF, 0x0A, 0x00, 0x11}, {}, {}, {}},
+        {"BigTIFF, little-endian, IFD8 pointer", bigTiff({}), all, {}, 6},
+        {"BigTIFF, big-endian, LONG8 pointer", bigTiff({ByteOrder::Big, 16}), all, {}, 6},
+        {"BigTIFF, LONG pointer", bigTiff({ByteOrder::Little, 4}), all, {}, 6},
+        {"BigTIFF, Exif pointer past the end", bigTiff({ByteOrder::Little, 18, 5000}), make, {}, 6},
+        {"BigTIFF, Exif pointer over 32 bits",
+            bigTiff({ByteOrder::Little, 18, std::uint64_t {1} << 32}),
+            make,
+            {},
+            6},
+        {"BigTIFF, 2^40 entries",
+            bigTiff({ByteOrder::Little, 18, 0, std::uint64_t {1} << 40}),
+            {kNoExif},
+            {},
+            {}},
+        {"BigTIFF cut in its first directory", withSize(bigTiff({}), 60), {kNoExif}, {}, {}},
+        {"BigTIFF with 4-byte offsets", withByte(bigTiff({}), 4, 4), {kNoExif}, {}, {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
