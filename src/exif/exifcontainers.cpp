@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <brotli/decode.h>
 #include <cstring>
 #include <string_view>
 #include <zlib.h>
@@ -436,6 +437,56 @@ namespace {
         return {};
     }
 
+    // ---- JPEG XL ----
+
+    // Brotli-decompresses `in`; nothing when it is damaged, cut, or decompresses past
+    // kMaxDecodedBlock.
+    std::optional<std::vector<std::uint8_t>> unbrotliBounded(std::span<const std::uint8_t> in)
+    {
+        if (in.empty())
+            return std::nullopt;
+        BrotliDecoderState *state = BrotliDecoderCreateInstance(nullptr, nullptr, nullptr);
+        if (state == nullptr)
+            return std::nullopt;
+        std::vector<std::uint8_t> out;
+        std::array<std::uint8_t, 16384> buf {};
+        const std::uint8_t *nextIn = in.data();
+        std::size_t availIn = in.size();
+        BrotliDecoderResult rc = BROTLI_DECODER_RESULT_NEEDS_MORE_OUTPUT;
+        while (rc == BROTLI_DECODER_RESULT_NEEDS_MORE_OUTPUT) {
+            std::uint8_t *nextOut = buf.data();
+            std::size_t availOut = buf.size();
+            rc = BrotliDecoderDecompressStream(
+                state, &availIn, &nextIn, &availOut, &nextOut, nullptr);
+            const std::size_t n = buf.size() - availOut;
+            if (out.size() + n > kMaxDecodedBlock) {
+                rc = BROTLI_DECODER_RESULT_ERROR;
+                break;
+            }
+            out.insert(out.end(), buf.data(), buf.data() + n);
+        }
+        BrotliDecoderDestroyInstance(state);
+        if (rc != BROTLI_DECODER_RESULT_SUCCESS)
+            return std::nullopt;
+        return out;
+    }
+
+    // The content of a "brob" box (after the 4-byte type of the box it holds), decompressed.
+    ExifBlock brotliBox(Reader &r, const Box &box)
+    {
+        const std::uint64_t size = box.end - box.payload - 4;
+        if (size > kMaxDecodedBlock)
+            return {};
+        std::vector<std::uint8_t> compressed;
+        if (const Got g = r.bulk(box.payload + 4, static_cast<std::size_t>(size), compressed);
+            g != Got::Ok)
+            return g == Got::Failed ? readError() : ExifBlock {};
+        std::optional<std::vector<std::uint8_t>> content = unbrotliBounded(compressed);
+        if (!content || content->empty())
+            return {};
+        return {Status::Found, {}, std::move(*content)};
+    }
+
 } // namespace
 
 Container containerOf(ByteSource &file)
@@ -552,9 +603,20 @@ ExifBlock findJxlExif(ByteSource &file)
 {
     Reader r(file);
     Box box;
-    if (const Got g = findBox(r, 0, r.size(), "Exif", box); g != Got::Ok)
-        return g == Got::Failed ? readError() : ExifBlock {};
-    return dropOffsetField(file, extent(r, box.payload, box.end - box.payload));
+    for (std::uint64_t pos = 0;; pos = box.end) {
+        if (const Got g = readBox(r, pos, r.size(), box); g != Got::Ok)
+            return g == Got::Failed ? readError() : ExifBlock {};
+        if (isType(box.type.data(), "Exif"))
+            return dropOffsetField(file, extent(r, box.payload, box.end - box.payload));
+        if (!isType(box.type.data(), "brob") || box.end - box.payload < 4)
+            continue;
+        // A compressed box names the type of the box it holds first.
+        std::array<std::uint8_t, 4> inner {};
+        if (const Got g = r.get(box.payload, inner.data(), inner.size()); g != Got::Ok)
+            return g == Got::Failed ? readError() : ExifBlock {};
+        if (isType(inner.data(), "Exif"))
+            return dropOffsetField(file, brotliBox(r, box));
+    }
 }
 
 ExifBlock findRafJpeg(ByteSource &file)

@@ -73,8 +73,8 @@ inline constexpr std::size_t kMaxExtents = 64;
 // iloc box (in the file or in the meta box's idat box), past the item's 4-byte offset field and
 // the offset it gives.
 [[nodiscard]] ExifBlock findHeifExif(ByteSource &file);
-// JPEG XL container: the first top-level "Exif" box, past its 4-byte offset field and the offset
-// it gives. A Brotli-compressed box ("brob") is not read.
+// JPEG XL container: the first top-level "Exif" box, or Brotli-compressed "brob" box holding
+// one (decompressed into `decoded`), past its 4-byte offset field and the offset it gives.
 [[nodiscard]] ExifBlock findJxlExif(ByteSource &file);
 // BigTIFF: the first directory, its Exif and GPS directories and the Exif directory's
 // interoperability directory, copied into a classic TIFF block (`decoded`) in the file's byte

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "exif/containerfiles.h"
 
+#include <brotli/encode.h>
 #include <cstdio>
 #include <zlib.h>
 
@@ -95,6 +96,23 @@ Bytes zlibCompressed(const Bytes &data)
     uLongf size = compressBound(static_cast<uLong>(data.size()));
     Bytes out(size);
     if (compress(out.data(), &size, data.data(), static_cast<uLong>(data.size())) != Z_OK)
+        return {};
+    out.resize(size);
+    return out;
+}
+
+Bytes brotliCompressed(const Bytes &data)
+{
+    std::size_t size = BrotliEncoderMaxCompressedSize(data.size());
+    Bytes out(size);
+    if (BrotliEncoderCompress(BROTLI_DEFAULT_QUALITY,
+            BROTLI_DEFAULT_WINDOW,
+            BROTLI_MODE_GENERIC,
+            data.size(),
+            data.data(),
+            &size,
+            out.data())
+        == BROTLI_FALSE)
         return {};
     out.resize(size);
     return out;

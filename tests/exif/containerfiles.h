@@ -27,8 +27,9 @@ using Bytes = std::vector<std::uint8_t>;
 [[nodiscard]] Bytes png(std::initializer_list<Bytes> chunks);
 // The hex-dump text of a raw profile ("\nexif\n    N\n" and hex lines of 72 digits).
 [[nodiscard]] Bytes rawProfile(const Bytes &block);
-// zlib's compression of `data`.
+// zlib's compression of `data`, and Brotli's.
 [[nodiscard]] Bytes zlibCompressed(const Bytes &data);
+[[nodiscard]] Bytes brotliCompressed(const Bytes &data);
 
 // WebP: a RIFF chunk (padded to an even size) and a file ("RIFF", size, "WEBP", the chunks).
 [[nodiscard]] Bytes riffChunk(std::string_view type, const Bytes &data);

@@ -51,6 +51,12 @@ Bytes withByte(Bytes file, std::size_t at, std::uint8_t value)
     return file;
 }
 
+// A JPEG XL "brob" box: the type of the box it holds, then that box's payload compressed.
+Bytes brob(std::string_view type, const Bytes &payload)
+{
+    return box("brob", concat({bytesOf(type), brotliCompressed(payload)}));
+}
+
 Bytes raf(const Bytes &jpeg)
 {
     Bytes head = bytesOf("FUJIFILMCCD-RAW 0201FF383501");
@@ -285,6 +291,26 @@ TEST(ExifContainersTest, EachContainerLeadsToTheOneWalk)
             all,
             {},
             6},
+        {"JPEG XL Brotli-compressed Exif box",
+            jxl({brob("Exif", withOffsetField(be))}),
+            all,
+            {},
+            6},
+        {"JPEG XL Exif box after a compressed XMP box",
+            jxl({brob("xml ", bytesOf("<x/>")), brob("Exif", withOffsetField(prefixed, 6))}),
+            all,
+            {},
+            6},
+        {"JPEG XL compressed Exif box cut short",
+            jxl({withSize(brob("Exif", withOffsetField(be)), 20)}),
+            {kNoExif},
+            {},
+            {}},
+        {"JPEG XL compressed Exif box that does not decompress",
+            jxl({box("brob", concat({bytesOf("Exif"), Bytes(40, 0xEE)}))}),
+            {kNoExif},
+            {},
+            {}},
         {"bare JPEG XL codestream", {0xFF, 0x0A, 0x00, 0x11}, {}, {}, {}},
         {"BigTIFF, little-endian, IFD8 pointer", bigTiff({}), all, {}, 6},
         {"BigTIFF, big-endian, LONG8 pointer", bigTiff({ByteOrder::Big, 16}), all, {}, 6},
