@@ -112,7 +112,10 @@ namespace {
     }
 
     // Reads the directory at `pos`: its entries whose values can be had in the classic layout.
-    Status readDirectory(BigReader &r, std::uint64_t pos, std::vector<Entry> &entries)
+    // The values read take from `budget` (bytes); an entry whose value exceeds what is left is
+    // left out, so many entries pointing at the same large value cannot take unbounded memory.
+    Status readDirectory(
+        BigReader &r, std::uint64_t pos, std::vector<Entry> &entries, std::uint64_t &budget)
     {
         std::array<std::uint8_t, 20> raw {};
         if (const Read g = r.bytes(pos, raw.data(), 8); g != Read::Ok)
@@ -128,8 +131,10 @@ namespace {
             e.type = std::uint16_t(r.number(raw.data() + 2, 2));
             e.count = r.number(raw.data() + 4, 8);
             const std::uint64_t size = typeBytes(e.type);
-            if (size == 0 || e.count == 0 || e.count > kMaxValueBytes / size)
+            if (size == 0 || e.count == 0 || e.count > kMaxValueBytes / size
+                || size * e.count > budget)
                 continue; // unknown type or too large: left out, as the walk would skip it
+            budget -= size * e.count;
             e.value.resize(std::size_t(size * e.count));
             if (e.value.size() <= 8) {
                 std::memcpy(e.value.data(), raw.data() + 12, e.value.size());
@@ -182,13 +187,14 @@ namespace {
     {
         BigReader &reader;
         Writer &writer;
+        std::uint64_t budget; // bytes the values of all directories may still take
 
         // Copies the directory at `pos` and, for each of `children` it points at, that directory
         // (one level further for the Exif directory's interoperability directory).
         Status copy(std::uint64_t pos, std::size_t &written, int depth)
         {
             std::vector<Entry> entries;
-            if (const Status s = readDirectory(reader, pos, entries); s != Status::Found)
+            if (const Status s = readDirectory(reader, pos, entries, budget); s != Status::Found)
                 return s;
             std::vector<std::size_t> fields;
             written = writeDirectory(writer, entries, fields);
@@ -231,7 +237,7 @@ ExifBlock findBigTiffExif(ByteSource &file)
     w.put(2, 42, 2);
     w.put(4, 8, 4);
     std::size_t at = 0;
-    Copier copier {r, w};
+    Copier copier {r, w, kMaxDecodedBlock / 2};
     const Status s = copier.copy(r.number(h.data() + 8, 8), at, 0);
     if (s != Status::Found || w.out().size() > kMaxDecodedBlock)
         return {s == Status::ReadError ? Status::ReadError : Status::Absent, {}, {}};
