@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// BigTIFF (8-byte counts and offsets): the first directory, its Exif and GPS directories and the
-// Exif directory's interoperability directory are copied into a classic TIFF block in memory,
-// which the one walk then reads as it reads any TIFF file.
-#include "exif/exifcontainers.h"
+// TIFF directories copied into a classic TIFF block in memory, which the one walk then reads as it
+// reads any TIFF file: a BigTIFF's (8-byte counts and offsets), and a CR3's two TIFF parts.
+#include "exif/tiffcopy.h"
 
 #include <array>
 #include <cstring>
@@ -30,18 +29,23 @@ namespace {
 
     enum class Read { Ok, Outside, Failed };
 
-    class BigReader
+    // Reads a TIFF (classic or BigTIFF) that lies at `base` in the file and spans `limit` bytes;
+    // positions are the TIFF's own.
+    class TiffReader
     {
     public:
-        BigReader(ByteSource &file, bool bigEndian)
+        TiffReader(ByteSource &file, bool bigEndian, bool big, Extent at)
             : m_file(file)
             , m_bigEndian(bigEndian)
+            , m_big(big)
+            , m_at(at)
         {}
         Read bytes(std::uint64_t pos, std::uint8_t *out, std::size_t n)
         {
-            if (pos > m_file.size() || n > m_file.size() - pos)
+            if (pos > m_at.size || n > m_at.size - pos)
                 return Read::Outside;
-            return n == 0 || m_file.read(pos, std::span(out, n)) == n ? Read::Ok : Read::Failed;
+            return n == 0 || m_file.read(m_at.pos + pos, std::span(out, n)) == n ? Read::Ok
+                                                                                 : Read::Failed;
         }
         [[nodiscard]] std::uint64_t number(const std::uint8_t *p, int n) const
         {
@@ -51,10 +55,16 @@ namespace {
             return v;
         }
         [[nodiscard]] bool bigEndian() const { return m_bigEndian; }
+        // The layout of a directory: the entry count's bytes, an entry's, and its value field's.
+        [[nodiscard]] int countBytes() const { return m_big ? 8 : 2; }
+        [[nodiscard]] int entryBytes() const { return m_big ? 20 : 12; }
+        [[nodiscard]] int fieldBytes() const { return m_big ? 8 : 4; }
 
     private:
         ByteSource &m_file;
         bool m_bigEndian;
+        bool m_big;
+        Extent m_at;
     };
 
     // The classic TIFF block being written, in the file's byte order.
@@ -93,7 +103,7 @@ namespace {
 
     // An 8-byte integer type's values as 4-byte ones (IFD8 and LONG8 as LONG, SLONG8 as
     // SLONG); false when one does not fit.
-    bool narrowed(const BigReader &r, Entry &e)
+    bool narrowed(const TiffReader &r, Entry &e)
     {
         std::vector<std::uint8_t> out;
         for (std::uint64_t i = 0; i < e.count; ++i) {
@@ -115,31 +125,37 @@ namespace {
     // The values read take from `budget` (bytes); an entry whose value exceeds what is left is
     // left out, so many entries pointing at the same large value cannot take unbounded memory.
     Status readDirectory(
-        BigReader &r, std::uint64_t pos, std::vector<Entry> &entries, std::uint64_t &budget)
+        TiffReader &r, std::uint64_t pos, std::vector<Entry> &entries, std::uint64_t &budget)
     {
+        const int countBytes = r.countBytes();
+        const int entryBytes = r.entryBytes();
+        const int fieldBytes = r.fieldBytes();
         std::array<std::uint8_t, 20> raw {};
-        if (const Read g = r.bytes(pos, raw.data(), 8); g != Read::Ok)
+        if (const Read g = r.bytes(pos, raw.data(), std::size_t(countBytes)); g != Read::Ok)
             return g == Read::Failed ? Status::ReadError : Status::Absent;
-        const std::uint64_t count = r.number(raw.data(), 8);
+        const std::uint64_t count = r.number(raw.data(), countBytes);
         if (count == 0 || count > kMaxEntries)
             return Status::Absent;
         for (std::uint64_t i = 0; i < count; ++i) {
-            if (const Read g = r.bytes(pos + 8 + 20 * i, raw.data(), raw.size()); g != Read::Ok)
+            const std::uint64_t at =
+                pos + std::uint64_t(countBytes) + std::uint64_t(entryBytes) * i;
+            if (const Read g = r.bytes(at, raw.data(), std::size_t(entryBytes)); g != Read::Ok)
                 return g == Read::Failed ? Status::ReadError : Status::Absent;
             Entry e;
             e.tag = std::uint16_t(r.number(raw.data(), 2));
             e.type = std::uint16_t(r.number(raw.data() + 2, 2));
-            e.count = r.number(raw.data() + 4, 8);
+            e.count = r.number(raw.data() + 4, fieldBytes);
+            const std::uint8_t *field = raw.data() + 4 + fieldBytes;
             const std::uint64_t size = typeBytes(e.type);
             if (size == 0 || e.count == 0 || e.count > kMaxValueBytes / size
                 || size * e.count > budget)
                 continue; // unknown type or too large: left out, as the walk would skip it
             budget -= size * e.count;
             e.value.resize(std::size_t(size * e.count));
-            if (e.value.size() <= 8) {
-                std::memcpy(e.value.data(), raw.data() + 12, e.value.size());
+            if (e.value.size() <= std::size_t(fieldBytes)) {
+                std::memcpy(e.value.data(), field, e.value.size());
             } else if (const Read g =
-                           r.bytes(r.number(raw.data() + 12, 8), e.value.data(), e.value.size());
+                           r.bytes(r.number(field, fieldBytes), e.value.data(), e.value.size());
                        g != Read::Ok) {
                 if (g == Read::Failed)
                     return Status::ReadError;
@@ -185,17 +201,22 @@ namespace {
 
     struct Copier
     {
-        BigReader &reader;
         Writer &writer;
         std::uint64_t budget; // bytes the values of all directories may still take
+        // Where the Exif directory comes from instead of the first directory's pointer: the first
+        // directory of another TIFF (a CR3 keeps it apart).
+        TiffReader *exifTiff = nullptr;
+        std::uint64_t exifAt = 0;
 
-        // Copies the directory at `pos` and, for each of `children` it points at, that directory
-        // (one level further for the Exif directory's interoperability directory).
-        Status copy(std::uint64_t pos, std::size_t &written, int depth)
+        // Copies the directory at `pos` of `r` and the directories it points at: the Exif and
+        // GPS directories from the first, the interoperability directory from the Exif one.
+        Status copy(TiffReader &r, std::uint64_t pos, std::size_t &written, int depth)
         {
             std::vector<Entry> entries;
-            if (const Status s = readDirectory(reader, pos, entries, budget); s != Status::Found)
+            if (const Status s = readDirectory(r, pos, entries, budget); s != Status::Found)
                 return s;
+            if (depth == 0 && exifTiff != nullptr)
+                pointAtExif(entries);
             std::vector<std::size_t> fields;
             written = writeDirectory(writer, entries, fields);
             if (writer.out().size() > kMaxDecodedBlock)
@@ -207,7 +228,9 @@ namespace {
                 if (!child || e.value.size() != 4)
                     continue;
                 std::size_t at = 0;
-                const Status s = copy(reader.number(e.value.data(), 4), at, depth + 1);
+                const bool apart = depth == 0 && e.tag == kExifIfdTag && exifTiff != nullptr;
+                const Status s = apart ? copy(*exifTiff, exifAt, at, 1)
+                                       : copy(r, r.number(e.value.data(), 4), at, depth + 1);
                 if (s == Status::ReadError)
                     return s;
                 // A directory that cannot be read is pointed at outside the block, as a TIFF
@@ -216,7 +239,38 @@ namespace {
             }
             return Status::Found;
         }
+
+        // An Exif pointer among `entries` (sorted by tag), added when missing.
+        static void pointAtExif(std::vector<Entry> &entries)
+        {
+            auto it = entries.begin();
+            while (it != entries.end() && it->tag < kExifIfdTag)
+                ++it;
+            if (it != entries.end() && it->tag == kExifIfdTag) {
+                it->type = 4;
+                it->count = 1;
+                it->value.assign(4, 0);
+                return;
+            }
+            entries.insert(it, Entry {kExifIfdTag, 4, 1, std::vector<std::uint8_t>(4, 0)});
+        }
     };
+
+    // A classic TIFF header in `w`'s byte order.
+    void putHeader(Writer &w, bool bigEndian)
+    {
+        const std::uint8_t order = bigEndian ? 'M' : 'I';
+        w.out() = {order, order, 0, 0, 0, 0, 0, 0};
+        w.put(2, 42, 2);
+        w.put(4, 8, 4);
+    }
+
+    ExifBlock finished(Status s, Writer &w)
+    {
+        if (s != Status::Found || w.out().size() > kMaxDecodedBlock)
+            return {s == Status::ReadError ? Status::ReadError : Status::Absent, {}, {}};
+        return {Status::Found, {}, std::move(w.out())};
+    }
 
 } // namespace
 
@@ -228,20 +282,52 @@ ExifBlock findBigTiffExif(ByteSource &file)
     if (file.read(0, h) != h.size())
         return {Status::ReadError, {}, {}};
     const bool bigEndian = h[0] == 'M';
-    BigReader r(file, bigEndian);
+    TiffReader r(file, bigEndian, true, {0, file.size()});
     if (r.number(h.data() + 2, 2) != 43 || r.number(h.data() + 4, 2) != 8
         || r.number(h.data() + 6, 2) != 0)
         return {};
     Writer w(bigEndian);
-    w.out() = {h[0], h[1], 0, 0, 0, 0, 0, 0};
-    w.put(2, 42, 2);
-    w.put(4, 8, 4);
+    putHeader(w, bigEndian);
     std::size_t at = 0;
-    Copier copier {r, w, kMaxDecodedBlock / 2};
-    const Status s = copier.copy(r.number(h.data() + 8, 8), at, 0);
-    if (s != Status::Found || w.out().size() > kMaxDecodedBlock)
-        return {s == Status::ReadError ? Status::ReadError : Status::Absent, {}, {}};
-    return {Status::Found, {}, std::move(w.out())};
+    Copier copier {w, kMaxDecodedBlock / 2};
+    return finished(copier.copy(r, r.number(h.data() + 8, 8), at, 0), w);
+}
+
+ExifBlock joinedTiffs(ByteSource &file, Extent main, std::optional<Extent> exif)
+{
+    // Each part is a classic TIFF: its byte order, 42, the offset of its first directory.
+    struct Part
+    {
+        bool bigEndian = false;
+        std::uint64_t first = 0;
+    };
+    const auto header = [&](Extent e, Part &part) {
+        std::array<std::uint8_t, 8> h {};
+        if (e.size < h.size() || file.read(e.pos, h) != h.size() || h[0] != h[1]
+            || (h[0] != 'I' && h[0] != 'M'))
+            return false;
+        part.bigEndian = h[0] == 'M';
+        const TiffReader r(file, part.bigEndian, false, e);
+        part.first = r.number(h.data() + 4, 4);
+        return r.number(h.data() + 2, 2) == 42;
+    };
+    Part mainPart;
+    if (!header(main, mainPart))
+        return {};
+    TiffReader r(file, mainPart.bigEndian, false, main);
+    Writer w(mainPart.bigEndian);
+    putHeader(w, mainPart.bigEndian);
+    Copier copier {w, kMaxDecodedBlock / 2};
+    Part exifPart;
+    // Values are copied as they lie: an Exif part in the other byte order is not joined.
+    std::optional<TiffReader> exifReader;
+    if (exif && header(*exif, exifPart) && exifPart.bigEndian == mainPart.bigEndian) {
+        exifReader.emplace(file, exifPart.bigEndian, false, *exif);
+        copier.exifTiff = &*exifReader;
+        copier.exifAt = exifPart.first;
+    }
+    std::size_t at = 0;
+    return finished(copier.copy(r, mainPart.first, at, 0), w);
 }
 
 } // namespace morvane::exif

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "exif/exifcontainers.h"
 
+#include "exif/decompress.h"
+#include "exif/tiffcopy.h"
+
 #include <algorithm>
 #include <array>
-#include <brotli/decode.h>
 #include <cstring>
 #include <string_view>
-#include <zlib.h>
 
 namespace morvane::exif {
 
@@ -154,37 +155,6 @@ namespace {
 
     constexpr std::array<std::uint8_t, 8> kPngSignature = {
         0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-
-    // Inflates a zlib stream; nothing when it is damaged or inflates past kMaxDecodedBlock.
-    std::optional<std::vector<std::uint8_t>> inflateBounded(std::span<const std::uint8_t> in)
-    {
-        z_stream z {};
-        if (inflateInit(&z) != Z_OK)
-            return std::nullopt;
-        std::vector<std::uint8_t> out;
-        std::array<std::uint8_t, 16384> buf {};
-        z.next_in = const_cast<Bytef *>(
-            in.data()); // NOLINT(cppcoreguidelines-pro-type-const-cast): zlib's API takes no const
-        z.avail_in = static_cast<uInt>(in.size());
-        int rc = Z_OK;
-        while (rc == Z_OK) {
-            z.next_out = buf.data();
-            z.avail_out = static_cast<uInt>(buf.size());
-            rc = inflate(&z, Z_NO_FLUSH);
-            const std::size_t n = buf.size() - z.avail_out;
-            if (out.size() + n > kMaxDecodedBlock) {
-                rc = Z_MEM_ERROR;
-                break;
-            }
-            out.insert(out.end(), buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(n));
-            if (rc == Z_BUF_ERROR && z.avail_in == 0)
-                break; // the stream is cut: keep what came out
-        }
-        inflateEnd(&z);
-        if (rc != Z_STREAM_END && rc != Z_BUF_ERROR)
-            return std::nullopt;
-        return out;
-    }
 
     int hexValue(std::uint8_t c)
     {
@@ -439,38 +409,6 @@ namespace {
 
     // ---- JPEG XL ----
 
-    // Brotli-decompresses `in`; nothing when it is damaged, cut, or decompresses past
-    // kMaxDecodedBlock.
-    std::optional<std::vector<std::uint8_t>> unbrotliBounded(std::span<const std::uint8_t> in)
-    {
-        if (in.empty())
-            return std::nullopt;
-        BrotliDecoderState *state = BrotliDecoderCreateInstance(nullptr, nullptr, nullptr);
-        if (state == nullptr)
-            return std::nullopt;
-        std::vector<std::uint8_t> out;
-        std::array<std::uint8_t, 16384> buf {};
-        const std::uint8_t *nextIn = in.data();
-        std::size_t availIn = in.size();
-        BrotliDecoderResult rc = BROTLI_DECODER_RESULT_NEEDS_MORE_OUTPUT;
-        while (rc == BROTLI_DECODER_RESULT_NEEDS_MORE_OUTPUT) {
-            std::uint8_t *nextOut = buf.data();
-            std::size_t availOut = buf.size();
-            rc = BrotliDecoderDecompressStream(
-                state, &availIn, &nextIn, &availOut, &nextOut, nullptr);
-            const std::size_t n = buf.size() - availOut;
-            if (out.size() + n > kMaxDecodedBlock) {
-                rc = BROTLI_DECODER_RESULT_ERROR;
-                break;
-            }
-            out.insert(out.end(), buf.data(), buf.data() + n);
-        }
-        BrotliDecoderDestroyInstance(state);
-        if (rc != BROTLI_DECODER_RESULT_SUCCESS)
-            return std::nullopt;
-        return out;
-    }
-
     // The content of a "brob" box (after the 4-byte type of the box it holds), decompressed.
     ExifBlock brotliBox(Reader &r, const Box &box)
     {
@@ -513,6 +451,8 @@ Container containerOf(ByteSource &file)
         return Container::WebP;
     if (starts("\0\0\0\x0CJXL \r\n\x87\n"sv))
         return Container::JpegXl;
+    if (starts("ftypcrx "sv, 4))
+        return Container::Cr3;
     if (starts("ftyp"sv, 4))
         return Container::Heif;
     if (starts("FUJIFILMCCD-RAW "sv))
@@ -617,6 +557,53 @@ ExifBlock findJxlExif(ByteSource &file)
         if (isType(inner.data(), "Exif"))
             return dropOffsetField(file, brotliBox(r, box));
     }
+}
+
+ExifBlock findCr3Exif(ByteSource &file)
+{
+    static constexpr std::array<std::uint8_t, 16> kCanonUuid = {0x85,
+        0xC0,
+        0xB6,
+        0x87,
+        0x82,
+        0x0F,
+        0x11,
+        0xE0,
+        0x81,
+        0x11,
+        0xF4,
+        0xCE,
+        0x46,
+        0x2B,
+        0x6A,
+        0x48};
+    Reader r(file);
+    Box moov;
+    if (const Got g = findBox(r, 0, r.size(), "moov", moov); g != Got::Ok)
+        return g == Got::Failed ? readError() : ExifBlock {};
+    Box uuid;
+    for (std::uint64_t pos = moov.payload;; pos = uuid.end) {
+        if (const Got g = findBox(r, pos, moov.end, "uuid", uuid); g != Got::Ok)
+            return g == Got::Failed ? readError() : ExifBlock {};
+        std::array<std::uint8_t, 16> id {};
+        if (uuid.end - uuid.payload < id.size())
+            continue;
+        if (const Got g = r.get(uuid.payload, id.data(), id.size()); g != Got::Ok)
+            return g == Got::Failed ? readError() : ExifBlock {};
+        if (id == kCanonUuid)
+            break;
+    }
+    Box cmt1;
+    if (const Got g = findBox(r, uuid.payload + 16, uuid.end, "CMT1", cmt1); g != Got::Ok)
+        return g == Got::Failed ? readError() : ExifBlock {};
+    Box cmt2;
+    const Got hasExif = findBox(r, uuid.payload + 16, uuid.end, "CMT2", cmt2);
+    if (hasExif == Got::Failed)
+        return readError();
+    std::optional<Extent> exif;
+    if (hasExif == Got::Ok)
+        exif = Extent {cmt2.payload, cmt2.end - cmt2.payload};
+    return joinedTiffs(file, {cmt1.payload, cmt1.end - cmt1.payload}, exif);
 }
 
 ExifBlock findRafJpeg(ByteSource &file)

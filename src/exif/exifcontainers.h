@@ -25,6 +25,7 @@ enum class Container {
     Png, // the PNG signature
     WebP, // "RIFF", a size, "WEBP"
     Heif, // an ISO BMFF file ("ftyp" at byte 4) that is not JPEG XL: HEIC, HEIF, AVIF
+    Cr3, // an ISO BMFF file of brand "crx ": Canon's CR3 RAW
     JpegXl, // the JPEG XL container (its signature box); a bare codestream (FF 0A) has no Exif
     Raf, // "FUJIFILMCCD-RAW ": a JPEG preview, with its Exif, at an offset in the header
 };
@@ -81,6 +82,9 @@ inline constexpr std::size_t kMaxExtents = 64;
 // order. 8-byte integers become 4-byte ones where they fit (an entry whose values do not fit, of
 // an unknown type or over 1 MiB is left out); the sub-directory pointers point at the copies.
 [[nodiscard]] ExifBlock findBigTiffExif(ByteSource &file);
+// CR3: the TIFF parts in the moov box's Canon uuid box, CMT1 (the first directory) and CMT2 (the
+// Exif directory), joined into one classic TIFF block (`decoded`) as findBigTiffExif() copies.
+[[nodiscard]] ExifBlock findCr3Exif(ByteSource &file);
 // RAF: the JPEG preview the header points at (its Exif is found there as in any JPEG).
 [[nodiscard]] ExifBlock findRafJpeg(ByteSource &file);
 

@@ -601,6 +601,9 @@ namespace {
         case Container::Heif:
             block = findHeifExif(file);
             break;
+        case Container::Cr3:
+            block = findCr3Exif(file);
+            break;
         case Container::JpegXl:
             block = findJxlExif(file);
             break;

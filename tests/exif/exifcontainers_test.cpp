@@ -57,6 +57,31 @@ Bytes brob(std::string_view type, const Bytes &payload)
     return box("brob", concat({bytesOf(type), brotliCompressed(payload)}));
 }
 
+// A CR3: ftyp "crx ", then moov { uuid { Canon's id, `parts` (CMT boxes) } }.
+Bytes cr3(std::initializer_list<Bytes> parts, std::uint8_t idFirst = 0x85)
+{
+    const Bytes id = {idFirst,
+        0xC0,
+        0xB6,
+        0x87,
+        0x82,
+        0x0F,
+        0x11,
+        0xE0,
+        0x81,
+        0x11,
+        0xF4,
+        0xCE,
+        0x46,
+        0x2B,
+        0x6A,
+        0x48};
+    Bytes uuid = id;
+    for (const Bytes &p : parts)
+        uuid = concat({uuid, p});
+    return concat({box("ftyp", bytesOf("crx ")), box("moov", box("uuid", uuid))});
+}
+
 Bytes raf(const Bytes &jpeg)
 {
     Bytes head = bytesOf("FUJIFILMCCD-RAW 0201FF383501");
@@ -172,6 +197,19 @@ TEST(ExifContainersTest, EachContainerLeadsToTheOneWalk)
         heifWhole.begin(), heifWhole.end() - static_cast<std::ptrdiff_t>(be.size()) + 50);
     const Rows all = sampleRows();
     const Rows make = {all[0]};
+    // A CR3's first directory and its Exif directory, each a TIFF of its own.
+    const auto cmt = [](ByteOrder order, bool exifPart) {
+        TiffBuilder b(order);
+        if (exifPart) {
+            b.shortValue(0, morvane::exif::tag::IsoSpeedRatings, 100);
+        } else {
+            b.ascii(0, morvane::exif::tag::Make, "Canon");
+            b.shortValue(0, 0x0112, 6);
+        }
+        return b.build().bytes;
+    };
+    const Bytes cmt1 = box("CMT1", cmt(ByteOrder::Little, false));
+    const Bytes cmt2 = box("CMT2", cmt(ByteOrder::Little, true));
     struct Case
     {
         const char *name;
@@ -312,6 +350,14 @@ TEST(ExifContainersTest, EachContainerLeadsToTheOneWalk)
             {},
             {}},
         {"bare JPEG XL codestream", {0xFF, 0x0A, 0x00, 0x11}, {}, {}, {}},
+        {"CR3", cr3({cmt1, cmt2}), all, {}, 6},
+        {"CR3 without its Exif part", cr3({cmt1}), make, {}, 6},
+        {"CR3 Exif part of the other byte order",
+            cr3({cmt1, box("CMT2", cmt(ByteOrder::Big, true))}),
+            make,
+            {},
+            6},
+        {"CR3 without Canon's box", cr3({cmt1, cmt2}, 0x84), {kNoExif}, {}, {}},
         {"BigTIFF, little-endian, IFD8 pointer", bigTiff({}), all, {}, 6},
         {"BigTIFF, big-endian, LONG8 pointer", bigTiff({ByteOrder::Big, 16}), all, {}, 6},
         {"BigTIFF, LONG pointer", bigTiff({ByteOrder::Little, 4}), all, {}, 6},
