@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The yardstick of the list build per picture format: each format's library alone decoding
 // every file of a folder by its fastest route for a thumbnail, on N threads, nothing drawn or
-// kept. Qt's reader for PNG, GIF, WebP, TIFF, TGA and Netpbm; libheif for HEIF/AVIF (the
-// thumbnail item when it reaches the box, else the primary image, as interleaved RGB); libjxl
+// kept. Qt's reader for PNG, GIF, WebP, TIFF and Netpbm; our TGA decoder; libheif for HEIF/AVIF
+// (the thumbnail item when it reaches the box, else the primary image, as interleaved RGB); libjxl
 // for JPEG XL (RGBA, 8 bits); LibRaw for RAW (its JPEG preview, decoded by libjpeg-turbo at the
 // smallest scale that covers the box).
 //   thumbs-formatloop DIR [--threads N] [--box N]
@@ -37,6 +37,8 @@ bool decodeOne(const QString &path, int box)
         return decodeHeif(*bytes, box, {}).status == DecodeStatus::Decoded;
     case PictureFormat::JpegXl:
         return decodeJpegXl(*bytes, {}).status == DecodeStatus::Decoded;
+    case PictureFormat::Targa:
+        return decodeTargaFile(*bytes, {}).status == DecodeStatus::Decoded;
     case PictureFormat::Raw:
         return decodeRaw(*bytes, QSize(box, box), false, RawFacts::Sensor, {}).status
             == DecodeStatus::Decoded;

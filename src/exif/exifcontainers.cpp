@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "exif/exifcontainers.h"
 
+#include "exif/decompress.h"
+#include "exif/tiffcopy.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <string_view>
-#include <zlib.h>
 
 namespace morvane::exif {
 
@@ -153,37 +155,6 @@ namespace {
 
     constexpr std::array<std::uint8_t, 8> kPngSignature = {
         0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-
-    // Inflates a zlib stream; nothing when it is damaged or inflates past kMaxDecodedBlock.
-    std::optional<std::vector<std::uint8_t>> inflateBounded(std::span<const std::uint8_t> in)
-    {
-        z_stream z {};
-        if (inflateInit(&z) != Z_OK)
-            return std::nullopt;
-        std::vector<std::uint8_t> out;
-        std::array<std::uint8_t, 16384> buf {};
-        z.next_in = const_cast<Bytef *>(
-            in.data()); // NOLINT(cppcoreguidelines-pro-type-const-cast): zlib's API takes no const
-        z.avail_in = static_cast<uInt>(in.size());
-        int rc = Z_OK;
-        while (rc == Z_OK) {
-            z.next_out = buf.data();
-            z.avail_out = static_cast<uInt>(buf.size());
-            rc = inflate(&z, Z_NO_FLUSH);
-            const std::size_t n = buf.size() - z.avail_out;
-            if (out.size() + n > kMaxDecodedBlock) {
-                rc = Z_MEM_ERROR;
-                break;
-            }
-            out.insert(out.end(), buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(n));
-            if (rc == Z_BUF_ERROR && z.avail_in == 0)
-                break; // the stream is cut: keep what came out
-        }
-        inflateEnd(&z);
-        if (rc != Z_STREAM_END && rc != Z_BUF_ERROR)
-            return std::nullopt;
-        return out;
-    }
 
     int hexValue(std::uint8_t c)
     {
@@ -436,6 +407,24 @@ namespace {
         return {};
     }
 
+    // ---- JPEG XL ----
+
+    // The content of a "brob" box (after the 4-byte type of the box it holds), decompressed.
+    ExifBlock brotliBox(Reader &r, const Box &box)
+    {
+        const std::uint64_t size = box.end - box.payload - 4;
+        if (size > kMaxDecodedBlock)
+            return {};
+        std::vector<std::uint8_t> compressed;
+        if (const Got g = r.bulk(box.payload + 4, static_cast<std::size_t>(size), compressed);
+            g != Got::Ok)
+            return g == Got::Failed ? readError() : ExifBlock {};
+        std::optional<std::vector<std::uint8_t>> content = unbrotliBounded(compressed);
+        if (!content || content->empty())
+            return {};
+        return {Status::Found, {}, std::move(*content)};
+    }
+
 } // namespace
 
 Container containerOf(ByteSource &file)
@@ -454,12 +443,16 @@ Container containerOf(ByteSource &file)
         if (starts(m))
             return Container::Tiff;
     }
+    if (starts("II+\0"sv) || starts("MM\0+"sv))
+        return Container::BigTiff;
     if (starts(std::string_view(reinterpret_cast<const char *>(kPngSignature.data()), 8)))
         return Container::Png;
     if (starts("RIFF"sv) && starts("WEBP"sv, 8))
         return Container::WebP;
     if (starts("\0\0\0\x0CJXL \r\n\x87\n"sv))
         return Container::JpegXl;
+    if (starts("ftypcrx "sv, 4))
+        return Container::Cr3;
     if (starts("ftyp"sv, 4))
         return Container::Heif;
     if (starts("FUJIFILMCCD-RAW "sv))
@@ -550,9 +543,67 @@ ExifBlock findJxlExif(ByteSource &file)
 {
     Reader r(file);
     Box box;
-    if (const Got g = findBox(r, 0, r.size(), "Exif", box); g != Got::Ok)
+    for (std::uint64_t pos = 0;; pos = box.end) {
+        if (const Got g = readBox(r, pos, r.size(), box); g != Got::Ok)
+            return g == Got::Failed ? readError() : ExifBlock {};
+        if (isType(box.type.data(), "Exif"))
+            return dropOffsetField(file, extent(r, box.payload, box.end - box.payload));
+        if (!isType(box.type.data(), "brob") || box.end - box.payload < 4)
+            continue;
+        // A compressed box names the type of the box it holds first.
+        std::array<std::uint8_t, 4> inner {};
+        if (const Got g = r.get(box.payload, inner.data(), inner.size()); g != Got::Ok)
+            return g == Got::Failed ? readError() : ExifBlock {};
+        if (isType(inner.data(), "Exif"))
+            return dropOffsetField(file, brotliBox(r, box));
+    }
+}
+
+ExifBlock findCr3Exif(ByteSource &file)
+{
+    static constexpr std::array<std::uint8_t, 16> kCanonUuid = {0x85,
+        0xC0,
+        0xB6,
+        0x87,
+        0x82,
+        0x0F,
+        0x11,
+        0xE0,
+        0x81,
+        0x11,
+        0xF4,
+        0xCE,
+        0x46,
+        0x2B,
+        0x6A,
+        0x48};
+    Reader r(file);
+    Box moov;
+    if (const Got g = findBox(r, 0, r.size(), "moov", moov); g != Got::Ok)
         return g == Got::Failed ? readError() : ExifBlock {};
-    return dropOffsetField(file, extent(r, box.payload, box.end - box.payload));
+    Box uuid;
+    for (std::uint64_t pos = moov.payload;; pos = uuid.end) {
+        if (const Got g = findBox(r, pos, moov.end, "uuid", uuid); g != Got::Ok)
+            return g == Got::Failed ? readError() : ExifBlock {};
+        std::array<std::uint8_t, 16> id {};
+        if (uuid.end - uuid.payload < id.size())
+            continue;
+        if (const Got g = r.get(uuid.payload, id.data(), id.size()); g != Got::Ok)
+            return g == Got::Failed ? readError() : ExifBlock {};
+        if (id == kCanonUuid)
+            break;
+    }
+    Box cmt1;
+    if (const Got g = findBox(r, uuid.payload + 16, uuid.end, "CMT1", cmt1); g != Got::Ok)
+        return g == Got::Failed ? readError() : ExifBlock {};
+    Box cmt2;
+    const Got hasExif = findBox(r, uuid.payload + 16, uuid.end, "CMT2", cmt2);
+    if (hasExif == Got::Failed)
+        return readError();
+    std::optional<Extent> exif;
+    if (hasExif == Got::Ok)
+        exif = Extent {cmt2.payload, cmt2.end - cmt2.payload};
+    return joinedTiffs(file, {cmt1.payload, cmt1.end - cmt1.payload}, exif);
 }
 
 ExifBlock findRafJpeg(ByteSource &file)

@@ -21,9 +21,11 @@ namespace morvane::exif {
 enum class Container {
     Other, // anything else, JPEG included: the walk searches a start-of-image marker
     Tiff, // "II*\0", "MM\0*", and the TIFF-based RAW magics "IIRO", "IIRS", "MMOR", "IIU\0"
+    BigTiff, // "II+\0", "MM\0+": TIFF with 8-byte offsets
     Png, // the PNG signature
     WebP, // "RIFF", a size, "WEBP"
     Heif, // an ISO BMFF file ("ftyp" at byte 4) that is not JPEG XL: HEIC, HEIF, AVIF
+    Cr3, // an ISO BMFF file of brand "crx ": Canon's CR3 RAW
     JpegXl, // the JPEG XL container (its signature box); a bare codestream (FF 0A) has no Exif
     Raf, // "FUJIFILMCCD-RAW ": a JPEG preview, with its Exif, at an offset in the header
 };
@@ -72,9 +74,17 @@ inline constexpr std::size_t kMaxExtents = 64;
 // iloc box (in the file or in the meta box's idat box), past the item's 4-byte offset field and
 // the offset it gives.
 [[nodiscard]] ExifBlock findHeifExif(ByteSource &file);
-// JPEG XL container: the first top-level "Exif" box, past its 4-byte offset field and the offset
-// it gives. A Brotli-compressed box ("brob") is not read.
+// JPEG XL container: the first top-level "Exif" box, or Brotli-compressed "brob" box holding
+// one (decompressed into `decoded`), past its 4-byte offset field and the offset it gives.
 [[nodiscard]] ExifBlock findJxlExif(ByteSource &file);
+// BigTIFF: the first directory, its Exif and GPS directories and the Exif directory's
+// interoperability directory, copied into a classic TIFF block (`decoded`) in the file's byte
+// order. 8-byte integers become 4-byte ones where they fit (an entry whose values do not fit, of
+// an unknown type or over 1 MiB is left out); the sub-directory pointers point at the copies.
+[[nodiscard]] ExifBlock findBigTiffExif(ByteSource &file);
+// CR3: the TIFF parts in the moov box's Canon uuid box, CMT1 (the first directory) and CMT2 (the
+// Exif directory), joined into one classic TIFF block (`decoded`) as findBigTiffExif() copies.
+[[nodiscard]] ExifBlock findCr3Exif(ByteSource &file);
 // RAF: the JPEG preview the header points at (its Exif is found there as in any JPEG).
 [[nodiscard]] ExifBlock findRafJpeg(ByteSource &file);
 

@@ -589,6 +589,9 @@ namespace {
             return use(file, Origin::Jpeg);
         case Container::Tiff:
             return use(file, Origin::Tiff);
+        case Container::BigTiff:
+            block = findBigTiffExif(file);
+            break;
         case Container::Png:
             block = findPngExif(file);
             break;
@@ -597,6 +600,9 @@ namespace {
             break;
         case Container::Heif:
             block = findHeifExif(file);
+            break;
+        case Container::Cr3:
+            block = findCr3Exif(file);
             break;
         case Container::JpegXl:
             block = findJxlExif(file);

@@ -2,9 +2,9 @@
 #pragma once
 
 // The decoders of the formats that have a library of their own: HEIF/AVIF (libheif), JPEG XL
-// (libjxl) and camera RAW (LibRaw, for its embedded preview). Each keeps the limits of every
-// decoder: kMaxPicturePixels checked from the header before anything large is allocated, the
-// memory gate asked once before, no exception and no output on hostile bytes.
+// (libjxl) and camera RAW (LibRaw, for its embedded preview), and TGA (our own decoder). Each keeps
+// the limits of every decoder: kMaxPicturePixels checked from the header before anything large is
+// allocated, the memory gate asked once before, no exception and no output on hostile bytes.
 
 #include "imaging/jpegdecode.h"
 
@@ -28,6 +28,11 @@ namespace morvane::imaging {
 // thumbnail whose longer side is at least `boxSize` is decoded instead, when there is one;
 // fullWidth/fullHeight are always the primary image's. Any thread.
 [[nodiscard]] DecodeResult decodeHeif(const QByteArray &bytes, int boxSize, const MemoryGate &gate);
+
+// TGA (every type but the Huffman-coded ones, with or without its footer): the picture as
+// stored, turned to its top-left origin. Format_RGB32, or Format_ARGB32_Premultiplied when the
+// header gives it alpha bits. Any thread.
+[[nodiscard]] DecodeResult decodeTargaFile(const QByteArray &bytes, const MemoryGate &gate);
 
 // JPEG XL: the first frame, turned as its header says. Any thread.
 [[nodiscard]] DecodeResult decodeJpegXl(const QByteArray &bytes, const MemoryGate &gate);

@@ -186,8 +186,6 @@ namespace {
             return "webp";
         case PictureFormat::Tiff:
             return "tiff";
-        case PictureFormat::Targa:
-            return "tga";
         case PictureFormat::Netpbm: // Qt's reader takes the kind (P1..P6) from the header
             return "ppm";
         default:
@@ -237,6 +235,8 @@ namespace {
                 return decodeHeif(*bytes, heifBox, gate);
             case PictureFormat::JpegXl:
                 return decodeJpegXl(*bytes, gate);
+            case PictureFormat::Targa:
+                return decodeTargaFile(*bytes, gate);
             case PictureFormat::Raw:
                 return raw(*bytes);
             case PictureFormat::None:

@@ -95,10 +95,10 @@ bool isQtFormat(PictureFormat format) noexcept
     case PictureFormat::Gif:
     case PictureFormat::WebP:
     case PictureFormat::Tiff:
-    case PictureFormat::Targa:
     case PictureFormat::Netpbm:
         return true;
     case PictureFormat::None:
+    case PictureFormat::Targa:
     case PictureFormat::Jpeg:
     case PictureFormat::Heif:
     case PictureFormat::JpegXl:

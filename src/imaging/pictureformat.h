@@ -16,7 +16,7 @@ enum class PictureFormat {
     Gif, // gif (Qt; the first frame)
     WebP, // webp (Qt's plugin; the first frame)
     Tiff, // tif tiff (Qt's plugin; the first page)
-    Targa, // tga (Qt's plugin)
+    Targa, // tga (our own decoder)
     Netpbm, // pbm pgm ppm pnm (Qt)
     Heif, // heic heif hif avif (libheif)
     JpegXl, // jxl (libjxl)

@@ -4,6 +4,7 @@
 #include "imaging/jpegdecode.h"
 #include "imaging/pictureformat.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace morvane {
@@ -44,6 +45,8 @@ bool PictureAnimation::start(const QByteArray &nativePath, QSize shownSize)
         stop();
         return false;
     }
+    // Qt's readers give the plays after the first, whichever way the format counts them.
+    m_repeatsLeft = std::max(m_reader->loopCount(), -1);
     // The first frame is on screen already: it is read again only for its delay.
     QImage first;
     m_size = shownSize;
@@ -63,6 +66,7 @@ void PictureAnimation::stop()
     m_path.clear();
     m_size = {};
     m_framesSinceOpen = 0;
+    m_repeatsLeft = -1;
 }
 
 bool PictureAnimation::reopen(QSize shownSize)
@@ -85,10 +89,13 @@ bool PictureAnimation::readFrame(QImage &frame)
         ++m_framesSinceOpen;
         return true;
     }
-    // After the last frame (or a frame that does not decode) the file starts over; a file
-    // that yields less than two frames from its start has nothing more to play.
-    if (m_framesSinceOpen < 2 || !reopen(m_size) || !m_reader->read(&frame))
+    // After the last frame (or a frame that does not decode) the file starts over while it has
+    // plays left; a file that yields less than two frames from its start has nothing more to
+    // play.
+    if (m_repeatsLeft == 0 || m_framesSinceOpen < 2 || !reopen(m_size) || !m_reader->read(&frame))
         return false;
+    if (m_repeatsLeft > 0)
+        --m_repeatsLeft;
     m_framesSinceOpen = 1;
     return true;
 }

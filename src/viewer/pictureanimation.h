@@ -16,9 +16,10 @@ namespace morvane {
 // Plays an animated GIF or WebP shown in the viewer: each frame is decoded from the file when its
 // turn comes (never all frames up front), after the previous frame's own delay, and handed to
 // the viewer, which draws it like a still picture. The viewer has already shown the first frame.
-// A delay under 20 ms (0 included) counts as 100 ms, as browsers do. The animation loops until
-// stop() or the next start(); a frame that fails to decode ends it with the last frame drawn.
-// UI thread only.
+// A delay under 20 ms (0 included) counts as 100 ms, as browsers do. The animation plays as often
+// as the file says (a GIF's loop extension, a WebP's ANIM count; forever when it says 0) and then
+// stays on its last frame, unless stop() or the next start() comes first; a frame that fails to
+// decode ends it with the last frame drawn. UI thread only.
 class PictureAnimation : public QObject
 {
     Q_OBJECT
@@ -60,6 +61,7 @@ private:
     std::unique_ptr<QImageReader> m_reader;
     QSize m_size; // the frames' size
     int m_framesSinceOpen = 0;
+    int m_repeatsLeft = -1; // plays still to come after the current one; -1: forever
 };
 
 } // namespace morvane

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "exif/containerfiles.h"
 
+#include <brotli/encode.h>
 #include <cstdio>
 #include <zlib.h>
 
@@ -95,6 +96,23 @@ Bytes zlibCompressed(const Bytes &data)
     uLongf size = compressBound(static_cast<uLong>(data.size()));
     Bytes out(size);
     if (compress(out.data(), &size, data.data(), static_cast<uLong>(data.size())) != Z_OK)
+        return {};
+    out.resize(size);
+    return out;
+}
+
+Bytes brotliCompressed(const Bytes &data)
+{
+    std::size_t size = BrotliEncoderMaxCompressedSize(data.size());
+    Bytes out(size);
+    if (BrotliEncoderCompress(BROTLI_DEFAULT_QUALITY,
+            BROTLI_DEFAULT_WINDOW,
+            BROTLI_MODE_GENERIC,
+            data.size(),
+            data.data(),
+            &size,
+            out.data())
+        == BROTLI_FALSE)
         return {};
     out.resize(size);
     return out;
@@ -208,6 +226,48 @@ Bytes withOffsetField(const Bytes &block, std::uint32_t offset)
     Bytes out;
     putBe32(out, offset);
     return concat({out, block});
+}
+
+Bytes bigTiff(const BigTiffOptions &options)
+{
+    const bool big = options.order == testsupport::ByteOrder::Big;
+    Bytes b;
+    const auto put = [&](std::uint64_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            b.push_back(static_cast<std::uint8_t>(v >> (8 * (big ? n - 1 - i : i))));
+    };
+    const auto entry = [&](std::uint16_t tag, std::uint16_t type, std::uint64_t count) {
+        put(tag, 2);
+        put(type, 2);
+        put(count, 8);
+    };
+    b = big ? Bytes {'M', 'M'} : Bytes {'I', 'I'};
+    put(43, 2);
+    put(8, 2);
+    put(0, 2);
+    put(16, 8);
+    // IFD0 at 16: 8 + 3 * 20 + 8 bytes, so the Exif directory stands at 92.
+    put(options.ifd0Count != 0 ? options.ifd0Count : 3, 8);
+    entry(exif::tag::Make, 2, 6);
+    b.insert(b.end(), {'C', 'a', 'n', 'o', 'n', 0, 0, 0});
+    entry(0x0112, 3, 1);
+    put(6, 2);
+    put(0, 6);
+    entry(exif::tag::ExifPointer, options.pointerType, 1);
+    const std::uint64_t exifAt = options.exifAt != 0 ? options.exifAt : 92;
+    if (options.pointerType == 4) {
+        put(exifAt, 4);
+        put(0, 4);
+    } else {
+        put(exifAt, 8);
+    }
+    put(0, 8);
+    put(1, 8);
+    entry(exif::tag::IsoSpeedRatings, 3, 1);
+    put(100, 2);
+    put(0, 6);
+    put(0, 8);
+    return b;
 }
 
 } // namespace morvane::exiftest

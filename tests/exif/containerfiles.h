@@ -27,8 +27,9 @@ using Bytes = std::vector<std::uint8_t>;
 [[nodiscard]] Bytes png(std::initializer_list<Bytes> chunks);
 // The hex-dump text of a raw profile ("\nexif\n    N\n" and hex lines of 72 digits).
 [[nodiscard]] Bytes rawProfile(const Bytes &block);
-// zlib's compression of `data`.
+// zlib's compression of `data`, and Brotli's.
 [[nodiscard]] Bytes zlibCompressed(const Bytes &data);
+[[nodiscard]] Bytes brotliCompressed(const Bytes &data);
 
 // WebP: a RIFF chunk (padded to an even size) and a file ("RIFF", size, "WEBP", the chunks).
 [[nodiscard]] Bytes riffChunk(std::string_view type, const Bytes &data);
@@ -54,5 +55,18 @@ struct HeifOptions
 
 // The 4-byte big-endian offset field of a HEIF Exif item or JPEG XL Exif box, then `block`.
 [[nodiscard]] Bytes withOffsetField(const Bytes &block, std::uint32_t offset = 0);
+
+// A BigTIFF holding what sampleTiff() holds: IFD0 { Make "Canon" (in its 8-byte value field),
+// Orientation 6, Exif pointer of `pointerType` (4 LONG, 16 LONG8 or 18 IFD8) to `exifAt` (0:
+// the Exif directory's own place) }, Exif IFD { ISO 100 }. `ifd0Count` replaces IFD0's entry
+// count when not 0.
+struct BigTiffOptions
+{
+    testsupport::ByteOrder order = testsupport::ByteOrder::Little;
+    std::uint16_t pointerType = 18;
+    std::uint64_t exifAt = 0;
+    std::uint64_t ifd0Count = 0;
+};
+[[nodiscard]] Bytes bigTiff(const BigTiffOptions &options);
 
 } // namespace morvane::exiftest

@@ -40,6 +40,49 @@ Bytes withMagic(Bytes tiff, std::string_view magic)
     return tiff;
 }
 
+// `file` cut to `size` bytes, and with the byte at `at` replaced.
+Bytes withSize(Bytes file, std::size_t size)
+{
+    file.resize(size);
+    return file;
+}
+Bytes withByte(Bytes file, std::size_t at, std::uint8_t value)
+{
+    file[at] = value;
+    return file;
+}
+
+// A JPEG XL "brob" box: the type of the box it holds, then that box's payload compressed.
+Bytes brob(std::string_view type, const Bytes &payload)
+{
+    return box("brob", concat({bytesOf(type), brotliCompressed(payload)}));
+}
+
+// A CR3: ftyp "crx ", then moov { uuid { Canon's id, `parts` (CMT boxes) } }.
+Bytes cr3(std::initializer_list<Bytes> parts, std::uint8_t idFirst = 0x85)
+{
+    const Bytes id = {idFirst,
+        0xC0,
+        0xB6,
+        0x87,
+        0x82,
+        0x0F,
+        0x11,
+        0xE0,
+        0x81,
+        0x11,
+        0xF4,
+        0xCE,
+        0x46,
+        0x2B,
+        0x6A,
+        0x48};
+    Bytes uuid = id;
+    for (const Bytes &p : parts)
+        uuid = concat({uuid, p});
+    return concat({box("ftyp", bytesOf("crx ")), box("moov", box("uuid", uuid))});
+}
+
 Bytes raf(const Bytes &jpeg)
 {
     Bytes head = bytesOf("FUJIFILMCCD-RAW 0201FF383501");
@@ -155,6 +198,19 @@ TEST(ExifContainersTest, EachContainerLeadsToTheOneWalk)
         heifWhole.begin(), heifWhole.end() - static_cast<std::ptrdiff_t>(be.size()) + 50);
     const Rows all = sampleRows();
     const Rows make = {all[0]};
+    // A CR3's first directory and its Exif directory, each a TIFF of its own.
+    const auto cmt = [](ByteOrder order, bool exifPart) {
+        TiffBuilder b(order);
+        if (exifPart) {
+            b.shortValue(0, morvane::exif::tag::IsoSpeedRatings, 100);
+        } else {
+            b.ascii(0, morvane::exif::tag::Make, "Canon");
+            b.shortValue(0, 0x0112, 6);
+        }
+        return b.build().bytes;
+    };
+    const Bytes cmt1 = box("CMT1", cmt(ByteOrder::Little, false));
+    const Bytes cmt2 = box("CMT2", cmt(ByteOrder::Little, true));
     struct Case
     {
         const char *name;
@@ -274,7 +330,51 @@ TEST(ExifContainersTest, EachContainerLeadsToTheOneWalk)
             all,
             {},
             6},
+        {"JPEG XL Brotli-compressed Exif box",
+            jxl({brob("Exif", withOffsetField(be))}),
+            all,
+            {},
+            6},
+        {"JPEG XL Exif box after a compressed XMP box",
+            jxl({brob("xml ", bytesOf("<x/>")), brob("Exif", withOffsetField(prefixed, 6))}),
+            all,
+            {},
+            6},
+        {"JPEG XL compressed Exif box cut short",
+            jxl({withSize(brob("Exif", withOffsetField(be)), 20)}),
+            {kNoExif},
+            {},
+            {}},
+        {"JPEG XL compressed Exif box that does not decompress",
+            jxl({box("brob", concat({bytesOf("Exif"), Bytes(40, 0xEE)}))}),
+            {kNoExif},
+            {},
+            {}},
         {"bare JPEG XL codestream", {0xFF, 0x0A, 0x00, 0x11}, {}, {}, {}},
+        {"CR3", cr3({cmt1, cmt2}), all, {}, 6},
+        {"CR3 without its Exif part", cr3({cmt1}), make, {}, 6},
+        {"CR3 Exif part of the other byte order",
+            cr3({cmt1, box("CMT2", cmt(ByteOrder::Big, true))}),
+            make,
+            {},
+            6},
+        {"CR3 without Canon's box", cr3({cmt1, cmt2}, 0x84), {kNoExif}, {}, {}},
+        {"BigTIFF, little-endian, IFD8 pointer", bigTiff({}), all, {}, 6},
+        {"BigTIFF, big-endian, LONG8 pointer", bigTiff({ByteOrder::Big, 16}), all, {}, 6},
+        {"BigTIFF, LONG pointer", bigTiff({ByteOrder::Little, 4}), all, {}, 6},
+        {"BigTIFF, Exif pointer past the end", bigTiff({ByteOrder::Little, 18, 5000}), make, {}, 6},
+        {"BigTIFF, Exif pointer over 32 bits",
+            bigTiff({ByteOrder::Little, 18, std::uint64_t {1} << 32}),
+            make,
+            {},
+            6},
+        {"BigTIFF, 2^40 entries",
+            bigTiff({ByteOrder::Little, 18, 0, std::uint64_t {1} << 40}),
+            {kNoExif},
+            {},
+            {}},
+        {"BigTIFF cut in its first directory", withSize(bigTiff({}), 60), {kNoExif}, {}, {}},
+        {"BigTIFF with 4-byte offsets", withByte(bigTiff({}), 4, 4), {kNoExif}, {}, {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

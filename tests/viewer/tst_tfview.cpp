@@ -917,17 +917,24 @@ void TestTfView::animationPlays_data()
     QTest::addColumn<int>("keep"); // bytes of the file kept (-1: all)
     QTest::addColumn<int>("delay"); // the delay played (ms); 0: not played; -1: either
     QTest::addColumn<int>("mode"); // the display-mode item chosen first (-1: none)
-    QTest::newRow("gif, 100 ms") << QByteArray("a.gif") << 3 << 10 << -1 << 100 << -1;
-    QTest::newRow("gif, 50 ms") << QByteArray("a.GIF") << 3 << 5 << -1 << 50 << -1;
-    QTest::newRow("gif, 0 ms is 100 ms") << QByteArray("a.gif") << 3 << 0 << -1 << 100 << -1;
-    QTest::newRow("gif, 10 ms is 100 ms") << QByteArray("a.gif") << 3 << 1 << -1 << 100 << -1;
-    QTest::newRow("webp") << QByteArray("a.webp") << 3 << 10 << -1 << 100 << -1;
-    QTest::newRow("gif, fit: frames scaled") << QByteArray("a.gif") << 3 << 10 << -1 << 100 << 1;
-    QTest::newRow("still gif") << QByteArray("a.gif") << 1 << 10 << -1 << 0 << -1;
+    QTest::addColumn<int>("plays"); // how often the file says it plays (0: forever)
+    QTest::newRow("gif, 100 ms") << QByteArray("a.gif") << 3 << 10 << -1 << 100 << -1 << 0;
+    QTest::newRow("gif, 50 ms") << QByteArray("a.GIF") << 3 << 5 << -1 << 50 << -1 << 0;
+    QTest::newRow("gif, 0 ms is 100 ms") << QByteArray("a.gif") << 3 << 0 << -1 << 100 << -1 << 0;
+    QTest::newRow("gif, 10 ms is 100 ms") << QByteArray("a.gif") << 3 << 1 << -1 << 100 << -1 << 0;
+    QTest::newRow("webp") << QByteArray("a.webp") << 3 << 10 << -1 << 100 << -1 << 0;
+    QTest::newRow("gif, fit: frames scaled")
+        << QByteArray("a.gif") << 3 << 10 << -1 << 100 << 1 << 0;
+    QTest::newRow("still gif") << QByteArray("a.gif") << 1 << 10 << -1 << 0 << -1 << 0;
     // The whole file is 213 bytes.
-    QTest::newRow("cut in frame 1") << QByteArray("a.gif") << 3 << 10 << 60 << -1 << -1;
-    QTest::newRow("cut in frame 2") << QByteArray("a.gif") << 3 << 10 << 150 << -1 << -1;
-    QTest::newRow("cut in frame 3") << QByteArray("a.gif") << 3 << 10 << 200 << -1 << -1;
+    QTest::newRow("cut in frame 1") << QByteArray("a.gif") << 3 << 10 << 60 << -1 << -1 << 0;
+    QTest::newRow("cut in frame 2") << QByteArray("a.gif") << 3 << 10 << 150 << -1 << -1 << 0;
+    QTest::newRow("cut in frame 3") << QByteArray("a.gif") << 3 << 10 << 200 << -1 << -1 << 0;
+    // The file's own count of plays: the animation stops on its last frame after them.
+    QTest::newRow("gif played twice") << QByteArray("a.gif") << 3 << 10 << -1 << 100 << -1 << 2;
+    QTest::newRow("gif without a loop: once")
+        << QByteArray("a.gif") << 3 << 10 << -1 << 100 << -1 << 1;
+    QTest::newRow("webp played twice") << QByteArray("a.webp") << 3 << 10 << -1 << 100 << -1 << 2;
 }
 
 void TestTfView::animationPlays()
@@ -938,8 +945,12 @@ void TestTfView::animationPlays()
     QFETCH(int, keep);
     QFETCH(int, delay);
     QFETCH(int, mode);
+    QFETCH(int, plays);
     start(Sizes(2, Sized {40, 30}), -1, {name, "b.jpg"});
-    QStringList args {"-delay", QString::number(centis), "-loop", "0", "-size", "40x30"};
+    // ImageMagick writes a GIF's count (as the plays after the first), not a WebP's: its ANIM
+    // chunk's count of plays is set below.
+    QStringList args {
+        "-delay", QString::number(centis), "-loop", QString::number(plays), "-size", "40x30"};
     for (int i = 0; i < frames; ++i)
         args << "xc:" + colourOf(i).name();
     const QString file = QFile::decodeName(path(0));
@@ -947,6 +958,13 @@ void TestTfView::animationPlays()
     QCOMPARE(QProcess::execute(QStringLiteral("convert"), args), 0);
     if (keep >= 0)
         QVERIFY(QFile::resize(file, keep));
+    if (plays > 0 && name.endsWith(".webp")) {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        const qsizetype anim = f.readAll().indexOf("ANIM");
+        QVERIFY(anim > 0);
+        QVERIFY(f.seek(anim + 12) && f.write(QByteArray(1, char(plays))) == 1);
+    }
     if (mode >= 0)
         m_view->SizeItems[static_cast<std::size_t>(mode)]->trigger();
     open(0);
@@ -980,6 +998,19 @@ void TestTfView::animationPlays()
     QVERIFY(scaled.isNull() || near(scaled.pixel(scaled.width() / 2, 3), colourOf(2)));
     QVERIFY(frameIs(2));
     animation.advance();
+    for (int play = 2; play <= plays; ++play) {
+        QVERIFY(frameIs(0));
+        animation.advance();
+        animation.advance();
+        QVERIFY(frameIs(2));
+        animation.advance();
+    }
+    if (plays > 0) {
+        // Played out: it stays on its last frame.
+        QVERIFY(!animation.isPlaying());
+        QVERIFY(frameIs(2));
+        return;
+    }
     QVERIFY(frameIs(0)); // from the start again
     QVERIFY(animation.isPlaying());
     key(Qt::Key_Right); // stepping away stops it
