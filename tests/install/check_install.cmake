@@ -105,7 +105,7 @@ foreach(f IN LISTS files)
     endif()
 endforeach()
 foreach(needed libqt6widgets6 libjpeg62-turbo libc6 "fonts-ipafont-gothic | fonts-noto-cjk"
-               qt6-translations-l10n qt6-image-formats-plugins libheif1 libjxl0.7 libraw20)
+               qt6-translations-l10n qt6-image-formats-plugins libheif1 libjxl0.7 libraw20 libbrotli1)
     string(FIND "${depends}" "${needed}" at)
     if(at EQUAL -1)
         list(APPEND failures "the package does not depend on ${needed}: ${depends}")
