@@ -101,6 +101,7 @@ private slots:
     void radioGroupsFromTheFile();
     void animationPlays_data();
     void animationPlays();
+    void frameDelays();
 
 private:
     // Writes one JPEG per size (colour colourOf(i)) under `names` (default p00.jpg, ...) and
@@ -919,7 +920,9 @@ void TestTfView::animationPlays_data()
     QTest::addColumn<int>("mode"); // the display-mode item chosen first (-1: none)
     QTest::addColumn<int>("plays"); // how often the file says it plays (0: forever)
     QTest::newRow("gif, 100 ms") << QByteArray("a.gif") << 3 << 10 << -1 << 100 << -1 << 0;
-    QTest::newRow("gif, 50 ms") << QByteArray("a.GIF") << 3 << 5 << -1 << 50 << -1 << 0;
+    // Long enough that the viewer's own start never outlasts the first frame on a busy machine;
+    // the delays from 20 ms up are checked without a clock in frameDelays().
+    QTest::newRow("gif, 300 ms") << QByteArray("a.GIF") << 3 << 30 << -1 << 300 << -1 << 0;
     QTest::newRow("gif, 0 ms is 100 ms") << QByteArray("a.gif") << 3 << 0 << -1 << 100 << -1 << 0;
     QTest::newRow("gif, 10 ms is 100 ms") << QByteArray("a.gif") << 3 << 1 << -1 << 100 << -1 << 0;
     QTest::newRow("webp") << QByteArray("a.webp") << 3 << 10 << -1 << 100 << -1 << 0;
@@ -1020,6 +1023,15 @@ void TestTfView::animationPlays()
     QVERIFY(animation.isPlaying());
     m_view->Timer1Timer(); // so does a slideshow step
     QVERIFY(!animation.isPlaying());
+}
+
+void TestTfView::frameDelays()
+{
+    // A file's own delay is played from 20 ms up; a shorter one (often 0) as 100 ms.
+    const std::pair<int, int> rows[] = {
+        {0, 100}, {10, 100}, {19, 100}, {20, 20}, {50, 50}, {900, 900}};
+    for (const auto &[declared, played] : rows)
+        QCOMPARE(PictureAnimation::frameDelay(declared), played);
 }
 
 QTEST_MAIN(TestTfView)
