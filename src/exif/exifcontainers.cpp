@@ -561,22 +561,10 @@ ExifBlock findJxlExif(ByteSource &file)
 
 ExifBlock findCr3Exif(ByteSource &file)
 {
-    static constexpr std::array<std::uint8_t, 16> kCanonUuid = {0x85,
-        0xC0,
-        0xB6,
-        0x87,
-        0x82,
-        0x0F,
-        0x11,
-        0xE0,
-        0x81,
-        0x11,
-        0xF4,
-        0xCE,
-        0x46,
-        0x2B,
-        0x6A,
-        0x48};
+    // clang-format off
+    static constexpr std::array<std::uint8_t, 16> kCanonUuid = {
+        0x85, 0xC0, 0xB6, 0x87, 0x82, 0x0F, 0x11, 0xE0, 0x81, 0x11, 0xF4, 0xCE, 0x46, 0x2B, 0x6A, 0x48};
+    // clang-format on
     Reader r(file);
     Box moov;
     if (const Got g = findBox(r, 0, r.size(), "moov", moov); g != Got::Ok)

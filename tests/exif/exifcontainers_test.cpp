@@ -61,22 +61,10 @@ Bytes brob(std::string_view type, const Bytes &payload)
 // A CR3: ftyp "crx ", then moov { uuid { Canon's id, `parts` (CMT boxes) } }.
 Bytes cr3(std::initializer_list<Bytes> parts, std::uint8_t idFirst = 0x85)
 {
-    const Bytes id = {idFirst,
-        0xC0,
-        0xB6,
-        0x87,
-        0x82,
-        0x0F,
-        0x11,
-        0xE0,
-        0x81,
-        0x11,
-        0xF4,
-        0xCE,
-        0x46,
-        0x2B,
-        0x6A,
-        0x48};
+    // clang-format off
+    const Bytes id = {
+        idFirst, 0xC0, 0xB6, 0x87, 0x82, 0x0F, 0x11, 0xE0, 0x81, 0x11, 0xF4, 0xCE, 0x46, 0x2B, 0x6A, 0x48};
+    // clang-format on
     Bytes uuid = id;
     for (const Bytes &p : parts)
         uuid = concat({uuid, p});
