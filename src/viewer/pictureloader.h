@@ -43,8 +43,8 @@ struct LoadedPicture
 // UTF-8) for drawing at `scaledSize` (device pixels; invalid: at its natural size), upright by
 // its Exif Orientation when `upright` (the option "AutoRotate"): libjpeg-turbo for JPEG, decoded at
 // the smallest of the fast DCT scales 1/8, 2/8 and 4/8 that covers decodeSizeFor(scaledSize), else
-// at the smallest scale that covers `scaledSize` (so a drawing that twice its size would take to
-// 3/8 or beyond costs no more than one decoded at its own size), and likewise a RAW file's
+// at the smallest scale that covers `scaledSize` (the slower scales 3/8 and 5/8 to 7/8 are not
+// taken for the larger decode), and likewise a RAW file's
 // embedded preview; the other formats at full size (see imaging::decodePictureToShow); chosen by
 // the name's extension. `fullSize` is the size of the picture drawn (for a RAW file, its
 // preview's). When `scaledSize` is valid and differs from the decoded size, `scaled` is also made.
