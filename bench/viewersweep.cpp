@@ -43,7 +43,7 @@ QImage previousRoute(const QByteArray &path, QSize drawn)
 {
     const auto decoded = morvane::imaging::decodePictureToShow(path,
         morvane::imaging::PictureFormat::Jpeg,
-        morvane::imaging::JpegShowOptions {drawn, {}, {}},
+        morvane::imaging::JpegShowOptions {drawn, {}, {}, {}},
         true);
     return morvane::smoothScaled(decoded.picture.image, drawn);
 }

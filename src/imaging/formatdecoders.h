@@ -44,12 +44,13 @@ enum class RawFacts { Sensor, Preview };
 // Camera RAW: the largest embedded JPEG preview, decoded with decodeJpeg at the smallest scale
 // whose output covers `atLeast` (invalid: full size), turned by LibRaw's flip when `upright`.
 // fullWidth/fullHeight as `facts` says, turned likewise. A file without a JPEG preview is
-// NotPicture. `reuse` as for JpegShowOptions. Any thread.
+// NotPicture. `reuse` and `preferAtLeast` as for JpegShowOptions. Any thread.
 [[nodiscard]] DecodeResult decodeRaw(const QByteArray &bytes,
     QSize atLeast,
     bool upright,
     RawFacts facts,
     const MemoryGate &gate,
-    QImage reuse = {});
+    QImage reuse = {},
+    QSize preferAtLeast = {});
 
 } // namespace morvane::imaging

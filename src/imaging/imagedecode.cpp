@@ -321,14 +321,21 @@ DecodeResult decodePictureToShow(
         jpeg.gate,
         [&](const QByteArray &bytes, int orientation) {
             // The decode's size is asked for as stored: sides swapped for a quarter turn.
-            if (swapsSides(orientation))
+            if (swapsSides(orientation)) {
                 jpeg.atLeast.transpose();
+                jpeg.preferAtLeast.transpose();
+            }
             return decodeJpeg(
                 dataOf(bytes), static_cast<std::size_t>(bytes.size()), std::move(jpeg));
         },
         [&](const QByteArray &bytes) {
-            return decodeRaw(
-                bytes, jpeg.atLeast, upright, RawFacts::Preview, jpeg.gate, std::move(jpeg.reuse));
+            return decodeRaw(bytes,
+                jpeg.atLeast,
+                upright,
+                RawFacts::Preview,
+                jpeg.gate,
+                std::move(jpeg.reuse),
+                jpeg.preferAtLeast);
         });
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/jpegdecode.h"
 
+#include "imaging/jpegscale.h"
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdint>
@@ -200,21 +202,25 @@ namespace {
         }
     }
 
-    // Sets the scale: shift `scaleShift`, or with a valid `atLeast` the smallest M/8 whose output
-    // covers it. Leaves the output dimensions computed.
-    void chooseScale(jpeg_decompress_struct &cinfo, int scaleShift, QSize atLeast)
+    // The scale asked for: 1/2^shift, or with a valid `atLeast` the M/8 jpegShowEighths picks.
+    struct ScaleAsked
+    {
+        int shift = 0;
+        QSize atLeast;
+        QSize preferred;
+    };
+
+    // Sets the scale asked for. Leaves the output dimensions computed.
+    void chooseScale(jpeg_decompress_struct &cinfo, const ScaleAsked &scale)
     {
         cinfo.scale_num = 1;
-        cinfo.scale_denom = 1U << scaleShift;
-        if (atLeast.isValid()) {
+        cinfo.scale_denom = 1U << scale.shift;
+        if (scale.atLeast.isValid()) {
             cinfo.scale_denom = 8;
-            for (unsigned eighths = 1; eighths <= 8; ++eighths) {
-                cinfo.scale_num = eighths;
-                jpeg_calc_output_dimensions(&cinfo);
-                if (cinfo.output_width >= unsigned(atLeast.width())
-                    && cinfo.output_height >= unsigned(atLeast.height()))
-                    return;
-            }
+            cinfo.scale_num =
+                unsigned(jpegShowEighths({int(cinfo.image_width), int(cinfo.image_height)},
+                    {scale.atLeast.width(), scale.atLeast.height()},
+                    {scale.preferred.width(), scale.preferred.height()}));
         }
         jpeg_calc_output_dimensions(&cinfo);
     }
@@ -227,8 +233,7 @@ namespace {
         ErrorManager &err,
         const unsigned char *data,
         std::size_t size,
-        int scaleShift,
-        QSize atLeast,
+        const ScaleAsked &scale,
         const MemoryGate &gate,
         ScanPlan &plan,
         QImage &out,
@@ -268,7 +273,7 @@ namespace {
             return false;
         }
 
-        chooseScale(cinfo, scaleShift, atLeast);
+        chooseScale(cinfo, scale);
         const bool reusable = out.width() == int(cinfo.output_width)
             && out.height() == int(cinfo.output_height) && out.format() == QImage::Format_RGB32
             && out.isDetached();
@@ -358,8 +363,7 @@ ProgressiveReading thumbnailReading(int scaleShift)
 // `reuse` becomes the output image when it fits (see JpegShowOptions).
 static DecodeResult decode(const unsigned char *data,
     std::size_t size,
-    int scaleShift,
-    QSize atLeast,
+    const ScaleAsked &scale,
     const MemoryGate &gate,
     QImage reuse,
     const ProgressiveReading &reading)
@@ -386,8 +390,7 @@ static DecodeResult decode(const unsigned char *data,
             err,
             data,
             size,
-            scaleShift,
-            atLeast,
+            scale,
             gate,
             plan,
             result.picture.image,
@@ -423,7 +426,7 @@ DecodeResult decodeJpeg(const unsigned char *data,
 {
     if (scaleShift < 0 || scaleShift > 3)
         return {};
-    return decode(data, size, scaleShift, {}, gate, QImage(), reading);
+    return decode(data, size, {scaleShift, {}, {}}, gate, QImage(), reading);
 }
 
 DecodeResult decodeJpeg(const unsigned char *data, std::size_t size, JpegShowOptions options)
@@ -432,7 +435,12 @@ DecodeResult decodeJpeg(const unsigned char *data, std::size_t size, JpegShowOpt
     // show (at 1/8, the AC scans of every component): exactly the pixels of reading them all.
     ProgressiveReading exact;
     exact.skipScans = true;
-    return decode(data, size, 0, options.atLeast, options.gate, std::move(options.reuse), exact);
+    return decode(data,
+        size,
+        {0, options.atLeast, options.preferAtLeast},
+        options.gate,
+        std::move(options.reuse),
+        exact);
 }
 
 } // namespace morvane::imaging

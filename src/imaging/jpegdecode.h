@@ -104,6 +104,9 @@ struct JpegShowOptions
     // fault in). Otherwise it is let go of before the output is allocated.
     QImage reuse;
     MemoryGate gate;
+    // A larger size taken instead of `atLeast` when 1/8, 2/8 or 4/8 covers it: the fast scales (see
+    // jpegShowEighths). Invalid: none.
+    QSize preferAtLeast;
 };
 
 // decodeJpeg above, scaled and written as `options` ask; fullWidth/fullHeight are always the

@@ -36,7 +36,8 @@ DecodeResult decodeRaw(const QByteArray &bytes,
     bool upright,
     RawFacts facts,
     const MemoryGate &gate,
-    QImage reuse)
+    QImage reuse,
+    QSize preferAtLeast)
 {
     DecodeResult result;
     // LibRaw's object is large (hundreds of KiB): on the heap, not on a decoding thread's stack.
@@ -63,11 +64,13 @@ DecodeResult decodeRaw(const QByteArray &bytes,
     if (fullWidth <= 0 || fullHeight <= 0)
         return result;
 
-    if (swapsSides(orientation))
+    if (swapsSides(orientation)) {
         atLeast.transpose();
+        preferAtLeast.transpose();
+    }
     result = decodeJpeg(reinterpret_cast<const unsigned char *>(thumb.thumb),
         thumb.tlength,
-        JpegShowOptions {atLeast, std::move(reuse), gate});
+        JpegShowOptions {atLeast, std::move(reuse), gate, preferAtLeast});
     if (result.status != DecodeStatus::Decoded)
         return result;
     if (orientation > kOrientationUpright) {

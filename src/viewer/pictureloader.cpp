@@ -2,6 +2,7 @@
 #include "viewer/pictureloader.h"
 
 #include "imaging/imagedecode.h"
+#include "imaging/jpegscale.h"
 
 #include <QFile>
 #include <QtConcurrent/QtConcurrentRun>
@@ -78,8 +79,18 @@ bool coversDrawing(const QImage &image, QSize fullSize, QSize drawnSize)
         return false;
     if (image.size() == fullSize)
         return true;
-    const QSize wanted = decodeSizeFor(drawnSize);
-    return wanted.isValid() && image.width() >= wanted.width() && image.height() >= wanted.height();
+    const QSize twice = decodeSizeFor(drawnSize);
+    if (!twice.isValid())
+        return false;
+    // Twice the drawing is enough whatever the scale; so a window that shrinks never asks for a
+    // larger decode than it has.
+    if (image.width() >= twice.width() && image.height() >= twice.height())
+        return true;
+    const imaging::PixelSize full {fullSize.width(), fullSize.height()};
+    const imaging::PixelSize wanted = imaging::jpegScaledSize(full,
+        imaging::jpegShowEighths(
+            full, {drawnSize.width(), drawnSize.height()}, {twice.width(), twice.height()}));
+    return image.width() >= wanted.width && image.height() >= wanted.height;
 }
 
 LoadedPicture loadPictureFile(
@@ -96,7 +107,7 @@ LoadedPicture loadPictureFile(
         }
         imaging::DecodeResult decoded = imaging::decodePictureToShow(nativePath,
             format,
-            imaging::JpegShowOptions {decodeSizeFor(scaledSize), std::move(reuse), {}},
+            imaging::JpegShowOptions {scaledSize, std::move(reuse), {}, decodeSizeFor(scaledSize)},
             upright);
         if (decoded.status == imaging::DecodeStatus::NoMemory)
             throw std::bad_alloc();

@@ -288,7 +288,7 @@ void TestPictureDecode::progressiveReading()
     const DecodeResult full = decodeJpeg(data, size, shift, {}, {});
     const DecodeResult decoded = reader == 1 ? decodeJpeg(data, size, shift)
         : reader == 2                        ? decodeJpeg(
-              data, size, morvane::imaging::JpegShowOptions {full.picture.image.size(), {}, {}})
+              data, size, morvane::imaging::JpegShowOptions {full.picture.image.size(), {}, {}, {}})
                       : decodeJpeg(data, size, shift, {}, {true, partial, prefixOnly});
     QCOMPARE(full.status, DecodeStatus::Decoded);
     QCOMPARE(decoded.status, DecodeStatus::Decoded);

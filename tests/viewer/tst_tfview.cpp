@@ -246,8 +246,9 @@ void TestTfView::layoutAndDrawing_data()
     QTest::addColumn<QRect>("box");
     QTest::addColumn<QRect>("drawn"); // within the box
     QTest::addColumn<QString>("mark");
-    // Decoded: a picture drawn smaller than its size at libjpeg's smallest M/8 covering twice the
-    // drawing (1600x1200 drawn 594x446: 6/8 is 1200x900); the labels and layout keep the full size.
+    // Decoded: a picture drawn smaller than its size at libjpeg's M/8 for it (1600x1200 drawn
+    // 594x446: twice needs 6/8, beyond 4/8, so the smallest covering the drawing, 3/8 is 600x450);
+    // the labels and layout keep the full size.
     QTest::addColumn<QSize>("decoded");
     // clang-format off
     QTest::newRow("320x240 as is")    << Sized {320, 240} << 0 << QRect(156, 103, 320, 240) << QRect(0, 0, 320, 240) << "   " << QSize(320, 240);
@@ -255,9 +256,9 @@ void TestTfView::layoutAndDrawing_data()
     QTest::newRow("320x240 shrink")   << Sized {320, 240} << 2 << QRect(156, 103, 320, 240) << QRect(0, 0, 320, 240) << "   " << QSize(320, 240);
     QTest::newRow("320x240 bonus")    << Sized {320, 240} << 3 << QRect(0, 0, 640, 640) << QRect(0, 80, 640, 480) << " * " << QSize(320, 240);
     QTest::newRow("1600x1200 as is")  << Sized {1600, 1200} << 0 << QRect(0, 0, 1600, 1200) << QRect(0, 0, 1600, 1200) << " * " << QSize(1600, 1200);
-    QTest::newRow("1600x1200 fit")    << Sized {1600, 1200} << 1 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   " << QSize(1200, 900);
-    QTest::newRow("1600x1200 shrink") << Sized {1600, 1200} << 2 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   " << QSize(1200, 900);
-    QTest::newRow("1600x1200 bonus")  << Sized {1600, 1200} << 3 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   " << QSize(1200, 900);
+    QTest::newRow("1600x1200 fit")    << Sized {1600, 1200} << 1 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   " << QSize(600, 450);
+    QTest::newRow("1600x1200 shrink") << Sized {1600, 1200} << 2 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   " << QSize(600, 450);
+    QTest::newRow("1600x1200 bonus")  << Sized {1600, 1200} << 3 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   " << QSize(600, 450);
     QTest::newRow("639x639 bonus")    << Sized {639, 639} << 3 << QRect(0, 0, 640, 640) << QRect(0, 0, 640, 640) << " * " << QSize(639, 639);
     QTest::newRow("640x100 bonus")    << Sized {640, 100} << 3 << QRect(0, 173, 632, 100) << QRect(0, 1, 632, 98) << "   " << QSize(640, 100);
     // clang-format on
@@ -691,13 +692,13 @@ void TestTfView::decodeFollowsModeAndWindow_data()
     QTest::addColumn<QSize>("shown"); // decoded size of the shown and the prepared picture
     QTest::addColumn<QSize>("prepared");
     QTest::addColumn<int>("reports");
-    const QSize full(1600, 1200), small(1200, 900);
+    const QSize full(1600, 1200), small(600, 450);
     // clang-format off
     QTest::newRow("fit: both decoded small")               << 1 << "" << 0 << small << small << 0;
     QTest::newRow("fit, then as is: both decoded in full") << 1 << "H" << 0 << full << full << 0;
     QTest::newRow("fit, as is, a step: in full")           << 1 << "H Right" << 1 << full << full << 0;
     QTest::newRow("as is, then fit: the full ones kept")   << 0 << "J" << 0 << full << full << 0;
-    QTest::newRow("fit, the window grows past the decode") << 1 << "grow" << 0 << QSize(1400, 1050) << QSize(1400, 1050) << 0;
+    QTest::newRow("fit, the window grows past the decode") << 1 << "grow" << 0 << QSize(800, 600) << QSize(800, 600) << 0;
     QTest::newRow("fit, the window shrinks: no new decode") << 1 << "shrink" << 0 << small << small << 0;
     QTest::newRow("fit, file gone, as is: one message, picture kept") << 1 << "remove H grow" << 0 << small << full << 1;
     // clang-format on
@@ -720,7 +721,7 @@ void TestTfView::decodeFollowsModeAndWindow()
         {"H", Qt::Key_H}, {"J", Qt::Key_J}, {"Right", Qt::Key_Right}};
     for (const QString &action : actions.split(' ', Qt::SkipEmptyParts)) {
         if (action == "grow")
-            m_view->resize(700, 560); // 4:3 drawn 700x525, twice 1400x1050: 7/8
+            m_view->resize(700, 560); // 4:3 drawn 700x525: 4/8 (twice is beyond it)
         else if (action == "shrink")
             m_view->resize(300, 200);
         else if (action == "remove")
