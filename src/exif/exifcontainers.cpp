@@ -3,6 +3,7 @@
 
 #include "exif/decompress.h"
 #include "exif/tiffcopy.h"
+#include "platform/hexdigit.h"
 
 #include <algorithm>
 #include <array>
@@ -12,6 +13,8 @@
 namespace morvane::exif {
 
 namespace {
+
+    using platform::hexDigit;
 
     using Status = ExifBlock::Status;
 
@@ -156,17 +159,6 @@ namespace {
     constexpr std::array<std::uint8_t, 8> kPngSignature = {
         0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
-    int hexValue(std::uint8_t c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    }
-
     // A raw profile text: "\n", a name, "\n", blanks, the decimal byte count, "\n", then the bytes
     // as hex digits with line breaks. The bytes up to the first character that is neither a hex
     // digit nor white space, and at most the stated count, are the profile.
@@ -186,7 +178,7 @@ namespace {
         out.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, text.size() / 2)));
         int high = -1;
         for (; i < text.size() && out.size() < count; ++i) {
-            const int v = hexValue(text[i]);
+            const int v = hexDigit(text[i]);
             if (v < 0) {
                 if (text[i] == '\n' || text[i] == ' ' || text[i] == '\r' || text[i] == '\t')
                     continue;

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/journalformat.h"
 
+#include "platform/hexdigit.h"
+
 #include <charconv>
 
 namespace morvane::files::journal {
 
 namespace {
+
+    using platform::hexDigit;
 
     constexpr std::string_view kMagic = "MJ1";
 
@@ -47,17 +51,6 @@ namespace {
     {
         out += ' ';
         out += std::to_string(v);
-    }
-
-    int hexDigit(char c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
     }
 
     // Reads the fields of a line one at a time; any fault leaves it failed.

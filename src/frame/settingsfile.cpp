@@ -2,11 +2,14 @@
 #include "frame/settingsfile.h"
 
 #include "platform/cp932.h"
+#include "platform/hexdigit.h"
 
 #include <cstdint>
 
 namespace morvane::app {
 namespace {
+
+    using platform::hexDigit;
 
     // Spaces and control characters, the bytes a line loses at both ends. None of them can be the
     // second byte of a double-byte character (those are 0x40-0xFC without 0x7F), so trimming bytes
@@ -74,17 +77,6 @@ namespace {
     bool hasLineBreakOrNul(std::string_view s) noexcept
     {
         return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
-    }
-
-    int hexDigit(char c) noexcept
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
     }
 
     // Hexadecimal digits up to 0xFFFFFFFF, taken as the bit pattern of a 32-bit integer (so
