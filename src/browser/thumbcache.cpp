@@ -2,6 +2,7 @@
 #include "browser/thumbcache.h"
 
 #include "frame/settingsstore.h"
+#include "platform/fdio.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,33 +31,10 @@ namespace {
         return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
     }
 
-    bool readAll(int fd, std::string &out, std::int64_t size)
+    bool readEntry(int fd, std::string &out, std::int64_t size)
     {
         out.resize(static_cast<std::size_t>(size));
-        std::size_t done = 0;
-        while (done < out.size()) {
-            const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false; // an error, or the file shrank under us
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
-    }
-
-    bool writeAll(int fd, const std::string &bytes)
-    {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
+        return platform::readAllAt(fd, out.data(), out.size(), 0);
     }
 
     bool isLink(const QByteArray &path)
@@ -160,7 +138,7 @@ std::optional<CachedPicture> ThumbCache::read(const ThumbKey &key, const FileSta
     std::string bytes;
     try {
         if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxEntryBytes
-            && readAll(fd, bytes, st.st_size)) {
+            && readEntry(fd, bytes, st.st_size)) {
             const ParsedThumbEntry parsed = parseThumbEntry(bytes, key, stamp);
             if (parsed.state == ThumbEntryState::Valid) {
                 const ThumbFacts &f = parsed.facts;
@@ -221,7 +199,7 @@ bool ThumbCache::write(const ThumbKey &key, const FileStamp &stamp, const Cached
         return false;
     }
     // The checksums tell a torn entry after a crash, so no fsync is needed before the rename.
-    const bool written = writeAll(fd, bytes);
+    const bool written = platform::writeAll(fd, bytes);
     const bool closed = ::close(fd) == 0;
     const QByteArray path = m_folder + '/' + QByteArray::fromStdString(thumbEntryName(key));
     if (!written || !closed || ::rename(temp.constData(), path.constData()) != 0) {

@@ -2,6 +2,7 @@
 #include "browser/thumbspill.h"
 
 #include "browser/thumbcache.h"
+#include "platform/fdio.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -49,19 +50,7 @@ std::optional<std::int64_t> ThumbSpill::append(const QByteArray &bytes)
 
 bool ThumbSpill::read(std::int64_t offset, uchar *out, qsizetype size) const
 {
-    qsizetype done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(m_fd,
-            out + done,
-            static_cast<std::size_t>(size - done),
-            static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
+    return platform::readAllAt(m_fd, out, static_cast<std::size_t>(size), offset);
 }
 
 } // namespace morvane

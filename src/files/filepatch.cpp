@@ -3,6 +3,7 @@
 
 #include "files/fileoprules.h"
 #include "files/undojournal.h"
+#include "platform/fdio.h"
 
 #include <QFile>
 
@@ -26,31 +27,7 @@ namespace {
     bool readAll(int fd, qint64 size, QByteArray &out)
     {
         out.resize(size);
-        qint64 done = 0;
-        while (done < size) {
-            const ssize_t n = ::pread(fd, out.data() + done, std::size_t(size - done), done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += n;
-        }
-        return true;
-    }
-
-    bool writeAll(int fd, const QByteArray &bytes)
-    {
-        qint64 done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n =
-                ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += n;
-        }
-        return true;
+        return platform::readAllAt(fd, out.data(), std::size_t(size), 0);
     }
 
     // Writes `bytes` as a new file beside `path` with the facts of `st`, then renames it over
@@ -68,8 +45,9 @@ namespace {
         // the set-id bits.
         (void)::fchown(fd, st.st_uid, st.st_gid);
         const struct timespec times[2] = {st.st_atim, st.st_mtim};
-        bool ok = ::fchmod(fd, st.st_mode & 07777) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0
-            && ::futimens(fd, times) == 0;
+        bool ok = ::fchmod(fd, st.st_mode & 07777) == 0
+            && platform::writeAll(fd, {bytes.constData(), std::size_t(bytes.size())})
+            && ::fsync(fd) == 0 && ::futimens(fd, times) == 0;
         int saved = errno;
         if (::close(fd) != 0 && ok) {
             ok = false;

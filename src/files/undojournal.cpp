@@ -2,6 +2,7 @@
 #include "files/undojournal.h"
 
 #include "files/fileoprules.h"
+#include "platform/fdio.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,8 @@
 namespace morvane::files {
 
 namespace {
+
+    using platform::writeAll;
 
     constexpr const char *kJournalName = "journal";
     constexpr const char *kRunsName = "runs";
@@ -61,22 +64,6 @@ namespace {
             ::fsync(fd);
             ::close(fd);
         }
-    }
-
-    bool writeAll(int fd, std::string_view data)
-    {
-        while (!data.empty()) {
-            const ssize_t n = ::write(fd, data.data(), data.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                if (n == 0)
-                    errno = ENOSPC;
-                return false;
-            }
-            data.remove_prefix(static_cast<std::size_t>(n));
-        }
-        return true;
     }
 
     bool readFd(int fd, std::string &text)
