@@ -200,6 +200,9 @@ private:
     // picture after the new current one, else lends its memory to the next decode (a quick step,
     // `afterFrame`) or frees it at once (a load has just made room for itself).
     void showPicture(const QByteArray &path, const LoadedPicture &picture, bool afterFrame = false);
+    // Reads `path` for the current record's drawing and shows it with its texts, then prepares
+    // the next; a failure is reported and leaves what is shown. True when it is shown.
+    bool loadAndShow(const QByteArray &path);
     // Draws the next frame of the animation playing in the picture box, scaled to the drawing
     // size as a still picture is.
     void showFrame(const QImage &frame);

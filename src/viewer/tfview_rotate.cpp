@@ -66,15 +66,7 @@ void TfView::pictureTurned(const QByteArray &path)
     if (r != PictureIndex || Image1->picturePath() != path)
         return;
     LayoutPicture();
-    const LoadedPicture picture =
-        loadPictureFile(path, drawingSizeFor(PictureIndex), {}, picturesUpright());
-    if (!picture.ok()) {
-        report(picture.error);
-        return;
-    }
-    showPicture(path, picture);
-    ShowInfo();
-    startLoaderRun();
+    loadAndShow(path);
 }
 
 } // namespace morvane

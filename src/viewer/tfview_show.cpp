@@ -65,18 +65,12 @@ void TfView::FormActivate()
     LayoutPicture();
     // The list is new: a prepared picture may stand for a file that has changed since.
     setImage2({});
-    const LoadedPicture picture = loadPictureFile(
-        OpenPath, drawingSizeFor(PictureIndex), std::exchange(m_spare, {}), picturesUpright());
-    if (!picture.ok()) {
+    if (!loadAndShow(OpenPath)) {
         // The index and layout already belong to the new record; the box keeps its picture, the
         // texts stay, no loader run starts and the request stays for the next activation.
-        report(picture.error);
         m_activationBlocked = true;
         return;
     }
-    showPicture(OpenPath, picture);
-    ShowInfo();
-    startLoaderRun();
     fMain->OpenRequested = false;
 }
 
@@ -246,15 +240,21 @@ void TfView::PreviousPicture()
     // A prepared picture that no step can use any more goes before the new one is decoded.
     if (m_image2.path != recordPath(PictureIndex + viewer::kRecordStrings))
         setImage2({});
+    loadAndShow(path);
+}
+
+bool TfView::loadAndShow(const QByteArray &path)
+{
     const LoadedPicture picture = loadPictureFile(
         path, drawingSizeFor(PictureIndex), std::exchange(m_spare, {}), picturesUpright());
     if (!picture.ok()) {
         report(picture.error);
-        return;
+        return false;
     }
     showPicture(path, picture);
     ShowInfo();
     startLoaderRun();
+    return true;
 }
 
 std::int32_t TfView::recordOf(const QByteArray &path) const
