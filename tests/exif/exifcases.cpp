@@ -640,4 +640,12 @@ const std::vector<RowCase> &rowCases()
     return cases;
 }
 
+std::string show(const std::vector<exif::ExifRow> &rows)
+{
+    std::string s;
+    for (const auto &r : rows)
+        s += r.label + "\t" + r.value + "\n";
+    return s;
+}
+
 } // namespace morvane::exiftest

@@ -32,4 +32,10 @@ struct RowCase
 
 [[nodiscard]] std::string errorText(const std::optional<exif::ExifErrorKind> &kind);
 
+// The one row of a file without Exif.
+inline const exif::ExifRow kNoExif {"Exif情報：", "なし"};
+
+// The rows as "label<TAB>value" lines, so that a failed comparison prints them whole.
+[[nodiscard]] std::string show(const std::vector<exif::ExifRow> &rows);
+
 } // namespace morvane::exiftest

@@ -23,16 +23,6 @@ using morvane::testsupport::TiffBuilder;
 using namespace std::string_literals;
 using namespace std::string_view_literals;
 
-const ExifRow kNoExif {"Exif情報：", "なし"};
-
-std::string show(const Rows &rows)
-{
-    std::string s;
-    for (const auto &r : rows)
-        s += r.label + "\t" + r.value + "\n";
-    return s;
-}
-
 // `tiff` with its first four bytes replaced by a RAW maker's magic.
 Bytes withMagic(Bytes tiff, std::string_view magic)
 {

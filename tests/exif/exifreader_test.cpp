@@ -28,15 +28,8 @@ constexpr const char *kFlash = "フラッシュ発光：";
 constexpr const char *kShutter = "シャッター速度：";
 constexpr std::uint16_t kAscii = 2;
 constexpr std::uint16_t kLong = 4;
-const ExifRow kNoExif {"Exif情報：", "なし"};
-
-std::string show(const Rows &rows)
-{
-    std::string s;
-    for (const auto &r : rows)
-        s += r.label + "\t" + r.value + "\n";
-    return s;
-}
+using morvane::exiftest::kNoExif;
+using morvane::exiftest::show;
 
 std::string errorOf(const morvane::exif::ExifResult &r)
 {

@@ -5,6 +5,7 @@
 #include "frame/windowrefs.h"
 #include "support/imagefixtures.h"
 #include "support/tempfolder.h"
+#include "viewer/fakemain.h"
 #include "viewer/picturebox.h"
 #include "viewer/tfview.h"
 
@@ -28,15 +29,7 @@ using morvane::test::writeFile;
 
 namespace {
 
-class FakeMain : public MainWindowBase
-{
-public:
-    void ThumbnailList() override {}
-    bool RenameListItem(const QByteArray &, const QByteArray &) override { return false; }
-    void RebuildSelectedNames() override {}
-    void RemoveSelectedItems() override {}
-    void setToolCaption(int, const QString &) override {}
-};
+using test::FakeMain;
 
 const QByteArray kDate = "2004/05/12 9:05:30";
 

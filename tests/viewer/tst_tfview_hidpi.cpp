@@ -3,6 +3,7 @@
 // 1:1 modes show one picture pixel per device pixel.
 #include "frame/windowrefs.h"
 #include "support/tempfolder.h"
+#include "viewer/fakemain.h"
 #include "viewer/picturebox.h"
 #include "viewer/tfview.h"
 
@@ -20,15 +21,7 @@ using namespace morvane;
 
 namespace {
 
-class FakeMain : public MainWindowBase
-{
-public:
-    void ThumbnailList() override {}
-    bool RenameListItem(const QByteArray &, const QByteArray &) override { return false; }
-    void RebuildSelectedNames() override {}
-    void RemoveSelectedItems() override {}
-    void setToolCaption(int, const QString &) override {}
-};
+using test::FakeMain;
 
 // Detail at single pixels (a checkerboard over a gradient): any resampling shows.
 QImage finePicture(int w, int h)
