@@ -17,9 +17,10 @@
 // --shot OUT.png saves the window as mode 1 shows the folder's first picture.
 // --sweep [--chart WxH] instead writes a frequency sweep test chart (default 4000x3000) and prints
 // the fit mode's residual pattern on its fine half and the processor cost of the fit load against
-// the route before it (see viewersweep.cpp); no DIR then.
+// the route before it (see viewersweep.cpp); no DIR then, but a JPEG file may be named to measure
+// the cost on it instead of the chart.
 //   viewer-bench DIR [--rounds N] [--size WxH] [--modes 0123] [--shot OUT.png]
-//   viewer-bench --sweep [--chart WxH] [--rounds N] [--size WxH]
+//   viewer-bench --sweep [--chart WxH] [--rounds N] [--size WxH] [JPEG]
 #include "frame/windowrefs.h"
 #include "imaging/imagedecode.h"
 #include "viewer/picturebox.h"
@@ -230,11 +231,11 @@ int main(int argc, char **argv)
         }
     }
     if (sweep)
-        return runSweep(client, chart, std::max(rounds, 5));
+        return runSweep(client, chart, std::max(rounds, 5), dir);
     if (dir.isEmpty()) {
         std::fputs(
             "usage: viewer-bench DIR [--rounds N] [--size WxH] [--modes 0123] [--shot OUT.png]\n"
-            "       viewer-bench --sweep [--chart WxH] [--rounds N] [--size WxH]\n",
+            "       viewer-bench --sweep [--chart WxH] [--rounds N] [--size WxH] [JPEG]\n",
             stderr);
         return 2;
     }

@@ -62,38 +62,57 @@ QString loadAverage()
 
 } // namespace
 
-int runSweep(QSize client, QSize chart, int rounds)
+int runSweep(QSize client, QSize chart, int rounds, const QString &picture)
 {
-    // The chart fitted into the window; its right half sweeps from 1 to 2 cycles per drawn pixel.
-    const QSize drawn = chart.scaled(client, Qt::KeepAspectRatio);
-    const double sweepTo = 2.0 * drawn.width() / chart.width();
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("sweep.jpg"));
-    const QByteArray bytes = morvane::testsupport::jpegBytes({.width = chart.width(),
-        .height = chart.height(),
-        .quality = 95,
-        .c0 = 128,
-        .c1 = 128,
-        .c2 = 128,
-        .sweepTo = sweepTo});
-    if (bytes.isEmpty() || !morvane::testsupport::writeFile(file, bytes)) {
-        std::fputs("viewer-bench: the sweep chart could not be written\n", stderr);
-        return 1;
+    QByteArray path = QFile::encodeName(picture);
+    QSize drawn;
+    double before = 0, now = 0;
+    if (!picture.isEmpty()) {
+        const LoadedPicture whole = morvane::loadPictureFile(path);
+        if (!whole.ok()) {
+            std::fprintf(stderr, "viewer-bench: %s\n", qPrintable(whole.error));
+            return 1;
+        }
+        drawn = whole.fullSize.scaled(client, Qt::KeepAspectRatio);
+        std::printf("%s (%dx%d) drawn at %dx%d\n",
+            qPrintable(picture),
+            whole.fullSize.width(),
+            whole.fullSize.height(),
+            drawn.width(),
+            drawn.height());
+    } else {
+        // The chart fitted into the window; its right half sweeps from 1 to 2 cycles per drawn
+        // pixel.
+        drawn = chart.scaled(client, Qt::KeepAspectRatio);
+        const double sweepTo = 2.0 * drawn.width() / chart.width();
+        const QString file = dir.filePath(QStringLiteral("sweep.jpg"));
+        const QByteArray bytes = morvane::testsupport::jpegBytes({.width = chart.width(),
+            .height = chart.height(),
+            .quality = 95,
+            .c0 = 128,
+            .c1 = 128,
+            .c2 = 128,
+            .sweepTo = sweepTo});
+        if (bytes.isEmpty() || !morvane::testsupport::writeFile(file, bytes)) {
+            std::fputs("viewer-bench: the sweep chart could not be written\n", stderr);
+            return 1;
+        }
+        path = QFile::encodeName(file);
+        std::printf("sweep chart %dx%d (JPEG quality 95, %lld bytes) drawn at %dx%d: the right "
+                    "half sweeps 1 to 2 cycles per drawn pixel\n",
+            chart.width(),
+            chart.height(),
+            static_cast<long long>(bytes.size()),
+            drawn.width(),
+            drawn.height());
+        before = morvane::testsupport::sweepFineHalfDeviation(previousRoute(path, drawn));
+        now = morvane::testsupport::sweepFineHalfDeviation(currentRoute(path, drawn));
+        std::printf("  fine half, standard deviation: %.2f levels (decoded at the drawing size: "
+                    "%.2f; the sweep's sine: 100)\n",
+            now,
+            before);
     }
-    const QByteArray path = QFile::encodeName(file);
-    std::printf("sweep chart %dx%d (JPEG quality 95, %lld bytes) drawn at %dx%d: the right half "
-                "sweeps 1 to 2 cycles per drawn pixel\n",
-        chart.width(),
-        chart.height(),
-        static_cast<long long>(bytes.size()),
-        drawn.width(),
-        drawn.height());
-    const double before = morvane::testsupport::sweepFineHalfDeviation(previousRoute(path, drawn));
-    const double now = morvane::testsupport::sweepFineHalfDeviation(currentRoute(path, drawn));
-    std::printf("  fine half, standard deviation: %.2f levels (decoded at the drawing size: %.2f; "
-                "the sweep's sine: 100)\n",
-        now,
-        before);
 
     std::vector<double> cpuNow, cpuBefore, wallNow, wallBefore;
     QThreadPool::globalInstance()->waitForDone();

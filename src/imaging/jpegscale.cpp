@@ -33,6 +33,7 @@ int jpegShowEighths(PixelSize full, PixelSize atLeast, PixelSize preferred)
             if (covers(full, eighths, preferred))
                 return eighths;
         }
+        return 8;
     }
     for (int eighths = 1; eighths < 8; ++eighths) {
         if (covers(full, eighths, atLeast))

@@ -27,35 +27,35 @@ struct LoadedPicture
 };
 
 // The size a picture drawn at `scaledSize` (device pixels) is preferably decoded at, where the
-// decoder can reduce (JPEG): twice the drawing size, so that averaging every decoded pixel into
-// the drawing leaves no moire from detail finer than the screen shows, as decoding at the drawing
-// size itself would (the DCT reduction keeps part of that detail, which the resize then samples
-// instead of averaging). Invalid for an invalid or empty size.
+// decoder can reduce (JPEG): three times the drawing size. The fast DCT reductions fold part of
+// the detail above their own resolution into coarser detail; at three times the drawing that lands
+// finer than the drawing shows, where the cubic resize smooths it away, instead of showing as a
+// coarse false pattern (moire). Invalid for an invalid or empty size.
 [[nodiscard]] QSize decodeSizeFor(QSize scaledSize);
 
 // True when `image`, decoded from a picture of natural size `fullSize`, holds the detail to be
 // drawn at `drawnSize` (device pixels; invalid: drawn at the natural size): it is the whole
-// picture, at least twice the drawing, or at least as large as loadPictureFile decodes a JPEG for
-// that drawing. False for a null image.
+// picture, at least three times the drawing, or at least as large as loadPictureFile decodes a JPEG
+// for that drawing. False for a null image.
 [[nodiscard]] bool coversDrawing(const QImage &image, QSize fullSize, QSize drawnSize);
 
 // Reads and decodes the picture file at `nativePath` (the bytes of its name, which need not be
 // UTF-8) for drawing at `scaledSize` (device pixels; invalid: at its natural size), upright by
 // its Exif Orientation when `upright` (the option "AutoRotate"): libjpeg-turbo for JPEG, decoded at
 // the smallest of the fast DCT scales 1/8, 2/8 and 4/8 that covers decodeSizeFor(scaledSize), else
-// at the smallest scale that covers `scaledSize` (the slower scales 3/8 and 5/8 to 7/8 are not
-// taken for the larger decode), and likewise a RAW file's
-// embedded preview; the other formats at full size (see imaging::decodePictureToShow); chosen by
-// the name's extension. `fullSize` is the size of the picture drawn (for a RAW file, its
-// preview's). When `scaledSize` is valid and differs from the decoded size, `scaled` is also made.
-// `reuse`, a picture no longer needed, lends its memory to a JPEG decode of its very size (see
-// imaging::JpegShowOptions). A missing, unreadable or corrupt file, or memory running out, gives a
-// null image and a message; nothing throws. Any thread.
+// at full size (see imaging::jpegShowEighths), and likewise a RAW file's embedded preview; the
+// other formats at full size (see imaging::decodePictureToShow); chosen by the name's extension.
+// `fullSize` is the size of the picture drawn (for a RAW file, its preview's). When `scaledSize` is
+// valid and differs from the decoded size, `scaled` is also made. `reuse`, a picture no longer
+// needed, lends its memory to a JPEG decode of its very size (see imaging::JpegShowOptions). A
+// missing, unreadable or corrupt file, or memory running out, gives a null image and a message;
+// nothing throws. Any thread.
 [[nodiscard]] LoadedPicture loadPictureFile(
     const QByteArray &nativePath, QSize scaledSize = {}, QImage reuse = {}, bool upright = true);
 
-// The picture smoothly scaled to `size` (pixels): every source pixel is averaged into the result.
-// A null image when either is empty. Any thread.
+// The picture smoothly scaled to `size` (pixels). Shrinking, every source pixel is weighed in by a
+// cubic as wide as one target pixel's share of the source times four (imaging::resampleCubic), on
+// the thread pool; enlarging, Qt's smooth scaling. A null image when either is empty. Any thread.
 [[nodiscard]] QImage smoothScaled(const QImage &image, QSize size);
 
 // Lets go of `image` on a background thread: freeing a large picture (some milliseconds for a

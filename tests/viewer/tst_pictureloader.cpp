@@ -88,15 +88,14 @@ void TestPictureLoader::loadsAndExplains_data()
     const QByteArray progressive = testsupport::jpegBytes({.width = 17, .height = 9, .progressive = true});
     QTest::newRow("JPEG at full size")       << QByteArray("a.jpg") << jpeg << none << full << full << QString();
     // Drawn smaller: libjpeg's sides are the full ones times M/8, rounded up; the smallest of
-    // 1/8, 2/8 and 4/8 covering twice the drawing size, else the smallest M covering the drawing.
-    QTest::newRow("JPEG drawn at 7x5: 4/8 is twice") << QByteArray("a.JPEG") << jpeg << QSize(7, 5) << QSize(15, 10) << full << QString();
-    QTest::newRow("JPEG drawn at half: 4/8")  << QByteArray("a.JPEG") << jpeg << QSize(15, 10) << QSize(15, 10) << full << QString();
-    QTest::newRow("JPEG drawn at 13x9: 4/8 covers it") << QByteArray("a.jpg") << jpeg << QSize(13, 9) << QSize(15, 10) << full << QString();
-    QTest::newRow("JPEG drawn at 4x3: 4/8, not 3/8")  << QByteArray("a.jpg") << jpeg << QSize(4, 3) << QSize(15, 10) << full << QString();
-    QTest::newRow("JPEG drawn at 27x3: 7/8 covers it") << QByteArray("a.jpg") << jpeg << QSize(27, 3) << QSize(27, 18) << full << QString();
+    // 1/8, 2/8 and 4/8 covering three times the drawing size, else the full size.
+    QTest::newRow("JPEG drawn at 2x1: 2/8 is three times") << QByteArray("a.JPEG") << jpeg << QSize(2, 1) << QSize(8, 5) << full << QString();
+    QTest::newRow("JPEG drawn at 5x3: 4/8")  << QByteArray("a.JPEG") << jpeg << QSize(5, 3) << QSize(15, 10) << full << QString();
+    QTest::newRow("JPEG drawn at 7x5: full, not 4/8") << QByteArray("a.jpg") << jpeg << QSize(7, 5) << full << full << QString();
+    QTest::newRow("JPEG drawn at 27x3: full, not 7/8") << QByteArray("a.jpg") << jpeg << QSize(27, 3) << full << full << QString();
     QTest::newRow("JPEG drawn larger: full") << QByteArray("a.jpg") << jpeg << QSize(60, 40) << full << full << QString();
     QTest::newRow("progressive JPEG")        << QByteArray("p.jpg") << progressive << none << QSize(17, 9) << QSize(17, 9) << QString();
-    QTest::newRow("progressive drawn at 5x3: 2/8") << QByteArray("p.jpg") << progressive << QSize(5, 3) << QSize(5, 3) << QSize(17, 9) << QString();
+    QTest::newRow("progressive drawn at 1x1: 2/8") << QByteArray("p.jpg") << progressive << QSize(1, 1) << QSize(5, 3) << QSize(17, 9) << QString();
     QTest::newRow("bitmap drawn smaller: full") << QByteArray("b.bmp") << testsupport::bmpBytes(7, 5, 1, 2, 3) << QSize(3, 2) << QSize(7, 5) << QSize(7, 5) << QString();
     QTest::newRow("icon")                    << QByteArray("i.ico") << testsupport::icoBytes(16, 1, 2, 3, 255) << none << QSize(16, 16) << QSize(16, 16) << QString();
     QTest::newRow("name not UTF-8")          << QByteArray("\xff\xfe.jpg") << jpeg << none << full << full << QString();
@@ -147,7 +146,7 @@ void TestPictureLoader::decodesIntoASpareOfItsSize_data()
     QTest::addColumn<bool>("reused");
     // clang-format off
     QTest::newRow("full size, only reference")   << QSize(30, 20) << QSize() << false << true;
-    QTest::newRow("reduced size, only reference") << QSize(15, 10) << QSize(7, 5) << false << true;
+    QTest::newRow("reduced size, only reference") << QSize(15, 10) << QSize(5, 3) << false << true;
     QTest::newRow("still shown elsewhere")       << QSize(30, 20) << QSize() << true << false;
     QTest::newRow("other size")                  << QSize(20, 30) << QSize() << false << false;
     // clang-format on
@@ -179,24 +178,22 @@ void TestPictureLoader::decodesIntoASpareOfItsSize()
 void TestPictureLoader::sweepChartsFineHalfIsAveragedOut_data()
 {
     // A sweep whose right half runs from 1 to 2 cycles per drawn pixel: finer than the screen
-    // shows, so drawn it should be flat grey. Decoded at the drawing size, the fine half keeps a
-    // pattern of about 11 levels (standard deviation); the sweep's sine has 100.
+    // shows, so drawn it should be flat grey. Decoded at the drawing size and area-averaged, the
+    // fine half keeps a pattern of about 9 to 11 levels (standard deviation); the sweep's sine has
+    // 100. One row for each route: 4/8, 2/8 and the full decode when 4/8 is short of three times
+    // the drawing.
     QTest::addColumn<QSize>("chart");
-    QTest::addColumn<double>("sweepTo"); // cycles per chart pixel at its right edge
     QTest::addColumn<QSize>("drawn");
     QTest::addColumn<double>("most"); // levels
-    // Both are decoded at 4/8, whose reduced inverse DCT keeps some of the fine detail: the pattern
-    // left is near that of a full decode averaged (about 10 and 11 levels), not the 5 of 3/8, which
-    // costs about 1.4 times the processor time. A resize that samples instead of averaging leaves
-    // far more.
-    QTest::newRow("1000x750 at 160x120") << QSize(1000, 750) << 0.32 << QSize(160, 120) << 9.0;
-    QTest::newRow("1200x900 at 200x150") << QSize(1200, 900) << 0.333 << QSize(200, 150) << 13.0;
+    QTest::newRow("1000x750 at 160x120, 4/8") << QSize(1000, 750) << QSize(160, 120) << 2.0;
+    QTest::newRow("1200x900 at 200x150, 4/8") << QSize(1200, 900) << QSize(200, 150) << 2.0;
+    QTest::newRow("2600x1950 at 200x150, 2/8") << QSize(2600, 1950) << QSize(200, 150) << 2.0;
+    QTest::newRow("1500x1000 at 320x213, full") << QSize(1500, 1000) << QSize(320, 213) << 2.0;
 }
 
 void TestPictureLoader::sweepChartsFineHalfIsAveragedOut()
 {
     QFETCH(QSize, chart);
-    QFETCH(double, sweepTo);
     QFETCH(QSize, drawn);
     QFETCH(double, most);
     QTemporaryDir dir;
@@ -207,7 +204,7 @@ void TestPictureLoader::sweepChartsFineHalfIsAveragedOut()
             .colour = testsupport::JpegColour::Grey,
             .quality = 95,
             .c0 = 128,
-            .sweepTo = sweepTo})));
+            .sweepTo = 2.0 * drawn.width() / chart.width()})));
     const LoadedPicture p = loadPictureFile(path, drawn);
     QCOMPARE(p.scaled.size(), drawn);
     const double deviation = testsupport::sweepFineHalfDeviation(p.scaled);

@@ -240,8 +240,8 @@ void TestTfView::layoutAndDrawing_data()
     QTest::addColumn<QRect>("drawn"); // within the box
     QTest::addColumn<QString>("mark");
     // Decoded: a picture drawn smaller than its size at libjpeg's M/8 for it (1600x1200 drawn
-    // 594x446: twice needs 6/8, beyond 4/8, so the smallest covering the drawing, 3/8 is 600x450);
-    // the labels and layout keep the full size.
+    // 594x446: three times the drawing needs more than 4/8, so the full size); the labels and
+    // layout keep the full size.
     QTest::addColumn<QSize>("decoded");
     // clang-format off
     QTest::newRow("320x240 as is")    << Sized {320, 240} << 0 << QRect(156, 103, 320, 240) << QRect(0, 0, 320, 240) << "   " << QSize(320, 240);
@@ -249,9 +249,9 @@ void TestTfView::layoutAndDrawing_data()
     QTest::newRow("320x240 shrink")   << Sized {320, 240} << 2 << QRect(156, 103, 320, 240) << QRect(0, 0, 320, 240) << "   " << QSize(320, 240);
     QTest::newRow("320x240 bonus")    << Sized {320, 240} << 3 << QRect(0, 0, 640, 640) << QRect(0, 80, 640, 480) << " * " << QSize(320, 240);
     QTest::newRow("1600x1200 as is")  << Sized {1600, 1200} << 0 << QRect(0, 0, 1600, 1200) << QRect(0, 0, 1600, 1200) << " * " << QSize(1600, 1200);
-    QTest::newRow("1600x1200 fit")    << Sized {1600, 1200} << 1 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   " << QSize(600, 450);
-    QTest::newRow("1600x1200 shrink") << Sized {1600, 1200} << 2 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   " << QSize(600, 450);
-    QTest::newRow("1600x1200 bonus")  << Sized {1600, 1200} << 3 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   " << QSize(600, 450);
+    QTest::newRow("1600x1200 fit")    << Sized {1600, 1200} << 1 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   " << QSize(1600, 1200);
+    QTest::newRow("1600x1200 shrink") << Sized {1600, 1200} << 2 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   " << QSize(1600, 1200);
+    QTest::newRow("1600x1200 bonus")  << Sized {1600, 1200} << 3 << QRect(0, 0, 632, 446) << QRect(19, 0, 594, 446) << "   " << QSize(1600, 1200);
     QTest::newRow("639x639 bonus")    << Sized {639, 639} << 3 << QRect(0, 0, 640, 640) << QRect(0, 0, 640, 640) << " * " << QSize(639, 639);
     QTest::newRow("640x100 bonus")    << Sized {640, 100} << 3 << QRect(0, 173, 632, 100) << QRect(0, 1, 632, 98) << "   " << QSize(640, 100);
     // clang-format on
@@ -685,13 +685,14 @@ void TestTfView::decodeFollowsModeAndWindow_data()
     QTest::addColumn<QSize>("shown"); // decoded size of the shown and the prepared picture
     QTest::addColumn<QSize>("prepared");
     QTest::addColumn<int>("reports");
-    const QSize full(1600, 1200), small(600, 450);
+    // 4800x3600 drawn 594x446: 4/8 covers three times the drawing.
+    const QSize full(4800, 3600), small(2400, 1800);
     // clang-format off
     QTest::newRow("fit: both decoded small")               << 1 << "" << 0 << small << small << 0;
     QTest::newRow("fit, then as is: both decoded in full") << 1 << "H" << 0 << full << full << 0;
     QTest::newRow("fit, as is, a step: in full")           << 1 << "H Right" << 1 << full << full << 0;
     QTest::newRow("as is, then fit: the full ones kept")   << 0 << "J" << 0 << full << full << 0;
-    QTest::newRow("fit, the window grows past the decode") << 1 << "grow" << 0 << QSize(800, 600) << QSize(800, 600) << 0;
+    QTest::newRow("fit, the window grows past the decode") << 1 << "grow" << 0 << full << full << 0;
     QTest::newRow("fit, the window shrinks: no new decode") << 1 << "shrink" << 0 << small << small << 0;
     QTest::newRow("fit, file gone, as is: one message, picture kept") << 1 << "remove H grow" << 0 << small << full << 1;
     // clang-format on
@@ -705,7 +706,7 @@ void TestTfView::decodeFollowsModeAndWindow()
     QFETCH(QSize, shown);
     QFETCH(QSize, prepared);
     QFETCH(int, reports);
-    start(Sizes(3, Sized {1600, 1200}), -1);
+    start(Sizes(3, Sized {4800, 3600}), -1);
     m_view->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
     m_view->SizeItems[static_cast<std::size_t>(mode)]->trigger();
@@ -714,7 +715,7 @@ void TestTfView::decodeFollowsModeAndWindow()
         {"H", Qt::Key_H}, {"J", Qt::Key_J}, {"Right", Qt::Key_Right}};
     for (const QString &action : actions.split(' ', Qt::SkipEmptyParts)) {
         if (action == "grow")
-            m_view->resize(700, 560); // 4:3 drawn 700x525: 4/8 (twice is beyond it)
+            m_view->resize(1000, 760); // 4:3 drawn 1000x750: three times is beyond 4/8
         else if (action == "shrink")
             m_view->resize(300, 200);
         else if (action == "remove")
@@ -725,7 +726,7 @@ void TestTfView::decodeFollowsModeAndWindow()
     }
     QVERIFY(shows(current));
     QCOMPARE(m_view->Image1->picture().size(), shown);
-    QCOMPARE(m_view->Image1->naturalSize(), QSize(1600, 1200));
+    QCOMPARE(m_view->Image1->naturalSize(), QSize(4800, 3600));
     QCOMPARE(m_view->Image2().path, path(current + 1));
     QCOMPARE(m_view->Image2().image.size(), prepared);
     QCOMPARE(m_reports.size(), reports);
