@@ -9,9 +9,12 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__)
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
+// AVX2 paths chosen at run time; the build itself assumes only SSE2.
+#define MORVANE_AVX2_AT_RUN_TIME 1
 #endif
+#include <climits>
 
 namespace morvane::imaging {
 
@@ -91,7 +94,7 @@ namespace {
             std::uint32_t(std::uint16_t(first)) | (std::uint32_t(std::uint16_t(second)) << 16));
     }
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(MORVANE_AVX2_AT_RUN_TIME)
     // The vertical sums 32 bytes at a time, on processors with AVX2 (most since 2013).
     __attribute__((target("avx2"))) int verticalWide(const std::uint8_t *const *rows,
         const std::int16_t *weights,
@@ -146,7 +149,7 @@ namespace {
     {
         constexpr std::int32_t kRound = 1 << (kWeightBits - kCarryBits - 1);
         int x = 0;
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(MORVANE_AVX2_AT_RUN_TIME)
         static const bool wide = __builtin_cpu_supports("avx2");
         if (wide)
             x = verticalWide(rows, weights, taps, bytes, out);
@@ -184,9 +187,7 @@ namespace {
         }
     }
 
-    // One target row from the vertical sums, `taps` (even) per pixel; `row` holds one pixel more
-    // than the source has, for the last pair.
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(MORVANE_AVX2_AT_RUN_TIME)
     // Target pixels two at a time, one in each 128-bit half, on processors with AVX2; returns
     // how many were made.
     __attribute__((target("avx2"))) int horizontalWide(
@@ -201,9 +202,10 @@ namespace {
             __m256i acc = _mm256_set1_epi32(1 << (kWeightBits + kCarryBits - 1));
             for (int t = 0; t < h.taps; t += 2) {
                 const __m256i pairs = _mm256_inserti128_si256(
-                    _mm256_castsi128_si256(
-                        _mm_loadu_si128(reinterpret_cast<const __m128i *>(src0 + t * 4))),
-                    _mm_loadu_si128(reinterpret_cast<const __m128i *>(src1 + t * 4)),
+                    _mm256_castsi128_si256(_mm_loadu_si128(
+                        reinterpret_cast<const __m128i *>(src0 + std::ptrdiff_t(t) * 4))),
+                    _mm_loadu_si128(
+                        reinterpret_cast<const __m128i *>(src1 + std::ptrdiff_t(t) * 4)),
                     1);
                 const __m256i mixed = _mm256_unpacklo_epi16(pairs, _mm256_srli_si256(pairs, 8));
                 const __m256i weights =
@@ -223,12 +225,14 @@ namespace {
     }
 #endif
 
+    // One target row from the vertical sums, `taps` (even) per pixel; `row` holds one pixel more
+    // than the source has, for the last pair.
     void horizontalPass(
         const std::int16_t *row, const Taps &h, int width, int alphaByte, std::uint8_t *out)
     {
         constexpr std::int32_t kRound = 1 << (kWeightBits + kCarryBits - 1);
         int x = 0;
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(MORVANE_AVX2_AT_RUN_TIME)
         static const bool wide = __builtin_cpu_supports("avx2");
         if (wide)
             x = horizontalWide(row, h, width, out);
@@ -241,7 +245,7 @@ namespace {
             __m128i acc = _mm_set1_epi32(kRound);
             for (int t = 0; t < h.taps; t += 2) {
                 const __m128i pair =
-                    _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + t * 4));
+                    _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + std::ptrdiff_t(t) * 4));
                 const __m128i mixed = _mm_unpacklo_epi16(pair, _mm_srli_si128(pair, 8));
                 const __m128i weights = _mm_set1_epi32(pairOf(w[t], w[t + 1]));
                 acc = _mm_add_epi32(acc, _mm_madd_epi16(mixed, weights));
@@ -279,7 +283,7 @@ bool resampleCubic(const PixelRows<const std::uint8_t> &from,
         endRow = to.height;
     if (firstRow < 0 || firstRow > endRow || endRow > to.height || from.bits == nullptr
         || to.bits == nullptr || from.width <= 0 || from.height <= 0 || to.width <= 0
-        || to.height <= 0 || alphaByte < -1 || alphaByte > 3
+        || to.height <= 0 || from.width > INT_MAX / 4 - 1 || alphaByte < -1 || alphaByte > 3
         || from.bytesPerLine < std::ptrdiff_t(from.width) * 4
         || to.bytesPerLine < std::ptrdiff_t(to.width) * 4)
         return false;
