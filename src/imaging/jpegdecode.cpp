@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/jpegdecode.h"
 
+#include "imaging/allocator.h"
 #include "imaging/jpegscale.h"
 
 #include <algorithm>
@@ -306,9 +307,8 @@ namespace {
         }
         jpeg_start_decompress(&cinfo);
         if (!reusable) {
-            out = QImage(static_cast<int>(cinfo.output_width),
-                static_cast<int>(cinfo.output_height),
-                QImage::Format_RGB32);
+            out = imageForDecode(
+                static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
         }
         if (out.isNull()) {
             // Its size is within the limit, so only the memory can be missing.
