@@ -6,9 +6,6 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace morvane::imaging {
 
@@ -25,39 +22,6 @@ void useOneAllocatorArena()
     (void)mallopt(M_MMAP_THRESHOLD, kHeapBlockLimit);
     (void)mallopt(M_TRIM_THRESHOLD, kHeapKeptFree);
 #endif
-}
-
-QImage imageForDecode(int width, int height)
-{
-    if (width <= 0 || height <= 0)
-        return {};
-#if defined(__linux__)
-    const qint64 bytes = qint64(width) * height * 4;
-    if (bytes >= kHeapBlockLimit) {
-        constexpr qint64 kLargePage = 2 << 20;
-        const auto rounded =
-            static_cast<std::size_t>((bytes + kLargePage - 1) / kLargePage * kLargePage);
-        void *memory = std::aligned_alloc(std::size_t(kLargePage), rounded);
-        if (memory == nullptr)
-            return {};
-        // A refusal (large pages switched off) leaves ordinary pages.
-        (void)madvise(memory, rounded, MADV_HUGEPAGE);
-        QImage image(
-            static_cast<uchar *>(memory),
-            width,
-            height,
-            qsizetype(width) * 4,
-            QImage::Format_RGB32,
-            [](void *held) {
-                std::free(held);
-            },
-            memory);
-        if (image.isNull())
-            std::free(memory);
-        return image;
-    }
-#endif
-    return QImage(width, height, QImage::Format_RGB32);
 }
 
 } // namespace morvane::imaging

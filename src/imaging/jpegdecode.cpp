@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/jpegdecode.h"
 
-#include "imaging/allocator.h"
 #include "imaging/jpegscale.h"
 
 #include <algorithm>
@@ -307,8 +306,9 @@ namespace {
         }
         jpeg_start_decompress(&cinfo);
         if (!reusable) {
-            out = imageForDecode(
-                static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
+            out = QImage(static_cast<int>(cinfo.output_width),
+                static_cast<int>(cinfo.output_height),
+                QImage::Format_RGB32);
         }
         if (out.isNull()) {
             // Its size is within the limit, so only the memory can be missing.

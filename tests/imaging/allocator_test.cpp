@@ -1,11 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Whether pictures decoded one after another reuse the heap's pages (counted in page faults), and
-// the memory of the images large decodes write.
+// Whether pictures decoded one after another reuse the heap's pages: counted in page faults.
 #include "imaging/allocator.h"
 
-#include <QImage>
-
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -70,34 +66,3 @@ TEST(Allocator, RoundsAfterTheFirstReuseThePages)
 }
 
 } // namespace
-
-TEST(Allocator, ImagesForDecodesOfAMappingsSizeLieOnLargePages)
-{
-    struct Row
-    {
-        const char *name;
-        int width, height;
-        bool ownMemory; // aligned to 2 MiB, its memory of its own
-    };
-    const Row rows[] = {
-        {"a thumbnail's decode", 200, 150, false},
-        {"just under the heap's limit", 4096, 2047, false},
-        {"at the limit", 4096, 2048, true},
-        {"a 24 MP photo, odd sides", 6001, 3999, true},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        QImage image = morvane::imaging::imageForDecode(row.width, row.height);
-        ASSERT_EQ(image.size(), QSize(row.width, row.height));
-        EXPECT_EQ(image.format(), QImage::Format_RGB32);
-        EXPECT_EQ(image.bytesPerLine(), qsizetype(row.width) * 4);
-        EXPECT_EQ(
-            reinterpret_cast<std::uintptr_t>(image.constBits()) % (2 << 20) == 0, row.ownMemory);
-        image.fill(0xff112233U);
-        EXPECT_EQ(image.pixel(row.width - 1, row.height - 1), 0xff112233U);
-        // A decode writes into it without a copy being made first.
-        const uchar *bits = image.constBits();
-        EXPECT_EQ(image.scanLine(0), bits);
-    }
-    EXPECT_TRUE(morvane::imaging::imageForDecode(0, 10).isNull());
-}
