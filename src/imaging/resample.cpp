@@ -56,14 +56,13 @@ namespace {
         std::vector<double> w(std::size_t(t.taps));
         for (int j = 0; j < target; ++j) {
             const double centre = (j + 0.5) * ratio - 0.5;
+            const int lowest = int(std::floor(centre - 2 * stretch)) + 1;
+            const int highest = int(std::ceil(centre + 2 * stretch));
             // Taps beyond an edge are folded onto the edge pixel, so the first is within.
-            int first = int(std::floor(centre - 2 * stretch)) + 1;
-            first = std::clamp(first, 0, std::max(0, source - t.taps));
+            const int first = std::clamp(lowest, 0, std::max(0, source - t.taps));
             std::fill(w.begin(), w.end(), 0.0);
             double sum = 0;
-            for (int i = int(std::floor(centre - 2 * stretch)) + 1;
-                 i <= int(std::ceil(centre + 2 * stretch));
-                 ++i) {
+            for (int i = lowest; i <= highest; ++i) {
                 const double weight = catmullRom((i - centre) / stretch);
                 if (weight == 0)
                     continue;
