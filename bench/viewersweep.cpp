@@ -60,15 +60,56 @@ QString loadAverage()
                                        : QStringLiteral("?");
 }
 
+// Writes the chart of `chart` pixels into `dir`, its right half sweeping from 1 to 2 cycles per
+// pixel drawn at `drawn`, prints what it is and its residual pattern by both routes (also left in
+// `now` and `before`), and returns its path; empty when it could not be written.
+QByteArray writeSweepChart(
+    const QTemporaryDir &dir, QSize chart, QSize drawn, double &now, double &before)
+{
+    const QString file = dir.filePath(QStringLiteral("sweep.jpg"));
+    const QByteArray bytes = morvane::testsupport::jpegBytes({.width = chart.width(),
+        .height = chart.height(),
+        .quality = 95,
+        .c0 = 128,
+        .c1 = 128,
+        .c2 = 128,
+        .sweepTo = 2.0 * drawn.width() / chart.width()});
+    if (bytes.isEmpty() || !morvane::testsupport::writeFile(file, bytes))
+        return {};
+    const QByteArray path = QFile::encodeName(file);
+    std::printf("sweep chart %dx%d (JPEG quality 95, %lld bytes) drawn at %dx%d: the right half "
+                "sweeps 1 to 2 cycles per drawn pixel\n",
+        chart.width(),
+        chart.height(),
+        static_cast<long long>(bytes.size()),
+        drawn.width(),
+        drawn.height());
+    before = morvane::testsupport::sweepFineHalfDeviation(previousRoute(path, drawn));
+    now = morvane::testsupport::sweepFineHalfDeviation(currentRoute(path, drawn));
+    std::printf("  fine half, standard deviation: %.2f levels (decoded at the drawing size: %.2f; "
+                "the sweep's sine: 100)\n",
+        now,
+        before);
+    return path;
+}
+
 } // namespace
 
 int runSweep(QSize client, QSize chart, int rounds, const QString &picture)
 {
     QTemporaryDir dir;
-    QByteArray path = QFile::encodeName(picture);
+    QByteArray path;
     QSize drawn;
-    double before = 0, now = 0;
-    if (!picture.isEmpty()) {
+    double now = 0, before = 0;
+    if (picture.isEmpty()) {
+        drawn = chart.scaled(client, Qt::KeepAspectRatio);
+        path = writeSweepChart(dir, chart, drawn, now, before);
+        if (path.isEmpty()) {
+            std::fputs("viewer-bench: the sweep chart could not be written\n", stderr);
+            return 1;
+        }
+    } else {
+        path = QFile::encodeName(picture);
         const LoadedPicture whole = morvane::loadPictureFile(path);
         if (!whole.ok()) {
             std::fprintf(stderr, "viewer-bench: %s\n", qPrintable(whole.error));
@@ -81,37 +122,6 @@ int runSweep(QSize client, QSize chart, int rounds, const QString &picture)
             whole.fullSize.height(),
             drawn.width(),
             drawn.height());
-    } else {
-        // The chart fitted into the window; its right half sweeps from 1 to 2 cycles per drawn
-        // pixel.
-        drawn = chart.scaled(client, Qt::KeepAspectRatio);
-        const double sweepTo = 2.0 * drawn.width() / chart.width();
-        const QString file = dir.filePath(QStringLiteral("sweep.jpg"));
-        const QByteArray bytes = morvane::testsupport::jpegBytes({.width = chart.width(),
-            .height = chart.height(),
-            .quality = 95,
-            .c0 = 128,
-            .c1 = 128,
-            .c2 = 128,
-            .sweepTo = sweepTo});
-        if (bytes.isEmpty() || !morvane::testsupport::writeFile(file, bytes)) {
-            std::fputs("viewer-bench: the sweep chart could not be written\n", stderr);
-            return 1;
-        }
-        path = QFile::encodeName(file);
-        std::printf("sweep chart %dx%d (JPEG quality 95, %lld bytes) drawn at %dx%d: the right "
-                    "half sweeps 1 to 2 cycles per drawn pixel\n",
-            chart.width(),
-            chart.height(),
-            static_cast<long long>(bytes.size()),
-            drawn.width(),
-            drawn.height());
-        before = morvane::testsupport::sweepFineHalfDeviation(previousRoute(path, drawn));
-        now = morvane::testsupport::sweepFineHalfDeviation(currentRoute(path, drawn));
-        std::printf("  fine half, standard deviation: %.2f levels (decoded at the drawing size: "
-                    "%.2f; the sweep's sine: 100)\n",
-            now,
-            before);
     }
 
     std::vector<double> cpuNow, cpuBefore, wallNow, wallBefore;
