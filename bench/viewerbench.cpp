@@ -23,6 +23,7 @@
 //   viewer-bench --sweep [--chart WxH] [--rounds N] [--size WxH] [JPEG]
 #include "frame/windowrefs.h"
 #include "imaging/imagedecode.h"
+#include "viewer/fakemain.h"
 #include "viewer/picturebox.h"
 #include "viewer/pictureloader.h"
 #include "viewer/tfview.h"
@@ -50,16 +51,6 @@
 namespace {
 
 using morvane::TfView;
-
-class BenchMain : public morvane::MainWindowBase
-{
-public:
-    void ThumbnailList() override {}
-    bool RenameListItem(const QByteArray &, const QByteArray &) override { return false; }
-    void RebuildSelectedNames() override {}
-    void RemoveSelectedItems() override {}
-    void setToolCaption(int, const QString &) override {}
-};
 
 // Counts the picture box's paints, so a measurement ends when its frame has been drawn.
 class PaintWatch : public QObject
@@ -241,7 +232,7 @@ int main(int argc, char **argv)
     }
 
     // The picture list as the open command makes it, sizes read from the files themselves.
-    BenchMain main;
+    morvane::test::FakeMain main;
     morvane::fMain = &main;
     std::vector<QByteArray> paths;
     std::vector<QString> kinds;

@@ -5,7 +5,8 @@
 
 namespace morvane::test {
 
-// A main window that the viewer's tests stand in for the program's: its commands do nothing.
+// A main window that the viewer's tests and viewer-bench stand in for the program's: its
+// commands do nothing.
 class FakeMain : public MainWindowBase
 {
 public:
